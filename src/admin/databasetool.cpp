@@ -1,0 +1,112 @@
+#include "databasetool.h"
+
+#include "apperror.h"
+#include "connection.h"
+#include "numberformat.h"
+#include "passwordhash.h"
+#include "schema.h"
+
+#include <QDate>
+#include <QFileInfo>
+#include <random>
+
+namespace {
+
+struct Goods
+{
+    const char *category;
+    const char *name;
+    const char *specification;
+    const char *unit;
+    double purchasePrice;
+};
+
+// A small shop's assortment; prices are purchase prices in yuan.
+const Goods kGoods[] = {
+    {"运动鞋", "跑步鞋", "42码", "双", 168},
+    {"运动鞋", "篮球鞋", "43码", "双", 259},
+    {"运动鞋", "网球鞋", "41码", "双", 199},
+    {"鞋类配件", "鞋垫", "通用", "双", 8.5},
+    {"鞋类配件", "鞋带", "120厘米", "副", 2.2},
+    {"服装", "运动短裤", "L", "条", 45},
+    {"服装", "速干T恤", "XL", "件", 39.9},
+    {"服装", "防风外套", "M", "件", 189},
+    {"户外用品", "登山杖", "碳纤维", "根", 76},
+    {"户外用品", "保温水壶", "750毫升", "个", 52.8},
+    {"户外用品", "双人帐篷", "2.1米", "顶", 320},
+    {"球类", "篮球", "7号", "个", 95},
+    {"球类", "足球", "5号", "个", 88},
+    {"球类", "羽毛球", "12只装", "筒", 36.5},
+    {"健身器材", "瑜伽垫", "6毫米", "张", 42},
+    {"健身器材", "哑铃", "5公斤", "对", 110},
+    {"健身器材", "跳绳", "计数", "根", 12.6},
+};
+
+const char *const kCustomers[] = {"", "", "", "王芳", "李强", "张伟", "刘洋", "陈静", "杨磊", "赵敏", "黄晓明", "周杰"};
+const char *const kRemarks[] = {"", "", "", "", "会员", "老客户", "赠品已送", "月底结清", "团购"};
+
+double asStored(long double value)
+{
+    // What the entry panel writes: the computed text read back as a number.
+    return NumberFormat::parse(NumberFormat::general(value));
+}
+
+} // namespace
+
+namespace DatabaseTool {
+
+void createDatabase(const QString &path)
+{
+    if (QFileInfo::exists(path))
+        throw AppError(QStringLiteral("%1 exists already; it is left as it is").arg(path));
+    try {
+        Connection connection(path, Schema::databaseKey(), Connection::OpenMode::CreateFile);
+        Schema::createTables(connection);
+        connection.execute(QStringLiteral("insert into userdb values (?, ?)"),
+                           {QString::fromUtf8(kSuperAdministrator), PasswordHash::hash(QString::fromLatin1(kDefaultPassword))});
+    } catch (...) {
+        QFile::remove(path);
+        throw;
+    }
+}
+
+void addDemoSales(Connection &connection, qint64 count, quint32 seed)
+{
+    std::mt19937 random(seed);
+    auto pick = [&](int size) { return int(std::uniform_int_distribution<int>(0, size - 1)(random)); };
+    const QDate firstDay(2019, 1, 1);
+    const int days = int(firstDay.daysTo(QDate(2026, 12, 31)));
+
+    connection.beginTransaction();
+    try {
+        Statement insert = connection.prepare(QStringLiteral(
+            "insert into data (a,b,c,d,\"1\",\"2\",\"3\",\"6\",\"4\",\"5\",e,f,h,z,day1,o) "
+            "values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+        for (qint64 i = 0; i < count; ++i) {
+            const int goodsIndex = pick(int(std::size(kGoods)));
+            const Goods &goods = kGoods[goodsIndex];
+            const double purchase = goods.purchasePrice;
+            // Mark-ups from a small loss to double the price, in tenths of a yuan.
+            const double sale = std::round(purchase * (0.9 + pick(110) / 100.0) * 10) / 10;
+            const double quantity = pick(10) == 0 ? 0.5 * (1 + pick(6)) : double(1 + pick(5));
+            const double total = asStored(static_cast<long double>(sale) * quantity);
+            const double profit = asStored((static_cast<long double>(sale) - purchase) * quantity);
+            const double owed = pick(8) == 0 ? std::round(total / 2) : 0.0;
+            const QString customer = QString::fromUtf8(kCustomers[pick(int(std::size(kCustomers)))]);
+            const QString mobile = customer.isEmpty() ? QString() : QStringLiteral("13%1").arg(100000000 + pick(899999999));
+            insert.bind({QString::fromUtf8(goods.category), QString::fromUtf8(goods.name),
+                         QStringLiteral("SP%1").arg(1001 + goodsIndex), QString::fromUtf8(goods.specification),
+                         purchase, sale, quantity, total, profit, owed, customer, mobile,
+                         QString::fromUtf8(goods.unit), QString::fromUtf8(kRemarks[pick(int(std::size(kRemarks)))]),
+                         firstDay.addDays(pick(days + 1)), QStringLiteral("1")});
+            insert.step();
+            insert.reset();
+        }
+        connection.commit();
+    } catch (...) {
+        connection.rollback();
+        throw;
+    }
+}
+
+} // namespace DatabaseTool

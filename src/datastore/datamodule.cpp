@@ -1,0 +1,36 @@
+#include "datamodule.h"
+
+#include "schema.h"
+
+Tdmfm *dmfm = nullptr;
+
+Tdmfm::Tdmfm(QObject *parent) : Tdmfm(QString::fromLatin1(Schema::kDatabaseFileName), parent)
+{
+}
+
+Tdmfm::Tdmfm(const QString &path, QObject *parent)
+    : QObject(parent), ADOConnection1(std::make_unique<Connection>(path, Schema::databaseKey()))
+{
+    setObjectName(QStringLiteral("dmfm"));
+    ADOQuery1 = new Dataset(*ADOConnection1, QStringLiteral("ADOQuery1"), this);
+    ADOQuery15 = new Dataset(*ADOConnection1, QStringLiteral("ADOQuery15"), this);
+    ADOTable5 = new Dataset(*ADOConnection1, QStringLiteral("ADOTable5"), this);
+    ADOQuery1->setSql(QStringLiteral("select * from data"));
+    ADOQuery15->setSql(QStringLiteral("select * from data"));
+    dmfm = this;
+}
+
+Tdmfm::~Tdmfm()
+{
+    if (dmfm == this)
+        dmfm = nullptr;
+    // The datasets refer to the connection: let them go first.
+    delete ADOQuery1;
+    delete ADOQuery15;
+    delete ADOTable5;
+}
+
+void Tdmfm::openAppendTable()
+{
+    ADOTable5->openTable(QStringLiteral("data"));
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "connection.h"
+#include "dataset.h"
+
+#include <QObject>
+#include <memory>
+
+// The data module: the one connection to data.mdb in the current directory and the
+// datasets the windows share. Creating it opens the file; a missing file, a wrong
+// password or a file that is no database raises DatabaseError.
+class Tdmfm : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Tdmfm(QObject *parent = nullptr);
+    // Opens another file (tests and tools).
+    Tdmfm(const QString &path, QObject *parent = nullptr);
+    ~Tdmfm() override;
+
+    std::unique_ptr<Connection> ADOConnection1;
+    // The shared query for one-off statements.
+    Dataset *ADOQuery1 = nullptr;
+    // The ledger dataset behind the grid.
+    Dataset *ADOQuery15 = nullptr;
+    // The append table for new records.
+    Dataset *ADOTable5 = nullptr;
+
+    // Opens the append table (done when the main window is first shown).
+    void openAppendTable();
+};
+
+// The application's data module, set while one exists.
+extern Tdmfm *dmfm;

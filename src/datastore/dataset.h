@@ -1,0 +1,121 @@
+#pragma once
+
+#include "fieldtype.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+class Connection;
+class RowSource;
+
+// A result set with a current row, the way the windows read and write records: open
+// with a statement, navigate, read fields by name, append/edit/post, delete, and sort
+// in memory.
+//
+// A statement of the form "select * from <table> [where ...] [order by ...]" opens as
+// a keyset: only the row keys (and any prefetched number columns) are held, and rows
+// are fetched when read, so a ledger of a million records stays small and quick. Such
+// a dataset can be edited. Any other statement is read whole and is read-only.
+class Dataset : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class State { Browse, Edit, Insert };
+
+    Dataset(Connection &connection, const QString &name, QObject *parent = nullptr);
+    ~Dataset() override;
+
+    const QString &name() const { return m_name; }
+    Connection &connection() const { return m_connection; }
+
+    // --- statement
+    void setSql(const QString &sql, const QVariantList &parameters = {});
+    const QString &sql() const { return m_sql; }
+    // Opens the statement; raises DatabaseError and stays closed when it fails.
+    void open();
+    // Opens a table for appending only: no rows are read.
+    void openTable(const QString &table);
+    // Runs the statement without a result set; the dataset stays closed.
+    void execute();
+    void close();
+    bool isOpen() const { return m_source != nullptr; }
+
+    // Number columns read along with the keys, in the same scan, so totals need no
+    // second pass. Takes effect at the next open.
+    void setPrefetchedNumberFields(const QStringList &fields);
+    // The prefetched values in the current order; a null reads as NaN.
+    const std::vector<double> &prefetchedColumn(int index) const;
+
+    // --- shape
+    int recordCount() const;
+    QStringList fieldNames() const;
+    int fieldIndex(const QString &field) const; // -1 when absent
+    FieldType fieldType(int field) const;
+
+    // --- navigation (0-based rows; -1 when empty)
+    int currentRow() const { return m_current; }
+    void setCurrentRow(int row);
+    void first();
+    void next();
+    void last();
+    bool isEof() const { return m_eof; }
+    bool isEmpty() const { return recordCount() == 0; }
+
+    // --- values
+    QVariant value(const QString &field) const;
+    QVariant valueAt(int row, int field) const;
+    QString displayText(const QString &field) const;
+    QString displayTextAt(int row, int field) const;
+    // The value turned into text the way a record loads into a box; a null raises the
+    // variant conversion error.
+    QString textValue(const QString &field) const;
+
+    // --- editing
+    State state() const { return m_state; }
+    void append();
+    void edit();
+    void setValue(const QString &field, const QVariant &value);
+    void post();
+    void cancel();
+    // Deletes the current row; the next row (the previous one at the end) becomes current.
+    void deleteCurrent();
+
+    // --- sorting: "field" or "field DESC"; the current record stays current.
+    void setSort(const QString &sortText);
+    const QString &sort() const { return m_sortText; }
+
+    static QString displayTextOf(const QVariant &value, FieldType type);
+
+signals:
+    // The rows were replaced: opened, closed, sorted.
+    void reset();
+    void rowRemoved(int row);
+    void rowChanged(int row);
+    void rowAppended(int row);
+    void currentRowChanged(int row);
+
+private:
+    void requireOpen() const;
+    void requireRow() const;
+    void discardPendingEdit();
+    void moveTo(int row, bool eof = false);
+    int requireField(const QString &field) const;
+
+    Connection &m_connection;
+    QString m_name;
+    QString m_sql;
+    QVariantList m_parameters;
+    QStringList m_prefetchFields;
+    std::unique_ptr<RowSource> m_source;
+    int m_current = -1;
+    bool m_eof = true;
+    State m_state = State::Browse;
+    std::vector<QVariant> m_editBuffer;
+    std::vector<bool> m_editChanged;
+    QString m_sortText;
+};

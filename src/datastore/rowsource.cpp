@@ -1,0 +1,421 @@
+#include "rowsource.h"
+
+#include "apperror.h"
+#include "connection.h"
+
+#include <QCollator>
+#include <QDate>
+#include <QHash>
+#include <QLocale>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <unordered_map>
+
+namespace {
+
+QString quoted(const QString &identifier)
+{
+    return QLatin1Char('"') + QString(identifier).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+QString placeholders(int count)
+{
+    QStringList marks;
+    marks.reserve(count);
+    for (int i = 0; i < count; ++i)
+        marks << QStringLiteral("?");
+    return marks.join(QLatin1Char(','));
+}
+
+// Orders rows by ranks: numbers by value, texts by the Chinese collation (pinyin),
+// nulls first. Equal ranks keep their current order.
+std::vector<int> sortedPositions(const std::vector<double> &ranks, bool descending)
+{
+    std::vector<int> order(ranks.size());
+    std::iota(order.begin(), order.end(), 0);
+    auto rankOf = [&](int position) {
+        const double rank = ranks[position];
+        return std::isnan(rank) ? -std::numeric_limits<double>::infinity() : rank;
+    };
+    if (descending)
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return rankOf(a) > rankOf(b); });
+    else
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return rankOf(a) < rankOf(b); });
+    return order;
+}
+
+// Turns field values into sortable numbers: texts become their rank in collation order.
+class RankBuilder
+{
+public:
+    explicit RankBuilder(FieldType type) : m_type(type) {}
+
+    void add(const QVariant &value)
+    {
+        if (!value.isValid()) {
+            m_numbers.push_back(std::nan(""));
+            m_textIndex.push_back(-1);
+        } else if (m_type == FieldType::Number || m_type == FieldType::Integer
+                   || value.typeId() == QMetaType::Double || value.typeId() == QMetaType::LongLong) {
+            m_numbers.push_back(value.toDouble());
+            m_textIndex.push_back(-1);
+            m_numeric = true;
+        } else {
+            const QString text = value.typeId() == QMetaType::QDate ? value.toDate().toString(Qt::ISODate)
+                                                                     : value.toString();
+            auto found = m_distinct.find(text);
+            if (found == m_distinct.end())
+                found = m_distinct.insert(text, int(m_distinct.size()));
+            m_numbers.push_back(0);
+            m_textIndex.push_back(found.value());
+        }
+    }
+
+    std::vector<double> ranks()
+    {
+        if (m_distinct.isEmpty())
+            return std::move(m_numbers);
+        // Texts compare with the Chinese collation; dates and codes keep a sensible
+        // order under it as well, since digits sort by value.
+        QStringList texts(m_distinct.size());
+        for (auto it = m_distinct.cbegin(); it != m_distinct.cend(); ++it)
+            texts[it.value()] = it.key();
+        QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
+        collator.setNumericMode(false);
+        std::vector<int> byCollation(texts.size());
+        std::iota(byCollation.begin(), byCollation.end(), 0);
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(texts.size());
+        for (const QString &text : texts)
+            keys.push_back(collator.sortKey(text));
+        std::stable_sort(byCollation.begin(), byCollation.end(),
+                         [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+        std::vector<double> rankOfText(texts.size());
+        for (size_t rank = 0; rank < byCollation.size(); ++rank)
+            rankOfText[byCollation[rank]] = double(rank);
+        for (size_t i = 0; i < m_numbers.size(); ++i) {
+            if (m_textIndex[i] >= 0)
+                m_numbers[i] = rankOfText[m_textIndex[i]];
+        }
+        return std::move(m_numbers);
+    }
+
+private:
+    FieldType m_type;
+    bool m_numeric = false;
+    std::vector<double> m_numbers;
+    std::vector<int> m_textIndex;
+    QHash<QString, int> m_distinct;
+};
+
+// ------------------------------------------------------------------ keyset
+
+class KeysetRowSource final : public RowSource
+{
+public:
+    KeysetRowSource(Connection &connection, QString table, QString rest, QVariantList parameters,
+                    QStringList prefetchFields, bool readKeys)
+        : m_connection(connection), m_table(std::move(table)), m_rest(std::move(rest)),
+          m_parameters(std::move(parameters)), m_prefetchFields(std::move(prefetchFields))
+    {
+        Statement shape = m_connection.prepare(QStringLiteral("select * from %1 limit 0").arg(m_table));
+        for (int i = 0; i < shape.columnCount(); ++i) {
+            m_fields << shape.columnName(i);
+            m_types.push_back(shape.declaredType(i));
+        }
+        m_prefetched.resize(m_prefetchFields.size());
+        if (readKeys)
+            readAllKeys();
+    }
+
+    int count() const override { return int(m_keys.size()); }
+    const QStringList &fieldNames() const override { return m_fields; }
+    FieldType fieldType(int field) const override { return m_types.at(field); }
+    const std::vector<double> &prefetched(int index) const override { return m_prefetched.at(index); }
+
+    QVariant value(int row, int field) const override
+    {
+        const qint64 key = m_keys.at(row);
+        auto cached = m_cache.find(key);
+        if (cached == m_cache.end()) {
+            fetchAround(row);
+            cached = m_cache.find(key);
+            if (cached == m_cache.end())
+                return {}; // the row was deleted by another copy of the application
+        }
+        return cached->second.at(field);
+    }
+
+    void remove(int row) override
+    {
+        const qint64 key = m_keys.at(row);
+        m_connection.execute(QStringLiteral("delete from %1 where rowid=?").arg(m_table), {key});
+        m_keys.erase(m_keys.begin() + row);
+        for (auto &column : m_prefetched)
+            column.erase(column.begin() + row);
+        m_cache.erase(key);
+    }
+
+    void update(int row, const std::vector<QVariant> &values, const std::vector<bool> &changed) override
+    {
+        QStringList assignments;
+        QVariantList bound;
+        for (size_t i = 0; i < values.size(); ++i) {
+            if (!changed[i])
+                continue;
+            assignments << quoted(m_fields[int(i)]) + QStringLiteral("=?");
+            bound << values[i];
+        }
+        if (assignments.isEmpty())
+            return;
+        const qint64 key = m_keys.at(row);
+        bound << key;
+        m_connection.execute(
+            QStringLiteral("update %1 set %2 where rowid=?").arg(m_table, assignments.join(QLatin1Char(','))), bound);
+        m_cache.erase(key);
+        refreshPrefetched(row);
+    }
+
+    int insert(const std::vector<QVariant> &values, const std::vector<bool> &changed) override
+    {
+        QStringList columns;
+        QVariantList bound;
+        for (size_t i = 0; i < values.size(); ++i) {
+            if (!changed[i])
+                continue;
+            columns << quoted(m_fields[int(i)]);
+            bound << values[i];
+        }
+        if (columns.isEmpty())
+            m_connection.execute(QStringLiteral("insert into %1 default values").arg(m_table));
+        else
+            m_connection.execute(QStringLiteral("insert into %1 (%2) values (%3)")
+                                     .arg(m_table, columns.join(QLatin1Char(',')), placeholders(int(columns.size()))),
+                                 bound);
+        m_keys.push_back(m_connection.lastInsertRowId());
+        for (auto &column : m_prefetched)
+            column.push_back(std::nan(""));
+        const int row = count() - 1;
+        refreshPrefetched(row);
+        return row;
+    }
+
+    int sortBy(int field, bool descending, int currentRow) override
+    {
+        // Read the sort field for every key in one scan of the same statement, then
+        // order the keys in memory.
+        std::unordered_map<qint64, QVariant> values;
+        values.reserve(m_keys.size());
+        {
+            Statement statement = m_connection.prepare(
+                QStringLiteral("select rowid, %1 from %2 %3").arg(quoted(m_fields[field]), m_table, m_rest));
+            statement.bind(m_parameters);
+            while (statement.step())
+                values.emplace(statement.int64Value(0), statement.value(1));
+        }
+        RankBuilder ranks(m_types[field]);
+        for (qint64 key : m_keys) {
+            auto found = values.find(key);
+            if (found == values.end()) // appended since the open and outside its condition
+                ranks.add(m_connection.scalar(
+                    QStringLiteral("select %1 from %2 where rowid=?").arg(quoted(m_fields[field]), m_table), {key}));
+            else
+                ranks.add(found->second);
+        }
+        const std::vector<int> order = sortedPositions(ranks.ranks(), descending);
+        permute(m_keys, order);
+        for (auto &column : m_prefetched)
+            permute(column, order);
+        if (currentRow < 0)
+            return currentRow;
+        return int(std::find(order.begin(), order.end(), currentRow) - order.begin());
+    }
+
+private:
+    template<typename T>
+    static void permute(std::vector<T> &items, const std::vector<int> &order)
+    {
+        std::vector<T> result;
+        result.reserve(items.size());
+        for (int position : order)
+            result.push_back(items[position]);
+        items = std::move(result);
+    }
+
+    void readAllKeys()
+    {
+        QString columns = QStringLiteral("rowid");
+        for (const QString &field : m_prefetchFields) {
+            if (!m_fields.contains(field))
+                throw DatabaseError(QStringLiteral("no such column: %1").arg(field));
+            columns += QLatin1Char(',') + quoted(field);
+        }
+        Statement statement = m_connection.prepare(QStringLiteral("select %1 from %2 %3").arg(columns, m_table, m_rest));
+        statement.bind(m_parameters);
+        while (statement.step()) {
+            m_keys.push_back(statement.int64Value(0));
+            for (int i = 0; i < int(m_prefetched.size()); ++i)
+                m_prefetched[i].push_back(statement.doubleValue(i + 1));
+        }
+    }
+
+    void refreshPrefetched(int row)
+    {
+        if (m_prefetchFields.isEmpty())
+            return;
+        QStringList columns;
+        for (const QString &field : m_prefetchFields)
+            columns << quoted(field);
+        Statement statement = m_connection.prepare(
+            QStringLiteral("select %1 from %2 where rowid=?").arg(columns.join(QLatin1Char(',')), m_table));
+        statement.bind({m_keys.at(row)});
+        if (!statement.step())
+            return;
+        for (int i = 0; i < int(m_prefetched.size()); ++i)
+            m_prefetched[i][row] = statement.doubleValue(i);
+    }
+
+    // Reads a block of rows around the one asked for, so a grid drawing a screenful
+    // costs one statement.
+    void fetchAround(int row) const
+    {
+        constexpr int kBefore = 32;
+        constexpr int kAfter = 96;
+        constexpr size_t kCacheLimit = 8192;
+        if (m_cache.size() > kCacheLimit)
+            m_cache.clear();
+        QVariantList wanted;
+        const int from = std::max(0, row - kBefore);
+        const int to = std::min(count(), row + kAfter);
+        for (int position = from; position < to; ++position) {
+            if (!m_cache.contains(m_keys[position]))
+                wanted << m_keys[position];
+        }
+        if (wanted.isEmpty())
+            return;
+        Statement statement = m_connection.prepare(
+            QStringLiteral("select rowid, * from %1 where rowid in (%2)").arg(m_table, placeholders(int(wanted.size()))));
+        statement.bind(wanted);
+        const int fields = int(m_fields.size());
+        while (statement.step()) {
+            std::vector<QVariant> values;
+            values.reserve(fields);
+            for (int i = 0; i < fields; ++i)
+                values.push_back(statement.value(i + 1));
+            m_cache[statement.int64Value(0)] = std::move(values);
+        }
+    }
+
+    Connection &m_connection;
+    QString m_table;
+    QString m_rest;
+    QVariantList m_parameters;
+    QStringList m_prefetchFields;
+    QStringList m_fields;
+    std::vector<FieldType> m_types;
+    std::vector<qint64> m_keys;
+    std::vector<std::vector<double>> m_prefetched;
+    mutable std::unordered_map<qint64, std::vector<QVariant>> m_cache;
+};
+
+// ------------------------------------------------------------ materialized
+
+class MaterializedRowSource final : public RowSource
+{
+public:
+    MaterializedRowSource(Connection &connection, const QString &sql, const QVariantList &parameters)
+    {
+        Statement statement = connection.prepare(sql);
+        statement.bind(parameters);
+        const int columns = statement.columnCount();
+        for (int i = 0; i < columns; ++i) {
+            m_fields << statement.columnName(i);
+            m_types.push_back(statement.declaredType(i));
+        }
+        while (statement.step()) {
+            std::vector<QVariant> row;
+            row.reserve(columns);
+            for (int i = 0; i < columns; ++i)
+                row.push_back(statement.value(i));
+            m_rows.push_back(std::move(row));
+        }
+        // Computed columns declare no type: take it from the first value present.
+        for (int i = 0; i < columns; ++i) {
+            if (m_types[i] != FieldType::Unknown)
+                continue;
+            for (const auto &row : m_rows) {
+                const QVariant &value = row[i];
+                if (!value.isValid())
+                    continue;
+                m_types[i] = value.typeId() == QMetaType::Double     ? FieldType::Number
+                             : value.typeId() == QMetaType::LongLong ? FieldType::Integer
+                                                                     : FieldType::Text;
+                break;
+            }
+        }
+    }
+
+    int count() const override { return int(m_rows.size()); }
+    const QStringList &fieldNames() const override { return m_fields; }
+    FieldType fieldType(int field) const override { return m_types.at(field); }
+    QVariant value(int row, int field) const override { return m_rows.at(row).at(field); }
+    const std::vector<double> &prefetched(int) const override { throw DatabaseError(QStringLiteral("No prefetched fields")); }
+
+    void remove(int) override { readOnly(); }
+    void update(int, const std::vector<QVariant> &, const std::vector<bool> &) override { readOnly(); }
+    int insert(const std::vector<QVariant> &, const std::vector<bool> &) override { readOnly(); }
+
+    int sortBy(int field, bool descending, int currentRow) override
+    {
+        RankBuilder ranks(m_types[field]);
+        for (const auto &row : m_rows)
+            ranks.add(row[field]);
+        const std::vector<int> order = sortedPositions(ranks.ranks(), descending);
+        std::vector<std::vector<QVariant>> sorted;
+        sorted.reserve(m_rows.size());
+        for (int position : order)
+            sorted.push_back(std::move(m_rows[position]));
+        m_rows = std::move(sorted);
+        if (currentRow < 0)
+            return currentRow;
+        return int(std::find(order.begin(), order.end(), currentRow) - order.begin());
+    }
+
+private:
+    [[noreturn]] static void readOnly()
+    {
+        throw DatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
+    }
+
+    QStringList m_fields;
+    std::vector<FieldType> m_types;
+    std::vector<std::vector<QVariant>> m_rows;
+};
+
+} // namespace
+
+std::unique_ptr<RowSource> RowSource::openKeyset(Connection &connection, const QString &sql,
+                                                 const QVariantList &parameters, const QStringList &prefetchFields)
+{
+    static const QRegularExpression simpleSelect(
+        QStringLiteral(R"(^\s*select\s+\*\s+from\s+([A-Za-z_][A-Za-z0-9_]*)(\s*|\s+((where|order)\s.*))$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch match = simpleSelect.match(sql);
+    if (!match.hasMatch())
+        return nullptr;
+    return std::make_unique<KeysetRowSource>(connection, match.captured(1), match.captured(3), parameters,
+                                             prefetchFields, true);
+}
+
+std::unique_ptr<RowSource> RowSource::openTable(Connection &connection, const QString &table)
+{
+    return std::make_unique<KeysetRowSource>(connection, table, QString(), QVariantList(), QStringList(), false);
+}
+
+std::unique_ptr<RowSource> RowSource::openMaterialized(Connection &connection, const QString &sql,
+                                                       const QVariantList &parameters)
+{
+    return std::make_unique<MaterializedRowSource>(connection, sql, parameters);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "fieldtype.h"
+
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <vector>
+
+class Connection;
+
+// Where a dataset's rows come from. Positions are 0-based rows in the current order.
+class RowSource
+{
+public:
+    virtual ~RowSource() = default;
+
+    virtual int count() const = 0;
+    virtual const QStringList &fieldNames() const = 0;
+    virtual FieldType fieldType(int field) const = 0;
+    virtual QVariant value(int row, int field) const = 0;
+
+    // Edits write to the database at once; each raises DatabaseError and leaves the
+    // rows as they were when the engine refuses.
+    virtual void remove(int row) = 0;
+    virtual void update(int row, const std::vector<QVariant> &values, const std::vector<bool> &changed) = 0;
+    // Returns the position of the new row.
+    virtual int insert(const std::vector<QVariant> &values, const std::vector<bool> &changed) = 0;
+
+    // Reorders the rows by one field; returns the new position of `currentRow`.
+    virtual int sortBy(int field, bool descending, int currentRow) = 0;
+
+    virtual const std::vector<double> &prefetched(int index) const = 0;
+
+    // A keyset for "select * from <table> [where|order by ...]", else nullptr.
+    static std::unique_ptr<RowSource> openKeyset(Connection &connection, const QString &sql,
+                                                 const QVariantList &parameters,
+                                                 const QStringList &prefetchFields);
+    // The table's fields and no rows; rows appended later are held.
+    static std::unique_ptr<RowSource> openTable(Connection &connection, const QString &table);
+    // Every row of any statement, read once; read-only.
+    static std::unique_ptr<RowSource> openMaterialized(Connection &connection, const QString &sql,
+                                                       const QVariantList &parameters);
+};

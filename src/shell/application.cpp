@@ -1,0 +1,27 @@
+#include "application.h"
+
+#include "applicationstyle.h"
+#include "fonts.h"
+#include "messageboxservice.h"
+
+Application::Application(int &argc, char **argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("quillmora"));
+    setOrganizationName(QStringLiteral("Vantrel"));
+    setApplicationVersion(QStringLiteral("3.5.1"));
+    setStyle(new ApplicationStyle);
+    installChineseFontSubstitutions();
+    QFont font(QStringLiteral("宋体"));
+    font.setPixelSize(12);
+    setFont(font);
+}
+
+bool Application::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &error) {
+        MessageBoxes::reportError(activeWindow(), error);
+    }
+    return false;
+}

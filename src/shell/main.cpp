@@ -1,0 +1,37 @@
+#include "application.h"
+#include "apperror.h"
+#include "datamodule.h"
+#include "login.h"
+#include "mainform.h"
+#include "messageboxservice.h"
+#include "statsform.h"
+
+#include <QTextStream>
+#include <memory>
+
+int main(int argc, char *argv[])
+{
+    Application app(argc, argv);
+
+    auto mainForm = std::make_unique<TMainForm>();
+    auto login = std::make_unique<Tloginfm>(mainForm.get());
+    std::unique_ptr<Tdmfm> dataModule;
+    try {
+        dataModule = std::make_unique<Tdmfm>();
+    } catch (const std::exception &error) {
+        QTextStream(stderr) << "quillmora: " << errorText(error) << Qt::endl;
+        MessageBoxes::reportError(nullptr, error);
+        return 1;
+    }
+    auto statistics = std::make_unique<TForm4>();
+    mainForm->setLoginWindow(login.get());
+    mainForm->setStatisticsWindow(statistics.get());
+
+    mainForm->show();
+    const int status = app.exec();
+    statistics.reset();
+    login.reset();
+    mainForm.reset();
+    dataModule.reset();
+    return status;
+}

@@ -1,0 +1,331 @@
+#include "mainform.h"
+
+#include "applicationstyle.h"
+#include "clock.h"
+#include "datamodule.h"
+#include "datetext.h"
+#include "guardedcommand.h"
+#include "login.h"
+#include "sessionlog.h"
+#include "statsform.h"
+#include "urlopener.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+TMainForm *MainForm = nullptr;
+
+namespace {
+
+constexpr int kClientWidth = 929;
+constexpr int kClientHeight = 640;
+constexpr int kGridDesignHeight = 497;
+constexpr int kStatusBarHeight = 19;
+// The grid is the window's outer height less the room the lower panel and status bar need.
+constexpr int kLowerAreaHeight = 185;
+
+QFont songTi(int pixels)
+{
+    QFont font(QStringLiteral("宋体"));
+    font.setPixelSize(pixels);
+    return font;
+}
+
+} // namespace
+
+TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
+{
+    MainForm = this;
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Quillmora V3.5.1(春节珍藏版) "));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+                   | Qt::WindowCloseButtonHint);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, palette().color(QPalette::Button));
+    setPalette(background);
+
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("centralArea"));
+    setCentralWidget(central);
+
+    DBGridEh1 = new QTableView(central);
+    DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
+    DBGridEh1->setGeometry(0, 0, kClientWidth, kGridDesignHeight);
+
+    Panel3 = new QFrame(central);
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    Panel3->setGeometry(152, 201, 569, 216);
+    Panel3->setFrameShape(QFrame::Panel);
+    Panel3->setFrameShadow(QFrame::Raised);
+    Panel3->setAutoFillBackground(true);
+
+    buildLowerPanel();
+    buildToolBar();
+    buildMenus();
+    buildStatusBar();
+
+    resize(kClientWidth, kClientHeight);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TMainForm::~TMainForm()
+{
+    if (MainForm == this)
+        MainForm = nullptr;
+}
+
+void TMainForm::setLoginWindow(Tloginfm *login)
+{
+    m_login = login;
+}
+
+void TMainForm::setStatisticsWindow(TForm4 *statistics)
+{
+    m_statistics = statistics;
+}
+
+QString TMainForm::supportAddress()
+{
+    return QStringLiteral("https://support.quillmora.example/");
+}
+
+void TMainForm::buildLowerPanel()
+{
+    Panel1 = new QWidget(centralWidget());
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+
+    GroupBox5 = new QGroupBox(QStringLiteral(" 快速查询 "), Panel1);
+    GroupBox5->setObjectName(QStringLiteral("GroupBox5"));
+    GroupBox5->setFont(songTi(14));
+    GroupBox5->setGeometry(6, 2, 484, 118);
+
+    Button4 = new QPushButton(QStringLiteral("图表统计"), GroupBox5);
+    Button4->setObjectName(QStringLiteral("Button4"));
+    Button4->setGeometry(396, 52, 80, 26);
+    connect(Button4, &QPushButton::clicked, this, guarded(this, [this] {
+                if (!m_statistics)
+                    return;
+                m_statistics->show();
+                m_statistics->raise();
+                m_statistics->activateWindow();
+            }));
+
+    CheckBox5 = new QCheckBox(QStringLiteral("隐藏进货单价和利润"), Panel1);
+    CheckBox5->setObjectName(QStringLiteral("CheckBox5"));
+    CheckBox5->setFont(songTi(14));
+    CheckBox5->setGeometry(500, 80, 170, 22);
+
+    CheckBox6 = new QCheckBox(QStringLiteral("隐藏客户信息"), Panel1);
+    CheckBox6->setObjectName(QStringLiteral("CheckBox6"));
+    CheckBox6->setFont(songTi(14));
+    CheckBox6->setGeometry(690, 80, 130, 22);
+}
+
+QToolButton *TMainForm::addToolButton(const QString &name, const QString &caption, const QIcon &icon)
+{
+    auto *button = new QToolButton(ToolBar2);
+    button->setObjectName(name);
+    button->setText(caption);
+    button->setIcon(icon);
+    button->setIconSize(QSize(32, 32));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setFixedSize(55, 52);
+    button->setAutoRaise(true);
+    ToolBar2->addWidget(button);
+    return button;
+}
+
+void TMainForm::buildToolBar()
+{
+    ToolBar2 = new QToolBar(Panel1);
+    ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
+    ToolBar2->setMovable(false);
+    ToolBar2->setFloatable(false);
+    ToolBar2->move(497, 17);
+
+    QStyle *s = style();
+    ToolButton7 = addToolButton(QStringLiteral("ToolButton7"), QStringLiteral("新 建"), s->standardIcon(QStyle::SP_FileIcon));
+    ToolButton19 = addToolButton(QStringLiteral("ToolButton19"), QStringLiteral("删 除"), s->standardIcon(QStyle::SP_TrashIcon));
+    ToolButton19->setEnabled(false);
+    ToolButton22 = addToolButton(QStringLiteral("ToolButton22"), QStringLiteral("打 印"), s->standardIcon(QStyle::SP_FileDialogDetailedView));
+    ToolButton17 = addToolButton(QStringLiteral("ToolButton17"), QStringLiteral("导 出"), s->standardIcon(QStyle::SP_DialogSaveButton));
+    ToolButton18 = addToolButton(QStringLiteral("ToolButton18"), QStringLiteral("设 置"), s->standardIcon(QStyle::SP_FileDialogListView));
+    ToolButton1 = addToolButton(QStringLiteral("ToolButton1"), QStringLiteral("技术支持"), s->standardIcon(QStyle::SP_DialogHelpButton));
+    ToolBar2->adjustSize();
+
+    connect(ToolButton1, &QToolButton::clicked, this, guarded(this, [] {
+                // The support page is a courtesy: a desktop that cannot open it says nothing.
+                UrlOpener::open(QUrl(supportAddress()));
+            }));
+}
+
+void TMainForm::buildMenus()
+{
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    auto addItem = [](QMenu *menu, const QString &name, const QString &caption) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(name);
+        return action;
+    };
+    N15 = addItem(PopupMenu1, QStringLiteral("N15"), QStringLiteral("修改密码"));
+    N13 = addItem(PopupMenu1, QStringLiteral("N13"), QStringLiteral("用户管理"));
+    N1 = PopupMenu1->addSeparator();
+    N1->setObjectName(QStringLiteral("N1"));
+    N19 = addItem(PopupMenu1, QStringLiteral("N19"), QStringLiteral("蓝色幻想(皮肤)"));
+    N26 = addItem(PopupMenu1, QStringLiteral("N26"), QStringLiteral("黑色经典(皮肤)"));
+    N32 = addItem(PopupMenu1, QStringLiteral("N32"), QStringLiteral("梦幻天空(皮肤)"));
+    N42 = addItem(PopupMenu1, QStringLiteral("N42"), QStringLiteral("黑色遐想(皮肤)"));
+    N52 = addItem(PopupMenu1, QStringLiteral("N52"), QStringLiteral("梦想成真(皮肤)"));
+    ToolButton18->setMenu(PopupMenu1);
+    ToolButton18->setPopupMode(QToolButton::InstantPopup);
+
+    PopupMenu3 = new QMenu(this);
+    PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
+    N2 = addItem(PopupMenu3, QStringLiteral("N2"), QStringLiteral("保存列宽"));
+    N3 = addItem(PopupMenu3, QStringLiteral("N3"), QStringLiteral("读取列宽"));
+    DBGridEh1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DBGridEh1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &position) { PopupMenu3->popup(DBGridEh1->viewport()->mapToGlobal(position)); });
+
+    // Never shown; the activation step runs it.
+    N18 = new QAction(QStringLiteral("检查升级"), this);
+    N18->setObjectName(QStringLiteral("N18"));
+    N18->setVisible(false);
+    connect(N18, &QAction::triggered, this, guarded(this, [this] {
+                if (m_upgradeCheck)
+                    m_upgradeCheck();
+            }));
+}
+
+void TMainForm::buildStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setFixedHeight(kStatusBarHeight);
+    bar->setSizeGripEnabled(false);
+    const int widths[4] = {250, 100, 120, 300};
+    const Qt::Alignment alignments[4] = {Qt::AlignLeft | Qt::AlignVCenter, Qt::AlignCenter, Qt::AlignCenter,
+                                         Qt::AlignRight | Qt::AlignVCenter};
+    for (int i = 0; i < 4; ++i) {
+        auto *panel = new QLabel(bar);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFixedWidth(widths[i]);
+        panel->setAlignment(alignments[i]);
+        panel->setFrameShape(QFrame::StyledPanel);
+        panel->setFrameShadow(QFrame::Sunken);
+        bar->addWidget(panel);
+        statusPanels[i] = panel;
+    }
+    statusPanels[1]->setText(QStringLiteral("操作员："));
+    statusPanels[3]->setText(supportAddress());
+}
+
+void TMainForm::showStep()
+{
+    N3->trigger();
+    if (dmfm)
+        dmfm->openAppendTable();
+    Panel3->hide();
+    // Tooltips show at once.
+    ApplicationStyle::setToolTipDelay(0);
+    statusPanels[2]->setText(QStringLiteral("今天：") + DateText::date(Clock::today()));
+}
+
+void TMainForm::activationStep()
+{
+    N18->trigger();
+    if (m_sessionId == 0 && !m_loginOpen)
+        runLogin();
+}
+
+void TMainForm::runLogin()
+{
+    if (!m_login) {
+        close();
+        return;
+    }
+    m_loginOpen = true;
+    const int result = m_login->exec();
+    m_loginOpen = false;
+    if (result == QDialog::Accepted && m_login->sessionId() != 0) {
+        m_sessionId = m_login->sessionId();
+        statusPanels[1]->setText(m_login->userName());
+    } else {
+        close();
+    }
+}
+
+void TMainForm::closeStep()
+{
+    if (dmfm)
+        SessionLog::logOut(*dmfm->ADOQuery1, m_sessionId);
+}
+
+void TMainForm::resizeStep()
+{
+    const int gridHeight = std::max(0, frameGeometry().height() - kLowerAreaHeight);
+    QWidget *area = centralWidget();
+    DBGridEh1->setGeometry(0, 0, area->width(), gridHeight);
+    Panel1->setGeometry(0, gridHeight, area->width(), std::max(0, area->height() - gridHeight));
+}
+
+bool TMainForm::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::StatusTip:
+        statusPanels[0]->setText(static_cast<QStatusTipEvent *>(event)->tip());
+        return true;
+    case QEvent::WindowActivate:
+        // Run after the activation has been delivered: the login window is modal and
+        // must not open inside the event that activates its owner.
+        QTimer::singleShot(0, this, guarded(this, [this] {
+                               if (isActiveWindow() || QGuiApplication::platformName() == QLatin1String("offscreen"))
+                                   activationStep();
+                           }));
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::event(event);
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    if (!m_shown) {
+        m_shown = true;
+        runGuarded(this, [this] { showStep(); });
+    }
+    QMainWindow::showEvent(event);
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    runGuarded(this, [this] { closeStep(); });
+    event->accept();
+    QApplication::quit();
+}
+
+void TMainForm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    resizeStep();
+}

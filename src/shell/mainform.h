@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTableView;
+class QToolBar;
+class QToolButton;
+class Tloginfm;
+class TForm4;
+
+// The main window: a frame that runs the show, activation, resize and close steps and
+// wires the status bar, toolbar and menus to the panels and windows that do the work.
+class TMainForm : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TMainForm(QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    static QString supportAddress();
+
+    // Windows created at start-up after this one.
+    void setLoginWindow(Tloginfm *login);
+    void setStatisticsWindow(TForm4 *statistics);
+
+    // 0 until a login succeeds, then the id of the session's row in rz.
+    qint64 sessionId() const { return m_sessionId; }
+    void setSessionId(qint64 id) { m_sessionId = id; }
+
+    // The upgrade check that "检查升级" runs on every activation.
+    void setUpgradeCheck(std::function<void()> check) { m_upgradeCheck = std::move(check); }
+
+    // Controls, named as the window's design names them.
+    QTableView *DBGridEh1 = nullptr;
+    QFrame *Panel3 = nullptr;
+    QWidget *Panel1 = nullptr;
+    QGroupBox *GroupBox5 = nullptr;
+    QPushButton *Button4 = nullptr;
+    QToolBar *ToolBar2 = nullptr;
+    QToolButton *ToolButton7 = nullptr;
+    QToolButton *ToolButton19 = nullptr;
+    QToolButton *ToolButton22 = nullptr;
+    QToolButton *ToolButton17 = nullptr;
+    QToolButton *ToolButton18 = nullptr;
+    QToolButton *ToolButton1 = nullptr;
+    QCheckBox *CheckBox5 = nullptr;
+    QCheckBox *CheckBox6 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QAction *N15 = nullptr;
+    QAction *N13 = nullptr;
+    QAction *N1 = nullptr;
+    QAction *N19 = nullptr;
+    QAction *N26 = nullptr;
+    QAction *N32 = nullptr;
+    QAction *N42 = nullptr;
+    QAction *N52 = nullptr;
+    QMenu *PopupMenu3 = nullptr;
+    QAction *N2 = nullptr;
+    QAction *N3 = nullptr;
+    QAction *N18 = nullptr;
+    QLabel *statusPanels[4] = {};
+
+    // The steps of the window's lifecycle, public so tests can drive them.
+    void showStep();
+    void activationStep();
+    void closeStep();
+    void resizeStep();
+
+protected:
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildStatusBar();
+    void buildLowerPanel();
+    void buildToolBar();
+    void buildMenus();
+    QToolButton *addToolButton(const QString &name, const QString &caption, const QIcon &icon);
+    void runLogin();
+
+    QPointer<Tloginfm> m_login;
+    QPointer<TForm4> m_statistics;
+    qint64 m_sessionId = 0;
+    bool m_shown = false;
+    bool m_loginOpen = false;
+    std::function<void()> m_upgradeCheck;
+};
+
+// The application's main window, set while it exists.
+extern TMainForm *MainForm;

@@ -1,0 +1,1 @@
+// The automatic upgrade library; its classes arrive with the transfer client.

@@ -1,0 +1,28 @@
+#include "testworkspace.h"
+
+#include "databasetool.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <QtTest>
+
+TestWorkspace::TestWorkspace(Database database)
+    : m_previousDirectory(QDir::currentPath()), m_previousHome(qgetenv("HOME"))
+{
+    if (!m_dir.isValid())
+        qFatal("cannot create a temporary folder");
+    QDir(m_dir.path()).mkpath(QStringLiteral("home"));
+    qputenv("HOME", m_dir.filePath(QStringLiteral("home")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("home/.config")).toLocal8Bit());
+    QStandardPaths::setTestModeEnabled(true);
+    QDir::setCurrent(m_dir.path());
+    if (database == Database::Fresh)
+        DatabaseTool::createDatabase(databasePath());
+}
+
+TestWorkspace::~TestWorkspace()
+{
+    QDir::setCurrent(m_previousDirectory);
+    qputenv("HOME", m_previousHome);
+    qunsetenv("XDG_CONFIG_HOME");
+}
