@@ -405,8 +405,13 @@ std::unique_ptr<RowSource> RowSource::openKeyset(Connection &connection, const Q
     const QRegularExpressionMatch match = simpleSelect.match(sql);
     if (!match.hasMatch())
         return nullptr;
-    return std::make_unique<KeysetRowSource>(connection, match.captured(1), match.captured(3), parameters,
-                                             prefetchFields, true);
+    // Without an order of its own a statement lists the rows in the order they were
+    // added, whatever index the engine picks to find them.
+    static const QRegularExpression orderBy(QStringLiteral(R"(\border\s+by\b)"), QRegularExpression::CaseInsensitiveOption);
+    QString rest = match.captured(3);
+    if (!orderBy.match(rest).hasMatch())
+        rest += QStringLiteral(" order by rowid");
+    return std::make_unique<KeysetRowSource>(connection, match.captured(1), rest, parameters, prefetchFields, true);
 }
 
 std::unique_ptr<RowSource> RowSource::openTable(Connection &connection, const QString &table)

@@ -3,8 +3,26 @@
 #include "databasetool.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 #include <QtTest>
+
+namespace {
+
+// Hashing the administrator's password is deliberately slow: make the file once per
+// test process and copy it for every workspace.
+QString templateDatabase()
+{
+    static QTemporaryDir folder;
+    static const QString path = [] {
+        const QString file = folder.filePath(QStringLiteral("template.mdb"));
+        DatabaseTool::createDatabase(file);
+        return file;
+    }();
+    return path;
+}
+
+} // namespace
 
 TestWorkspace::TestWorkspace(Database database)
     : m_previousDirectory(QDir::currentPath()), m_previousHome(qgetenv("HOME"))
@@ -17,7 +35,7 @@ TestWorkspace::TestWorkspace(Database database)
     QStandardPaths::setTestModeEnabled(true);
     QDir::setCurrent(m_dir.path());
     if (database == Database::Fresh)
-        DatabaseTool::createDatabase(databasePath());
+        QFile::copy(templateDatabase(), databasePath());
 }
 
 TestWorkspace::~TestWorkspace()

@@ -1,0 +1,112 @@
+#include "connection.h"
+#include "passwordhash.h"
+#include "schema.h"
+#include "testworkspace.h"
+
+#include <QProcess>
+#include <QtTest>
+#include <cmath>
+
+namespace {
+
+struct Run
+{
+    int exitCode;
+    QString output;
+};
+
+Run runAdmin(const QStringList &arguments)
+{
+    QProcess process;
+    process.setProgram(qEnvironmentVariable("QUILLMORA_BIN_DIR") + QStringLiteral("/quillmora-admin"));
+    process.setArguments(arguments);
+    process.start();
+    process.waitForFinished(120000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
+}
+
+} // namespace
+
+class AdminToolTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initCreatesDatabaseWithAdministrator();
+    void initRefusesToOverwrite();
+    void demoAddsConsistentSales();
+    void badArgumentsFail_data();
+    void badArgumentsFail();
+};
+
+void AdminToolTest::initCreatesDatabaseWithAdministrator()
+{
+    TestWorkspace workspace(TestWorkspace::Database::None);
+    const Run run = runAdmin({QStringLiteral("init")});
+    QCOMPARE(run.exitCode, 0);
+    Connection db(workspace.databasePath(), Schema::databaseKey());
+    QCOMPARE(db.tableFields(QStringLiteral("userdb")), (QStringList{"username", "passwd"}));
+    QCOMPARE(db.scalar(QStringLiteral("select username from userdb")).toString(), QStringLiteral("超级管理员"));
+    const QString stored = db.scalar(QStringLiteral("select passwd from userdb")).toString();
+    QVERIFY(stored != QLatin1String("947"));
+    QVERIFY(PasswordHash::verify(stored, QStringLiteral("947")));
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from data")).toInt(), 0);
+}
+
+void AdminToolTest::initRefusesToOverwrite()
+{
+    TestWorkspace workspace;
+    Connection(workspace.databasePath(), Schema::databaseKey()).execute(QStringLiteral("insert into data (b) values ('留着')"));
+    const Run run = runAdmin({QStringLiteral("init")});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.output.contains(QStringLiteral("exists already")), qPrintable(run.output));
+    Connection db(workspace.databasePath(), Schema::databaseKey());
+    QCOMPARE(db.scalar(QStringLiteral("select b from data")).toString(), QStringLiteral("留着"));
+}
+
+void AdminToolTest::demoAddsConsistentSales()
+{
+    TestWorkspace workspace;
+    QCOMPARE(runAdmin({QStringLiteral("demo"), QStringLiteral("500")}).exitCode, 0);
+    Connection db(workspace.databasePath(), Schema::databaseKey());
+    Statement rows = db.prepare(QStringLiteral("select \"1\", \"2\", \"3\", \"6\", \"4\", a, b, day1, o from data"));
+    rows.bind({});
+    int count = 0;
+    QSet<int> years;
+    while (rows.step()) {
+        ++count;
+        const double purchase = rows.doubleValue(0), sale = rows.doubleValue(1), quantity = rows.doubleValue(2);
+        QVERIFY(std::abs(rows.doubleValue(3) - sale * quantity) < 1e-9);
+        QVERIFY(std::abs(rows.doubleValue(4) - (sale - purchase) * quantity) < 1e-9);
+        QVERIFY(!rows.value(5).toString().isEmpty() && !rows.value(6).toString().isEmpty());
+        QCOMPARE(rows.value(8).toString(), QStringLiteral("1"));
+        years << rows.value(7).toDate().year();
+    }
+    QCOMPARE(count, 500);
+    QVERIFY(years.size() >= 3);
+}
+
+void AdminToolTest::badArgumentsFail_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("none") << QStringList{} << 2;
+    QTest::newRow("unknown") << QStringList{"drop"} << 2;
+    QTest::newRow("demo without number") << QStringList{"demo", "many"} << 2;
+    QTest::newRow("demo without database") << QStringList{"demo", "3"} << 1;
+}
+
+void AdminToolTest::badArgumentsFail()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    TestWorkspace workspace(TestWorkspace::Database::None);
+    const Run run = runAdmin(arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY(!run.output.isEmpty());
+    QVERIFY(!QFile::exists(workspace.databasePath()));
+}
+
+QTEST_MAIN(AdminToolTest)
+#include "tst_admintool.moc"

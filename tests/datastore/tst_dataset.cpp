@@ -1,0 +1,335 @@
+#include "apperror.h"
+#include "connection.h"
+#include "datamodule.h"
+#include "dataset.h"
+#include "schema.h"
+#include "testworkspace.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QtTest>
+
+namespace {
+
+struct Sale
+{
+    QString category;
+    QString name;
+    QDate day;
+    QString flag = QStringLiteral("1");
+    QVariant profit = 1.0;
+};
+
+void insertSales(Connection &connection, const QList<Sale> &sales)
+{
+    for (const Sale &sale : sales)
+        connection.execute(QStringLiteral("insert into data (a,b,\"4\",day1,o) values (?,?,?,?,?)"),
+                           {sale.category, sale.name, sale.profit, sale.day, sale.flag});
+}
+
+QStringList column(Dataset &dataset, const QString &field)
+{
+    QStringList values;
+    for (int row = 0; row < dataset.recordCount(); ++row)
+        values << dataset.displayTextAt(row, dataset.fieldIndex(field));
+    return values;
+}
+
+QByteArray fileDigest(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+} // namespace
+
+class DatasetTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void appendedEmptyTextsStayEmptyAndNullsStayNull();
+    void dateRangeIncludesBothEnds();
+    void flagSelectsOnlyMarkedRecords();
+    void boundValuesAreData_data();
+    void boundValuesAreData();
+    void sortKeepsCurrentRecord_data();
+    void sortKeepsCurrentRecord();
+    void deleteMovesToNextRow();
+    void editWritesOnlyTheCurrentRow();
+    void movingAbandonsPendingEdit();
+    void closedAndEmptyDatasetsRefuseWork();
+    void badFilesAreRefusedAndLeftUntouched_data();
+    void badFilesAreRefusedAndLeftUntouched();
+    void busyFileWaitsForWriter();
+};
+
+void DatasetTest::appendedEmptyTextsStayEmptyAndNullsStayNull()
+{
+    TestWorkspace workspace;
+    Tdmfm module;
+    module.openAppendTable();
+    Dataset &table = *module.ADOTable5;
+    QCOMPARE(table.recordCount(), 0);
+    table.append();
+    for (const char *field : {"a", "b"})
+        table.setValue(QString::fromLatin1(field), QStringLiteral("运动鞋"));
+    for (const char *field : {"c", "d", "e", "f", "h", "z"})
+        table.setValue(QString::fromLatin1(field), QString(""));
+    table.setValue(QStringLiteral("day1"), QDate(2014, 3, 12));
+    table.post();
+    QCOMPARE(table.recordCount(), 1);
+
+    module.ADOConnection1->execute(QStringLiteral("insert into data (a) values ('只有类别')"));
+
+    Dataset &ledger = *module.ADOQuery15;
+    ledger.setSql(QStringLiteral("select * from data"));
+    ledger.open();
+    QCOMPARE(ledger.recordCount(), 2);
+    for (const char *field : {"c", "d", "e", "f", "h", "z"}) {
+        const QVariant value = ledger.value(QString::fromLatin1(field));
+        QVERIFY2(value.isValid() && value.toString().isEmpty(), field);
+    }
+    QCOMPARE(ledger.value(QStringLiteral("day1")).toDate(), QDate(2014, 3, 12));
+    QCOMPARE(ledger.displayText(QStringLiteral("day1")), QStringLiteral("2014-03-12"));
+    QCOMPARE(module.ADOConnection1->scalar(QStringLiteral("select count(*) from data where c is null")).toInt(), 1);
+
+    ledger.next();
+    QVERIFY(!ledger.value(QStringLiteral("c")).isValid());
+    QVERIFY_THROWS_EXCEPTION(ConversionError, ledger.textValue(QStringLiteral("c")));
+}
+
+void DatasetTest::dateRangeIncludesBothEnds()
+{
+    TestWorkspace workspace;
+    Tdmfm module;
+    insertSales(*module.ADOConnection1, {{"鞋", "前一天", {2014, 2, 28}},
+                                         {"鞋", "第一天", {2014, 3, 1}},
+                                         {"鞋", "最后一天", {2014, 3, 12}},
+                                         {"鞋", "后一天", {2014, 3, 13}}});
+    Dataset &ledger = *module.ADOQuery15;
+    ledger.setSql(QStringLiteral("select * from data where day1>=? and day1<=?"), {QDate(2014, 3, 1), QDate(2014, 3, 12)});
+    ledger.open();
+    QCOMPARE(column(ledger, QStringLiteral("b")), (QStringList{"第一天", "最后一天"}));
+
+    ledger.setSql(QStringLiteral("select * from data where day1>=? and day1<=?"), {QDate(2014, 3, 12), QDate(2014, 3, 1)});
+    ledger.open();
+    QCOMPARE(ledger.recordCount(), 0);
+}
+
+void DatasetTest::flagSelectsOnlyMarkedRecords()
+{
+    TestWorkspace workspace;
+    Tdmfm module;
+    Sale unmarked{"鞋", "旧记录", {2014, 3, 1}};
+    unmarked.flag = QStringLiteral("0");
+    insertSales(*module.ADOConnection1, {{"鞋", "新记录", {2014, 3, 1}}, unmarked});
+    Dataset &ledger = *module.ADOQuery15;
+    ledger.setSql(QStringLiteral("select * from data where o='1' "));
+    ledger.open();
+    QCOMPARE(column(ledger, QStringLiteral("b")), QStringList{"新记录"});
+    ledger.setSql(QStringLiteral("select * from data "));
+    ledger.open();
+    QCOMPARE(ledger.recordCount(), 2);
+}
+
+void DatasetTest::boundValuesAreData_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QStringList>("found");
+    QTest::newRow("quote is plain text") << "%O'Brien%" << QStringList{"O'Brien 鞋"};
+    QTest::newRow("statement text is plain text") << "%'; drop table data; --%" << QStringList{};
+    QTest::newRow("percent is a wildcard") << "%鞋" << QStringList{"O'Brien 鞋", "运动鞋"};
+    QTest::newRow("underscore is a wildcard") << "运_鞋" << QStringList{"运动鞋"};
+}
+
+void DatasetTest::boundValuesAreData()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QStringList, found);
+    TestWorkspace workspace;
+    Tdmfm module;
+    insertSales(*module.ADOConnection1, {{"a", "O'Brien 鞋", {2014, 3, 1}}, {"a", "运动鞋", {2014, 3, 2}}, {"a", "鞋垫", {2014, 3, 3}}});
+    Dataset &ledger = *module.ADOQuery15;
+    ledger.setSql(QStringLiteral("select * from data where b like ?"), {pattern});
+    ledger.open();
+    QCOMPARE(column(ledger, QStringLiteral("b")), found);
+    QCOMPARE(module.ADOConnection1->scalar(QStringLiteral("select count(*) from data")).toInt(), 3);
+}
+
+void DatasetTest::sortKeepsCurrentRecord_data()
+{
+    QTest::addColumn<QString>("sort");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("number descending") << "4 DESC" << QStringList{"丙", "甲", "乙", "丁"};
+    QTest::newRow("number ascending, null first") << "4" << QStringList{"丁", "乙", "甲", "丙"};
+    // Chinese texts sort in pinyin order: bing, ding, jia, yi.
+    QTest::newRow("text in pinyin order") << "b" << QStringList{"丙", "丁", "甲", "乙"};
+}
+
+void DatasetTest::sortKeepsCurrentRecord()
+{
+    QFETCH(QString, sort);
+    QFETCH(QStringList, names);
+    TestWorkspace workspace;
+    Tdmfm module;
+    insertSales(*module.ADOConnection1, {{"a", "甲", {2014, 3, 1}, "1", 5.0},
+                                         {"a", "乙", {2014, 3, 2}, "1", -2.5},
+                                         {"a", "丙", {2014, 3, 3}, "1", 12.0},
+                                         {"a", "丁", {2014, 3, 4}, "1", QVariant()}});
+    Dataset &ledger = *module.ADOQuery15;
+    ledger.setSql(QStringLiteral("select * from data"));
+    ledger.open();
+    ledger.setCurrentRow(1);
+    ledger.setSort(sort);
+    QCOMPARE(column(ledger, QStringLiteral("b")), names);
+    QCOMPARE(ledger.value(QStringLiteral("b")).toString(), QStringLiteral("乙"));
+    QCOMPARE(ledger.sort(), sort);
+}
+
+void DatasetTest::deleteMovesToNextRow()
+{
+    TestWorkspace workspace;
+    Tdmfm module;
+    insertSales(*module.ADOConnection1, {{"a", "一", {2014, 3, 1}}, {"a", "二", {2014, 3, 2}}, {"a", "三", {2014, 3, 3}}});
+    Dataset &ledger = *module.ADOQuery15;
+    ledger.setSql(QStringLiteral("select * from data"));
+    ledger.open();
+    ledger.setCurrentRow(1);
+    ledger.deleteCurrent();
+    QCOMPARE(ledger.value(QStringLiteral("b")).toString(), QStringLiteral("三"));
+    ledger.deleteCurrent();
+    QCOMPARE(ledger.value(QStringLiteral("b")).toString(), QStringLiteral("一"));
+    QCOMPARE(module.ADOConnection1->scalar(QStringLiteral("select b from data")).toString(), QStringLiteral("一"));
+    ledger.deleteCurrent();
+    QCOMPARE(ledger.recordCount(), 0);
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, ledger.deleteCurrent());
+}
+
+void DatasetTest::editWritesOnlyTheCurrentRow()
+{
+    TestWorkspace workspace;
+    Tdmfm module;
+    insertSales(*module.ADOConnection1, {{"a", "一", {2014, 3, 1}}, {"a", "二", {2014, 3, 2}}});
+    Dataset &ledger = *module.ADOQuery15;
+    ledger.setSql(QStringLiteral("select * from data"));
+    ledger.open();
+    ledger.setCurrentRow(1);
+    ledger.edit();
+    ledger.setValue(QStringLiteral("b"), QStringLiteral("二改"));
+    ledger.post();
+    QCOMPARE(ledger.value(QStringLiteral("b")).toString(), QStringLiteral("二改"));
+    QCOMPARE(ledger.value(QStringLiteral("o")).toString(), QStringLiteral("1"));
+    QCOMPARE(module.ADOConnection1->scalar(QStringLiteral("select group_concat(b, ',') from data")).toString(),
+             QStringLiteral("一,二改"));
+}
+
+void DatasetTest::movingAbandonsPendingEdit()
+{
+    TestWorkspace workspace;
+    Tdmfm module;
+    insertSales(*module.ADOConnection1, {{"a", "一", {2014, 3, 1}}, {"a", "二", {2014, 3, 2}}});
+    Dataset &ledger = *module.ADOQuery15;
+    ledger.setSql(QStringLiteral("select * from data"));
+    ledger.open();
+    ledger.edit();
+    ledger.setValue(QStringLiteral("b"), QStringLiteral("半改"));
+    ledger.next();
+    QCOMPARE(ledger.state(), Dataset::State::Browse);
+    ledger.post();
+
+    module.openAppendTable();
+    module.ADOTable5->append();
+    module.ADOTable5->setValue(QStringLiteral("b"), QStringLiteral("半新"));
+    module.ADOTable5->append(); // a new append starts afresh
+    module.ADOTable5->setValue(QStringLiteral("b"), QStringLiteral("新"));
+    module.ADOTable5->post();
+    QCOMPARE(module.ADOConnection1->scalar(QStringLiteral("select group_concat(b, ',') from data")).toString(),
+             QStringLiteral("一,二,新"));
+}
+
+void DatasetTest::closedAndEmptyDatasetsRefuseWork()
+{
+    TestWorkspace workspace;
+    Tdmfm module;
+    Dataset &ledger = *module.ADOQuery15;
+    try {
+        ledger.setSort(QStringLiteral("4 DESC"));
+        QFAIL("sorting a closed dataset must fail");
+    } catch (const DatabaseError &error) {
+        QCOMPARE(error.message(), QStringLiteral("ADOQuery15: Cannot perform this operation on a closed dataset"));
+    }
+    ledger.setSql(QStringLiteral("select * from data"));
+    ledger.open();
+    ledger.setSort(QStringLiteral("4 DESC")); // an empty set sorts without complaint
+    try {
+        ledger.deleteCurrent();
+        QFAIL("deleting from an empty dataset must fail");
+    } catch (const DatabaseError &error) {
+        QCOMPARE(error.message(), QStringLiteral("ADOQuery15: Cannot perform this operation on an empty dataset"));
+    }
+    ledger.setSql(QStringLiteral("select * from data where"));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, ledger.open());
+    QVERIFY(!ledger.isOpen());
+}
+
+void DatasetTest::badFilesAreRefusedAndLeftUntouched_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing") << QByteArray() << "unable to open database file";
+    QTest::newRow("not a database") << QByteArray("这不是数据库\n").repeated(400) << "file is encrypted or is not a database";
+    QTest::newRow("other password") << QByteArray("other key") << "file is encrypted or is not a database";
+}
+
+void DatasetTest::badFilesAreRefusedAndLeftUntouched()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+    TestWorkspace workspace(TestWorkspace::Database::None);
+    const QString path = workspace.databasePath();
+    if (content == "other key") {
+        Connection other(path, "another password", Connection::OpenMode::CreateFile);
+        Schema::createTables(other);
+    } else if (!content.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    const QByteArray before = fileDigest(path);
+    try {
+        Tdmfm module;
+        QFAIL("the data module must refuse the file");
+    } catch (const DatabaseError &error) {
+        QCOMPARE(error.message(), message);
+    }
+    QCOMPARE(fileDigest(path), before);
+    QCOMPARE(QFile::exists(path), !content.isEmpty());
+}
+
+void DatasetTest::busyFileWaitsForWriter()
+{
+    TestWorkspace workspace;
+    Tdmfm first;
+    Tdmfm second;
+    first.ADOConnection1->beginTransaction();
+    first.ADOConnection1->execute(QStringLiteral("insert into data (b) values ('第一')"));
+    // The second copy's write waits for the first one's commit instead of failing.
+    QTimer::singleShot(300, [&] { first.ADOConnection1->commit(); });
+    QEventLoop loop;
+    QTimer::singleShot(0, [&] {
+        QThread *writer = QThread::create([&] {
+            second.ADOConnection1->execute(QStringLiteral("insert into data (b) values ('第二')"));
+        });
+        connect(writer, &QThread::finished, &loop, &QEventLoop::quit);
+        connect(writer, &QThread::finished, writer, &QObject::deleteLater);
+        writer->start();
+    });
+    loop.exec();
+    QCOMPARE(first.ADOConnection1->scalar(QStringLiteral("select count(*) from data")).toInt(), 2);
+}
+
+QTEST_MAIN(DatasetTest)
+#include "tst_dataset.moc"

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Starts the real application under Xvfb in folders whose data.mdb is missing, not a
+# database, or keyed with another password. Each start must show the error box with
+# the engine's message (and no main window), exit non-zero once the box is closed, and
+# leave the file as it was.
+set -euo pipefail
+bin="${QUILLMORA_BIN_DIR:?}"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
+mkdir -p "$HOME"
+unset QT_QPA_PLATFORM
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+run_case() {
+  local name="$1" expected="$2"
+  local dir="$work/$name"
+  local before=""
+  [ -f "$dir/data.mdb" ] && before="$(sha256sum < "$dir/data.mdb")"
+  (cd "$dir" && exec "$bin/quillmora" 2>"$dir/stderr") &
+  local pid=$!
+  local box=""
+  for _ in $(seq 1 150); do
+    box="$(xdotool search --onlyvisible --name '^Quillmora$' 2>/dev/null | head -n1 || true)"
+    [ -n "$box" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.2
+  done
+  [ -n "$box" ] || { kill "$pid" 2>/dev/null || true; fail "$name: no error box appeared"; }
+  if xdotool search --onlyvisible --name 'V3.5.1' >/dev/null 2>&1; then
+    kill "$pid"; fail "$name: the main window was shown"
+  fi
+  grep -q "$expected" "$dir/stderr" || { kill "$pid"; fail "$name: stderr lacks '$expected': $(cat "$dir/stderr")"; }
+  sleep 0.5
+  xdotool windowfocus --sync "$box" >/dev/null 2>&1 || true
+  xdotool key Return
+  local status=0
+  for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "$name: still running after the box was closed"; }
+  wait "$pid" || status=$?
+  [ "$status" -ne 0 ] || fail "$name: exit status 0"
+  local after=""
+  [ -f "$dir/data.mdb" ] && after="$(sha256sum < "$dir/data.mdb")"
+  [ "$before" = "$after" ] || fail "$name: data.mdb changed"
+  echo "ok: $name (exit $status, message '$expected')"
+}
+
+mkdir -p "$work/missing" "$work/garbage" "$work/otherkey"
+head -c 8192 /dev/urandom > "$work/garbage/data.mdb"
+printf "PRAGMA key = 'another password';\ncreate table data (a text);\n" | sqlcipher "$work/otherkey/data.mdb" >/dev/null
+
+run_case missing "unable to open database file"
+run_case garbage "not a database"
+run_case otherkey "not a database"
+echo "3 passed, 0 failed"
