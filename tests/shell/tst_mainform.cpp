@@ -1,3 +1,4 @@
+#include "apperror.h"
 #include "datamodule.h"
 #include "login.h"
 #include "mainform.h"
@@ -77,6 +78,7 @@ private slots:
     void activationRunsUpgradeCheckAndLoginWhileNoSession();
     void closeWritesLogoutOnlyForAnOpenSession();
     void supportButtonOpensTheAddress();
+    void commandErrorsReachTheDefaultErrorReport();
     void showOrCreateReusesOpenWindow();
 
 private:
@@ -191,6 +193,27 @@ void MainFormTest::supportButtonOpensTheAddress()
     form.ToolButton1->click();
     UrlOpener::setOpener(nullptr);
     QCOMPARE(opened, QList<QUrl>{QUrl(TMainForm::supportAddress())});
+}
+
+void MainFormTest::commandErrorsReachTheDefaultErrorReport()
+{
+    TMainForm form;
+    int checks = 0;
+    form.setUpgradeCheck([&] {
+        if (++checks == 1)
+            throw DatabaseError(QStringLiteral("database is locked"));
+    });
+    m_boxes->expect(QMessageBox::Ok);
+    form.N18->trigger();
+    QCOMPARE(m_boxes->asked.size(), 1);
+    const MessageBoxRequest &report = m_boxes->asked[0].request;
+    QCOMPARE(report.caption, QStringLiteral("Quillmora"));
+    QCOMPARE(report.text, QStringLiteral("database is locked"));
+    QCOMPARE(report.icon, QMessageBox::Critical);
+    QCOMPARE(report.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    form.N18->trigger(); // the application goes on
+    QCOMPARE(checks, 2);
+    QCOMPARE(m_boxes->asked.size(), 1);
 }
 
 void MainFormTest::showOrCreateReusesOpenWindow()
