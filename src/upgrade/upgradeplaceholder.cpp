@@ -1,1 +1,0 @@
-// The automatic upgrade library; its classes arrive with the transfer client.
