@@ -1,4 +1,5 @@
 #include "upUpgradeInfo.h"
+#include "upUpgraderUtils.h"
 
 #include <QtTest>
 
@@ -18,6 +19,12 @@ private slots:
     void compareNumbers();
     void isNewer_data();
     void isNewer();
+    void temporaryFileName_data();
+    void temporaryFileName();
+    void totalPercents_data();
+    void totalPercents();
+    void networkAddress_data();
+    void networkAddress();
 };
 
 void TestUpgradeInfo::parse_data()
@@ -151,6 +158,69 @@ void TestUpgradeInfo::isNewer()
     QTEST(UpgradeVersion::isNewer(TupVersionControl(control), UpgradeInfoFile::parse(body), versionDate,
                                   versionNumber, QDate(2024, 5, 1)),
           "newer");
+}
+
+void TestUpgradeInfo::temporaryFileName_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("tempName");
+
+    QTest::newRow("plain") << "http://127.0.0.1/files/data.txt" << "/opt/q/data.txt.uTMP";
+    QTest::newRow("path of the address is dropped") << "http://h/a/b/c/quillmora" << "/opt/q/quillmora.uTMP";
+    QTest::newRow("backslashes") << "http://h/a\\b\\setup.exe" << "/opt/q/setup.exe.uTMP";
+    QTest::newRow("after a colon") << "file:readme" << "/opt/q/readme.uTMP";
+    QTest::newRow("query stays in the name") << "http://h/get?f=x" << "/opt/q/get?f=x.uTMP";
+    QTest::newRow("no name is refused") << "http://h/dir/" << "";
+    QTest::newRow("dot-dot is refused") << "http://h/dir/.." << "";
+    QTest::newRow("dot is refused") << "http://h/." << "";
+}
+
+void TestUpgradeInfo::temporaryFileName()
+{
+    QFETCH(QString, url);
+    QTEST(upTemporaryFileName(url, QStringLiteral("/opt/q")), "tempName");
+}
+
+void TestUpgradeInfo::totalPercents_data()
+{
+    QTest::addColumn<int>("percentsDone");
+    QTest::addColumn<int>("currentIndex");
+    QTest::addColumn<int>("fileCount");
+    QTest::addColumn<int>("total");
+
+    QTest::newRow("one file") << 57 << 0 << 1 << 57;
+    QTest::newRow("second of two, half done") << 50 << 1 << 2 << 75;
+    QTest::newRow("second of three, done") << 100 << 1 << 3 << 66;
+    QTest::newRow("third of three, started") << 1 << 2 << 3 << 67;
+    QTest::newRow("halves to even: 12.5") << 0 << 1 << 8 << 12;
+    QTest::newRow("halves to even: 37.5") << 0 << 3 << 8 << 38;
+}
+
+void TestUpgradeInfo::totalPercents()
+{
+    QFETCH(int, percentsDone);
+    QFETCH(int, currentIndex);
+    QFETCH(int, fileCount);
+    QTEST(upTotalPercentsDone(percentsDone, currentIndex, fileCount), "total");
+}
+
+void TestUpgradeInfo::networkAddress_data()
+{
+    QTest::addColumn<QStringList>("addresses");
+    QTest::addColumn<bool>("online");
+
+    QTest::newRow("nothing") << QStringList{} << false;
+    QTest::newRow("loopback only") << QStringList{"127.0.0.1", "::1"} << false;
+    QTest::newRow("loopback and link-local") << QStringList{"127.0.0.1", "::1", "fe80::1c2:3ff:fe4d:5e6f"} << false;
+    QTest::newRow("other loopback") << QStringList{"127.0.1.1"} << false;
+    QTest::newRow("private network") << QStringList{"127.0.0.1", "192.168.1.20"} << true;
+    QTest::newRow("global IPv6") << QStringList{"::1", "2001:db8::5"} << true;
+}
+
+void TestUpgradeInfo::networkAddress()
+{
+    QFETCH(QStringList, addresses);
+    QTEST(upHasNetworkAddress(addresses), "online");
 }
 
 QTEST_GUILESS_MAIN(TestUpgradeInfo)
