@@ -4,6 +4,9 @@
 #include "clock.h"
 #include "datamodule.h"
 #include "datetext.h"
+#include "dateeditor.h"
+#include "entrycommands.h"
+#include "entrypanel.h"
 #include "guardedcommand.h"
 #include "login.h"
 #include "sessionlog.h"
@@ -69,16 +72,10 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
     DBGridEh1->setGeometry(0, 0, kClientWidth, kGridDesignHeight);
 
-    Panel3 = new QFrame(central);
-    Panel3->setObjectName(QStringLiteral("Panel3"));
-    Panel3->setGeometry(152, 201, 569, 216);
-    Panel3->setFrameShape(QFrame::Panel);
-    Panel3->setFrameShadow(QFrame::Raised);
-    Panel3->setAutoFillBackground(true);
-
     buildLowerPanel();
     buildToolBar();
     buildMenus();
+    buildEntryPanel();
     buildStatusBar();
 
     resize(kClientWidth, kClientHeight);
@@ -216,6 +213,25 @@ void TMainForm::buildMenus()
             }));
 }
 
+void TMainForm::buildEntryPanel()
+{
+    Panel3 = new EntryPanel(centralWidget());
+    Panel3->move(152, 201);
+    Panel3->raise();
+    entryCommands = new EntryCommands(Panel3, ToolButton19, this);
+
+    connect(ToolButton7, &QToolButton::clicked, this, guarded(this, [this] { entryCommands->newEntry(); }));
+    connect(ToolButton19, &QToolButton::clicked, this, guarded(this, [this] { entryCommands->deleteCurrent(); }));
+    connect(DBGridEh1, &QAbstractItemView::doubleClicked, this,
+            guarded(this, [this] { entryCommands->loadCurrent(firstColumnField()); }));
+    connect(DBGridEh1, &QAbstractItemView::clicked, this, guarded(this, [this] { entryCommands->enableDelete(); }));
+}
+
+QString TMainForm::firstColumnField() const
+{
+    return QStringLiteral("a");
+}
+
 void TMainForm::buildStatusBar()
 {
     QStatusBar *bar = statusBar();
@@ -242,9 +258,12 @@ void TMainForm::buildStatusBar()
 void TMainForm::showStep()
 {
     N3->trigger();
-    if (dmfm)
+    if (dmfm) {
         dmfm->openAppendTable();
+        entryCommands->setDatasets(dmfm->ADOTable5, dmfm->ADOQuery15);
+    }
     Panel3->hide();
+    Panel3->DBDateTimeEditEh1->setDate(Clock::today());
     // Tooltips show at once.
     ApplicationStyle::setToolTipDelay(0);
     statusPanels[2]->setText(QStringLiteral("今天：") + DateText::date(Clock::today()));

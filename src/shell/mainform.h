@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <functional>
 
+class EntryCommands;
+class EntryPanel;
 class QAction;
 class QCheckBox;
 class QFrame;
@@ -42,7 +44,7 @@ public:
 
     // Controls, named as the window's design names them.
     QTableView *DBGridEh1 = nullptr;
-    QFrame *Panel3 = nullptr;
+    EntryPanel *Panel3 = nullptr;
     QWidget *Panel1 = nullptr;
     QGroupBox *GroupBox5 = nullptr;
     QPushButton *Button4 = nullptr;
@@ -70,6 +72,9 @@ public:
     QAction *N18 = nullptr;
     QLabel *statusPanels[4] = {};
 
+    // Add, load, modify and delete of sales records through the entry panel.
+    EntryCommands *entryCommands = nullptr;
+
     // The steps of the window's lifecycle, public so tests can drive them.
     void showStep();
     void activationStep();
@@ -87,6 +92,10 @@ private:
     void buildLowerPanel();
     void buildToolBar();
     void buildMenus();
+    void buildEntryPanel();
+    // The field shown in the grid's first column, which decides whether a double
+    // click loads the current record.
+    QString firstColumnField() const;
     QToolButton *addToolButton(const QString &name, const QString &caption, const QIcon &icon);
     void runLogin();
 

@@ -1,0 +1,10 @@
+#include "ledgeractions.h"
+
+#include "dataset.h"
+#include "mylib.h"
+
+void showAllRecords(Dataset &ledger)
+{
+    mylib::openSql(ledger, QStringLiteral("select * from data "));
+    ledger.last();
+}

@@ -1,0 +1,7 @@
+#pragma once
+
+class Dataset;
+
+// Reloads every record of table data into the ledger dataset and makes the last one
+// current, so the grid shows the end of the list.
+void showAllRecords(Dataset &ledger);

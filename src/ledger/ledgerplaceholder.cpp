@@ -1,1 +1,0 @@
-// The sales ledger library; its classes arrive with the ledger grid and entry panel.

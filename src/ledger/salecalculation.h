@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// The entry panel's running sums: the sale total (sale price × quantity) and the profit
+// ((sale price − purchase price) × quantity), worked out from the box texts as the
+// operator types. Nothing is rounded: the products are formed in extended precision and
+// written in the general number format.
+class SaleCalculation
+{
+public:
+    // The box whose change asks for the calculation.
+    enum class Source { SalePrice, Quantity, PurchasePrice };
+
+    // The texts to put into the computed boxes; an empty optional leaves a box as it is.
+    struct Result
+    {
+        std::optional<QString> saleTotal;
+        std::optional<QString> profit;
+    };
+
+    // Reads every text it needs before it returns anything, so a text that is not a
+    // number raises ConversionError and no box changes.
+    static Result calculate(const QString &salePrice, const QString &quantity, const QString &purchasePrice,
+                            Source source);
+};
