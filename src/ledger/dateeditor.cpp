@@ -2,34 +2,34 @@
 
 #include "datetext.h"
 
-#include <QAction>
 #include <QCalendarWidget>
 #include <QKeyEvent>
-#include <QPainter>
-#include <QPixmap>
+#include <QToolButton>
 
 namespace {
 
-QIcon dropDownArrow()
-{
-    QPixmap pixmap(12, 12);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Qt::black);
-    const QPointF arrow[3] = {{2, 4}, {10, 4}, {6, 9}};
-    painter.drawPolygon(arrow, 3);
-    return QIcon(pixmap);
-}
+// Narrow enough that a whole date text still fits a box of about 90 pixels.
+constexpr int kArrowWidth = 12;
 
 } // namespace
 
 DateEditor::DateEditor(QWidget *parent) : QLineEdit(parent)
 {
-    m_dropDown = addAction(dropDownArrow(), QLineEdit::TrailingPosition);
+    m_dropDown = new QToolButton(this);
     m_dropDown->setObjectName(QStringLiteral("dropDown"));
-    connect(m_dropDown, &QAction::triggered, this, &DateEditor::showCalendar);
+    m_dropDown->setArrowType(Qt::DownArrow);
+    m_dropDown->setAutoRaise(true);
+    m_dropDown->setFocusPolicy(Qt::NoFocus);
+    m_dropDown->setCursor(Qt::ArrowCursor);
+    setTextMargins(0, 0, kArrowWidth, 0);
+    connect(m_dropDown, &QToolButton::clicked, this, &DateEditor::showCalendar);
+}
+
+void DateEditor::resizeEvent(QResizeEvent *event)
+{
+    QLineEdit::resizeEvent(event);
+    const int frame = 2;
+    m_dropDown->setGeometry(width() - frame - kArrowWidth, frame, kArrowWidth, height() - 2 * frame);
 }
 
 void DateEditor::setDate(const QDate &date)

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPointer>
 
-class QAction;
+class QToolButton;
 
 
 // A date box: the date as date text ("yyyy-MM-dd") that the operator may type over,
@@ -19,15 +19,16 @@ public:
     explicit DateEditor(QWidget *parent = nullptr);
 
     void setDate(const QDate &date);
-    QAction *dropDownAction() const { return m_dropDown; }
+    QToolButton *dropDownButton() const { return m_dropDown; }
     // The open calendar, or nullptr.
     QCalendarWidget *calendar() const { return m_calendar; }
     void showCalendar();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
-    QAction *m_dropDown = nullptr;
+    QToolButton *m_dropDown = nullptr;
     QPointer<QCalendarWidget> m_calendar;
 };

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "entrypanel.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
 
 class EntryCommands;
-class EntryPanel;
 class QAction;
 class QCheckBox;
 class QFrame;

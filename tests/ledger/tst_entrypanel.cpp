@@ -3,6 +3,7 @@
 #include "entrypanel.h"
 #include "scriptedmessageboxes.h"
 
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,6 +35,7 @@ private slots:
     void enterOnAddButtonPressesIt();
     void otherDateEditorsShareTheEnterAction();
     void tabOrder();
+    void saleDateCalendar();
     void hideOption();
     void dragByFreeArea();
     void closePicture();
@@ -333,6 +335,27 @@ void TestEntryPanel::tabOrder()
         visited << QApplication::focusWidget()->objectName();
     }
     QCOMPARE(visited, expected);
+}
+
+void TestEntryPanel::saleDateCalendar()
+{
+    DateEditor *date = m_panel->DBDateTimeEditEh1;
+    date->setText(QStringLiteral("2014-03-12"));
+    date->setFocus();
+    QTest::keyClick(date, Qt::Key_Down, Qt::AltModifier);
+    QCalendarWidget *calendar = date->calendar();
+    QVERIFY(calendar);
+    QCOMPARE(calendar->selectedDate(), QDate(2014, 3, 12));
+    emit calendar->clicked(QDate(2014, 4, 1));
+    QCOMPARE(date->text(), QStringLiteral("2014-04-01"));
+    QTRY_VERIFY(!date->calendar());
+
+    // Text that is no date opens the calendar all the same, and is kept until a pick.
+    date->setText(QStringLiteral("abc"));
+    QTest::mouseClick(date->dropDownButton(), Qt::LeftButton);
+    QVERIFY(date->calendar());
+    QCOMPARE(date->text(), QStringLiteral("abc"));
+    date->calendar()->close();
 }
 
 void TestEntryPanel::hideOption()

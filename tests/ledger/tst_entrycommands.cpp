@@ -1,0 +1,482 @@
+#include "appinfo.h"
+#include "connection.h"
+#include "datamodule.h"
+#include "dateeditor.h"
+#include "entrycommands.h"
+#include "entrypanel.h"
+#include "guardedcommand.h"
+#include "ledgeractions.h"
+#include "scriptedmessageboxes.h"
+#include "testworkspace.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+// One sales record as the columns of table data hold it: a|b|c|d|1|2|3|6|4|5|e|f|h|z|day1|o.
+const char *kRecordColumns = R"(a,b,c,d,"1","2","3","6","4","5",e,f,h,z,day1,o)";
+
+const QString kShoes = QStringLiteral("鞋类|运动鞋|A-1|42码|10|12.5|2|25|5|3|张三|13800000000|双|赠袜子|2014-03-12|1");
+const QString kHat = QStringLiteral("帽子|草帽|H-7||4|6|10|60|20|0|李四||顶||2014-02-01|7");
+
+void setQuietly(QLineEdit *box, const QString &text)
+{
+    // Only the entry commands are under test: keep the live calculation out of it.
+    const bool blocked = box->blockSignals(true);
+    box->setText(text);
+    box->blockSignals(blocked);
+}
+
+} // namespace
+
+// The entry commands against a real data.mdb: what they write, what they leave alone,
+// and what they ask.
+class TestEntryCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void newAndClose();
+    void addStoresTheRecord();
+    void failedAddStoresNothing_data();
+    void failedAddStoresNothing();
+    void load_data();
+    void load();
+    void loadWithNullLeavesThePanelAlone();
+    void modifyWritesTheCurrentRow();
+    void modifyAfterMovingWritesThatRow();
+    void failedModifyStoresNothing();
+    void cancelledConfirmationWritesNothing_data();
+    void cancelledConfirmationWritesNothing();
+    void deleteRemovesTheCurrentRow();
+
+private:
+    void insertRecord(const QString &record);
+    QStringList records();
+    void fillShoes();
+    Dataset &ledger() { return *m_data->ADOQuery15; }
+    void verifyAsked(int index, const QString &caption, const QString &text, QMessageBox::Icon icon);
+
+    std::unique_ptr<TestWorkspace> m_workspace;
+    std::unique_ptr<Tdmfm> m_data;
+    std::unique_ptr<QWidget> m_window;
+    EntryPanel *m_panel = nullptr;
+    QToolButton *m_deleteButton = nullptr;
+    EntryCommands *m_commands = nullptr;
+    ScriptedMessageBoxes *m_boxes = nullptr;
+};
+
+void TestEntryCommands::init()
+{
+    m_boxes = &ScriptedMessageBoxes::install();
+    m_workspace = std::make_unique<TestWorkspace>();
+    m_data = std::make_unique<Tdmfm>(m_workspace->databasePath());
+    m_data->openAppendTable();
+
+    m_window = std::make_unique<QWidget>();
+    m_window->resize(929, 640);
+    m_panel = new EntryPanel(m_window.get());
+    m_panel->move(152, 201);
+    m_panel->hide();
+    m_deleteButton = new QToolButton(m_window.get());
+    m_deleteButton->setEnabled(false);
+    m_commands = new EntryCommands(m_panel, m_deleteButton, m_window.get());
+    m_commands->setDatasets(m_data->ADOTable5, m_data->ADOQuery15);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void TestEntryCommands::cleanup()
+{
+    if (m_boxes)
+        QVERIFY2(m_boxes->unexpected.isEmpty(), qPrintable(m_boxes->unexpected.value(0).text));
+    m_window.reset();
+    m_data.reset();
+    m_workspace.reset();
+    MessageBoxService::install(nullptr);
+}
+
+void TestEntryCommands::insertRecord(const QString &record)
+{
+    QVariantList values;
+    for (const QString &cell : record.split(QLatin1Char('|')))
+        values << (cell == QLatin1String("<null>") ? QVariant() : QVariant(cell));
+    m_data->ADOConnection1->execute(
+        QStringLiteral("insert into data (%1) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)").arg(QLatin1String(kRecordColumns)),
+        values);
+}
+
+QStringList TestEntryCommands::records()
+{
+    QStringList rows;
+    Statement statement = m_data->ADOConnection1->prepare(
+        QStringLiteral("select %1 from data order by rowid").arg(QLatin1String(kRecordColumns)));
+    while (statement.step()) {
+        QStringList cells;
+        for (int i = 0; i < statement.columnCount(); ++i) {
+            const QVariant value = statement.value(i);
+            cells << (value.isNull() ? QStringLiteral("<null>") : value.toString());
+        }
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+void TestEntryCommands::fillShoes()
+{
+    m_panel->Edit12->setText(QStringLiteral("鞋类 "));
+    m_panel->Edit13->setText(QStringLiteral(" 运动鞋"));
+    m_panel->Edit10->setText(QStringLiteral("A-1"));
+    m_panel->Edit14->setText(QStringLiteral("42码"));
+    m_panel->Edit15->setText(QStringLiteral("10"));
+    m_panel->Edit9->setText(QStringLiteral("12.5"));
+    m_panel->Edit21->setText(QStringLiteral("2"));
+    m_panel->Edit17->setText(QStringLiteral("3"));
+    m_panel->Edit28->setText(QStringLiteral("张三"));
+    m_panel->Edit11->setText(QStringLiteral("13800000000"));
+    m_panel->Edit8->setText(QStringLiteral("双"));
+    m_panel->Edit22->setText(QStringLiteral("赠袜子"));
+    m_panel->DBDateTimeEditEh1->setText(QStringLiteral("2014-03-12"));
+}
+
+void TestEntryCommands::verifyAsked(int index, const QString &caption, const QString &text, QMessageBox::Icon icon)
+{
+    QVERIFY(index < m_boxes->asked.size());
+    const MessageBoxRequest &request = m_boxes->asked.at(index).request;
+    QCOMPARE(request.caption, caption);
+    QCOMPARE(request.text, text);
+    QCOMPARE(request.icon, icon);
+}
+
+void TestEntryCommands::newAndClose()
+{
+    fillShoes();
+    m_panel->Button3->setEnabled(true);
+    m_commands->newEntry();
+    QVERIFY(m_panel->isVisible());
+    QVERIFY(!m_panel->Button3->isEnabled());
+    QCOMPARE(m_panel->Edit13->text(), QString());
+    QCOMPARE(m_panel->Edit21->text(), QStringLiteral("1"));
+    QCOMPARE(m_panel->DBDateTimeEditEh1->text(), QStringLiteral("2014-03-12"));
+
+    fillShoes();
+    m_panel->Button3->setEnabled(true);
+    QTest::mouseClick(m_panel->Image1, Qt::LeftButton);
+    QVERIFY(m_panel->isHidden());
+    QVERIFY(!m_panel->Button3->isEnabled());
+    QCOMPARE(m_panel->Edit13->text(), QString());
+    QCOMPARE(m_panel->Edit15->text(), QStringLiteral("0"));
+}
+
+void TestEntryCommands::addStoresTheRecord()
+{
+    insertRecord(kHat);
+    showAllRecords(ledger());
+    m_commands->newEntry();
+    fillShoes();
+    m_panel->Edit10->clear();
+    m_panel->Edit14->setText(QStringLiteral("  "));
+    m_panel->Edit28->clear();
+    m_panel->Edit8->clear();
+    m_panel->Edit22->clear();
+    // Hidden boxes are still written.
+    m_panel->CheckBox8->setChecked(true);
+    m_deleteButton->setEnabled(true);
+    m_panel->Button3->setEnabled(true);
+
+    m_boxes->expect(QMessageBox::Ok);
+    m_panel->Button1->click();
+
+    QCOMPARE(m_boxes->asked.size(), 1);
+    verifyAsked(0, applicationTitle(), QStringLiteral("增加数据成功！"), QMessageBox::Information);
+    QCOMPARE(records(), QStringList({kHat, QStringLiteral("鞋类|运动鞋|||10|12.5|2|25|5|3||13800000000|||2014-03-12|1")}));
+    const QVariant types = m_data->ADOConnection1->scalar(
+        QStringLiteral("select typeof(c)||typeof(d)||typeof(e)||typeof(h)||typeof(z) from data where o='1'"));
+    QCOMPARE(types.toString(), QStringLiteral("texttexttexttexttext"));
+
+    // The ledger holds every record again, the new one current.
+    QCOMPARE(ledger().recordCount(), 2);
+    QCOMPARE(ledger().currentRow(), 1);
+    QCOMPARE(ledger().displayText(QStringLiteral("b")), QStringLiteral("运动鞋"));
+    QVERIFY(!m_deleteButton->isEnabled());
+    QVERIFY(!m_panel->Button3->isEnabled());
+    QVERIFY(m_panel->isVisible());
+    QCOMPARE(m_panel->Edit13->text(), QStringLiteral(" 运动鞋"));
+}
+
+void TestEntryCommands::failedAddStoresNothing_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("icon");
+
+    QTest::newRow("blank goods name") << "Edit13" << " " << "商品名称必须输入！" << int(QMessageBox::Warning);
+    QTest::newRow("emptied amount owed") << "Edit17" << "" << "'' is not a valid floating point value"
+                                         << int(QMessageBox::Critical);
+    QTest::newRow("letters in purchase price") << "Edit15" << "1x" << "'1x' is not a valid floating point value"
+                                               << int(QMessageBox::Critical);
+    QTest::newRow("no such day") << "DBDateTimeEditEh1" << "2014-02-30" << "'2014-02-30' is not a valid date"
+                                 << int(QMessageBox::Critical);
+}
+
+void TestEntryCommands::failedAddStoresNothing()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    QFETCH(int, icon);
+
+    insertRecord(kHat);
+    showAllRecords(ledger());
+    m_commands->newEntry();
+    fillShoes();
+    auto *target = m_panel->findChild<QLineEdit *>(box);
+    const QString good = target->text();
+    setQuietly(target, text);
+
+    m_boxes->expect(QMessageBox::Ok);
+    m_panel->Button1->click();
+    QCOMPARE(m_boxes->asked.size(), 1);
+    QCOMPARE(m_boxes->asked.first().request.text, message);
+    QCOMPARE(int(m_boxes->asked.first().request.icon), icon);
+    QCOMPARE(records(), QStringList{kHat});
+
+    // A later add stores its own record and nothing of the failed one.
+    setQuietly(target, good);
+    m_panel->Edit13->setText(QStringLiteral("跑鞋"));
+    m_boxes->expect(QMessageBox::Ok);
+    m_panel->Button1->click();
+    QCOMPARE(m_boxes->asked.last().request.text, QStringLiteral("增加数据成功！"));
+    QString stored = kShoes;
+    stored.replace(QStringLiteral("运动鞋"), QStringLiteral("跑鞋"));
+    QCOMPARE(records(), QStringList({kHat, stored}));
+}
+
+void TestEntryCommands::load_data()
+{
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<QString>("firstColumnField");
+    QTest::addColumn<bool>("loads");
+
+    QTest::newRow("with a category") << "鞋类" << "a" << true;
+    QTest::newRow("empty category") << "" << "a" << false;
+    QTest::newRow("goods name moved to the first column") << "" << "b" << true;
+}
+
+void TestEntryCommands::load()
+{
+    QFETCH(QString, category);
+    QFETCH(QString, firstColumnField);
+    QFETCH(bool, loads);
+
+    // Stored sums that differ from what the panel would work out: the stored ones show.
+    QString stored = QStringLiteral("%1|运动鞋|A-1|42码|10|12.5|2|99|7|3|张三|13800000000|双|赠袜子|2014-03-12|1").arg(category);
+    insertRecord(kHat);
+    insertRecord(stored);
+    showAllRecords(ledger());
+
+    m_commands->loadCurrent(firstColumnField);
+    QCOMPARE(m_panel->isVisible(), loads);
+    QCOMPARE(m_panel->Button3->isEnabled(), loads);
+    QVERIFY(!m_deleteButton->isEnabled());
+    if (!loads) {
+        QCOMPARE(m_panel->Edit13->text(), QString());
+        return;
+    }
+    const SaleEntry expected{category,         QStringLiteral("运动鞋"), QStringLiteral("A-1"),
+                             QStringLiteral("42码"), QStringLiteral("10"),     QStringLiteral("12.5"),
+                             QStringLiteral("2"),    QStringLiteral("99"),     QStringLiteral("7"),
+                             QStringLiteral("3"),    QStringLiteral("张三"),   QStringLiteral("13800000000"),
+                             QStringLiteral("双"),   QStringLiteral("赠袜子"), QStringLiteral("2014-03-12")};
+    QCOMPARE(m_panel->entry(), expected);
+
+    // With the delete button enabled by a cell click, loading leaves it so.
+    m_commands->enableDelete();
+    m_commands->loadCurrent(firstColumnField);
+    QVERIFY(m_deleteButton->isEnabled());
+}
+
+void TestEntryCommands::loadWithNullLeavesThePanelAlone()
+{
+    insertRecord(QStringLiteral("鞋类|运动鞋|A-1|42码|10|12.5|2|25|5|3|<null>|138|双|赠袜子|2014-03-12|1"));
+    showAllRecords(ledger());
+    m_commands->newEntry();
+    m_panel->Edit13->setText(QStringLiteral("草帽"));
+
+    m_boxes->expect(QMessageBox::Ok);
+    runGuarded(m_window.get(), [this] { m_commands->loadCurrent(QStringLiteral("a")); });
+    QCOMPARE(m_boxes->asked.size(), 1);
+    QCOMPARE(m_boxes->asked.first().request.text,
+             QStringLiteral("Could not convert variant of type (Null) into type (String)"));
+    QCOMPARE(m_panel->Edit13->text(), QStringLiteral("草帽"));
+    QCOMPARE(m_panel->Edit12->text(), QString());
+    QVERIFY(!m_panel->Button3->isEnabled());
+}
+
+void TestEntryCommands::modifyWritesTheCurrentRow()
+{
+    insertRecord(kHat);
+    insertRecord(kShoes);
+    showAllRecords(ledger());
+    ledger().setCurrentRow(0);
+    m_commands->loadCurrent(QStringLiteral("a"));
+    m_panel->Edit13->setText(QStringLiteral(" 遮阳帽 "));
+    m_panel->Edit21->setText(QStringLiteral("3"));
+    m_commands->enableDelete();
+
+    m_boxes->expect(QMessageBox::Ok);
+    m_boxes->expect(QMessageBox::Ok);
+    m_panel->Button3->click();
+
+    QCOMPARE(m_boxes->asked.size(), 2);
+    verifyAsked(0, QStringLiteral("警告！"), QStringLiteral("你确实要修改选中资料吗？"), QMessageBox::Warning);
+    QCOMPARE(m_boxes->asked.first().request.buttons, QMessageBox::Ok | QMessageBox::Cancel);
+    QCOMPARE(m_boxes->asked.first().request.defaultButton, QMessageBox::Cancel);
+    verifyAsked(1, applicationTitle(), QStringLiteral("修改数据成功！"), QMessageBox::Information);
+
+    // The record flag 7 stays; the sale total follows the new quantity.
+    QCOMPARE(records(), QStringList({QStringLiteral("帽子|遮阳帽|H-7||4|6|3|18|6|0|李四||顶||2014-02-01|7"), kShoes}));
+    QCOMPARE(ledger().recordCount(), 2);
+    QCOMPARE(ledger().currentRow(), 1);
+    ledger().first();
+    QCOMPARE(ledger().displayText(QStringLiteral("b")), QStringLiteral("遮阳帽"));
+
+    QVERIFY(m_panel->isHidden());
+    QCOMPARE(m_panel->Edit13->text(), QString());
+    QCOMPARE(m_panel->Edit21->text(), QStringLiteral("1"));
+    QVERIFY(!m_panel->Button3->isEnabled());
+    QVERIFY(!m_deleteButton->isEnabled());
+}
+
+void TestEntryCommands::modifyAfterMovingWritesThatRow()
+{
+    insertRecord(kHat);
+    insertRecord(kShoes);
+    showAllRecords(ledger());
+    ledger().setCurrentRow(0);
+    m_commands->loadCurrent(QStringLiteral("a"));
+    m_panel->Edit22->setText(QStringLiteral("改"));
+    ledger().setCurrentRow(1);
+
+    m_boxes->expect(QMessageBox::Ok);
+    m_boxes->expect(QMessageBox::Ok);
+    m_panel->Button3->click();
+    QCOMPARE(records(), QStringList({kHat, QStringLiteral("帽子|草帽|H-7||4|6|10|60|20|0|李四||顶|改|2014-02-01|1")}));
+}
+
+void TestEntryCommands::failedModifyStoresNothing()
+{
+    insertRecord(kHat);
+    insertRecord(kShoes);
+    showAllRecords(ledger());
+    m_commands->loadCurrent(QStringLiteral("a"));
+    m_panel->Edit13->setText(QStringLiteral("皮鞋"));
+    m_panel->Edit17->setText(QStringLiteral("abc"));
+
+    m_boxes->expect(QMessageBox::Ok);
+    m_boxes->expect(QMessageBox::Ok);
+    m_panel->Button3->click();
+    QCOMPARE(m_boxes->asked.size(), 2);
+    verifyAsked(1, applicationTitle(), QStringLiteral("'abc' is not a valid floating point value"),
+                QMessageBox::Critical);
+    QCOMPARE(records(), QStringList({kHat, kShoes}));
+    QVERIFY(m_panel->isVisible());
+    QCOMPARE(ledger().state(), Dataset::State::Browse);
+
+    // Neither moving on nor a later add stores the failed change.
+    ledger().setCurrentRow(0);
+    m_panel->Edit17->setText(QStringLiteral("0"));
+    m_panel->Edit12->setText(QStringLiteral("皮具"));
+    m_boxes->expect(QMessageBox::Ok);
+    m_panel->Button1->click();
+    QCOMPARE(records(), QStringList({kHat, kShoes,
+                                     QStringLiteral("皮具|皮鞋|A-1|42码|10|12.5|2|25|5|0|张三|13800000000|双|赠袜子|2014-03-12|1")}));
+}
+
+void TestEntryCommands::cancelledConfirmationWritesNothing_data()
+{
+    QTest::addColumn<bool>("modify");
+    QTest::newRow("modify") << true;
+    QTest::newRow("delete") << false;
+}
+
+void TestEntryCommands::cancelledConfirmationWritesNothing()
+{
+    QFETCH(bool, modify);
+    insertRecord(kHat);
+    insertRecord(kShoes);
+    showAllRecords(ledger());
+    m_commands->loadCurrent(QStringLiteral("a"));
+    m_panel->Edit13->setText(QStringLiteral("皮鞋"));
+    m_commands->enableDelete();
+
+    m_boxes->expect(QMessageBox::Cancel);
+    if (modify)
+        m_panel->Button3->click();
+    else
+        m_commands->deleteCurrent();
+    QCOMPARE(m_boxes->asked.size(), 1);
+    verifyAsked(0, QStringLiteral("警告！"),
+                modify ? QStringLiteral("你确实要修改选中资料吗？") : QStringLiteral("你真的要删除选中资料吗？"),
+                QMessageBox::Warning);
+    QCOMPARE(m_boxes->asked.first().request.defaultButton, QMessageBox::Cancel);
+    QCOMPARE(records(), QStringList({kHat, kShoes}));
+    QCOMPARE(ledger().recordCount(), 2);
+    QVERIFY(m_panel->isVisible());
+    QVERIFY(m_panel->Button3->isEnabled());
+    QVERIFY(m_deleteButton->isEnabled());
+}
+
+void TestEntryCommands::deleteRemovesTheCurrentRow()
+{
+    const QString third = QStringLiteral("袜子|棉袜|S-2||1|3|5|15|10|0|||双||2014-03-13|1");
+    insertRecord(kHat);
+    insertRecord(kShoes);
+    insertRecord(third);
+    showAllRecords(ledger());
+    ledger().setCurrentRow(1);
+    m_commands->enableDelete();
+
+    m_boxes->expect(QMessageBox::Ok);
+    m_boxes->expect(QMessageBox::Ok);
+    m_commands->deleteCurrent();
+    verifyAsked(0, QStringLiteral("警告！"), QStringLiteral("你真的要删除选中资料吗？"), QMessageBox::Warning);
+    verifyAsked(1, applicationTitle(), QStringLiteral("删除数据成功！"), QMessageBox::Information);
+    QCOMPARE(records(), QStringList({kHat, third}));
+    QVERIFY(!m_deleteButton->isEnabled());
+    // The row after the deleted one is current; nothing was reloaded.
+    QCOMPARE(ledger().recordCount(), 2);
+    QCOMPARE(ledger().displayText(QStringLiteral("b")), QStringLiteral("棉袜"));
+
+    // At the end, the row before becomes current.
+    m_boxes->expect(QMessageBox::Ok);
+    m_boxes->expect(QMessageBox::Ok);
+    m_commands->deleteCurrent();
+    QCOMPARE(records(), QStringList{kHat});
+    QCOMPARE(ledger().displayText(QStringLiteral("b")), QStringLiteral("草帽"));
+
+    // An empty ledger has nothing to delete: the error is reported, no success message.
+    m_boxes->expect(QMessageBox::Ok);
+    m_boxes->expect(QMessageBox::Ok);
+    m_commands->deleteCurrent();
+    QCOMPARE(records(), QStringList());
+    m_boxes->expect(QMessageBox::Ok);
+    m_boxes->expect(QMessageBox::Ok);
+    const int before = int(m_boxes->asked.size());
+    runGuarded(m_window.get(), [this] { m_commands->deleteCurrent(); });
+    QCOMPARE(m_boxes->asked.size(), before + 2);
+    QVERIFY(m_boxes->asked.last().request.text.endsWith(
+        QStringLiteral("Cannot perform this operation on an empty dataset")));
+}
+
+QTEST_MAIN(TestEntryCommands)
+#include "tst_entrycommands.moc"
