@@ -2,13 +2,16 @@
 
 #include "applicationstyle.h"
 #include "clock.h"
+#include "datagrid.h"
 #include "datamodule.h"
 #include "datetext.h"
 #include "dateeditor.h"
 #include "entrycommands.h"
 #include "entrypanel.h"
 #include "guardedcommand.h"
+#include "ledgergrid.h"
 #include "login.h"
+#include "quickquerypanel.h"
 #include "sessionlog.h"
 #include "statsform.h"
 #include "urlopener.h"
@@ -27,7 +30,6 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QStyle>
-#include <QTableView>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -68,9 +70,10 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     central->setObjectName(QStringLiteral("centralArea"));
     setCentralWidget(central);
 
-    DBGridEh1 = new QTableView(central);
-    DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
+    DBGridEh1 = new DataGrid(central);
+    LedgerGrid::configure(*DBGridEh1);
     DBGridEh1->setGeometry(0, 0, kClientWidth, kGridDesignHeight);
+    m_ledger = new LedgerController(*DBGridEh1, this);
 
     buildLowerPanel();
     buildToolBar();
@@ -109,10 +112,19 @@ void TMainForm::buildLowerPanel()
     Panel1 = new QWidget(centralWidget());
     Panel1->setObjectName(QStringLiteral("Panel1"));
 
-    GroupBox5 = new QGroupBox(QStringLiteral(" 快速查询 "), Panel1);
-    GroupBox5->setObjectName(QStringLiteral("GroupBox5"));
-    GroupBox5->setFont(songTi(14));
+    GroupBox5 = new QuickQueryPanel(Panel1);
     GroupBox5->setGeometry(6, 2, 484, 118);
+    GroupBox5->setController(m_ledger);
+    // Enter in a query date editor goes on to the entry panel's add button.
+    connect(GroupBox5, &QuickQueryPanel::dateEnterPressed, this, [this] {
+        if (auto *add = Panel3->findChild<QWidget *>(QStringLiteral("Button1")))
+            add->setFocus(Qt::OtherFocusReason);
+    });
+
+    Button12 = new QPushButton(QStringLiteral("全部记录"), Panel1);
+    Button12->setObjectName(QStringLiteral("Button12"));
+    Button12->setVisible(false);
+    connect(Button12, &QPushButton::clicked, this, guarded(this, [this] { showAllRecords(); }));
 
     Button4 = new QPushButton(QStringLiteral("图表统计"), GroupBox5);
     Button4->setObjectName(QStringLiteral("Button4"));
@@ -134,6 +146,11 @@ void TMainForm::buildLowerPanel()
     CheckBox6->setObjectName(QStringLiteral("CheckBox6"));
     CheckBox6->setFont(songTi(14));
     CheckBox6->setGeometry(690, 80, 130, 22);
+
+    connect(CheckBox5, &QCheckBox::toggled, this,
+            guarded(this, [this] { m_ledger->setPurchaseColumnsHidden(CheckBox5->isChecked()); }));
+    connect(CheckBox6, &QCheckBox::toggled, this,
+            guarded(this, [this] { m_ledger->setCustomerColumnsHidden(CheckBox6->isChecked()); }));
 }
 
 QToolButton *TMainForm::addToolButton(const QString &name, const QString &caption, const QIcon &icon)
@@ -201,7 +218,7 @@ void TMainForm::buildMenus()
     N3 = addItem(PopupMenu3, QStringLiteral("N3"), QStringLiteral("读取列宽"));
     DBGridEh1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DBGridEh1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &position) { PopupMenu3->popup(DBGridEh1->viewport()->mapToGlobal(position)); });
+            [this](const QPoint &position) { PopupMenu3->popup(DBGridEh1->mapToGlobal(position)); });
 
     // Never shown; the activation step runs it.
     N18 = new QAction(QStringLiteral("检查升级"), this);
@@ -222,14 +239,14 @@ void TMainForm::buildEntryPanel()
 
     connect(ToolButton7, &QToolButton::clicked, this, guarded(this, [this] { entryCommands->newEntry(); }));
     connect(ToolButton19, &QToolButton::clicked, this, guarded(this, [this] { entryCommands->deleteCurrent(); }));
-    connect(DBGridEh1, &QAbstractItemView::doubleClicked, this,
+    connect(DBGridEh1, &DataGrid::doubleClicked, this,
             guarded(this, [this] { entryCommands->loadCurrent(firstColumnField()); }));
-    connect(DBGridEh1, &QAbstractItemView::clicked, this, guarded(this, [this] { entryCommands->enableDelete(); }));
+    connect(DBGridEh1, &DataGrid::clicked, this, guarded(this, [this] { entryCommands->enableDelete(); }));
 }
 
 QString TMainForm::firstColumnField() const
 {
-    return QStringLiteral("a");
+    return DBGridEh1->fieldAt(0);
 }
 
 void TMainForm::buildStatusBar()
@@ -258,6 +275,7 @@ void TMainForm::buildStatusBar()
 void TMainForm::showStep()
 {
     N3->trigger();
+    attachLedger();
     if (dmfm) {
         dmfm->openAppendTable();
         entryCommands->setDatasets(dmfm->ADOTable5, dmfm->ADOQuery15);
@@ -266,6 +284,7 @@ void TMainForm::showStep()
     Panel3->DBDateTimeEditEh1->setDate(Clock::today());
     // Tooltips show at once.
     ApplicationStyle::setToolTipDelay(0);
+    GroupBox5->setDates(Clock::today());
     statusPanels[2]->setText(QStringLiteral("今天：") + DateText::date(Clock::today()));
 }
 
@@ -288,9 +307,22 @@ void TMainForm::runLogin()
     if (result == QDialog::Accepted && m_login->sessionId() != 0) {
         m_sessionId = m_login->sessionId();
         statusPanels[1]->setText(m_login->userName());
+        Button12->click();
     } else {
         close();
     }
+}
+
+void TMainForm::attachLedger()
+{
+    if (dmfm)
+        m_ledger->attach(dmfm->ADOQuery15);
+}
+
+void TMainForm::showAllRecords()
+{
+    attachLedger();
+    m_ledger->showAllRecords();
 }
 
 void TMainForm::closeStep()

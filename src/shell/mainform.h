@@ -14,9 +14,11 @@ class QGroupBox;
 class QLabel;
 class QMenu;
 class QPushButton;
-class QTableView;
 class QToolBar;
 class QToolButton;
+class DataGrid;
+class LedgerController;
+class QuickQueryPanel;
 class Tloginfm;
 class TForm4;
 
@@ -43,12 +45,18 @@ public:
     // The upgrade check that "检查升级" runs on every activation.
     void setUpgradeCheck(std::function<void()> check) { m_upgradeCheck = std::move(check); }
 
+    // The hidden show-all-records action ("全部记录"): every record of the ledger, the
+    // last one current. Raises the store's error; Button12's click reports it.
+    void showAllRecords();
+    LedgerController *ledger() const { return m_ledger; }
+
     // Controls, named as the window's design names them.
-    QTableView *DBGridEh1 = nullptr;
+    DataGrid *DBGridEh1 = nullptr;
     EntryPanel *Panel3 = nullptr;
     QWidget *Panel1 = nullptr;
-    QGroupBox *GroupBox5 = nullptr;
+    QuickQueryPanel *GroupBox5 = nullptr;
     QPushButton *Button4 = nullptr;
+    QPushButton *Button12 = nullptr;
     QToolBar *ToolBar2 = nullptr;
     QToolButton *ToolButton7 = nullptr;
     QToolButton *ToolButton19 = nullptr;
@@ -99,9 +107,11 @@ private:
     QString firstColumnField() const;
     QToolButton *addToolButton(const QString &name, const QString &caption, const QIcon &icon);
     void runLogin();
+    void attachLedger();
 
     QPointer<Tloginfm> m_login;
     QPointer<TForm4> m_statistics;
+    LedgerController *m_ledger = nullptr;
     qint64 m_sessionId = 0;
     bool m_shown = false;
     bool m_loginOpen = false;

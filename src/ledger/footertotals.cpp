@@ -1,0 +1,63 @@
+#include "footertotals.h"
+
+#include "dataset.h"
+#include "numberformat.h"
+
+#include <cmath>
+
+namespace {
+constexpr long double kScale = 10000.0L;
+}
+
+FooterTotals::FooterTotals(int fields) : m_units(fields, 0)
+{
+}
+
+void FooterTotals::add(int field, double value)
+{
+    if (std::isnan(value))
+        return;
+    m_units.at(field) += std::llrint(static_cast<long double>(value) * kScale);
+}
+
+FooterTotals FooterTotals::of(const Dataset &dataset, const QStringList &fields, bool prefetched)
+{
+    FooterTotals totals(int(fields.size()));
+    if (!dataset.isOpen())
+        return totals;
+    const int records = dataset.recordCount();
+    totals.setCount(records);
+    if (prefetched) {
+        for (int i = 0; i < fields.size(); ++i) {
+            for (double value : dataset.prefetchedColumn(i))
+                totals.add(i, value);
+        }
+        return totals;
+    }
+    for (int i = 0; i < fields.size(); ++i) {
+        const int field = dataset.fieldIndex(fields[i]);
+        if (field < 0)
+            continue;
+        for (int row = 0; row < records; ++row) {
+            const QVariant value = dataset.valueAt(row, field);
+            if (value.isValid())
+                totals.add(i, value.toDouble());
+        }
+    }
+    return totals;
+}
+
+double FooterTotals::sum(int field) const
+{
+    return double(m_units.at(field) / kScale);
+}
+
+QString FooterTotals::countText() const
+{
+    return QString::number(m_count);
+}
+
+QString FooterTotals::sumText(int field) const
+{
+    return NumberFormat::general(m_units.at(field) / kScale);
+}

@@ -1,0 +1,213 @@
+#include "ledgergrid.h"
+
+#include "appinfo.h"
+#include "apperror.h"
+#include "dataset.h"
+#include "datasettablemodel.h"
+#include "footertotals.h"
+#include "guardedcommand.h"
+#include "ledgeractions.h"
+#include "ledgerqueries.h"
+#include "messageboxservice.h"
+#include "mylib.h"
+
+#include <QHeaderView>
+#include <QTableView>
+
+namespace LedgerGrid {
+
+QFont gridFont()
+{
+    QFont font(QStringLiteral("宋体"));
+    font.setPixelSize(14);
+    return font;
+}
+
+QList<GridColumn> columns()
+{
+    struct Design
+    {
+        const char *field;
+        const char *title;
+        int width;
+    };
+    // Base widths follow the width each field usually needs; only their proportions
+    // matter once the columns are fitted to the grid.
+    static const Design designs[] = {
+        {"a", "商品类别", 80},  {"b", "商品名称", 90},  {"c", "商品编码", 70}, {"d", "规格型号", 70},
+        {"1", "进货单价", 64},  {"2", "销售单价", 64},  {"3", "销售数量", 64}, {"6", "销售合计", 70},
+        {"4", "利 润", 64},     {"5", "欠款金额", 64},  {"day1", "销售日期", 80}, {"e", "客户名称", 70},
+        {"f", "手 机", 90},     {"z", "备 注", 80},
+    };
+    const QColor teal(0x00, 0x80, 0x80);
+    QList<GridColumn> result;
+    for (const Design &design : designs) {
+        GridColumn column;
+        column.field = QString::fromUtf8(design.field);
+        column.title = QString::fromUtf8(design.title);
+        column.defaultWidth = design.width;
+        column.alignment = Qt::AlignCenter;
+        result << column;
+    }
+    result[0].footerText = QStringLiteral("总计");
+    for (int total : {7, 8, 9}) {
+        result[total].footerBackground = teal;
+        result[total].footerColor = Qt::white;
+        result[total].footerFont = gridFont();
+    }
+    result[8].cellColor = Qt::red;
+    result[8].cellFont = gridFont();
+    result[8].titleBackground = QColor(0x80, 0x00, 0x00);
+    result[8].titleColor = Qt::white;
+    result[8].titleFont = gridFont();
+    result[9].cellColor = Qt::black;
+    result[9].cellFont = gridFont();
+    return result;
+}
+
+QStringList summedFields()
+{
+    return {QStringLiteral("6"), QStringLiteral("4"), QStringLiteral("5")};
+}
+
+QString hint()
+{
+    return QStringLiteral("点列标题进行排序，双击记录进行修改");
+}
+
+void configure(DataGrid &grid)
+{
+    grid.setObjectName(QStringLiteral("DBGridEh1"));
+    grid.setFont(gridFont());
+    grid.setColumns(columns());
+    grid.setTitleBackground(QColor(0xA6, 0xCA, 0xF0));
+    grid.setFooterBackground(QColor(0xFF, 0xB3, 0xB3));
+    grid.setRowColors(Qt::white, QColor(0xEE, 0xEE, 0xEE));
+    grid.setTitleHeight(18);
+    grid.setRowHeightSetting(0);
+    grid.setRowLines(0);
+    grid.setHint(hint());
+}
+
+} // namespace LedgerGrid
+
+// ------------------------------------------------------------------ controller
+
+namespace {
+const char *const kCountField = "b";
+}
+
+LedgerController::LedgerController(DataGrid &grid, QObject *parent) : QObject(parent), m_grid(grid)
+{
+    QStringList fields;
+    for (const GridColumn &column : LedgerGrid::columns())
+        fields << column.field;
+    m_model = new DatasetTableModel(fields, this);
+    m_grid.setModel(m_model);
+    refreshFooters();
+
+    connect(&m_grid, &DataGrid::titleClicked, this,
+            [this](int position, SortMarker before, Qt::KeyboardModifiers) { onTitleClicked(position, before); });
+    connect(&m_grid, &DataGrid::currentRowChanged, this, [this](int row) {
+        if (m_syncing || !m_dataset || !m_dataset->isOpen() || row < 0)
+            return;
+        m_syncing = true;
+        m_dataset->setCurrentRow(row);
+        m_syncing = false;
+    });
+}
+
+LedgerController::~LedgerController() = default;
+
+void LedgerController::attach(Dataset *ledger)
+{
+    if (m_dataset == ledger)
+        return;
+    if (m_dataset)
+        disconnect(m_dataset, nullptr, this, nullptr);
+    m_dataset = ledger;
+    if (ledger) {
+        // The footer sums come from number columns read with the row keys, so a
+        // reload needs no second pass over the records.
+        ledger->setPrefetchedNumberFields(LedgerGrid::summedFields());
+        connect(ledger, &Dataset::reset, this, &LedgerController::refreshFooters);
+        connect(ledger, &Dataset::rowRemoved, this, &LedgerController::refreshFooters);
+        connect(ledger, &Dataset::rowChanged, this, &LedgerController::refreshFooters);
+        connect(ledger, &Dataset::rowAppended, this, &LedgerController::refreshFooters);
+        connect(ledger, &Dataset::currentRowChanged, this, &LedgerController::followDatasetRow);
+    }
+    m_model->setDataset(ledger);
+    refreshFooters();
+    if (ledger && ledger->isOpen())
+        followDatasetRow(ledger->currentRow());
+}
+
+void LedgerController::followDatasetRow(int row)
+{
+    if (m_syncing)
+        return;
+    m_syncing = true;
+    m_grid.setCurrentRow(row);
+    m_syncing = false;
+}
+
+void LedgerController::refreshFooters()
+{
+    const QStringList fields = LedgerGrid::summedFields();
+    const FooterTotals totals =
+        m_dataset ? FooterTotals::of(*m_dataset, fields, m_dataset->isOpen()) : FooterTotals(int(fields.size()));
+    m_grid.setFooterText(QString::fromLatin1(kCountField), totals.countText());
+    for (int i = 0; i < fields.size(); ++i)
+        m_grid.setFooterText(fields[i], totals.sumText(i));
+}
+
+void LedgerController::requireDataset() const
+{
+    if (!m_dataset)
+        throw AppError(QStringLiteral("The ledger is not connected to a database"));
+}
+
+void LedgerController::showAllRecords()
+{
+    requireDataset();
+    ::showAllRecords(*m_dataset);
+}
+
+void LedgerController::quickQuery(const QuickQueryInput &input)
+{
+    requireDataset();
+    if (!input.anyTicked())
+        MessageBoxes::ask(m_grid.window(), {applicationTitle(), QStringLiteral("请选择查询条件并在相应的文本框中输入文字或数字"),
+                                            QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok});
+    const SqlStatement statement = LedgerQueries::quickQuery(input);
+    mylib::openSql(*m_dataset, statement.text, statement.parameters);
+}
+
+void LedgerController::sortByTitle(const QString &field, SortMarker markerBeforeClick)
+{
+    requireDataset();
+    m_dataset->setSort(LedgerQueries::sortExpression(field, markerBeforeClick));
+}
+
+void LedgerController::onTitleClicked(int position, SortMarker markerBeforeClick)
+{
+    const QString field = m_grid.fieldAt(position);
+    if (!runGuarded(m_grid.window(), [&] { sortByTitle(field, markerBeforeClick); }))
+        m_grid.rejectTitleClick();
+}
+
+void LedgerController::setPurchaseColumnsHidden(bool hidden)
+{
+    m_grid.suspendLayout();
+    for (int position : {4, 8})
+        m_grid.setColumnVisibleAt(position, !hidden);
+    m_grid.resumeLayout();
+}
+
+void LedgerController::setCustomerColumnsHidden(bool hidden)
+{
+    m_grid.suspendLayout();
+    for (int position : {11, 12, 13})
+        m_grid.setColumnVisibleAt(position, !hidden);
+    m_grid.resumeLayout();
+}

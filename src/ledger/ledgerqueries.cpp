@@ -1,0 +1,31 @@
+#include "ledgerqueries.h"
+
+namespace LedgerQueries {
+
+SqlStatement quickQuery(const QuickQueryInput &input)
+{
+    SqlStatement statement{QStringLiteral("select * from data where o='1' "), {}};
+    auto narrow = [&](bool ticked, const QString &text, const char *condition, const QString &pattern) {
+        if (!ticked || text.isEmpty())
+            return;
+        statement.text += QLatin1String(condition);
+        statement.parameters << pattern;
+    };
+    const QString percent = QStringLiteral("%");
+    narrow(input.byCategory, input.category, " and a like ?", percent + input.category + percent);
+    narrow(input.byName, input.name, " and b like ?", percent + input.name);
+    narrow(input.byCode, input.code, " and c like ?", percent + input.code);
+    narrow(input.bySpecification, input.specification, " and d like ?", percent + input.specification + percent);
+    if (input.byDate) {
+        statement.text += QStringLiteral(" and day1>=? and day1<=?");
+        statement.parameters << input.from << input.to;
+    }
+    return statement;
+}
+
+QString sortExpression(const QString &field, SortMarker markerBeforeClick)
+{
+    return markerBeforeClick == SortMarker::Down ? field : field + QStringLiteral(" DESC");
+}
+
+} // namespace LedgerQueries

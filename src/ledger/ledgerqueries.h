@@ -1,0 +1,47 @@
+#pragma once
+
+#include "datagrid.h"
+
+#include <QDate>
+#include <QString>
+#include <QVariantList>
+
+// A statement with its bound values.
+struct SqlStatement
+{
+    QString text;
+    QVariantList parameters;
+};
+
+// What the quick query box holds.
+struct QuickQueryInput
+{
+    bool byCategory = false;
+    QString category;
+    bool byName = false;
+    QString name;
+    bool byCode = false;
+    QString code;
+    bool bySpecification = false;
+    QString specification;
+    bool byDate = false;
+    QDate from;
+    QDate to;
+
+    bool anyTicked() const { return byCategory || byName || byCode || bySpecification || byDate; }
+};
+
+// The ledger's statements. Typed texts are bound as values, never spliced in; the
+// patterns keep their meaning, so a typed % or _ still acts as a wildcard.
+namespace LedgerQueries {
+
+// Records flagged "1", narrowed in a fixed order by each ticked box that holds text:
+// category and specification contain the text, name and code end with it, and the
+// sale date lies in the range, both ends included. The text is taken as typed.
+SqlStatement quickQuery(const QuickQueryInput &input);
+
+// The sort a title click asks for: ascending when the column showed the down marker,
+// else descending ("4 DESC").
+QString sortExpression(const QString &field, SortMarker markerBeforeClick);
+
+} // namespace LedgerQueries

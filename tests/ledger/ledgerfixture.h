@@ -1,0 +1,28 @@
+#pragma once
+
+#include "connection.h"
+
+#include <QDate>
+#include <QVariant>
+
+// One sales record for a fixture; numbers left invalid are stored as nulls.
+struct Sale
+{
+    QString category;
+    QString name;
+    QVariant total;  // "6"
+    QVariant profit; // "4"
+    QVariant owed;   // "5"
+    QDate day = QDate(2014, 3, 12);
+    QString flag = QStringLiteral("1");
+    QString code = QStringLiteral("SP1");
+    QString specification;
+};
+
+inline void addSale(Connection &connection, const Sale &sale)
+{
+    connection.execute(QStringLiteral("insert into data (a,b,c,d,\"1\",\"2\",\"3\",\"6\",\"4\",\"5\",e,f,h,z,day1,o) "
+                                      "values (?,?,?,?,1,2,1,?,?,?,'','','','',?,?)"),
+                       {sale.category, sale.name, sale.code, sale.specification, sale.total, sale.profit, sale.owed,
+                        sale.day, sale.flag});
+}

@@ -1,0 +1,272 @@
+#include "datagrid.h"
+#include "datamodule.h"
+#include "ledgerfixture.h"
+#include "ledgergrid.h"
+#include "scriptedmessageboxes.h"
+#include "testworkspace.h"
+
+#include <QHeaderView>
+#include <QTableView>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(QList<Sale>)
+
+namespace {
+
+constexpr int kProfit = 8; // position of "利 润" in the design order
+constexpr int kName = 1;
+
+QStringList columnTexts(const DataGrid &grid, int position)
+{
+    QStringList texts;
+    for (int row = 0; row < grid.rowCount(); ++row)
+        texts << grid.cellText(row, position);
+    return texts;
+}
+
+QStringList footerTexts(const DataGrid &grid)
+{
+    return {grid.footerTextAt(0), grid.footerTextAt(1), grid.footerTextAt(7), grid.footerTextAt(8),
+            grid.footerTextAt(9)};
+}
+
+Sale sale(const QString &name, const QVariant &total, const QVariant &profit, const QVariant &owed)
+{
+    return Sale{QStringLiteral("类"), name, total, profit, owed};
+}
+
+} // namespace
+
+class TestLedgerGrid : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_workspace = std::make_unique<TestWorkspace>();
+        m_boxes = &ScriptedMessageBoxes::install();
+        m_data = std::make_unique<Tdmfm>(m_workspace->databasePath());
+        m_grid = std::make_unique<DataGrid>();
+        LedgerGrid::configure(*m_grid);
+        m_controller = std::make_unique<LedgerController>(*m_grid);
+        m_controller->attach(m_data->ADOQuery15);
+        m_grid->resize(929, 300);
+        m_grid->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    }
+
+    void cleanup()
+    {
+        QVERIFY2(m_boxes->unexpected.isEmpty(), qPrintable(m_boxes->unexpected.value(0).text));
+        m_controller.reset();
+        m_grid.reset();
+        m_data.reset();
+        m_workspace.reset();
+    }
+
+    void design()
+    {
+        const QStringList titles{"商品类别", "商品名称", "商品编码", "规格型号", "进货单价", "销售单价", "销售数量",
+                                 "销售合计", "利 润",    "欠款金额", "销售日期", "客户名称", "手 机",    "备 注"};
+        const QStringList fields{"a", "b", "c", "d", "1", "2", "3", "6", "4", "5", "day1", "e", "f", "z"};
+        for (int position = 0; position < m_grid->columnCount(); ++position) {
+            QCOMPARE(m_grid->columnAt(position).title, titles[position]);
+            QCOMPARE(m_grid->fieldAt(position), fields[position]);
+            QCOMPARE(m_grid->cellLook(0, position).alignment, Qt::Alignment(Qt::AlignCenter));
+        }
+        QCOMPARE(m_grid->titleLook(0).background, QColor(0xA6, 0xCA, 0xF0));
+        QCOMPARE(m_grid->titleLook(kProfit).background, QColor(0x80, 0x00, 0x00));
+        QCOMPARE(m_grid->titleLook(kProfit).foreground, QColor(Qt::white));
+        QCOMPARE(m_grid->cellLook(0, kProfit).foreground, QColor(Qt::red));
+        for (int total : {7, 8, 9}) {
+            QCOMPARE(m_grid->footerLook(total).background, QColor(0x00, 0x80, 0x80));
+            QCOMPARE(m_grid->footerLook(total).foreground, QColor(Qt::white));
+        }
+        QCOMPARE(m_grid->footerLook(0).background, QColor(0xFF, 0xB3, 0xB3));
+        QCOMPARE(m_grid->toolTip(), QStringLiteral("点列标题进行排序，双击记录进行修改"));
+        QCOMPARE(m_grid->view()->editTriggers(), QAbstractItemView::NoEditTriggers);
+        QCOMPARE(m_grid->view()->selectionBehavior(), QAbstractItemView::SelectRows);
+    }
+
+    void footers_data()
+    {
+        QTest::addColumn<QList<Sale>>("sales");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("empty") << QList<Sale>{} << QStringList{"总计", "0", "0", "0", "0"};
+        QTest::newRow("nulls count but add nothing")
+            << QList<Sale>{sale("x", QVariant(), 5.5, 0.0), sale("y", 10.0, QVariant(), QVariant())}
+            << QStringList{"总计", "2", "10", "5.5", "0"};
+        // Each addition is brought to 0.0001: two 0.00006 make 0.0002, not 0.0001.
+        QTest::newRow("four decimals per addition")
+            << QList<Sale>{sale("x", 0.1, 0.00006, 1e-5), sale("y", 0.2, 0.00006, 1e-5)}
+            << QStringList{"总计", "2", "0.3", "0.0002", "0"};
+        QTest::newRow("negative profit") << QList<Sale>{sale("x", 7.5, -3.5, 2.0), sale("y", 2.5, 1.0, 0.0)}
+                                         << QStringList{"总计", "2", "10", "-2.5", "2"};
+    }
+
+    void footers()
+    {
+        QFETCH(QList<Sale>, sales);
+        QFETCH(QStringList, expected);
+        for (const Sale &each : sales)
+            addSale(*m_data->ADOConnection1, each);
+        m_controller->showAllRecords();
+        QCOMPARE(m_grid->rowCount(), int(sales.size()));
+        QCOMPARE(footerTexts(*m_grid), expected);
+    }
+
+    void footersStayLive()
+    {
+        for (const Sale &each : {sale("x", 10.0, 1.0, 0.0), sale("y", 20.0, 2.0, 5.0), sale("z", 30.0, 3.0, 0.0)})
+            addSale(*m_data->ADOConnection1, each);
+        m_controller->showAllRecords();
+        Dataset &ledger = *m_data->ADOQuery15;
+        QCOMPARE(ledger.currentRow(), 2);
+        QCOMPARE(m_grid->currentRow(), 2);
+        QCOMPARE(footerTexts(*m_grid), (QStringList{"总计", "3", "60", "6", "5"}));
+
+        ledger.setCurrentRow(1);
+        ledger.deleteCurrent();
+        QCOMPARE(m_grid->rowCount(), 2);
+        QCOMPARE(footerTexts(*m_grid), (QStringList{"总计", "2", "40", "4", "0"}));
+
+        ledger.first();
+        ledger.edit();
+        ledger.setValue(QStringLiteral("4"), 1.25);
+        ledger.post();
+        QCOMPARE(m_grid->footerTextAt(8), QStringLiteral("4.25"));
+        QCOMPARE(m_grid->cellText(0, kProfit), QStringLiteral("1.25"));
+
+        m_data->openAppendTable();
+        m_data->ADOTable5->append();
+        m_data->ADOTable5->setValue(QStringLiteral("6"), 0.5);
+        m_data->ADOTable5->post();
+        m_controller->showAllRecords();
+        QCOMPARE(footerTexts(*m_grid), (QStringList{"总计", "3", "40.5", "4.25", "0"}));
+        QCOMPARE(m_grid->currentRow(), 2);
+
+        // A statement the store rejects leaves the grid empty with zero footers.
+        m_data->ADOConnection1->execute(QStringLiteral("alter table data rename to gone"));
+        QVERIFY_THROWS_EXCEPTION(std::exception, m_controller->showAllRecords());
+        QCOMPARE(m_grid->rowCount(), 0);
+        QCOMPARE(footerTexts(*m_grid), (QStringList{"总计", "0", "0", "0", "0"}));
+    }
+
+    void sortCycle_data()
+    {
+        QTest::addColumn<QList<bool>>("ctrlClicks");
+        QTest::addColumn<SortMarker>("marker");
+        QTest::addColumn<QStringList>("profits");
+        const QStringList descending{"9", "5", "1"};
+        const QStringList ascending{"1", "5", "9"};
+        QTest::newRow("first click descends") << QList<bool>{false} << SortMarker::Down << descending;
+        QTest::newRow("second ascends") << QList<bool>{false, false} << SortMarker::Up << ascending;
+        QTest::newRow("third descends") << QList<bool>{false, false, false} << SortMarker::Down << descending;
+        QTest::newRow("ctrl on down ascends") << QList<bool>{false, true} << SortMarker::Up << ascending;
+        QTest::newRow("ctrl on up clears") << QList<bool>{false, false, true} << SortMarker::None << descending;
+        QTest::newRow("after clearing descends")
+            << QList<bool>{false, false, true, false} << SortMarker::Down << descending;
+    }
+
+    void sortCycle()
+    {
+        QFETCH(QList<bool>, ctrlClicks);
+        QFETCH(SortMarker, marker);
+        QFETCH(QStringList, profits);
+        for (const Sale &each : {sale("b5", 1.0, 5.0, 0.0), sale("b1", 1.0, 1.0, 0.0), sale("b9", 1.0, 9.0, 0.0)})
+            addSale(*m_data->ADOConnection1, each);
+        m_controller->showAllRecords();
+        m_data->ADOQuery15->setCurrentRow(1); // b1
+        for (bool ctrl : ctrlClicks)
+            m_grid->clickTitle(kProfit, ctrl ? Qt::ControlModifier : Qt::NoModifier);
+        QCOMPARE(m_grid->sortMarkerAt(kProfit), marker);
+        QCOMPARE(columnTexts(*m_grid, kProfit), profits);
+        // The current record stays the same record, and the grid shows it.
+        QCOMPARE(m_data->ADOQuery15->displayText(QStringLiteral("b")), QStringLiteral("b1"));
+        QCOMPARE(m_grid->cellText(m_grid->currentRow(), kName), QStringLiteral("b1"));
+    }
+
+    void sortOrdersTextsByPinyinAndRecoloursRows()
+    {
+        for (const QString &name : {QStringLiteral("李"), QStringLiteral("张"), QStringLiteral("阿")})
+            addSale(*m_data->ADOConnection1, sale(name, 1.0, 1.0, 0.0));
+        m_controller->showAllRecords(); // 阿 (last) is current
+        m_grid->clickTitle(kName);
+        QCOMPARE(columnTexts(*m_grid, kName), (QStringList{"张", "李", "阿"}));
+        m_grid->clickTitle(kName);
+        QCOMPARE(columnTexts(*m_grid, kName), (QStringList{"阿", "李", "张"}));
+        QCOMPARE(m_grid->currentRow(), 0);
+
+        // Rows are coloured by their place in the new order: 李 (second) grey, 张 white.
+        QApplication::processEvents();
+        const QImage image = m_grid->view()->viewport()->grab().toImage();
+        auto background = [&](int row) {
+            const QRect cell = m_grid->view()->visualRect(m_grid->model()->index(row, 2));
+            return image.pixelColor(cell.left() + 2, cell.top() + 2);
+        };
+        QCOMPARE(background(1), QColor(0xEE, 0xEE, 0xEE));
+        QCOMPARE(background(2), QColor(Qt::white));
+    }
+
+    void staleMarkerAfterReload()
+    {
+        for (const Sale &each : {sale("b5", 1.0, 5.0, 0.0), sale("b1", 1.0, 1.0, 0.0), sale("b9", 1.0, 9.0, 0.0)})
+            addSale(*m_data->ADOConnection1, each);
+        m_controller->showAllRecords();
+        m_grid->clickTitle(kProfit);
+        m_controller->showAllRecords();
+        QCOMPARE(m_grid->sortMarkerAt(kProfit), SortMarker::Down);
+        QCOMPARE(columnTexts(*m_grid, kProfit), (QStringList{"5", "1", "9"}));
+        m_grid->clickTitle(kProfit); // reads the stale down marker: ascending
+        QCOMPARE(columnTexts(*m_grid, kProfit), (QStringList{"1", "5", "9"}));
+    }
+
+    void titleClickOnClosedOrEmptyDataset()
+    {
+        m_boxes->expect(QMessageBox::Ok);
+        m_grid->clickTitle(kProfit);
+        QCOMPARE(m_boxes->asked.size(), 1);
+        QCOMPARE(m_boxes->asked[0].request.text, QStringLiteral("ADOQuery15: Cannot perform this operation on a closed dataset"));
+        QCOMPARE(m_boxes->asked[0].request.icon, QMessageBox::Critical);
+        QCOMPARE(m_grid->sortMarkerAt(kProfit), SortMarker::None);
+
+        m_controller->showAllRecords();
+        m_grid->clickTitle(kProfit);
+        QCOMPARE(m_grid->rowCount(), 0);
+        QCOMPARE(m_grid->sortMarkerAt(kProfit), SortMarker::Down);
+        QCOMPARE(m_boxes->asked.size(), 1);
+    }
+
+    void hidingActsOnPositionsOfTheCurrentOrder()
+    {
+        m_grid->moveColumn(13, 0); // 备 注 first: everything after it moves one place right
+        m_controller->setPurchaseColumnsHidden(true);
+        m_controller->setCustomerColumnsHidden(true);
+        QStringList hidden;
+        for (int position = 0; position < m_grid->columnCount(); ++position) {
+            if (!m_grid->isColumnVisibleAt(position))
+                hidden << m_grid->fieldAt(position);
+        }
+        QCOMPARE(hidden, (QStringList{"d", "6", "day1", "e", "f"}));
+        int sum = 0;
+        for (int position = 0; position < m_grid->columnCount(); ++position)
+            sum += m_grid->isColumnVisibleAt(position) ? m_grid->columnWidthAt(position) : 0;
+        QCOMPARE(sum, m_grid->view()->viewport()->width());
+
+        m_controller->setPurchaseColumnsHidden(false);
+        QVERIFY(m_grid->isColumnVisibleAt(4));
+        QVERIFY(m_grid->isColumnVisibleAt(8));
+        QVERIFY(!m_grid->isColumnVisibleAt(11));
+    }
+
+private:
+    std::unique_ptr<TestWorkspace> m_workspace;
+    ScriptedMessageBoxes *m_boxes = nullptr;
+    std::unique_ptr<Tdmfm> m_data;
+    std::unique_ptr<DataGrid> m_grid;
+    std::unique_ptr<LedgerController> m_controller;
+};
+
+QTEST_MAIN(TestLedgerGrid)
+#include "tst_ledgergrid.moc"
