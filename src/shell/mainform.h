@@ -1,5 +1,6 @@
 #pragma once
 
+#include "datagrid.h"
 #include "entrypanel.h"
 
 #include <QMainWindow>
@@ -16,7 +17,7 @@ class QMenu;
 class QPushButton;
 class QToolBar;
 class QToolButton;
-class DataGrid;
+
 class LedgerController;
 class QuickQueryPanel;
 class Tloginfm;
