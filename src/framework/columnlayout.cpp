@@ -50,7 +50,9 @@ GridLayoutState restore(const QString &gridName, const GridLayoutState &current,
         ColumnLayoutState &column = columns[i];
         targets[i] = number(0, int(i));
         column.width = number(1, column.width);
-        const int marker = number(2, column.sortMarker);
+        int marker = number(2, column.sortMarker);
+        if (marker < ColumnLayoutState::NoMarker || marker > ColumnLayoutState::MarkerUp)
+            marker = column.sortMarker; // no marker of that number: as if not a number
         if (marker != ColumnLayoutState::NoMarker) {
             // One marked column at a time.
             for (ColumnLayoutState &other : columns)
