@@ -2,6 +2,7 @@
 
 #include "biff5writer.h"
 #include "clock.h"
+#include "datagrid.h"
 #include "dataset.h"
 #include "exportprogresswindow.h"
 #include "messageboxservice.h"
@@ -59,6 +60,16 @@ struct BusyCursor
 } // namespace
 
 namespace SpreadsheetExport {
+
+QList<ExportColumn> columnsOf(const DataGrid &grid)
+{
+    QList<ExportColumn> columns;
+    for (int position = 0; position < grid.columnCount(); ++position) {
+        const GridColumn &column = grid.columnAt(position);
+        columns.append({column.field, column.title, grid.isColumnVisibleAt(position), column.footerText});
+    }
+    return columns;
+}
 
 WorksheetContent content(const QList<ExportColumn> &columns, const Dataset &dataset)
 {

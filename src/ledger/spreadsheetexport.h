@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 
+class DataGrid;
 class Dataset;
 class QWidget;
 
@@ -25,6 +26,9 @@ namespace SpreadsheetExport {
 inline const QString kFilter = QStringLiteral("Microsoft Excel xls文件|*.xls");
 inline const QString kSheetTitle = QStringLiteral("销售统计报表");
 inline const QString kMaker = QStringLiteral("Quillmora");
+
+// The grid's columns in their current order, as the export reads them.
+QList<ExportColumn> columnsOf(const DataGrid &grid);
 
 // The whole command: the save dialog, then run(). Cancel stops without a word.
 void exportGrid(QWidget *parent, const QList<ExportColumn> &columns, Dataset *dataset);

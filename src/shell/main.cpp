@@ -4,6 +4,7 @@
 #include "login.h"
 #include "mainform.h"
 #include "messageboxservice.h"
+#include "skinengine.h"
 #include "statsform.h"
 
 #include <QTextStream>
@@ -12,6 +13,8 @@
 int main(int argc, char *argv[])
 {
     Application app(argc, argv);
+    // The default look is in force until the remembered skin is restored.
+    SkinEngine::applyDefault();
 
     auto mainForm = std::make_unique<TMainForm>();
     auto login = std::make_unique<Tloginfm>(mainForm.get());

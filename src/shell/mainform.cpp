@@ -10,9 +10,12 @@
 #include "entrypanel.h"
 #include "guardedcommand.h"
 #include "ledgergrid.h"
+#include "ledgerreport.h"
 #include "login.h"
+#include "preferences.h"
 #include "quickquerypanel.h"
 #include "sessionlog.h"
+#include "spreadsheetexport.h"
 #include "statsform.h"
 #include "urlopener.h"
 
@@ -185,6 +188,13 @@ void TMainForm::buildToolBar()
     ToolButton1 = addToolButton(QStringLiteral("ToolButton1"), QStringLiteral("技术支持"), s->standardIcon(QStyle::SP_DialogHelpButton));
     ToolBar2->adjustSize();
 
+    connect(ToolButton22, &QToolButton::clicked, this, guarded(this, [this] {
+                LedgerReport::preview(this, *DBGridEh1, dmfm ? dmfm->ADOQuery15 : nullptr, supportAddress());
+            }));
+    connect(ToolButton17, &QToolButton::clicked, this, guarded(this, [this] {
+                SpreadsheetExport::exportGrid(this, SpreadsheetExport::columnsOf(*DBGridEh1),
+                                              dmfm ? dmfm->ADOQuery15 : nullptr);
+            }));
     connect(ToolButton1, &QToolButton::clicked, this, guarded(this, [] {
                 // The support page is a courtesy: a desktop that cannot open it says nothing.
                 UrlOpener::open(QUrl(supportAddress()));
@@ -209,6 +219,9 @@ void TMainForm::buildMenus()
     N32 = addItem(PopupMenu1, QStringLiteral("N32"), QStringLiteral("梦幻天空(皮肤)"));
     N42 = addItem(PopupMenu1, QStringLiteral("N42"), QStringLiteral("黑色遐想(皮肤)"));
     N52 = addItem(PopupMenu1, QStringLiteral("N52"), QStringLiteral("梦想成真(皮肤)"));
+    QAction *skins[] = {N19, N26, N32, N42, N52};
+    for (int index = 0; index < 5; ++index)
+        connect(skins[index], &QAction::triggered, this, guarded(this, [index] { SkinPreference::choose(index); }));
     ToolButton18->setMenu(PopupMenu1);
     ToolButton18->setPopupMode(QToolButton::InstantPopup);
 
@@ -216,6 +229,8 @@ void TMainForm::buildMenus()
     PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
     N2 = addItem(PopupMenu3, QStringLiteral("N2"), QStringLiteral("保存列宽"));
     N3 = addItem(PopupMenu3, QStringLiteral("N3"), QStringLiteral("读取列宽"));
+    connect(N2, &QAction::triggered, this, guarded(this, [this] { LayoutPreference::save(*DBGridEh1); }));
+    connect(N3, &QAction::triggered, this, guarded(this, [this] { LayoutPreference::restore(*DBGridEh1); }));
     DBGridEh1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DBGridEh1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &position) { PopupMenu3->popup(DBGridEh1->mapToGlobal(position)); });
@@ -285,6 +300,7 @@ void TMainForm::showStep()
     // Tooltips show at once.
     ApplicationStyle::setToolTipDelay(0);
     GroupBox5->setDates(Clock::today());
+    SkinPreference::restore();
     statusPanels[2]->setText(QStringLiteral("今天：") + DateText::date(Clock::today()));
 }
 

@@ -1,0 +1,265 @@
+#include "clock.h"
+#include "datagrid.h"
+#include "datamodule.h"
+#include "ledgerfixture.h"
+#include "ledgergrid.h"
+#include "ledgerreport.h"
+#include "reportpreviewdialog.h"
+#include "scriptedmessageboxes.h"
+#include "testworkspace.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QMenu>
+#include <QPrinter>
+#include <QProcess>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+const QString kAddress = QStringLiteral("https://support.quillmora.example/");
+
+// The text of a PDF as pdftotext reads it, in compatibility form (CJK fonts give
+// radical code points) and without any white space, so layouts compare by order.
+QString pdfText(const QString &path)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    if (!process.waitForFinished(60000))
+        return {};
+    QString text = QString::fromUtf8(process.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+    text.remove(QRegularExpression(QStringLiteral("\\s")));
+    return text;
+}
+
+QString pdfTitle(const QString &path)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdfinfo"), {path});
+    process.waitForFinished(60000);
+    for (const QString &line : QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QStringLiteral("Title:")))
+            return line.mid(6).trimmed();
+    }
+    return {};
+}
+
+// Checks that the pieces appear in this order in the text.
+void verifyInOrder(const QString &text, const QStringList &pieces)
+{
+    qsizetype from = 0;
+    for (const QString &piece : pieces) {
+        const qsizetype at = text.indexOf(piece, from);
+        QVERIFY2(at >= 0, qPrintable(QStringLiteral("'%1' missing after position %2 in: %3").arg(piece).arg(from).arg(text)));
+        from = at + piece.size();
+    }
+}
+
+} // namespace
+
+class LedgerReportTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void reportFollowsTheGridAsItStands();
+    void dateIsTodaysOnEveryPrint();
+    void longLedgerBreaksIntoPages();
+    void tableCarriesTheGridsLooks();
+    void previewShowsTheReport();
+    void closedDatasetBuildsNothing();
+
+private:
+    QString printToPdf(const QString &name);
+
+    std::unique_ptr<TestWorkspace> m_workspace;
+    std::unique_ptr<Tdmfm> m_data;
+    std::unique_ptr<DataGrid> m_grid;
+    std::unique_ptr<LedgerController> m_controller;
+    ScriptedMessageBoxes *m_boxes = nullptr;
+};
+
+void LedgerReportTest::init()
+{
+    m_workspace = std::make_unique<TestWorkspace>();
+    m_boxes = &ScriptedMessageBoxes::install();
+    m_data = std::make_unique<Tdmfm>(m_workspace->databasePath());
+    m_grid = std::make_unique<DataGrid>();
+    LedgerGrid::configure(*m_grid);
+    m_controller = std::make_unique<LedgerController>(*m_grid);
+    m_controller->attach(m_data->ADOQuery15);
+    m_grid->resize(929, 300);
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    Clock::setFixedNow(QDateTime(QDate(2014, 3, 12), QTime(10, 0)));
+}
+
+void LedgerReportTest::cleanup()
+{
+    QVERIFY2(m_boxes->unexpected.isEmpty(), qPrintable(m_boxes->unexpected.value(0).text));
+    Clock::setFixedNow(std::nullopt);
+    m_controller.reset();
+    m_grid.reset();
+    m_data.reset();
+    m_workspace.reset();
+}
+
+QString LedgerReportTest::printToPdf(const QString &name)
+{
+    const QString path = m_workspace->filePath(name);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    LedgerReport::print(&printer, *m_grid, LedgerReport::settings(kAddress));
+    return path;
+}
+
+void LedgerReportTest::reportFollowsTheGridAsItStands()
+{
+    addSale(*m_data->ADOConnection1, {QStringLiteral("水果"), QStringLiteral("苹果"), 30.5, 10.25, QVariant()});
+    addSale(*m_data->ADOConnection1, {QStringLiteral("饮料"), QStringLiteral("可乐"), 12, -1.5, 4});
+    addSale(*m_data->ADOConnection1, {QStringLiteral("文具"), QStringLiteral("铅笔"), QVariant(), 99, 1});
+    m_controller->showAllRecords();
+    m_data->ADOQuery15->setSort(QStringLiteral("4 DESC"));
+    // Purchase price and profit hidden, the name column moved to the front.
+    m_controller->setPurchaseColumnsHidden(true);
+    m_grid->moveColumn(1, 0);
+
+    const QString text = pdfText(printToPdf(QStringLiteral("report.pdf")));
+    QCOMPARE(pdfTitle(m_workspace->filePath(QStringLiteral("report.pdf"))), QStringLiteral("列表信息"));
+    verifyInOrder(text, {"Page.1", "销售报表", "Quillmora" + kAddress, "商品名称", "商品类别", "销售单价", "销售合计",
+                         "欠款金额", "销售日期", "客户名称", "手机", "备注",
+                         "铅笔", "文具", "苹果", "水果", "可乐", "饮料", "总计", "2014-03-12"});
+    // The footer row: the record count under the moved name column, "总计", the sale
+    // total and the amount owed; the hidden profit's total is not printed.
+    QVERIFY2(text.contains(QStringLiteral("3总计42.55")), qPrintable(text));
+    for (const char *hidden : {"进货单价", "利润", "10.25", "-1.5", "107.75", "99"})
+        QVERIFY2(!text.contains(QString::fromUtf8(hidden)), hidden);
+    QVERIFY(!text.contains(QStringLiteral("Page.2")));
+}
+
+void LedgerReportTest::dateIsTodaysOnEveryPrint()
+{
+    Sale sale{QStringLiteral("水果"), QStringLiteral("苹果"), 1, 1, 1};
+    sale.day = QDate(2013, 5, 6);
+    addSale(*m_data->ADOConnection1, sale);
+    m_controller->showAllRecords();
+    const ReportSettings settings = LedgerReport::settings(kAddress);
+    const QString first = pdfText(printToPdf(QStringLiteral("first.pdf")));
+    Clock::setFixedNow(QDateTime(QDate(2015, 1, 2), QTime(8, 0)));
+    const QString second = pdfText(printToPdf(QStringLiteral("second.pdf")));
+    QVERIFY(first.endsWith(QStringLiteral("2014-03-12")));
+    QVERIFY(second.endsWith(QStringLiteral("2015-01-02")));
+    QVERIFY(!second.contains(QStringLiteral("2014-03-12")));
+    // The settings keep the macro for the next print.
+    QCOMPARE(settings.textAfter.last().text, QStringLiteral("%[Today]"));
+}
+
+void LedgerReportTest::longLedgerBreaksIntoPages()
+{
+    for (int i = 0; i < 80; ++i)
+        addSale(*m_data->ADOConnection1,
+                {QStringLiteral("类"), QStringLiteral("商品%1").arg(i, 2, 10, QLatin1Char('0')), 1, 1, 0});
+    m_controller->showAllRecords();
+    const QString path = m_workspace->filePath(QStringLiteral("long.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    const int pages = LedgerReport::print(&printer, *m_grid, LedgerReport::settings(kAddress));
+    QVERIFY(pages >= 2);
+    const QString text = pdfText(path);
+    QStringList expected{"Page.1", "销售报表", "商品类别", "商品00", "商品01"};
+    expected << "Page.2" << "商品类别" << "商品79" << "总计" << "80" << "80" << "2014-03-12";
+    verifyInOrder(text, expected);
+    QVERIFY(!text.contains(QStringLiteral("Page.%1").arg(pages + 1)));
+    // "销 售 报 表" only before the table.
+    QCOMPARE(text.count(QStringLiteral("销售报表")), 1);
+}
+
+void LedgerReportTest::tableCarriesTheGridsLooks()
+{
+    addSale(*m_data->ADOConnection1, {QStringLiteral("水果"), QStringLiteral("苹果"), 1, 1, 1});
+    addSale(*m_data->ADOConnection1, {QStringLiteral("饮料"), QStringLiteral("可乐"), 2, 2, 2});
+    m_controller->showAllRecords();
+    m_controller->setCustomerColumnsHidden(true);
+    const ReportTable table = LedgerReport::table(*m_grid);
+    QCOMPARE(table.columns.size(), 11);
+    QCOMPARE(table.rowCount, 2);
+    for (int position = 0; position < 11; ++position) {
+        QCOMPARE(table.columns.at(position).title.text, m_grid->columnAt(position).title);
+        QCOMPARE(table.columns.at(position).title.background, m_grid->titleLook(position).background);
+        QCOMPARE(table.footer.at(position).text, m_grid->footerTextAt(position));
+        QCOMPARE(table.footer.at(position).background, m_grid->footerLook(position).background);
+        for (int row = 0; row < 2; ++row) {
+            const ReportCell cell = table.row(row).at(position);
+            QCOMPARE(cell.text, m_grid->cellText(row, position));
+            QCOMPARE(cell.background, m_grid->cellLook(row, position).background);
+            QCOMPARE(cell.foreground, m_grid->cellLook(row, position).foreground);
+        }
+    }
+    QCOMPARE(table.row(0).at(0).background, QColor(Qt::white));
+    QCOMPARE(table.row(1).at(0).background, QColor(0xEE, 0xEE, 0xEE));
+    QCOMPARE(table.columns.at(8).title.background, QColor(0x80, 0x00, 0x00));
+    QCOMPARE(table.row(0).at(8).foreground, QColor(Qt::red));
+}
+
+void LedgerReportTest::previewShowsTheReport()
+{
+    addSale(*m_data->ADOConnection1, {QStringLiteral("水果"), QStringLiteral("苹果"), 1, 1, 1});
+    m_controller->showAllRecords();
+    QPointer<ReportPreviewDialog> dialog = LedgerReport::preview(nullptr, *m_grid, m_data->ADOQuery15, kAddress);
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    QVERIFY(dialog->windowState().testFlag(Qt::WindowMaximized));
+    QCOMPARE(dialog->printAction->text(), QStringLiteral("打印"));
+    QCOMPARE(dialog->setupAction->text(), QStringLiteral(" 打印设置"));
+    QCOMPARE(dialog->zoomButton->text(), QStringLiteral("缩放"));
+    QStringList zooms;
+    for (const QAction *action : dialog->zoomMenu->actions())
+        zooms << action->text();
+    QCOMPARE(zooms, (QStringList{"500%", "200%", "150%", "100%", "75%", "50%", "25%", "10%", "页宽度", "全部页面"}));
+    QCOMPARE(dialog->previousAction->text(), QStringLiteral("上一页"));
+    QCOMPARE(dialog->nextAction->text(), QStringLiteral("下一页"));
+    QCOMPARE(dialog->stopAction->text(), QStringLiteral("停止"));
+    QCOMPARE(dialog->closeAction->text(), QStringLiteral("关闭"));
+    QCOMPARE(dialog->printer()->docName(), QStringLiteral("列表信息"));
+
+    // The setup's settings rebuild the report: without colour, other margins.
+    ReportSetupDialog setup(dialog->settings(), dialog->printer());
+    QCOMPARE(setup.windowTitle(), QStringLiteral("打印设置"));
+    QCOMPARE(setup.marginLeft->value(), 2.0);
+    QVERIFY(setup.colourBox->isChecked());
+    QVERIFY(setup.fitBox->isChecked());
+    setup.colourBox->setChecked(false);
+    setup.marginLeft->setValue(3.5);
+    dialog->setSettings(setup.settings());
+    QVERIFY(!dialog->settings().colour);
+    QCOMPARE(dialog->settings().marginLeft, 3.5);
+
+    const QString path = m_workspace->filePath(QStringLiteral("preview.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    dialog->printTo(&printer);
+    verifyInOrder(pdfText(path), {"Page.1", "销售报表", "商品类别", "苹果", "总计", "2014-03-12"});
+
+    dialog->closeAction->trigger();
+    QTRY_VERIFY(!dialog);
+}
+
+void LedgerReportTest::closedDatasetBuildsNothing()
+{
+    QVERIFY(!m_data->ADOQuery15->isOpen());
+    QVERIFY(!LedgerReport::preview(nullptr, *m_grid, m_data->ADOQuery15, kAddress));
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        QVERIFY(!qobject_cast<ReportPreviewDialog *>(widget));
+}
+
+QTEST_MAIN(LedgerReportTest)
+#include "tst_ledgerreport.moc"
