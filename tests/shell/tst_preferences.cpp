@@ -141,6 +141,7 @@ void PreferencesTest::layoutSaveAndRestoreThroughTheMenu()
     DataGrid &grid = *form.DBGridEh1;
     grid.moveColumn(8, 0);             // profit first
     grid.setSortMarkerAt(0, SortMarker::Down);
+    grid.setColumnWidthAt(1, 150);     // the category column twice as wide as the others
     form.CheckBox5->click();           // hides positions 4 and 8
     const GridLayoutState saved = GridLayoutFile::capture(grid);
     form.N2->trigger();
@@ -155,6 +156,7 @@ void PreferencesTest::layoutSaveAndRestoreThroughTheMenu()
     form.CheckBox5->click();
     grid.moveColumn(0, 13);
     grid.setSortMarkerAt(2, SortMarker::Up);
+    grid.setColumnWidthAt(0, 30);
     form.N3->trigger();
     const GridLayoutState restored = GridLayoutFile::capture(grid);
     QCOMPARE(restored.columns.size(), saved.columns.size());
@@ -163,6 +165,10 @@ void PreferencesTest::layoutSaveAndRestoreThroughTheMenu()
         QCOMPARE(restored.columns.at(i).visible, saved.columns.at(i).visible);
         QCOMPARE(restored.columns.at(i).sortMarker, saved.columns.at(i).sortMarker);
         QCOMPARE(restored.columns.at(i).sortRank, saved.columns.at(i).sortRank);
+        // Saved widths come back as base widths and are fitted to the same grid again.
+        if (saved.columns.at(i).visible)
+            QVERIFY2(qAbs(restored.columns.at(i).width - saved.columns.at(i).width) <= 1,
+                     qPrintable(saved.columns.at(i).field));
     }
     QVERIFY(!form.CheckBox5->isChecked());
 
