@@ -220,6 +220,12 @@ void EntryPanel::buildTabOrder()
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
+void EntryPanel::focusAddButton()
+{
+    if (Button1->isVisible() && Button1->isEnabled())
+        Button1->setFocus(Qt::TabFocusReason);
+}
+
 void EntryPanel::addDateEnterAction(QWidget *dateEditor)
 {
     m_enterNext.insert(dateEditor, Button1);
@@ -354,7 +360,8 @@ bool EntryPanel::eventFilter(QObject *watched, QEvent *event)
 
     if (isEnter(key)) {
         if (QWidget *next = m_enterNext.value(watched)) {
-            // A hidden box (the hide option) cannot take the focus; Enter then stays put.
+            // A hidden box (the hide option, or the hidden panel for the quick query's
+            // dates) cannot take the focus; Enter then stays put.
             if (next->isVisible() && next->isEnabled())
                 next->setFocus(Qt::TabFocusReason);
             return true;

@@ -77,7 +77,10 @@ public:
     // and focuses the first blank one.
     bool checkRequired();
 
-    // Gives a date editor the sale date's Enter action: the focus moves to "新  增".
+    // The sale date's Enter action, shared by the quick query's date editors: the
+    // focus moves to "新  增" (nothing happens while the panel is hidden).
+    void focusAddButton();
+    // Gives a date editor that Enter action.
     void addDateEnterAction(QWidget *dateEditor);
 
     // The live calculation after a change of one of its three boxes.

@@ -315,6 +315,9 @@ void TestEntryPanel::otherDateEditorsShareTheEnterAction()
     queryDate->setFocus();
     QTest::keyClick(queryDate, Qt::Key_Return);
     QCOMPARE(QApplication::focusWidget(), m_panel->Button1);
+    m_panel->Edit12->setFocus();
+    m_panel->focusAddButton();
+    QCOMPARE(QApplication::focusWidget(), m_panel->Button1);
 
     // With the panel hidden the add button cannot take the focus: Enter does nothing.
     m_panel->hide();
