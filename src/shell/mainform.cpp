@@ -119,10 +119,7 @@ void TMainForm::buildLowerPanel()
     GroupBox5->setGeometry(6, 2, 484, 118);
     GroupBox5->setController(m_ledger);
     // Enter in a query date editor goes on to the entry panel's add button.
-    connect(GroupBox5, &QuickQueryPanel::dateEnterPressed, this, [this] {
-        if (auto *add = Panel3->findChild<QWidget *>(QStringLiteral("Button1")))
-            add->setFocus(Qt::OtherFocusReason);
-    });
+    connect(GroupBox5, &QuickQueryPanel::dateEnterPressed, this, [this] { Panel3->focusAddButton(); });
 
     Button12 = new QPushButton(QStringLiteral("全部记录"), Panel1);
     Button12->setObjectName(QStringLiteral("Button12"));

@@ -3,10 +3,14 @@
 #include "dateeditor.h"
 #include "entrypanel.h"
 #include "ledgeractions.h"
+#include "datagrid.h"
 #include "mainform.h"
+#include "quickquerypanel.h"
 #include "scriptedmessageboxes.h"
 #include "testworkspace.h"
 
+#include <QDateEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -25,6 +29,8 @@ private slots:
 
     void panelInTheMainWindow();
     void toolbarNewAndDelete();
+    void gridClicksLoadAndEnableDelete();
+    void queryDateEnterGoesToAdd();
 
 private:
     void showForm();
@@ -94,6 +100,9 @@ void TestEntryWiring::toolbarNewAndDelete()
     QCOMPARE(ledger.recordCount(), 1);
     QCOMPARE(ledger.displayText(QStringLiteral("6")), QStringLiteral("12.5"));
     QCOMPARE(ledger.displayText(QStringLiteral("day1")), QStringLiteral("2014-03-12"));
+    // The reload recounts the footers.
+    QCOMPARE(m_form->DBGridEh1->footerTextAt(1), QStringLiteral("1"));
+    QCOMPARE(m_form->DBGridEh1->footerTextAt(7), QStringLiteral("12.5"));
 
     m_form->ToolButton19->setEnabled(true);
     m_boxes->expect(QMessageBox::Ok);
@@ -102,6 +111,59 @@ void TestEntryWiring::toolbarNewAndDelete()
     QCOMPARE(m_boxes->asked.last().request.text, QStringLiteral("删除数据成功！"));
     QCOMPARE(m_module->ADOConnection1->scalar(QStringLiteral("select count(*) from data")).toInt(), 0);
     QVERIFY(!m_form->ToolButton19->isEnabled());
+    QCOMPARE(m_form->DBGridEh1->footerTextAt(1), QStringLiteral("0"));
+}
+
+void TestEntryWiring::gridClicksLoadAndEnableDelete()
+{
+    Connection &connection = *m_module->ADOConnection1;
+    const QString insert = QStringLiteral(
+        R"(insert into data (a,b,c,d,"1","2","3","6","4","5",e,f,h,z,day1,o) values (?,?,'','',4,6,10,60,20,0,'','','','',?,'1'))");
+    connection.execute(insert, {QStringLiteral("帽子"), QStringLiteral("草帽"), QStringLiteral("2014-02-01")});
+    connection.execute(insert, {QString(), QStringLiteral("无类别"), QStringLiteral("2014-02-02")});
+    showForm();
+    QTableView *view = m_form->DBGridEh1->view();
+    const QModelIndex hat = view->model()->index(0, 1);
+    const QModelIndex uncategorised = view->model()->index(1, 1);
+
+    // Only a left click on a data cell enables "删 除".
+    QTest::mouseClick(view->viewport(), Qt::RightButton, {}, view->visualRect(hat).center());
+    QVERIFY(!m_form->ToolButton19->isEnabled());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(hat).center());
+    QVERIFY(m_form->ToolButton19->isEnabled());
+    QCOMPARE(m_module->ADOQuery15->currentRow(), 0);
+
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(hat).center());
+    QVERIFY(m_form->Panel3->isVisible());
+    QVERIFY(m_form->Panel3->Button3->isEnabled());
+    QCOMPARE(m_form->Panel3->Edit13->text(), QStringLiteral("草帽"));
+    QCOMPARE(m_form->Panel3->Edit16->text(), QStringLiteral("60"));
+
+    // No category in the first column: the double click opens nothing.
+    QTest::mouseClick(m_form->Panel3->Image1, Qt::LeftButton);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(uncategorised).center());
+    QCOMPARE(m_module->ADOQuery15->currentRow(), 1);
+    QVERIFY(m_form->Panel3->isHidden());
+
+    // With the goods name moved to the first place, the same row loads.
+    m_form->DBGridEh1->moveColumn(1, 0);
+    QCOMPARE(m_form->DBGridEh1->fieldAt(0), QStringLiteral("b"));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(uncategorised).center());
+    QVERIFY(m_form->Panel3->isVisible());
+    QCOMPARE(m_form->Panel3->Edit13->text(), QStringLiteral("无类别"));
+}
+
+void TestEntryWiring::queryDateEnterGoesToAdd()
+{
+    showForm();
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    QTest::mouseClick(m_form->ToolButton7, Qt::LeftButton);
+    for (QDateEdit *date : {m_form->GroupBox5->DBDateTimeEditEh2, m_form->GroupBox5->DBDateTimeEditEh3}) {
+        date->setFocus();
+        QTest::keyClick(date, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), m_form->Panel3->Button1);
+    }
 }
 
 QTEST_MAIN(TestEntryWiring)
