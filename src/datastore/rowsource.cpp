@@ -33,18 +33,61 @@ QString placeholders(int count)
 // nulls first. Equal ranks keep their current order.
 std::vector<int> sortedPositions(const std::vector<double> &ranks, bool descending)
 {
+    std::vector<std::pair<double, int>> keyed(ranks.size());
+    for (size_t i = 0; i < ranks.size(); ++i) {
+        const double rank = std::isnan(ranks[i]) ? -std::numeric_limits<double>::infinity() : ranks[i];
+        keyed[i] = {descending ? -rank : rank, int(i)};
+    }
+    // The position breaks ties, which keeps the sort stable.
+    std::sort(keyed.begin(), keyed.end());
     std::vector<int> order(ranks.size());
-    std::iota(order.begin(), order.end(), 0);
-    auto rankOf = [&](int position) {
-        const double rank = ranks[position];
-        return std::isnan(rank) ? -std::numeric_limits<double>::infinity() : rank;
-    };
-    if (descending)
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return rankOf(a) > rankOf(b); });
-    else
-        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return rankOf(a) < rankOf(b); });
+    for (size_t i = 0; i < keyed.size(); ++i)
+        order[i] = keyed[i].second;
     return order;
 }
+
+// The distinct texts of a column, each read once; ids become collation ranks.
+class DistinctTexts
+{
+public:
+    int idOf(const QVariant &value)
+    {
+        const QString text = value.typeId() == QMetaType::QDate ? value.toDate().toString(Qt::ISODate) : value.toString();
+        auto found = m_ids.constFind(text);
+        if (found != m_ids.constEnd())
+            return found.value();
+        const int id = int(m_texts.size());
+        m_ids.insert(text, id);
+        m_texts << text;
+        return id;
+    }
+
+    // Replaces ids by ranks in the Chinese collation; NaN (null) stays.
+    void toRanks(std::vector<double> &values) const
+    {
+        QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
+        collator.setNumericMode(false);
+        std::vector<QCollatorSortKey> keys;
+        keys.reserve(m_texts.size());
+        for (const QString &text : m_texts)
+            keys.push_back(collator.sortKey(text));
+        std::vector<int> byCollation(m_texts.size());
+        std::iota(byCollation.begin(), byCollation.end(), 0);
+        std::stable_sort(byCollation.begin(), byCollation.end(),
+                         [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+        std::vector<double> rankOf(m_texts.size());
+        for (size_t rank = 0; rank < byCollation.size(); ++rank)
+            rankOf[byCollation[rank]] = double(rank);
+        for (double &value : values) {
+            if (!std::isnan(value))
+                value = rankOf[size_t(value)];
+        }
+    }
+
+private:
+    QHash<QString, int> m_ids;
+    QStringList m_texts;
+};
 
 // Turns field values into sortable numbers: texts become their rank in collation order.
 class RankBuilder
@@ -205,29 +248,61 @@ public:
     int sortBy(int field, bool descending, int currentRow) override
     {
         // Read the sort field for every key in one scan of the same statement, then
-        // order the keys in memory.
-        std::unordered_map<qint64, QVariant> values;
-        values.reserve(m_keys.size());
+        // order the keys in memory. Numbers are read as doubles and texts as ids of
+        // their distinct values, so a million rows need no value objects per row.
+        const bool numeric = m_types[field] == FieldType::Number || m_types[field] == FieldType::Integer;
+        const QString column = quoted(m_fields[field]);
+        DistinctTexts texts;
+        auto read = [&](const Statement &statement, int index) {
+            if (statement.isNull(index))
+                return std::nan("");
+            if (numeric)
+                return statement.doubleValue(index);
+            return double(texts.idOf(statement.value(index)));
+        };
+        std::vector<qint64> scannedKeys;
+        std::vector<double> scannedValues;
+        scannedKeys.reserve(m_keys.size());
+        scannedValues.reserve(m_keys.size());
         {
-            Statement statement = m_connection.prepare(
-                QStringLiteral("select rowid, %1 from %2 %3").arg(quoted(m_fields[field]), m_table, m_rest));
+            Statement statement = m_connection.prepare(QStringLiteral("select rowid, %1 from %2 %3").arg(column, m_table, m_rest));
             statement.bind(m_parameters);
-            while (statement.step())
-                values.emplace(statement.int64Value(0), statement.value(1));
+            while (statement.step()) {
+                scannedKeys.push_back(statement.int64Value(0));
+                scannedValues.push_back(read(statement, 1));
+            }
         }
-        RankBuilder ranks(m_types[field]);
-        for (qint64 key : m_keys) {
-            auto found = values.find(key);
-            if (found == values.end()) // appended since the open and outside its condition
-                ranks.add(m_connection.scalar(
-                    QStringLiteral("select %1 from %2 where rowid=?").arg(quoted(m_fields[field]), m_table), {key}));
-            else
-                ranks.add(found->second);
+        std::vector<double> values;
+        if (scannedKeys == m_keys) {
+            values = std::move(scannedValues);
+        } else {
+            // The keys were reordered by an earlier sort or changed by edits: look each
+            // one up among the scanned keys.
+            std::vector<int> byKey(scannedKeys.size());
+            std::iota(byKey.begin(), byKey.end(), 0);
+            if (!std::is_sorted(scannedKeys.begin(), scannedKeys.end()))
+                std::sort(byKey.begin(), byKey.end(), [&](int a, int b) { return scannedKeys[a] < scannedKeys[b]; });
+            values.resize(m_keys.size());
+            for (size_t i = 0; i < m_keys.size(); ++i) {
+                const qint64 key = m_keys[i];
+                auto found = std::lower_bound(byKey.begin(), byKey.end(), key,
+                                              [&](int position, qint64 wanted) { return scannedKeys[position] < wanted; });
+                if (found != byKey.end() && scannedKeys[*found] == key) {
+                    values[i] = scannedValues[*found];
+                    continue;
+                }
+                // Appended since the open and outside its condition.
+                Statement statement = m_connection.prepare(QStringLiteral("select %1 from %2 where rowid=?").arg(column, m_table));
+                statement.bind({key});
+                values[i] = statement.step() ? read(statement, 0) : std::nan("");
+            }
         }
-        const std::vector<int> order = sortedPositions(ranks.ranks(), descending);
+        if (!numeric)
+            texts.toRanks(values);
+        const std::vector<int> order = sortedPositions(values, descending);
         permute(m_keys, order);
-        for (auto &column : m_prefetched)
-            permute(column, order);
+        for (auto &prefetchedColumn : m_prefetched)
+            permute(prefetchedColumn, order);
         if (currentRow < 0)
             return currentRow;
         return int(std::find(order.begin(), order.end(), currentRow) - order.begin());
@@ -254,10 +329,22 @@ private:
         }
         Statement statement = m_connection.prepare(QStringLiteral("select %1 from %2 %3").arg(columns, m_table, m_rest));
         statement.bind(m_parameters);
+        // The largest key bounds the row count: reserving it spares the copies of a
+        // growing million-entry vector (untouched reserved pages cost nothing).
+        const qint64 bound = std::clamp<qint64>(
+            m_connection.scalar(QStringLiteral("select max(rowid) from %1").arg(m_table)).toLongLong(), 0, 1 << 26);
+        m_keys.reserve(size_t(bound));
+        for (auto &column : m_prefetched)
+            column.reserve(size_t(bound));
         while (statement.step()) {
             m_keys.push_back(statement.int64Value(0));
             for (int i = 0; i < int(m_prefetched.size()); ++i)
                 m_prefetched[i].push_back(statement.doubleValue(i + 1));
+        }
+        if (m_keys.size() < m_keys.capacity() / 2) {
+            m_keys.shrink_to_fit();
+            for (auto &column : m_prefetched)
+                column.shrink_to_fit();
         }
     }
 

@@ -3,6 +3,7 @@
 #include "appinfo.h"
 #include "apperror.h"
 #include "dataset.h"
+#include "connection.h"
 #include "datasettablemodel.h"
 #include "footertotals.h"
 #include "guardedcommand.h"
@@ -179,7 +180,18 @@ void LedgerController::quickQuery(const QuickQueryInput &input)
     if (!input.anyTicked())
         MessageBoxes::ask(m_grid.window(), {applicationTitle(), QStringLiteral("请选择查询条件并在相应的文本框中输入文字或数字"),
                                             QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok});
-    const SqlStatement statement = LedgerQueries::quickQuery(input);
+    bool scanDates = false;
+    if (input.byDate) {
+        // Two index-only look-ups tell how much of the ledger the range holds.
+        Connection &connection = m_dataset->connection();
+        const qint64 inRange = connection
+                                   .scalar(QStringLiteral("select count(*) from data where day1>=? and day1<=?"),
+                                           {input.from, input.to})
+                                   .toLongLong();
+        const qint64 records = connection.scalar(QStringLiteral("select max(rowid) from data")).toLongLong();
+        scanDates = LedgerQueries::prefersScan(inRange, records);
+    }
+    const SqlStatement statement = LedgerQueries::quickQuery(input, scanDates);
     mylib::openSql(*m_dataset, statement.text, statement.parameters);
 }
 

@@ -38,7 +38,13 @@ namespace LedgerQueries {
 // Records flagged "1", narrowed in a fixed order by each ticked box that holds text:
 // category and specification contain the text, name and code end with it, and the
 // sale date lies in the range, both ends included. The text is taken as typed.
-SqlStatement quickQuery(const QuickQueryInput &input);
+// With `scanDates` the date condition is written so the engine scans the table
+// instead of using the date index: on an encrypted file, fetching a large share of
+// the rows one by one through the index is several times slower than one scan.
+SqlStatement quickQuery(const QuickQueryInput &input, bool scanDates = false);
+
+// Whether a date range holds so large a share of the records that a scan is quicker.
+bool prefersScan(qint64 recordsInRange, qint64 records);
 
 // The sort a title click asks for: ascending when the column showed the down marker,
 // else descending ("4 DESC").

@@ -2,6 +2,7 @@
 #include "datamodule.h"
 #include "ledgerfixture.h"
 #include "ledgergrid.h"
+#include "ledgerqueries.h"
 #include "scriptedmessageboxes.h"
 #include "testworkspace.h"
 
@@ -220,6 +221,28 @@ private slots:
         QCOMPARE(columnTexts(*m_grid, kProfit), (QStringList{"5", "1", "9"}));
         m_grid->clickTitle(kProfit); // reads the stale down marker: ascending
         QCOMPARE(columnTexts(*m_grid, kProfit), (QStringList{"1", "5", "9"}));
+    }
+
+    void sortKeepsRecordsAddedOutsideTheQuery()
+    {
+        for (const Sale &each : {sale("b5", 1.0, 5.0, 0.0), sale("b1", 1.0, 1.0, 0.0)})
+            addSale(*m_data->ADOConnection1, each);
+        QuickQueryInput input;
+        input.byCategory = true;
+        input.category = QStringLiteral("类");
+        m_controller->quickQuery(input);
+        Dataset &ledger = *m_data->ADOQuery15;
+        ledger.append();
+        ledger.setValue(QStringLiteral("a"), QStringLiteral("其他"));
+        ledger.setValue(QStringLiteral("b"), QStringLiteral("b9"));
+        ledger.setValue(QStringLiteral("4"), 9.0);
+        ledger.post();
+        QCOMPARE(m_grid->footerTextAt(1), QStringLiteral("3"));
+        m_grid->clickTitle(kProfit);
+        QCOMPARE(columnTexts(*m_grid, kProfit), (QStringList{"9", "5", "1"}));
+        m_grid->clickTitle(kProfit);
+        QCOMPARE(columnTexts(*m_grid, kProfit), (QStringList{"1", "5", "9"}));
+        QCOMPARE(m_grid->cellText(m_grid->currentRow(), kName), QStringLiteral("b9"));
     }
 
     void titleClickOnClosedOrEmptyDataset()

@@ -3,6 +3,7 @@
 #include "ledgerfixture.h"
 #include "ledgergrid.h"
 #include "ledgerqueries.h"
+#include "mylib.h"
 #include "quickquerypanel.h"
 #include "scriptedmessageboxes.h"
 #include "testworkspace.h"
@@ -81,10 +82,11 @@ private slots:
     {
         QTest::addColumn<QuickQueryInput>("input");
         QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("scanDates");
         QTest::addColumn<QVariantList>("parameters");
         const QString base = QStringLiteral("select * from data where o='1' ");
-        QTest::newRow("nothing ticked") << QuickQueryInput{} << base << QVariantList{};
-        QTest::newRow("ticked but empty") << byName(QString()) << base << QVariantList{};
+        QTest::newRow("nothing ticked") << QuickQueryInput{} << base << false << QVariantList{};
+        QTest::newRow("ticked but empty") << byName(QString()) << base << false << QVariantList{};
         QuickQueryInput all;
         all.byCategory = all.byName = all.byCode = all.bySpecification = all.byDate = true;
         all.category = QStringLiteral("鞋");
@@ -95,20 +97,24 @@ private slots:
         all.to = QDate(2014, 3, 31);
         QTest::newRow("fixed order, texts as typed")
             << all
-            << base + " and a like ? and b like ? and c like ? and d like ? and day1>=? and day1<=?"
+            << base + " and a like ? and b like ? and c like ? and d like ? and day1>=? and day1<=?" << false
             << QVariantList{"%鞋%", "% x", "%1'", "%%%", QDate(2014, 3, 1), QDate(2014, 3, 31)};
         QuickQueryInput unticked = all;
         unticked.byCategory = unticked.byCode = unticked.byDate = false;
-        QTest::newRow("only ticked boxes") << unticked << base + " and b like ? and d like ?"
+        QTest::newRow("only ticked boxes") << unticked << base + " and b like ? and d like ?" << true
                                            << QVariantList{"% x", "%%%"};
+        QTest::newRow("wide range scans") << byDates(QDate(2014, 1, 1), QDate(2014, 12, 31))
+                                          << base + " and +day1>=? and +day1<=?" << true
+                                          << QVariantList{QDate(2014, 1, 1), QDate(2014, 12, 31)};
     }
 
     void statements()
     {
         QFETCH(QuickQueryInput, input);
         QFETCH(QString, text);
+        QFETCH(bool, scanDates);
         QFETCH(QVariantList, parameters);
-        const SqlStatement statement = LedgerQueries::quickQuery(input);
+        const SqlStatement statement = LedgerQueries::quickQuery(input, scanDates);
         QCOMPARE(statement.text, text);
         QCOMPARE(statement.parameters, parameters);
     }
@@ -158,6 +164,17 @@ private slots:
         QCOMPARE(found, names);
         QCOMPARE(m_grid->currentRow(), names.isEmpty() ? -1 : 0);
         QCOMPARE(m_grid->footerTextAt(1), QString::number(names.size()));
+
+        // Both ways of writing the date range find the same records.
+        for (bool scanDates : {false, true}) {
+            const SqlStatement statement = LedgerQueries::quickQuery(input, scanDates);
+            mylib::openSql(*m_data->ADOQuery1, statement.text, statement.parameters);
+            QStringList direct;
+            for (m_data->ADOQuery1->first(); !m_data->ADOQuery1->isEof(); m_data->ADOQuery1->next())
+                direct << m_data->ADOQuery1->displayText(QStringLiteral("b"));
+            direct.sort();
+            QCOMPARE(direct, names);
+        }
     }
 
     void nothingTickedSaysSoThenListsFlaggedRecords()

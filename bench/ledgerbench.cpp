@@ -1,0 +1,275 @@
+// Times the ledger's actions on a shop's whole history, in the encrypted file, and
+// prints one Markdown table: the median of repeated runs, the ratio to the engine's
+// own count-and-sum scan of the same file, and the peak resident memory of each
+// action. Ledgers are made once by the database tool's demo generator and cached.
+//
+//   ledgerbench [--records 100000,1000000] [--data-dir DIR] [--runs N]
+
+#include "connection.h"
+#include "databasetool.h"
+#include "datagrid.h"
+#include "datamodule.h"
+#include "ledgergrid.h"
+#include "ledgerqueries.h"
+#include "mylib.h"
+#include "saleschartqueries.h"
+#include "schema.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTextStream>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+QTextStream out(stdout);
+
+struct Row
+{
+    QString action;
+    qint64 records;
+    double medianMs;
+    double floorMs;
+    double peakMb;
+};
+
+// The kernel's high-water mark of resident memory, reset before each action so
+// every action reports its own peak.
+bool resetPeak()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (!refs.open(QIODevice::WriteOnly))
+        return false;
+    return refs.write("5") == 1;
+}
+
+double peakMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Bump when the schema or the demo generator changes, so stale ledgers are not reused.
+constexpr int kLedgerVersion = 2;
+
+QString cachedLedger(const QString &dataDir, qint64 records)
+{
+    QDir().mkpath(dataDir);
+    const QString path =
+        QDir(dataDir).filePath(QStringLiteral("ledger-v%1-%2.mdb").arg(kLedgerVersion).arg(records));
+    if (QFileInfo::exists(path))
+        return path;
+    const QString partial = path + QStringLiteral(".part");
+    QFile::remove(partial);
+    QElapsedTimer timer;
+    timer.start();
+    DatabaseTool::createDatabase(partial);
+    {
+        Connection connection(partial, Schema::databaseKey());
+        DatabaseTool::addDemoSales(connection, records);
+    }
+    QFile::rename(partial, path);
+    QTextStream(stderr) << "generated " << path << " in " << timer.elapsed() / 1000.0 << " s\n";
+    return path;
+}
+
+class Bench
+{
+public:
+    Bench(qint64 records, int runs) : m_records(records), m_runs(runs) {}
+
+    // Runs `prepare` (untimed) and `action` (timed) `runs` times.
+    void measure(const QString &name, const std::function<void()> &action,
+                 const std::function<void()> &prepare = {})
+    {
+        std::vector<double> times;
+        const bool perAction = resetPeak();
+        for (int i = 0; i < m_runs; ++i) {
+            if (prepare)
+                prepare();
+            QElapsedTimer timer;
+            timer.start();
+            action();
+            times.push_back(timer.nsecsElapsed() / 1e6);
+        }
+        const double ms = median(times);
+        rows.push_back({name, m_records, ms, m_floorMs, perAction ? peakMb() : peakMb()});
+        QTextStream(stderr) << name << " @" << m_records << ": " << ms << " ms\n";
+    }
+
+    void setFloor(double ms) { m_floorMs = ms; }
+
+    std::vector<Row> rows;
+
+private:
+    qint64 m_records;
+    int m_runs;
+    double m_floorMs = 0;
+};
+
+void run(const QString &ledgerFile, const QString &workFile, qint64 records, int runs, std::vector<Row> &rows)
+{
+    QFile::remove(workFile);
+    if (!QFile::copy(ledgerFile, workFile))
+        qFatal("cannot copy %s", qPrintable(ledgerFile));
+    Bench bench(records, runs);
+    {
+        Tdmfm data(workFile);
+        Connection &db = *data.ADOConnection1;
+
+        // The floor: the engine's own count and sums over the same file.
+        bench.measure(QStringLiteral("floor: engine count + 3 sums"), [&] {
+            Statement statement = db.prepare(
+                QStringLiteral("select count(*), sum(\"6\"), sum(\"4\"), sum(\"5\") from data"));
+            statement.step();
+        });
+        bench.setFloor(bench.rows.back().medianMs);
+        bench.rows.back().floorMs = bench.rows.back().medianMs;
+
+        // The dataset alone, to tell the engine's share from the grid's.
+        data.ADOQuery15->setPrefetchedNumberFields(LedgerGrid::summedFields());
+        bench.measure(QStringLiteral("show all records: dataset only, no grid"), [&] {
+            mylib::openSql(*data.ADOQuery15, QStringLiteral("select * from data "));
+            data.ADOQuery15->last();
+        });
+        data.ADOQuery15->close();
+
+        DataGrid grid;
+        LedgerGrid::configure(grid);
+        LedgerController ledger(grid);
+        ledger.attach(data.ADOQuery15);
+        grid.resize(929, 497);
+        grid.show();
+        QApplication::processEvents();
+        // Drawing the grid fetches the rows it shows, as the screen would.
+        auto draw = [&] { grid.view()->viewport()->grab(); };
+
+        bench.measure(QStringLiteral("show all records (footers, last row drawn)"), [&] {
+            ledger.showAllRecords();
+            draw();
+        });
+
+        QuickQueryInput query;
+        query.byCategory = true;
+        query.category = QStringLiteral("鞋");
+        query.byDate = true;
+        query.from = QDate(2020, 1, 1);
+        query.to = QDate(2020, 12, 31);
+        bench.measure(QStringLiteral("quick query: category + one year"), [&] {
+            ledger.quickQuery(query);
+            draw();
+        });
+
+        constexpr int kProfit = 8;
+        constexpr int kName = 1;
+        auto showAll = [&] { ledger.showAllRecords(); };
+        bench.measure(QStringLiteral("sort by profit (number)"), [&] {
+            grid.clickTitle(kProfit);
+            draw();
+        }, showAll);
+        bench.measure(QStringLiteral("sort by goods name (text, pinyin)"), [&] {
+            grid.clickTitle(kName);
+            draw();
+        }, showAll);
+
+        bench.measure(QStringLiteral("scroll to the middle (draw a screenful)"), [&] {
+            QScrollBar *bar = grid.view()->verticalScrollBar();
+            bar->setValue(bar->value() == bar->maximum() / 2 ? bar->maximum() / 3 : bar->maximum() / 2);
+            draw();
+        }, showAll);
+
+        data.openAppendTable();
+        bench.measure(QStringLiteral("add one record (post, reload, recount)"), [&] {
+            Dataset &table = *data.ADOTable5;
+            table.append();
+            table.setValue(QStringLiteral("a"), QStringLiteral("运动鞋"));
+            table.setValue(QStringLiteral("b"), QStringLiteral("跑步鞋"));
+            table.setValue(QStringLiteral("c"), QStringLiteral("SP1001"));
+            table.setValue(QStringLiteral("d"), QStringLiteral("42码"));
+            table.setValue(QStringLiteral("1"), 168.0);
+            table.setValue(QStringLiteral("2"), 199.0);
+            table.setValue(QStringLiteral("3"), 1.0);
+            table.setValue(QStringLiteral("6"), 199.0);
+            table.setValue(QStringLiteral("4"), 31.0);
+            table.setValue(QStringLiteral("5"), 0.0);
+            table.setValue(QStringLiteral("e"), QString());
+            table.setValue(QStringLiteral("f"), QString());
+            table.setValue(QStringLiteral("o"), QStringLiteral("1"));
+            table.setValue(QStringLiteral("h"), QStringLiteral("双"));
+            table.setValue(QStringLiteral("z"), QString());
+            table.setValue(QStringLiteral("day1"), QDate(2026, 12, 31));
+            table.post();
+            ledger.showAllRecords();
+            draw();
+        });
+
+        bench.measure(QStringLiteral("chart query: profit per month of a year"), [&] {
+            SalesChartQueries::open(*data.ADOQuery1, SalesChartQueries::monthly(QStringLiteral("2020")));
+        });
+        bench.measure(QStringLiteral("chart query: profit per day of a month"), [&] {
+            SalesChartQueries::open(*data.ADOQuery1, SalesChartQueries::daily(QStringLiteral("3"), QStringLiteral("2020")));
+        });
+    }
+    QFile::remove(workFile);
+    rows.insert(rows.end(), bench.rows.begin(), bench.rows.end());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QList<qint64> sizes{100000, 1000000};
+    QString dataDir = QStringLiteral("bench-data");
+    int runs = 5;
+    const QStringList arguments = app.arguments();
+    for (int i = 1; i + 1 < arguments.size(); i += 2) {
+        if (arguments[i] == QLatin1String("--records")) {
+            sizes.clear();
+            for (const QString &size : arguments[i + 1].split(QLatin1Char(',')))
+                sizes << size.toLongLong();
+        } else if (arguments[i] == QLatin1String("--data-dir")) {
+            dataDir = arguments[i + 1];
+        } else if (arguments[i] == QLatin1String("--runs")) {
+            runs = std::max(1, arguments[i + 1].toInt());
+        }
+    }
+
+    std::vector<Row> rows;
+    for (qint64 records : sizes) {
+        const QString ledger = cachedLedger(dataDir, records);
+        run(ledger, QDir(dataDir).filePath(QStringLiteral("work-%1.mdb").arg(records)), records, runs, rows);
+    }
+
+    out << "\n| action | records | median ms | × floor | peak MB |\n|---|---:|---:|---:|---:|\n";
+    for (const Row &row : rows) {
+        out << "| " << row.action << " | " << row.records << " | " << QString::number(row.medianMs, 'f', 1) << " | "
+            << QString::number(row.floorMs > 0 ? row.medianMs / row.floorMs : 0, 'f', 2) << " | "
+            << QString::number(row.peakMb, 'f', 0) << " |\n";
+    }
+    out.flush();
+    return 0;
+}
