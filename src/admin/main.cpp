@@ -12,7 +12,8 @@ namespace {
 int usage(QTextStream &err)
 {
     err << "usage: quillmora-admin init        create data.mdb with the super administrator\n"
-           "       quillmora-admin demo N      append N demo sales to data.mdb\n";
+           "       quillmora-admin demo N      append N demo sales to data.mdb\n"
+           "       quillmora-admin sessions    list the session log: id, user, login and logout time\n";
     return 2;
 }
 
@@ -42,6 +43,17 @@ int main(int argc, char *argv[])
             Connection connection(path, Schema::databaseKey());
             DatabaseTool::addDemoSales(connection, count);
             out << "added " << count << " demo sales to " << path << "\n";
+            return 0;
+        }
+        if (arguments == QStringList{QStringLiteral("sessions")}) {
+            Connection connection(path, Schema::databaseKey());
+            Statement rows = connection.prepare(QStringLiteral("select id, username, cast(btime as text), cast(jtime as text) from rz order by id"));
+            while (rows.step()) {
+                QStringList fields;
+                for (int column = 0; column < 4; ++column)
+                    fields << rows.value(column).toString();
+                out << fields.join(QLatin1Char('\t')) << "\n";
+            }
             return 0;
         }
     } catch (const std::exception &error) {

@@ -1,11 +1,13 @@
 #include "mainform.h"
 
 #include "applicationstyle.h"
+#include "changepass.h"
 #include "clock.h"
 #include "datagrid.h"
 #include "datamodule.h"
 #include "datetext.h"
 #include "dateeditor.h"
+#include "desktopshortcut.h"
 #include "entrycommands.h"
 #include "entrypanel.h"
 #include "guardedcommand.h"
@@ -15,9 +17,11 @@
 #include "preferences.h"
 #include "quickquerypanel.h"
 #include "sessionlog.h"
+#include "showorcreate.h"
 #include "spreadsheetexport.h"
 #include "statsform.h"
 #include "urlopener.h"
+#include "usergl.h"
 
 #include <QAction>
 #include <QApplication>
@@ -62,6 +66,7 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     MainForm = this;
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Quillmora V3.5.1(春节珍藏版) "));
+    QApplication::setWindowIcon(applicationIcon());
     setAttribute(Qt::WA_DeleteOnClose, false);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
                    | Qt::WindowCloseButtonHint);
@@ -98,6 +103,10 @@ TMainForm::~TMainForm()
 void TMainForm::setLoginWindow(Tloginfm *login)
 {
     m_login = login;
+    // A successful login fills the grid before the login window closes; an error
+    // there is reported and keeps the login window open.
+    if (m_login)
+        m_login->setShowAllRecords([this] { showAllRecords(); });
 }
 
 void TMainForm::setStatisticsWindow(TForm4 *statistics)
@@ -209,6 +218,10 @@ void TMainForm::buildMenus()
     };
     N15 = addItem(PopupMenu1, QStringLiteral("N15"), QStringLiteral("修改密码"));
     N13 = addItem(PopupMenu1, QStringLiteral("N13"), QStringLiteral("用户管理"));
+    connect(N15, &QAction::triggered, this,
+            guarded(this, [this] { showOrCreate<Tchangepassfm>(m_changePassword, this); }));
+    connect(N13, &QAction::triggered, this,
+            guarded(this, [this] { showOrCreate<Tuserglfm>(m_userAdministration, this); }));
     N1 = PopupMenu1->addSeparator();
     N1->setObjectName(QStringLiteral("N1"));
     N19 = addItem(PopupMenu1, QStringLiteral("N19"), QStringLiteral("蓝色幻想(皮肤)"));
@@ -318,9 +331,9 @@ void TMainForm::runLogin()
     const int result = m_login->exec();
     m_loginOpen = false;
     if (result == QDialog::Accepted && m_login->sessionId() != 0) {
-        m_sessionId = m_login->sessionId();
+        activateWindow();
         statusPanels[1]->setText(m_login->userName());
-        Button12->click();
+        m_sessionId = m_login->sessionId();
     } else {
         close();
     }

@@ -20,8 +20,10 @@ class QToolButton;
 
 class LedgerController;
 class QuickQueryPanel;
+class Tchangepassfm;
 class Tloginfm;
 class TForm4;
+class Tuserglfm;
 
 // The main window: a frame that runs the show, activation, resize and close steps and
 // wires the status bar, toolbar and menus to the panels and windows that do the work.
@@ -113,6 +115,8 @@ private:
     QPointer<Tloginfm> m_login;
     QPointer<TForm4> m_statistics;
     LedgerController *m_ledger = nullptr;
+    QPointer<Tchangepassfm> m_changePassword;
+    QPointer<Tuserglfm> m_userAdministration;
     qint64 m_sessionId = 0;
     bool m_shown = false;
     bool m_loginOpen = false;

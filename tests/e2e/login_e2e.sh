@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# Logs in to the real application on a virtual display as an operator would: a fresh
+# data.mdb, the login window typed into with xdotool, the session row read back from
+# the database, the main window photographed and closed with Alt+F4, the logout time
+# checked.
+#
+# usage: login_e2e.sh <folder of the executables> <folder for the screenshot>
+set -euo pipefail
+
+bin="$(cd "$1" && pwd)"
+mkdir -p "$2"
+artifacts="$(cd "$2" && pwd)"
+for tool in Xvfb openbox xdotool xprop import; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/setup installs it)"; exit 1; }
+done
+
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  [ -f "$work/app.log" ] && sed 's/^/  app: /' "$work/app.log"
+  exit 1
+}
+
+# Polls a command for up to $1 seconds.
+wait_for() {
+  local seconds="$1"; shift
+  local tries=$((seconds * 10))
+  until "$@"; do
+    tries=$((tries - 1))
+    [ "$tries" -gt 0 ] || return 1
+    sleep 0.1
+  done
+}
+
+export HOME="$work/home"
+export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$work/shop"
+chmod 700 "$XDG_RUNTIME_DIR"
+export QT_QPA_PLATFORM=xcb
+
+# A display of our own, on whatever number is free.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+exec 3>&-
+wait_for 20 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n1 "$work/display")"
+
+openbox >"$work/openbox.log" 2>&1 &
+pids+=($!)
+wait_for 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || fail "openbox did not start"
+
+cd "$work/shop"
+"$bin/quillmora-admin" init >/dev/null
+
+sessions() { "$bin/quillmora-admin" sessions; }
+
+"$bin/quillmora" >"$work/app.log" 2>&1 &
+app=$!
+pids+=($app)
+
+login="$(timeout 30 xdotool search --sync --onlyvisible --name '^用户登录$' | head -n1)" || fail "the login window did not appear"
+[ -z "$(sessions)" ] || fail "a session row exists before anyone logged in: $(sessions)"
+
+# The super administrator, the only user, is chosen already: Enter moves on to the
+# password box, and Enter there confirms.
+xdotool windowactivate --sync "$login"
+sleep 0.5
+xdotool key --clearmodifiers Return
+xdotool type --delay 60 947
+xdotool key --clearmodifiers Return
+
+one_session() { [ "$(sessions | wc -l)" -ge 1 ]; }
+wait_for 20 one_session || fail "no session row after the login"
+IFS=$'\t' read -r id user btime jtime < <(sessions)
+[ "$(sessions | wc -l)" -eq 1 ] || fail "more than one session row: $(sessions)"
+[ "$user" = "超级管理员" ] || fail "session row names '$user'"
+[[ "$btime" =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}( [0-9]{2}:[0-9]{2}:[0-9]{2})?$ ]] || fail "login time '$btime'"
+[ -z "${jtime:-}" ] || fail "logout time '$jtime' written while the session is open"
+
+main="$(timeout 30 xdotool search --sync --onlyvisible --name '^Quillmora V3' | head -n1)" || fail "the main window did not appear"
+xdotool search --onlyvisible --name '^用户登录$' >/dev/null && fail "the login window is still open"
+[ -f "$HOME/Desktop/Quillmora.desktop" ] || fail "no desktop shortcut in $HOME/Desktop"
+
+sleep 1
+import -window "$main" "$artifacts/login-e2e-main.png" || fail "could not take the screenshot"
+
+xdotool windowactivate --sync "$main"
+sleep 0.3
+xdotool key --clearmodifiers alt+F4
+gone() { ! kill -0 "$app" 2>/dev/null; }
+wait_for 20 gone || fail "the application is still running after Alt+F4"
+status=0
+wait "$app" || status=$?
+[ "$status" -eq 0 ] || fail "the application ended with status $status"
+
+IFS=$'\t' read -r id2 user2 btime2 jtime2 < <(sessions)
+[ "$(sessions | wc -l)" -eq 1 ] || fail "closing changed the number of session rows: $(sessions)"
+[ "$id2" = "$id" ] && [ "$user2" = "$user" ] && [ "$btime2" = "$btime" ] || fail "closing changed the session row: $(sessions)"
+[[ "${jtime2:-}" =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}( [0-9]{2}:[0-9]{2}:[0-9]{2})?$ ]] || fail "logout time '${jtime2:-}'"
+[[ ! "$jtime2" < "$btime2" ]] || fail "logout $jtime2 before login $btime2"
+
+echo "session $id: $user logged in at $btime, out at $jtime2; screenshot $artifacts/login-e2e-main.png"
+echo "1 passed, 0 failed"
