@@ -301,7 +301,10 @@ void TupUpgrader::headerInfo(qint64 contentLength, const QDateTime &lastModified
         upUpgraderWizardForm->FileSizeLab->setText(M::format(M::message(M::FileSize), {contentLength / 1024.0}));
         upUpgraderWizardForm->FileSizeLab->adjustSize();
     }
-    if (MiscFilesUpgrade == mfuOnlyIfSizeDifferent && contentLength != 0 && m_fileList.size() >= 2) {
+    // Only a file that is there can be compared; the length of an error page says
+    // nothing about the file.
+    if (MiscFilesUpgrade == mfuOnlyIfSizeDifferent && StatusCode == 200 && contentLength != 0
+        && m_fileList.size() >= 2) {
         const QString local = m_currentTempName.chopped(upTemporarySuffix.size());
         const QFileInfo localFile(local);
         const QString executableName = QFileInfo(upApplicationFilePath()).fileName();

@@ -33,6 +33,7 @@ void UpgradeServer::put(const QString &name, const QByteArray &bytes, const QDat
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write %s", qPrintable(file.fileName()));
     file.write(bytes);
+    file.flush();
     if (modified.isValid())
         file.setFileTime(modified, QFileDevice::FileModificationTime);
 }
