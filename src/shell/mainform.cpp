@@ -20,6 +20,7 @@
 #include "showorcreate.h"
 #include "spreadsheetexport.h"
 #include "statsform.h"
+#include "upUpgrader.h"
 #include "urlopener.h"
 #include "usergl.h"
 
@@ -88,6 +89,7 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     buildMenus();
     buildEntryPanel();
     buildStatusBar();
+    buildUpgrader();
 
     resize(kClientWidth, kClientHeight);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
@@ -98,6 +100,22 @@ TMainForm::~TMainForm()
 {
     if (MainForm == this)
         MainForm = nullptr;
+}
+
+void TMainForm::buildUpgrader()
+{
+    // "http://" names no host: every check ends without a response and, with the
+    // default messages, silently.
+    upUpgrader1 = new TupUpgrader(this);
+    upUpgrader1->InfoFileURL = QStringLiteral("http://");
+    upUpgrader1->VersionDate = QStringLiteral("03/12/2014");
+    upUpgrader1->Loaded();
+    // A new check waits until the outcome of the previous one has been dealt with
+    // (its question answered, its files downloaded).
+    m_upgradeCheck = [this] {
+        if (!upUpgrader1->upgradeInProgress())
+            upUpgrader1->CheckUpdate();
+    };
 }
 
 void TMainForm::setLoginWindow(Tloginfm *login)

@@ -23,6 +23,7 @@ class QuickQueryPanel;
 class Tchangepassfm;
 class Tloginfm;
 class TForm4;
+class TupUpgrader;
 class Tuserglfm;
 
 // The main window: a frame that runs the show, activation, resize and close steps and
@@ -45,7 +46,7 @@ public:
     qint64 sessionId() const { return m_sessionId; }
     void setSessionId(qint64 id) { m_sessionId = id; }
 
-    // The upgrade check that "检查升级" runs on every activation.
+    // The upgrade check that "检查升级" runs on every activation; upUpgrader1's by default.
     void setUpgradeCheck(std::function<void()> check) { m_upgradeCheck = std::move(check); }
 
     // The hidden show-all-records action ("全部记录"): every record of the ledger, the
@@ -82,6 +83,7 @@ public:
     QAction *N2 = nullptr;
     QAction *N3 = nullptr;
     QAction *N18 = nullptr;
+    TupUpgrader *upUpgrader1 = nullptr;
     QLabel *statusPanels[4] = {};
 
     // Add, load, modify and delete of sales records through the entry panel.
@@ -101,6 +103,7 @@ protected:
 
 private:
     void buildStatusBar();
+    void buildUpgrader();
     void buildLowerPanel();
     void buildToolBar();
     void buildMenus();
