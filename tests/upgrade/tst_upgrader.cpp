@@ -97,6 +97,7 @@ private slots:
     void missingFile_data();
     void missingFile();
     void unusableFileNameAborts();
+    void temporaryFileThatCannotBeCreatedAborts();
     void redirect();
     void wizardWaitsForOk();
     void wizardClosedAborts();
@@ -545,6 +546,21 @@ void TestUpgrader::unusableFileNameAborts()
     QCOMPARE(m_events.mid(1), (QStringList{"filestart a.txt 5", "filedone a.txt.uTMP", "aborted"}));
     QVERIFY(m_started.isEmpty());
     QCOMPARE(QDir(m_app->path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"a.txt.uTMP", "quillmora"}));
+}
+
+void TestUpgrader::temporaryFileThatCannotBeCreatedAborts()
+{
+    // A folder in the way of the temporary file (file permissions would not stop root).
+    QVERIFY(QDir(m_app->path()).mkdir(QStringLiteral("b.txt.uTMP")));
+    m_server->put(QStringLiteral("a.txt"), "first");
+    m_server->put(QStringLiteral("b.txt"), "second");
+    putInfo(QStringLiteral("#url=%1\r\n#url2=%2\r\n#date=03/13/2014\r\n")
+                .arg(served(QStringLiteral("a.txt")), served(QStringLiteral("b.txt"))));
+    auto upgrader = makeUpgrader(QStringLiteral("info.txt"));
+    upgrader->CheckUpdate();
+    QVERIFY(waitForEnd());
+    QCOMPARE(m_events.mid(1), (QStringList{"filestart a.txt 5", "filedone a.txt.uTMP", "filestart b.txt 6", "aborted"}));
+    QVERIFY(m_started.isEmpty());
 }
 
 void TestUpgrader::redirect()
