@@ -138,6 +138,7 @@ public:
 
 private:
     void runFile(const TupURLParts &parts);
+    void endRun();
     void runHttp(const TupURLParts &parts);
     void configure(const TupURLParts &parts);
     void headerStep();
@@ -216,7 +217,7 @@ bool Transfer::callOnMainThread(const std::function<void()> &routine)
 
 void Transfer::status(int code)
 {
-    if (!settings.onStatusChange)
+    if (!settings.onStatusChange || !m_worker)
         return;
     m_worker->runUnlessAbandoned([&] { settings.onStatusChange(m_owner, code, upStatusText(code)); });
 }
@@ -247,16 +248,25 @@ void Transfer::run(TupWorker &worker)
         else
             runHttp(parts);
     } catch (...) {
-        std::lock_guard lock(m_streamMutex);
-        m_runReturned = true;
-        if (worker.abandoned())
-            releaseStream();
+        endRun();
         throw;
+    }
+    endRun();
+}
+
+void Transfer::endRun()
+{
+    // The handles close here, on the worker, where the status notifications of the
+    // closing connection belong.
+    if (m_curl) {
+        curl_easy_cleanup(m_curl);
+        m_curl = nullptr;
     }
     std::lock_guard lock(m_streamMutex);
     m_runReturned = true;
-    if (worker.abandoned())
+    if (m_worker->abandoned())
         releaseStream();
+    m_worker = nullptr;
 }
 
 void Transfer::runFile(const TupURLParts &parts)
@@ -420,11 +430,13 @@ void Transfer::headerStep()
         QString userName;
         QString password;
         callOnMainThread([&] {
-            auto *owner = m_owner;
+            QPointer<TupCustomHTTP> owner = m_owner;
             owner->takeResults(*this);
             owner->TryAgain = tryAgain;
             if (owner->OnPasswordRequired && !owner->isDestroying())
                 owner->OnPasswordRequired(owner, owner->ContentType, owner->TryAgain);
+            if (!owner)
+                return; // the handler deleted the component
             tryAgain = owner->TryAgain;
             userName = owner->HTTPUsername;
             password = owner->HTTPPassword;
@@ -434,11 +446,13 @@ void Transfer::headerStep()
         curl_easy_setopt(m_curl, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
     } else if (statusCode == 407 && settings.proxyAuthHandler) {
         callOnMainThread([&] {
-            auto *owner = m_owner;
+            QPointer<TupCustomHTTP> owner = m_owner;
             owner->takeResults(*this);
             owner->TryAgain = tryAgain;
             if (owner->OnProxyAuthenticationRequest && !owner->isDestroying())
                 owner->OnProxyAuthenticationRequest(owner, proxyUsername, proxyPassword, owner->TryAgain);
+            if (!owner)
+                return;
             tryAgain = owner->TryAgain;
         });
     }
@@ -467,13 +481,15 @@ void Transfer::headerStep()
 
     if (settings.headerHandler) {
         callOnMainThread([&] {
-            auto *owner = m_owner;
+            QPointer<TupCustomHTTP> owner = m_owner;
             owner->takeResults(*this);
             if (owner->OnHeaderInfo && !owner->isDestroying()) {
                 owner->OnHeaderInfo(owner, owner->RawHeaders, owner->ContentType, owner->ContentLanguage,
                                     owner->ContentEncoding, owner->Location, owner->ContentLength, owner->Date,
                                     owner->LastModified, owner->Expires, owner->ContinueTransfer);
             }
+            if (!owner)
+                return;
             continueTransfer = owner->ContinueTransfer;
         });
         if (!continueTransfer) {

@@ -15,7 +15,7 @@ constexpr int timeout = 20000;
 
 bool onGuiThread()
 {
-    return QThread::currentThread() == qApp->thread();
+    return QThread::currentThread() == QCoreApplication::instance()->thread();
 }
 
 // Waits, without processing events, until a worker has queued a main-thread call.
@@ -278,6 +278,11 @@ private slots:
         thread.Loaded(); // start suspended (the default): nothing happens
         QCoreApplication::processEvents();
         QCOMPARE(runs.load(), 0);
+
+        // Each Suspend needs its own Resume.
+        thread.Thread()->Suspend();
+        thread.Thread()->Resume();
+        QVERIFY(thread.Thread()->Suspended());
 
         thread.StartSuspended = false;
         thread.Loaded();
