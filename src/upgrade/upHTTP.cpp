@@ -21,15 +21,12 @@ namespace {
 // length is the server's word, not a reason to reserve gigabytes.
 constexpr qint64 maxPresize = 64 * 1024 * 1024;
 
-struct CurlGlobal
-{
-    CurlGlobal() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-    ~CurlGlobal() { curl_global_cleanup(); }
-};
-
+// libcurl's global state is set up once and never torn down: workers abandoned at
+// exit may still be inside libcurl while static objects are destroyed.
 void ensureCurl()
 {
-    static CurlGlobal instance;
+    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    Q_UNUSED(initialised);
 }
 
 // Characters that may not stand in a request line as they are.
