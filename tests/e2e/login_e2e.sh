@@ -10,17 +10,14 @@ set -euo pipefail
 bin="$(cd "$1" && pwd)"
 mkdir -p "$2"
 artifacts="$(cd "$2" && pwd)"
-for tool in Xvfb openbox xdotool xprop import; do
+for tool in openbox xdotool xprop import; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/setup installs it)"; exit 1; }
 done
 
 work="$(mktemp -d)"
-pids=()
+source "$(dirname "${BASH_SOURCE[0]}")/display.sh"
 cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
+  stop_started
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -31,34 +28,13 @@ fail() {
   exit 1
 }
 
-# Polls a command for up to $1 seconds.
-wait_for() {
-  local seconds="$1"; shift
-  local tries=$((seconds * 10))
-  until "$@"; do
-    tries=$((tries - 1))
-    [ "$tries" -gt 0 ] || return 1
-    sleep 0.1
-  done
-}
-
 export HOME="$work/home"
 export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$work/shop"
 chmod 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
 
-# A display of our own, on whatever number is free.
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-exec 3>&-
-wait_for 20 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
-
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
-wait_for 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || fail "openbox did not start"
+start_display with-wm
 
 cd "$work/shop"
 "$bin/quillmora-admin" init >/dev/null

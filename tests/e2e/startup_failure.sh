@@ -6,10 +6,11 @@
 set -euo pipefail
 bin="${QUILLMORA_BIN_DIR:?}"
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/display.sh"
+trap 'stop_started; rm -rf "$work"' EXIT
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
 mkdir -p "$HOME"
-unset QT_QPA_PLATFORM
+start_display
 
 fail() { echo "FAIL: $*"; exit 1; }
 

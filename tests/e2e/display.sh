@@ -1,0 +1,41 @@
+# Sourced by the end-to-end scripts: a virtual display of our own on whatever number
+# is free (no race with other runs), optionally with a window manager, and helpers to
+# wait and to stop everything started here when the script ends.
+#
+# Needs: $work (a scratch folder). Provides: start_display [with-wm], wait_for, pids.
+
+pids=()
+stop_started() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
+}
+
+# Polls a command for up to $1 seconds.
+wait_for() {
+  local seconds="$1"; shift
+  local tries=$((seconds * 10))
+  until "$@"; do
+    tries=$((tries - 1))
+    [ "$tries" -gt 0 ] || return 1
+    sleep 0.1
+  done
+}
+
+start_display() {
+  command -v Xvfb >/dev/null || { echo "FAIL: Xvfb is not installed (scripts/setup installs it)"; exit 1; }
+  exec 3>"$work/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  pids+=($!)
+  exec 3>&-
+  wait_for 20 test -s "$work/display" || { echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.log")"; exit 1; }
+  export DISPLAY=":$(head -n1 "$work/display")"
+  export QT_QPA_PLATFORM=xcb
+  if [ "${1:-}" = with-wm ]; then
+    openbox >"$work/openbox.log" 2>&1 &
+    pids+=($!)
+    wait_for 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' \
+      || { echo "FAIL: openbox did not start"; exit 1; }
+  fi
+}
