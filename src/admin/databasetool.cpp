@@ -16,7 +16,7 @@ struct Goods
 {
     const char *category;
     const char *name;
-    const char *specification;
+    const char *model;
     const char *unit;
     double purchasePrice;
 };
@@ -95,7 +95,7 @@ void addDemoSales(Connection &connection, qint64 count, quint32 seed)
             const QString customer = QString::fromUtf8(kCustomers[pick(int(std::size(kCustomers)))]);
             const QString mobile = customer.isEmpty() ? QString() : QStringLiteral("13%1").arg(100000000 + pick(899999999));
             insert.bind({QString::fromUtf8(goods.category), QString::fromUtf8(goods.name),
-                         QStringLiteral("SP%1").arg(1001 + goodsIndex), QString::fromUtf8(goods.specification),
+                         QStringLiteral("SP%1").arg(1001 + goodsIndex), QString::fromUtf8(goods.model),
                          purchase, sale, quantity, total, profit, owed, customer, mobile,
                          QString::fromUtf8(goods.unit), QString::fromUtf8(kRemarks[pick(int(std::size(kRemarks)))]),
                          firstDay.addDays(pick(days + 1)), QStringLiteral("1")});

@@ -283,7 +283,7 @@ void EntryPanel::showEntry(const SaleEntry &entry)
         Edit12->setText(entry.category);
         Edit13->setText(entry.goodsName);
         Edit10->setText(entry.goodsCode);
-        Edit14->setText(entry.specification);
+        Edit14->setText(entry.model);
         Edit15->setText(entry.purchasePrice);
         Edit9->setText(entry.salePrice);
         Edit21->setText(entry.quantity);

@@ -44,7 +44,7 @@ public:
     QLineEdit *Edit12 = nullptr; // goods category
     QLineEdit *Edit13 = nullptr; // goods name
     QLineEdit *Edit10 = nullptr; // goods code
-    QLineEdit *Edit14 = nullptr; // specification
+    QLineEdit *Edit14 = nullptr; // model
     QLineEdit *Edit15 = nullptr; // purchase unit price
     QLineEdit *Edit9 = nullptr;  // sale unit price
     QLineEdit *Edit21 = nullptr; // quantity

@@ -15,7 +15,7 @@ SqlStatement quickQuery(const QuickQueryInput &input, bool scanDates)
     narrow(input.byCategory, input.category, " and a like ?", percent + input.category + percent);
     narrow(input.byName, input.name, " and b like ?", percent + input.name);
     narrow(input.byCode, input.code, " and c like ?", percent + input.code);
-    narrow(input.bySpecification, input.specification, " and d like ?", percent + input.specification + percent);
+    narrow(input.byModel, input.model, " and d like ?", percent + input.model + percent);
     if (input.byDate) {
         // A unary plus keeps the comparison and only hides the column from the index.
         statement.text += scanDates ? QStringLiteral(" and +day1>=? and +day1<=?")

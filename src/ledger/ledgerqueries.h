@@ -22,13 +22,13 @@ struct QuickQueryInput
     QString name;
     bool byCode = false;
     QString code;
-    bool bySpecification = false;
-    QString specification;
+    bool byModel = false;
+    QString model;
     bool byDate = false;
     QDate from;
     QDate to;
 
-    bool anyTicked() const { return byCategory || byName || byCode || bySpecification || byDate; }
+    bool anyTicked() const { return byCategory || byName || byCode || byModel || byDate; }
 };
 
 // The ledger's statements. Typed texts are bound as values, never spliced in; the
@@ -36,7 +36,7 @@ struct QuickQueryInput
 namespace LedgerQueries {
 
 // Records flagged "1", narrowed in a fixed order by each ticked box that holds text:
-// category and specification contain the text, name and code end with it, and the
+// category and model contain the text, name and code end with it, and the
 // sale date lies in the range, both ends included. The text is taken as typed.
 // With `scanDates` the date condition is written so the engine scans the table
 // instead of using the date index: on an encrypted file, fetching a large share of

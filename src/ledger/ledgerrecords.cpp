@@ -30,7 +30,7 @@ SaleEntry currentEntry(const Dataset &ledger)
     entry.category = ledger.textValue(QStringLiteral("a"));
     entry.goodsName = ledger.textValue(QStringLiteral("b"));
     entry.goodsCode = ledger.textValue(QStringLiteral("c"));
-    entry.specification = ledger.textValue(QStringLiteral("d"));
+    entry.model = ledger.textValue(QStringLiteral("d"));
     entry.purchasePrice = ledger.textValue(QStringLiteral("1"));
     entry.salePrice = ledger.textValue(QStringLiteral("2"));
     entry.quantity = ledger.textValue(QStringLiteral("3"));

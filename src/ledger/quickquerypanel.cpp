@@ -47,7 +47,7 @@ QuickQueryPanel::QuickQueryPanel(QWidget *parent) : QGroupBox(QStringLiteral(" �
             text->installEventFilter(this);
     };
 
-    // Category and code on the first row, name and specification on the second, the
+    // Category and code on the first row, name and model on the second, the
     // date range on the third; the query button at the right of the first row.
     check(CheckBox1, "CheckBox1", QStringLiteral("商品类别："), 8, 22);
     edit(Edit24, "Edit24", 100, 22);
@@ -81,8 +81,8 @@ QuickQueryInput QuickQueryPanel::input() const
     result.name = Edit23->text();
     result.byCode = CheckBox3->isChecked();
     result.code = Edit25->text();
-    result.bySpecification = CheckBox4->isChecked();
-    result.specification = Edit29->text();
+    result.byModel = CheckBox4->isChecked();
+    result.model = Edit29->text();
     result.byDate = CheckBox7->isChecked();
     result.from = DBDateTimeEditEh2->date();
     result.to = DBDateTimeEditEh3->date();

@@ -13,7 +13,7 @@ SaleRecord SaleRecord::fromEntry(const SaleEntry &entry)
     record.category = entry.category.trimmed();
     record.goodsName = entry.goodsName.trimmed();
     record.goodsCode = entry.goodsCode.trimmed();
-    record.specification = entry.specification.trimmed();
+    record.model = entry.model.trimmed();
     record.purchasePrice = NumberFormat::parse(entry.purchasePrice);
     record.salePrice = NumberFormat::parse(entry.salePrice);
     record.quantity = NumberFormat::parse(entry.quantity);
@@ -34,7 +34,7 @@ QList<std::pair<QString, QVariant>> SaleRecord::columnValues() const
         {QStringLiteral("a"), category},
         {QStringLiteral("b"), goodsName},
         {QStringLiteral("c"), goodsCode},
-        {QStringLiteral("d"), specification},
+        {QStringLiteral("d"), model},
         {QStringLiteral("1"), purchasePrice},
         {QStringLiteral("2"), salePrice},
         {QStringLiteral("3"), quantity},

@@ -12,7 +12,7 @@ struct SaleEntry
     QString category;      // a
     QString goodsName;     // b
     QString goodsCode;     // c
-    QString specification; // d
+    QString model; // d
     QString purchasePrice; // 1
     QString salePrice;     // 2
     QString quantity;      // 3
@@ -34,7 +34,7 @@ struct SaleRecord
     QString category;
     QString goodsName;
     QString goodsCode;
-    QString specification;
+    QString model;
     double purchasePrice = 0;
     double salePrice = 0;
     double quantity = 0;

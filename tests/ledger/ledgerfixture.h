@@ -16,13 +16,13 @@ struct Sale
     QDate day = QDate(2014, 3, 12);
     QString flag = QStringLiteral("1");
     QString code = QStringLiteral("SP1");
-    QString specification;
+    QString model;
 };
 
 inline void addSale(Connection &connection, const Sale &sale)
 {
     connection.execute(QStringLiteral("insert into data (a,b,c,d,\"1\",\"2\",\"3\",\"6\",\"4\",\"5\",e,f,h,z,day1,o) "
                                       "values (?,?,?,?,1,2,1,?,?,?,'','','','',?,?)"),
-                       {sale.category, sale.name, sale.code, sale.specification, sale.total, sale.profit, sale.owed,
+                       {sale.category, sale.name, sale.code, sale.model, sale.total, sale.profit, sale.owed,
                         sale.day, sale.flag});
 }

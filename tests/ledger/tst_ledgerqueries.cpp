@@ -88,11 +88,11 @@ private slots:
         QTest::newRow("nothing ticked") << QuickQueryInput{} << base << false << QVariantList{};
         QTest::newRow("ticked but empty") << byName(QString()) << base << false << QVariantList{};
         QuickQueryInput all;
-        all.byCategory = all.byName = all.byCode = all.bySpecification = all.byDate = true;
+        all.byCategory = all.byName = all.byCode = all.byModel = all.byDate = true;
         all.category = QStringLiteral("鞋");
         all.name = QStringLiteral(" x");
         all.code = QStringLiteral("1'");
-        all.specification = QStringLiteral("%");
+        all.model = QStringLiteral("%");
         all.from = QDate(2014, 3, 1);
         all.to = QDate(2014, 3, 31);
         QTest::newRow("fixed order, texts as typed")
@@ -125,10 +125,10 @@ private slots:
         QTest::addColumn<QStringList>("names");
         QTest::newRow("name ends with") << byName("鞋") << QStringList{"运动鞋"};
         QTest::newRow("category contains") << byCategory("鞋") << QStringList{"运动鞋", "鞋垫"};
-        QuickQueryInput specification;
-        specification.bySpecification = true;
-        specification.specification = QStringLiteral("码");
-        QTest::newRow("specification contains") << specification << QStringList{"运动鞋"};
+        QuickQueryInput model;
+        model.byModel = true;
+        model.model = QStringLiteral("码");
+        QTest::newRow("model contains") << model << QStringList{"运动鞋"};
         QuickQueryInput code;
         code.byCode = true;
         code.code = QStringLiteral("SP0");

@@ -90,7 +90,7 @@ SaleEntry validEntry()
     entry.category = QStringLiteral(" 鞋类 ");
     entry.goodsName = QStringLiteral("运动鞋\t");
     entry.goodsCode = QString();
-    entry.specification = QStringLiteral(" ");
+    entry.model = QStringLiteral(" ");
     entry.purchasePrice = QStringLiteral("10");
     entry.salePrice = QStringLiteral("12.5");
     entry.quantity = QStringLiteral("2");
@@ -155,7 +155,7 @@ void TestSaleCalculation::convertedRecord()
 
     QCOMPARE(record.category, QStringLiteral("鞋类"));
     QCOMPARE(record.goodsName, QStringLiteral("运动鞋"));
-    QCOMPARE(record.specification, QString());
+    QCOMPARE(record.model, QString());
     QCOMPARE(record.customer, QStringLiteral("张三"));
     QCOMPARE(record.mobile, QStringLiteral("13800000000"));
     QCOMPARE(record.salePrice, 12.5);
