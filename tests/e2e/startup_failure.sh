@@ -28,7 +28,17 @@ run_case() {
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.2
   done
-  [ -n "$box" ] || { kill "$pid" 2>/dev/null || true; fail "$name: no error box appeared"; }
+  if [ -z "$box" ]; then
+    local early=running
+    if kill -0 "$pid" 2>/dev/null; then
+      kill "$pid"
+    else
+      local early_status=0
+      wait "$pid" || early_status=$?
+      early="ended with status $early_status"
+    fi
+    fail "$name: no error box appeared (application $early; stderr: $(cat "$dir/stderr"); xvfb: $(cat "$work/xvfb.log"))"
+  fi
   if xdotool search --onlyvisible --name 'V3.5.1' >/dev/null 2>&1; then
     kill "$pid"; fail "$name: the main window was shown"
   fi

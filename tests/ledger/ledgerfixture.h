@@ -16,7 +16,7 @@ struct Sale
     QDate day = QDate(2014, 3, 12);
     QString flag = QStringLiteral("1");
     QString code = QStringLiteral("SP1");
-    QString model;
+    QString model = {};
 };
 
 inline void addSale(Connection &connection, const Sale &sale)
