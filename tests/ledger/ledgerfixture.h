@@ -1,6 +1,10 @@
 #pragma once
 
 #include "connection.h"
+#include "datagrid.h"
+#include "datamodule.h"
+#include "ledgergrid.h"
+#include "testworkspace.h"
 
 #include <QDate>
 #include <QVariant>
@@ -26,3 +30,27 @@ inline void addSale(Connection &connection, const Sale &sale)
                        {sale.category, sale.name, sale.code, sale.model, sale.total, sale.profit, sale.owed,
                         sale.day, sale.flag});
 }
+
+// A fresh data.mdb with the ledger grid attached to its ledger dataset, shown at the
+// main window's width. Members go in the reverse order of their creation.
+struct LedgerGridFixture
+{
+    LedgerGridFixture() : data(workspace.databasePath()), controller(configured(grid))
+    {
+        controller.attach(data.ADOQuery15);
+        grid.resize(929, 300);
+        grid.show();
+    }
+
+    TestWorkspace workspace;
+    Tdmfm data;
+    DataGrid grid;
+    LedgerController controller;
+
+private:
+    static DataGrid &configured(DataGrid &grid)
+    {
+        LedgerGrid::configure(grid);
+        return grid;
+    }
+};

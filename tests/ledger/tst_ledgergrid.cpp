@@ -45,25 +45,19 @@ class TestLedgerGrid : public QObject
 private slots:
     void init()
     {
-        m_workspace = std::make_unique<TestWorkspace>();
         m_boxes = &ScriptedMessageBoxes::install();
-        m_data = std::make_unique<Tdmfm>(m_workspace->databasePath());
-        m_grid = std::make_unique<DataGrid>();
-        LedgerGrid::configure(*m_grid);
-        m_controller = std::make_unique<LedgerController>(*m_grid);
-        m_controller->attach(m_data->ADOQuery15);
-        m_grid->resize(929, 300);
-        m_grid->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+        m_fixture = std::make_unique<LedgerGridFixture>();
+        m_workspace = &m_fixture->workspace;
+        m_data = &m_fixture->data;
+        m_grid = &m_fixture->grid;
+        m_controller = &m_fixture->controller;
+        QVERIFY(QTest::qWaitForWindowExposed(m_grid));
     }
 
     void cleanup()
     {
         QVERIFY2(m_boxes->unexpected.isEmpty(), qPrintable(m_boxes->unexpected.value(0).text));
-        m_controller.reset();
-        m_grid.reset();
-        m_data.reset();
-        m_workspace.reset();
+        m_fixture.reset();
     }
 
     void design()
@@ -284,11 +278,12 @@ private slots:
     }
 
 private:
-    std::unique_ptr<TestWorkspace> m_workspace;
+    std::unique_ptr<LedgerGridFixture> m_fixture;
+    TestWorkspace *m_workspace = nullptr;
     ScriptedMessageBoxes *m_boxes = nullptr;
-    std::unique_ptr<Tdmfm> m_data;
-    std::unique_ptr<DataGrid> m_grid;
-    std::unique_ptr<LedgerController> m_controller;
+    Tdmfm *m_data = nullptr;
+    DataGrid *m_grid = nullptr;
+    LedgerController *m_controller = nullptr;
 };
 
 QTEST_MAIN(TestLedgerGrid)
