@@ -2,6 +2,7 @@
 #include "apperror.h"
 #include "connection.h"
 #include "databasetool.h"
+#include "importlegacycommand.h"
 #include "schema.h"
 
 #include <QCoreApplication>
@@ -13,7 +14,9 @@ int usage(QTextStream &err)
 {
     err << "usage: quillmora-admin init        create data.mdb with the super administrator\n"
            "       quillmora-admin demo N      append N demo sales to data.mdb\n"
-           "       quillmora-admin sessions    list the session log: id, user, login and logout time\n";
+           "       quillmora-admin sessions    list the session log: id, user, login and logout time\n"
+           "       "
+        << ImportLegacyCommand::kUsage << "\n";
     return 2;
 }
 
@@ -45,6 +48,8 @@ int main(int argc, char *argv[])
             out << "added " << count << " demo sales to " << path << "\n";
             return 0;
         }
+        if (!arguments.isEmpty() && arguments[0] == QLatin1String(ImportLegacyCommand::kName))
+            return ImportLegacyCommand::run(arguments.mid(1), out, err);
         if (arguments == QStringList{QStringLiteral("sessions")}) {
             Connection connection(path, Schema::databaseKey());
             Statement rows = connection.prepare(QStringLiteral("select id, username, cast(btime as text), cast(jtime as text) from rz order by id"));

@@ -1,9 +1,11 @@
 #include "application.h"
 #include "apperror.h"
 #include "datamodule.h"
+#include "legacyconversion.h"
 #include "login.h"
 #include "mainform.h"
 #include "messageboxservice.h"
+#include "schema.h"
 #include "skinengine.h"
 #include "statsform.h"
 
@@ -15,6 +17,17 @@ int main(int argc, char *argv[])
     Application app(argc, argv);
     // The default look is in force until the remembered skin is restored.
     SkinEngine::applyDefault();
+
+    // A folder still holding the Windows version's Access file is offered the
+    // conversion before anything opens it.
+    switch (LegacyConversion::offer(QString::fromLatin1(Schema::kDatabaseFileName))) {
+    case LegacyConversion::Outcome::Declined:
+        return 0;
+    case LegacyConversion::Outcome::Failed:
+        return 1;
+    default:
+        break;
+    }
 
     auto mainForm = std::make_unique<TMainForm>();
     auto login = std::make_unique<Tloginfm>(mainForm.get());

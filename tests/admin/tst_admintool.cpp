@@ -36,6 +36,7 @@ private slots:
     void initCreatesDatabaseWithAdministrator();
     void initRefusesToOverwrite();
     void demoAddsConsistentSales();
+    void importLegacyPrintsItsCheck();
     void badArgumentsFail_data();
     void badArgumentsFail();
 };
@@ -87,6 +88,31 @@ void AdminToolTest::demoAddsConsistentSales()
     QVERIFY(years.size() >= 3);
 }
 
+void AdminToolTest::importLegacyPrintsItsCheck()
+{
+    TestWorkspace workspace(TestWorkspace::Database::None);
+    const QString old = qEnvironmentVariable("QUILLMORA_SOURCE_DIR") + QStringLiteral("/tests/data/legacy/legacy-small.mdb");
+    const Run run = runAdmin({QStringLiteral("import-legacy"), old});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+    // The sums are those of the expected rows, added exactly.
+    for (const char *line : {"data: 29 rows read, 29 rows written", "userdb: 3 rows read, 3 rows written",
+                             "rz: 6 rows read, 6 rows written", "data: sum of 6: 7447.25 read, 7447.25 written",
+                             "data: sum of 4: 774.0999999999998 read, 774.0999999999998 written",
+                             "data: sum of 5: 12346020.9 read, 12346020.9 written"})
+        QVERIFY2(run.output.contains(QString::fromUtf8(line)), qPrintable(run.output));
+    Connection db(workspace.databasePath(), Schema::databaseKey());
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from data")).toInt(), 29);
+
+    // A second run finds the ledger and leaves it alone.
+    const QByteArray before = [&] { QFile f(workspace.databasePath()); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    const Run again = runAdmin({QStringLiteral("import-legacy"), old});
+    QCOMPARE(again.exitCode, 1);
+    QVERIFY2(again.output.contains(QStringLiteral("已存在")), qPrintable(again.output));
+    QFile after(workspace.databasePath());
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll(), before);
+}
+
 void AdminToolTest::badArgumentsFail_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -95,6 +121,8 @@ void AdminToolTest::badArgumentsFail_data()
     QTest::newRow("unknown") << QStringList{"drop"} << 2;
     QTest::newRow("demo without number") << QStringList{"demo", "many"} << 2;
     QTest::newRow("demo without database") << QStringList{"demo", "3"} << 1;
+    QTest::newRow("import without file") << QStringList{"import-legacy"} << 2;
+    QTest::newRow("import of a missing file") << QStringList{"import-legacy", "old.mdb"} << 1;
 }
 
 void AdminToolTest::badArgumentsFail()

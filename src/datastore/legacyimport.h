@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <array>
+#include <functional>
+
+class Connection;
+class LegacyDatabase;
+
+// Brings the Windows version's data.mdb (sales, users, session log) into a new
+// ledger. Rows are streamed: memory does not grow with the old file.
+namespace LegacyImport {
+
+enum class Stage { Writing, Checking, KeepingOriginal, Replacing, Done };
+
+struct Options
+{
+    // Turns an old plain-text password into what userdb stores (required).
+    std::function<QString(const QString &)> hashPassword;
+    // Sales written so far of all the old file declares; called now and then.
+    std::function<void(qint64 done, qint64 total)> progress;
+    // Each step of the file-level operations, before it starts.
+    std::function<void(Stage)> stage;
+};
+
+struct TableCount
+{
+    QString table;
+    qint64 read = 0;
+    qint64 written = 0;
+};
+
+// What the check found: rows per table on both sides and the sums of the columns
+// 6, 4 and 5 of data (exact, independent of row order).
+struct Report
+{
+    QVector<TableCount> tables;
+    std::array<double, 3> readSums{};
+    std::array<double, 3> writtenSums{};
+    QStringList extraColumns; // "table.column" carried into new columns
+
+    bool matches() const;
+    // One line per table and per summed column, for printing.
+    QStringList lines() const;
+};
+
+// Writes every row of the old file into the empty tables behind `target` (the three
+// tables are created first). Raises AppError naming the table and row of a value
+// that cannot be read; the caller discards the target then.
+QStringList copyInto(LegacyDatabase &source, Connection &target, const Options &options);
+
+// Reads the old file and the target again and compares them.
+Report check(const QString &accessPath, Connection &target);
+
+// Makes a new ledger file at `ledgerPath` (refusing to overwrite one): written under a
+// temporary name beside it, checked, and renamed only when the check passes. On any
+// failure nothing is left but the old file.
+Report importToNewFile(const QString &accessPath, const QString &ledgerPath, const Options &options);
+
+// Replaces the Access file at `path` by a new ledger and keeps the original as
+// `path`.old. At every moment `path` is either the untouched old file or the complete,
+// checked new ledger.
+Report convertInPlace(const QString &path, const Options &options);
+
+QString temporaryPathFor(const QString &ledgerPath);
+QString keptOriginalPathFor(const QString &path);
+
+} // namespace LegacyImport

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# A shop that copies the program next to the Windows version's data.mdb and starts
+# it: the question is answered Yes, 小王 logs in with his old password typed in lower
+# case, the main window shows the old ledger (photographed), and the program is
+# closed. The second start asks nothing and goes straight to the login.
+#
+# usage: legacy_e2e.sh <folder of the executables> <folder for screenshots> <old data.mdb>
+set -euo pipefail
+
+bin="$(cd "$1" && pwd)"
+mkdir -p "$2"
+artifacts="$(cd "$2" && pwd)"
+old="$(cd "$(dirname "$3")" && pwd)/$(basename "$3")"
+for tool in openbox xdotool xprop import; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/setup installs it)"; exit 1; }
+done
+
+work="$(mktemp -d)"
+source "$(dirname "${BASH_SOURCE[0]}")/display.sh"
+cleanup() {
+  stop_started
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  [ -f "$work/app.log" ] && sed 's/^/  app: /' "$work/app.log"
+  exit 1
+}
+
+export HOME="$work/home"
+export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$work/shop"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+start_display with-wm
+
+cd "$work/shop"
+cp "$old" data.mdb
+chmod u+w data.mdb
+
+"$bin/quillmora" >"$work/app.log" 2>&1 &
+app=$!
+pids+=($app)
+
+question="$(timeout 30 xdotool search --sync --onlyvisible --name '^Quillmora$' | head -n1)" || fail "no question at the start"
+sleep 0.5
+import -window root "$artifacts/legacy-e2e-question.png" || fail "could not take the screenshot"
+cmp -s "$old" data.mdb || fail "data.mdb changed before the answer"
+xdotool windowactivate --sync "$question"
+sleep 0.3
+xdotool key --clearmodifiers Return  # Yes is the default button
+
+login="$(timeout 60 xdotool search --sync --onlyvisible --name '^用户登录$' | head -n1)" || fail "no login window after the conversion"
+cmp -s "$old" data.mdb.old || fail "data.mdb.old is not the original file"
+[ "$(ls -A | sort | tr '\n' ' ')" = "data.mdb data.mdb.old " ] || fail "files after the conversion: $(ls -A)"
+
+xdotool windowactivate --sync "$login"
+sleep 0.5
+xdotool key --clearmodifiers ctrl+a
+xdotool type --delay 100 '小王'
+xdotool key --clearmodifiers Return
+xdotool type --delay 60 abc123
+xdotool key --clearmodifiers Return
+
+sessions() { "$bin/quillmora-admin" sessions; }
+logged_in() { sessions | grep -q "^7	小王	"; }
+wait_for 20 logged_in || fail "no session row for 小王 after the login: $(sessions | tail -n 2)"
+
+main="$(timeout 30 xdotool search --sync --onlyvisible --name '^Quillmora V3' | head -n1)" || fail "the main window did not appear"
+xdotool windowsize "$main" 1200 700
+sleep 1.5
+import -window "$main" "$artifacts/legacy-e2e-main.png" || fail "could not take the screenshot"
+
+xdotool windowactivate --sync "$main"
+sleep 0.3
+xdotool key --clearmodifiers alt+F4
+gone() { ! kill -0 "$app" 2>/dev/null; }
+wait_for 20 gone || fail "the application is still running after Alt+F4"
+status=0
+wait "$app" || status=$?
+[ "$status" -eq 0 ] || fail "the application ended with status $status"
+
+# The second start: no question, the login window at once.
+"$bin/quillmora" >"$work/app2.log" 2>&1 &
+app=$!
+pids+=($app)
+login="$(timeout 30 xdotool search --sync --onlyvisible --name '^用户登录$' | head -n1)" || fail "no login window at the second start"
+if xdotool search --onlyvisible --name '^Quillmora$' >/dev/null; then
+  fail "the second start asked again"
+fi
+xdotool windowactivate --sync "$login"
+xdotool key --clearmodifiers Escape alt+F4
+wait_for 20 gone || { kill "$app"; fail "the abandoned login did not end the program"; }
+
+echo "converted, 小王 logged in (session 7); screenshots $artifacts/legacy-e2e-question.png, $artifacts/legacy-e2e-main.png"
+echo "1 passed, 0 failed"
