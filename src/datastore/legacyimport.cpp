@@ -141,7 +141,7 @@ QString sessionTimeText(const LegacyTable &table, int column)
                                        : stamp.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-QVariant knownValue(Want want, const LegacyTable &table, int column, const LegacyImport::Options &options)
+QVariant knownValue(Want want, const LegacyTable &table, int column)
 {
     switch (want) {
     case Want::Text:
@@ -162,7 +162,6 @@ QVariant knownValue(Want want, const LegacyTable &table, int column, const Legac
     case Want::SessionTime:
         return sessionTimeText(table, column);
     }
-    Q_UNUSED(options);
     return {};
 }
 
@@ -199,7 +198,7 @@ void copyTable(const TableSpec &spec, LegacyDatabase &source, Connection &target
     while (table->next()) {
         values.clear();
         for (int i = 0; i < spec.columnCount; ++i)
-            values << knownValue(spec.columns[i].want, *table, plan.known[i], options);
+            values << knownValue(spec.columns[i].want, *table, plan.known[i]);
         if (users)
             values[1] = options.hashPassword(values[1].toString());
         for (int index : plan.extras)

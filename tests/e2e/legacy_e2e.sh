@@ -36,6 +36,19 @@ chmod 700 "$XDG_RUNTIME_DIR"
 
 start_display with-wm
 
+# The id of the first visible window with a title matching $2, waiting up to $1
+# seconds. Polled rather than --sync: a window that closes while xdotool walks the
+# tree (the progress window) makes one search fail with BadWindow.
+find_window() {
+  local seconds="$1" title="$2" found=""
+  for ((tries = seconds * 5; tries > 0; tries--)); do
+    found="$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n1 || true)"
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
 cd "$work/shop"
 cp "$old" data.mdb
 chmod u+w data.mdb
@@ -44,7 +57,7 @@ chmod u+w data.mdb
 app=$!
 pids+=($app)
 
-question="$(timeout 30 xdotool search --sync --onlyvisible --name '^Quillmora$' | head -n1)" || fail "no question at the start"
+question="$(find_window 30 '^Quillmora$')" || fail "no question at the start"
 sleep 0.5
 import -window root "$artifacts/legacy-e2e-question.png" || fail "could not take the screenshot"
 cmp -s "$old" data.mdb || fail "data.mdb changed before the answer"
@@ -52,7 +65,7 @@ xdotool windowactivate --sync "$question"
 sleep 0.3
 xdotool key --clearmodifiers Return  # Yes is the default button
 
-login="$(timeout 60 xdotool search --sync --onlyvisible --name '^用户登录$' | head -n1)" || fail "no login window after the conversion"
+login="$(find_window 60 '^用户登录$')" || fail "no login window after the conversion"
 cmp -s "$old" data.mdb.old || fail "data.mdb.old is not the original file"
 [ "$(ls -A | sort | tr '\n' ' ')" = "data.mdb data.mdb.old " ] || fail "files after the conversion: $(ls -A)"
 
@@ -68,7 +81,7 @@ sessions() { "$bin/quillmora-admin" sessions; }
 logged_in() { sessions | grep -q "^7	小王	"; }
 wait_for 20 logged_in || fail "no session row for 小王 after the login: $(sessions | tail -n 2)"
 
-main="$(timeout 30 xdotool search --sync --onlyvisible --name '^Quillmora V3' | head -n1)" || fail "the main window did not appear"
+main="$(find_window 30 '^Quillmora V3')" || fail "the main window did not appear"
 xdotool windowsize "$main" 1200 700
 sleep 1.5
 import -window "$main" "$artifacts/legacy-e2e-main.png" || fail "could not take the screenshot"
@@ -86,8 +99,8 @@ wait "$app" || status=$?
 "$bin/quillmora" >"$work/app2.log" 2>&1 &
 app=$!
 pids+=($app)
-login="$(timeout 30 xdotool search --sync --onlyvisible --name '^用户登录$' | head -n1)" || fail "no login window at the second start"
-if xdotool search --onlyvisible --name '^Quillmora$' >/dev/null; then
+login="$(find_window 30 '^用户登录$')" || fail "no login window at the second start"
+if xdotool search --onlyvisible --name '^Quillmora$' >/dev/null 2>&1; then
   fail "the second start asked again"
 fi
 xdotool windowactivate --sync "$login"
