@@ -155,6 +155,12 @@ private:
 
 // ------------------------------------------------------------------ keyset
 
+// A write that finds no row: another terminal deleted it after this one read it. It
+// fails like any refused write, in the words operators know from the provider, so
+// nobody is told that a change was stored when nothing was.
+constexpr const char *kRowNotLocated =
+    "Row cannot be located for updating. Some values may have been changed since it was last read.";
+
 class KeysetRowSource final : public RowSource
 {
 public:
@@ -194,7 +200,8 @@ public:
     void remove(int row) override
     {
         const qint64 key = m_keys.at(row);
-        m_connection.execute(QStringLiteral("delete from %1 where rowid=?").arg(m_table), {key});
+        if (m_connection.execute(QStringLiteral("delete from %1 where rowid=?").arg(m_table), {key}) == 0)
+            throw DatabaseError(QString::fromLatin1(kRowNotLocated));
         m_keys.erase(m_keys.begin() + row);
         for (auto &column : m_prefetched)
             column.erase(column.begin() + row);
@@ -215,8 +222,10 @@ public:
             return;
         const qint64 key = m_keys.at(row);
         bound << key;
-        m_connection.execute(
-            QStringLiteral("update %1 set %2 where rowid=?").arg(m_table, assignments.join(QLatin1Char(','))), bound);
+        if (m_connection.execute(
+                QStringLiteral("update %1 set %2 where rowid=?").arg(m_table, assignments.join(QLatin1Char(','))), bound)
+            == 0)
+            throw DatabaseError(QString::fromLatin1(kRowNotLocated));
         m_cache.erase(key);
         refreshPrefetched(row);
     }

@@ -6,12 +6,14 @@
 #include "entrypanel.h"
 #include "guardedcommand.h"
 #include "ledgeractions.h"
+#include "schema.h"
 #include "scriptedmessageboxes.h"
 #include "testworkspace.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
@@ -57,6 +59,8 @@ private slots:
     void cancelledConfirmationWritesNothing_data();
     void cancelledConfirmationWritesNothing();
     void deleteRemovesTheCurrentRow();
+    void rowRemovedByAnotherTerminal_data();
+    void rowRemovedByAnotherTerminal();
 
 private:
     void insertRecord(const QString &record);
@@ -476,6 +480,74 @@ void TestEntryCommands::deleteRemovesTheCurrentRow()
     QCOMPARE(m_boxes->asked.size(), before + 2);
     QVERIFY(m_boxes->asked.last().request.text.endsWith(
         QStringLiteral("Cannot perform this operation on an empty dataset")));
+}
+
+void TestEntryCommands::rowRemovedByAnotherTerminal_data()
+{
+    QTest::addColumn<bool>("modify");
+    QTest::addColumn<bool>("otherProcess");
+    QTest::newRow("modify, second connection") << true << false;
+    QTest::newRow("modify, second process") << true << true;
+    QTest::newRow("delete, second connection") << false << false;
+    QTest::newRow("delete, second process") << false << true;
+}
+
+// This terminal shows the ledger and loads a record; another terminal deletes that
+// record; then this one modifies or deletes it. Nothing can be stored, and the
+// operator must not be told otherwise.
+void TestEntryCommands::rowRemovedByAnotherTerminal()
+{
+    QFETCH(bool, modify);
+    QFETCH(bool, otherProcess);
+    insertRecord(kHat);
+    insertRecord(kShoes);
+    showAllRecords(ledger());
+    ledger().setCurrentRow(1);
+    m_commands->loadCurrent(QStringLiteral("a"));
+    m_panel->Edit21->setText(QStringLiteral("5"));
+    m_commands->enableDelete();
+
+    const QString deleteShoes = QStringLiteral("delete from data where b=?");
+    if (otherProcess) {
+        QProcess other;
+        other.start(QCoreApplication::applicationDirPath() + QStringLiteral("/otherterminal"),
+                    {m_workspace->databasePath(), deleteShoes, QStringLiteral("运动鞋")});
+        QVERIFY(other.waitForFinished(30000));
+        QVERIFY2(other.exitStatus() == QProcess::NormalExit && other.exitCode() == 0,
+                 other.readAllStandardError().constData());
+        QCOMPARE(other.readAllStandardOutput().trimmed(), QByteArray("1"));
+    } else {
+        Connection other(m_workspace->databasePath(), Schema::databaseKey());
+        QCOMPARE(other.execute(deleteShoes, {QStringLiteral("运动鞋")}), 1);
+    }
+
+    m_boxes->expect(QMessageBox::Ok);
+    m_boxes->expect(QMessageBox::Ok);
+    if (modify)
+        m_panel->Button3->click();
+    else
+        runGuarded(m_window.get(), [this] { m_commands->deleteCurrent(); });
+
+    QCOMPARE(m_boxes->asked.size(), 2);
+    verifyAsked(1, applicationTitle(),
+                QStringLiteral("Row cannot be located for updating. "
+                               "Some values may have been changed since it was last read."),
+                QMessageBox::Critical);
+    QCOMPARE(m_boxes->asked.at(1).request.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    // Nothing was written back, not even as a new row.
+    QCOMPARE(records(), QStringList{kHat});
+    // As after any failed write: no reload, the row still current, the commands and
+    // the panel as they were, the typed change still in its box.
+    QCOMPARE(ledger().recordCount(), 2);
+    QCOMPARE(ledger().currentRow(), 1);
+    QVERIFY(m_deleteButton->isEnabled());
+    QVERIFY(m_panel->isVisible());
+    QVERIFY(m_panel->Button3->isEnabled());
+    QCOMPARE(m_panel->Edit21->text(), QStringLiteral("5"));
+
+    // This terminal goes on working: a fresh view shows the other terminal's deletion.
+    showAllRecords(ledger());
+    QCOMPARE(ledger().recordCount(), 1);
 }
 
 QTEST_MAIN(TestEntryCommands)
