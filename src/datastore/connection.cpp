@@ -1,12 +1,16 @@
 #include "connection.h"
 
 #include "apperror.h"
+#include "openerror.h"
 
 #define SQLITE_HAS_CODEC 1
 #include <sqlcipher/sqlite3.h>
 
 #include <QDate>
 #include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -83,6 +87,41 @@ void datePart(sqlite3_context *context, int, sqlite3_value **arguments)
     }
     const auto part = reinterpret_cast<std::intptr_t>(sqlite3_user_data(context));
     sqlite3_result_int(context, part == 0 ? date.year() : part == 1 ? date.month() : date.day());
+}
+
+// SQLCipher cannot tell a wrong key from a file that is no database: both fail the
+// first read with "file is not a database". The file itself can tell most cases
+// apart: an encrypted database is whole pages of bytes that look random, while an
+// empty file, an unencrypted database, a database of another program or a text saved
+// under the name is not. Random bytes in whole pages do read as a database keyed with
+// another password: without the key nothing can tell the two apart.
+DatabaseOpenError::Reason unreadableFileReason(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return DatabaseOpenError::Reason::Other;
+    constexpr qint64 kSmallestPage = 512;
+    const qint64 size = file.size();
+    if (size == 0 || size % kSmallestPage != 0)
+        return DatabaseOpenError::Reason::UnrecognizedFormat;
+    const QByteArray head = file.read(kCipherPageSize);
+    if (head.startsWith(QByteArrayLiteral("SQLite format 3")))
+        return DatabaseOpenError::Reason::UnrecognizedFormat;
+    std::array<int, 256> counts{};
+    for (const char byte : head)
+        ++counts[static_cast<unsigned char>(byte)];
+    double bitsPerByte = 0;
+    for (const int count : counts) {
+        if (count > 0) {
+            const double share = double(count) / double(head.size());
+            bitsPerByte -= share * std::log2(share);
+        }
+    }
+    // Ciphertext measures close to 8 bits a byte even on a 512-byte page (about 7.6);
+    // text and the structured pages of other formats stay far below 7.
+    constexpr double kCiphertextBitsPerByte = 7.0;
+    return bitsPerByte > kCiphertextBitsPerByte ? DatabaseOpenError::Reason::WrongPassword
+                                                : DatabaseOpenError::Reason::UnrecognizedFormat;
 }
 
 } // namespace
@@ -258,22 +297,28 @@ bool Statement::isNull(int column) const
 
 Connection::Connection(const QString &path, const QByteArray &key, OpenMode mode) : m_path(path)
 {
+    using Reason = DatabaseOpenError::Reason;
+    const QString fullPath = QFileInfo(path).absoluteFilePath();
     const int flags = SQLITE_OPEN_READWRITE | (mode == OpenMode::CreateFile ? SQLITE_OPEN_CREATE : 0);
     const QByteArray fileName = path.toUtf8();
     if (sqlite3_open_v2(fileName.constData(), &m_db, flags, nullptr) != SQLITE_OK) {
         const QString message = m_db ? engineMessage(m_db) : QStringLiteral("out of memory");
         sqlite3_close(m_db);
         m_db = nullptr;
-        throw DatabaseError(message);
+        const bool missing = mode == OpenMode::ExistingFile && !QFileInfo::exists(path);
+        throw DatabaseOpenError(missing ? Reason::MissingFile : Reason::Other, fullPath, message);
     }
     try {
         if (sqlite3_key(m_db, key.constData(), int(key.size())) != SQLITE_OK)
-            throw DatabaseError(engineMessage(m_db));
+            throw DatabaseOpenError(Reason::Other, fullPath, engineMessage(m_db));
         execute(QStringLiteral("PRAGMA cipher_page_size = %1").arg(kCipherPageSize));
         sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
         // Reading the schema is the first access that needs the key: a wrong password
         // or a file that is no database fails here, before anything is written.
-        scalar(QStringLiteral("select count(*) from sqlite_master"));
+        const int rc = sqlite3_exec(m_db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            throw DatabaseOpenError(rc == SQLITE_NOTADB ? unreadableFileReason(path) : Reason::Other, fullPath,
+                                    engineMessage(m_db));
         registerFunctions();
     } catch (...) {
         sqlite3_close(m_db);

@@ -50,8 +50,8 @@ class Connection
 public:
     enum class OpenMode { ExistingFile, CreateFile };
 
-    // Raises DatabaseError with the engine's message when the file is missing, keyed
-    // with another password or not a database; the file is then left untouched.
+    // Raises DatabaseOpenError when the file is missing, keyed with another password or
+    // not a database; the file is then left untouched.
     Connection(const QString &path, const QByteArray &key, OpenMode mode = OpenMode::ExistingFile);
     ~Connection();
     Connection(const Connection &) = delete;

@@ -9,7 +9,7 @@ Tdmfm::Tdmfm(QObject *parent) : Tdmfm(QString::fromLatin1(Schema::kDatabaseFileN
 }
 
 Tdmfm::Tdmfm(const QString &path, QObject *parent)
-    : QObject(parent), ADOConnection1(std::make_unique<Connection>(path, Schema::databaseKey()))
+    : QObject(parent), ADOConnection1(Schema::openLedger(path))
 {
     setObjectName(QStringLiteral("dmfm"));
     ADOQuery1 = new Dataset(*ADOConnection1, QStringLiteral("ADOQuery1"), this);

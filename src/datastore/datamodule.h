@@ -7,8 +7,8 @@
 #include <memory>
 
 // The data module: the one connection to data.mdb in the current directory and the
-// datasets the windows share. Creating it opens the file; a missing file, a wrong
-// password or a file that is no database raises DatabaseError.
+// datasets the windows share. Creating it opens the file (Schema::openLedger); a
+// missing file, a wrong password or a file that is no ledger raises DatabaseOpenError.
 class Tdmfm : public QObject
 {
     Q_OBJECT

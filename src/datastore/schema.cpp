@@ -1,6 +1,9 @@
 #include "schema.h"
 
 #include "connection.h"
+#include "openerror.h"
+
+#include <QFileInfo>
 
 namespace Schema {
 
@@ -32,6 +35,22 @@ void createTables(Connection &connection)
         connection.rollback();
         throw;
     }
+}
+
+std::unique_ptr<Connection> openLedger(const QString &path)
+{
+    auto connection = std::make_unique<Connection>(path, databaseKey());
+    // Without this an empty file opens as a new, empty database and start-up stumbles
+    // later over "no such table" with a half-built main window.
+    for (const char *table : {"data", "userdb", "rz"}) {
+        try {
+            connection->prepare(QStringLiteral("select * from %1 limit 0").arg(QLatin1String(table)));
+        } catch (const DatabaseError &error) {
+            throw DatabaseOpenError(DatabaseOpenError::Reason::UnrecognizedFormat,
+                                    QFileInfo(path).absoluteFilePath(), error.message());
+        }
+    }
+    return connection;
 }
 
 } // namespace Schema

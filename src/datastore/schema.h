@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 
 class Connection;
 
@@ -14,5 +15,11 @@ QByteArray databaseKey();
 
 // Creates the three tables and their index in an empty database.
 void createTables(Connection &connection);
+
+// Opens an existing ledger: the one place that decides whether a file is one. A file
+// that cannot be opened, an empty file, and a database without the three tables are
+// all refused with DatabaseOpenError, and the file is left as it was. Whatever asks
+// about a file of another kind must ask before this.
+std::unique_ptr<Connection> openLedger(const QString &path);
 
 } // namespace Schema

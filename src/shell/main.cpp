@@ -5,6 +5,7 @@
 #include "login.h"
 #include "mainform.h"
 #include "messageboxservice.h"
+#include "openerror.h"
 #include "schema.h"
 #include "skinengine.h"
 #include "statsform.h"
@@ -35,7 +36,12 @@ int main(int argc, char *argv[])
     try {
         dataModule = std::make_unique<Tdmfm>();
     } catch (const std::exception &error) {
-        QTextStream(stderr) << "quillmora: " << errorText(error) << Qt::endl;
+        // The box speaks to the shop; the log keeps what the engine said.
+        const auto *openError = dynamic_cast<const DatabaseOpenError *>(&error);
+        QTextStream(stderr) << "quillmora: "
+                            << (openError ? openError->path() + QStringLiteral(": ") + openError->engineMessage()
+                                          : errorText(error))
+                            << Qt::endl;
         MessageBoxes::reportError(nullptr, error);
         return 1;
     }

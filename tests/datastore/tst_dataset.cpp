@@ -2,11 +2,15 @@
 #include "connection.h"
 #include "datamodule.h"
 #include "dataset.h"
+#include "openerror.h"
 #include "schema.h"
 #include "testworkspace.h"
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QtTest>
 
 namespace {
@@ -277,36 +281,83 @@ void DatasetTest::closedAndEmptyDatasetsRefuseWork()
 
 void DatasetTest::badFilesAreRefusedAndLeftUntouched_data()
 {
-    QTest::addColumn<QByteArray>("content");
+    // How the file is made; what the operator reads (%1 stands for the file's full
+    // path); what the engine said, which goes to the log.
+    QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
-    QTest::newRow("missing") << QByteArray() << "unable to open database file";
-    QTest::newRow("not a database") << QByteArray("这不是数据库\n").repeated(400) << "file is encrypted or is not a database";
-    QTest::newRow("other password") << QByteArray("other key") << "file is encrypted or is not a database";
+    QTest::addColumn<QString>("engineMessage");
+    const QString unrecognized = QStringLiteral("Unrecognized database format '%1'.");
+    const QString notADatabase = QStringLiteral("is not a database");
+    QTest::newRow("missing") << "missing" << "Could not find file '%1'." << "unable to open database file";
+    QTest::newRow("empty") << "empty" << unrecognized << "no such table: data";
+    QTest::newRow("text") << "text" << unrecognized << notADatabase;
+    QTest::newRow("unencrypted database") << "unencrypted" << unrecognized << notADatabase;
+    QTest::newRow("keyed, no tables") << "keyed, no tables" << unrecognized << "no such table: data";
+    QTest::newRow("keyed, two tables") << "keyed, two tables" << unrecognized << "no such table: rz";
+    QTest::newRow("other password") << "other password" << "Not a valid password." << notADatabase;
+    // Random bytes in whole pages are what a file under another password looks like:
+    // without the key nothing tells them apart.
+    QTest::newRow("random pages") << "random pages" << "Not a valid password." << notADatabase;
 }
 
 void DatasetTest::badFilesAreRefusedAndLeftUntouched()
 {
-    QFETCH(QByteArray, content);
+    QFETCH(QString, kind);
     QFETCH(QString, message);
+    QFETCH(QString, engineMessage);
     TestWorkspace workspace(TestWorkspace::Database::None);
     const QString path = workspace.databasePath();
-    if (content == "other key") {
-        Connection other(path, "another password", Connection::OpenMode::CreateFile);
-        Schema::createTables(other);
-    } else if (!content.isEmpty()) {
+    auto writeFile = [&](const QByteArray &content) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        QCOMPARE(file.write(content), content.size());
+    };
+    auto keyedDatabase = [&](const QByteArray &key, const QStringList &tables) {
+        Connection database(path, key, Connection::OpenMode::CreateFile);
+        for (const QString &table : tables)
+            database.execute(QStringLiteral("create table %1 (username text)").arg(table));
+    };
+    if (kind == QLatin1String("empty")) {
+        writeFile({});
+    } else if (kind == QLatin1String("text")) {
+        writeFile(QByteArray("这不是数据库\n").repeated(400));
+    } else if (kind == QLatin1String("unencrypted")) {
+        // The engine's own shell, given no key, writes a plain database.
+        QProcess shell;
+        shell.start(QStringLiteral("sqlcipher"),
+                    {path, QStringLiteral("create table data (a text); create table userdb (username text); "
+                                          "create table rz (id integer)")});
+        QVERIFY(shell.waitForFinished(30000));
+        QCOMPARE(shell.exitCode(), 0);
+    } else if (kind == QLatin1String("keyed, no tables")) {
+        keyedDatabase(Schema::databaseKey(), {QStringLiteral("notes")});
+    } else if (kind == QLatin1String("keyed, two tables")) {
+        keyedDatabase(Schema::databaseKey(), {QStringLiteral("data"), QStringLiteral("userdb")});
+    } else if (kind == QLatin1String("other password")) {
+        Connection other(path, "another password", Connection::OpenMode::CreateFile);
+        Schema::createTables(other);
+    } else if (kind == QLatin1String("random pages")) {
+        QByteArray pages;
+        for (int i = 0; i < 2 * 4096 / 4; ++i) {
+            const quint32 word = QRandomGenerator::global()->generate();
+            pages.append(reinterpret_cast<const char *>(&word), sizeof word);
+        }
+        writeFile(pages);
     }
+    const bool existed = QFile::exists(path);
     const QByteArray before = fileDigest(path);
     try {
         Tdmfm module;
         QFAIL("the data module must refuse the file");
-    } catch (const DatabaseError &error) {
-        QCOMPARE(error.message(), message);
+    } catch (const DatabaseOpenError &error) {
+        const QString fullPath = QFileInfo(path).absoluteFilePath();
+        QCOMPARE(error.message(), message.contains(QLatin1String("%1")) ? message.arg(fullPath) : message);
+        QCOMPARE(error.path(), fullPath);
+        QVERIFY2(error.engineMessage().contains(engineMessage), qPrintable(error.engineMessage()));
     }
     QCOMPARE(fileDigest(path), before);
-    QCOMPARE(QFile::exists(path), !content.isEmpty());
+    QCOMPARE(QFile::exists(path), existed);
+    QVERIFY(!QFile::exists(path + QStringLiteral("-journal")));
 }
 
 void DatasetTest::busyFileWaitsForWriter()

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Starts the real application under Xvfb in folders whose data.mdb is missing, not a
-# database, or keyed with another password. Each start must show the error box with
-# the engine's message (and no main window), exit non-zero once the box is closed, and
-# leave the file as it was.
+# Starts the real application under Xvfb in folders whose data.mdb is missing, empty,
+# no database, a database without the ledger's tables, or keyed with another password.
+# Each start must show the error box (and no main window), write the engine's message
+# to standard error, exit with status 1 once the box is closed, and leave the file
+# byte for byte as it was. A screenshot of each box lands in the artifacts folder.
 set -euo pipefail
 bin="${QUILLMORA_BIN_DIR:?}"
+artifacts="${QUILLMORA_ARTIFACTS:-$bin/../test-artifacts}"
+mkdir -p "$artifacts"
 work="$(mktemp -d)"
 source "$(dirname "${BASH_SOURCE[0]}")/display.sh"
 trap 'stop_started; rm -rf "$work"' EXIT
@@ -42,26 +45,34 @@ run_case() {
   if xdotool search --onlyvisible --name 'V3.5.1' >/dev/null 2>&1; then
     kill "$pid"; fail "$name: the main window was shown"
   fi
-  grep -q "$expected" "$dir/stderr" || { kill "$pid"; fail "$name: stderr lacks '$expected': $(cat "$dir/stderr")"; }
+  grep -qF "$expected" "$dir/stderr" || { kill "$pid"; fail "$name: stderr lacks '$expected': $(cat "$dir/stderr")"; }
+  grep -qF "$dir/data.mdb" "$dir/stderr" || { kill "$pid"; fail "$name: stderr lacks the full path: $(cat "$dir/stderr")"; }
   sleep 0.5
+  import -window root "$artifacts/startup-failure-$name.png"
   xdotool windowfocus --sync "$box" >/dev/null 2>&1 || true
   xdotool key Return
   local status=0
   for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -0 "$pid" 2>/dev/null && { kill "$pid"; fail "$name: still running after the box was closed"; }
   wait "$pid" || status=$?
-  [ "$status" -ne 0 ] || fail "$name: exit status 0"
+  [ "$status" -eq 1 ] || fail "$name: exit status $status instead of 1"
   local after=""
   [ -f "$dir/data.mdb" ] && after="$(sha256sum < "$dir/data.mdb")"
   [ "$before" = "$after" ] || fail "$name: data.mdb changed"
   echo "ok: $name (exit $status, message '$expected')"
 }
 
-mkdir -p "$work/missing" "$work/garbage" "$work/otherkey"
-head -c 8192 /dev/urandom > "$work/garbage/data.mdb"
+mkdir -p "$work/missing" "$work/empty" "$work/garbage" "$work/notables" "$work/otherkey"
+: > "$work/empty/data.mdb"
+for _ in $(seq 1 300); do echo "这不是数据库，是一份记事"; done > "$work/garbage/data.mdb"
+# Keyed with the application's own key, but holding none of its tables.
+: > "$work/notables/data.mdb"
+"$bin/../tests/otherterminal" "$work/notables/data.mdb" "create table notes (x text)" >/dev/null
 printf "PRAGMA key = 'another password';\ncreate table data (a text);\n" | sqlcipher "$work/otherkey/data.mdb" >/dev/null
 
 run_case missing "unable to open database file"
+run_case empty "no such table: data"
 run_case garbage "not a database"
+run_case notables "no such table: data"
 run_case otherkey "not a database"
-echo "3 passed, 0 failed"
+echo "5 passed, 0 failed"
