@@ -29,6 +29,17 @@ bool checkRequiredText(QWidget *control, const QString &text, const QString &mes
     return false;
 }
 
+// The statement as a single line: its line breaks are joined with a blank, and
+// every other character, blanks inside quotes included, stays as given.
+QString singleLine(const QString &sql)
+{
+    QString line = sql;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return line;
+}
+
 } // namespace
 
 namespace mylib {
@@ -46,14 +57,14 @@ bool checkRequired(QComboBox *combo, const QString &message)
 void openSql(Dataset &query, const QString &sql, const QVariantList &parameters)
 {
     query.close();
-    query.setSql(sql.simplified(), parameters);
+    query.setSql(singleLine(sql), parameters);
     query.open();
 }
 
 void execSql(Dataset &query, const QString &sql, const QVariantList &parameters)
 {
     query.close();
-    query.setSql(sql.simplified(), parameters);
+    query.setSql(singleLine(sql), parameters);
     query.execute();
 }
 

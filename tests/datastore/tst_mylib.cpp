@@ -23,6 +23,8 @@ private slots:
     void fillStopsAtNullGroup();
     void fillListsDistinctValuesInOrder();
     void execClosesPreviousResult();
+    void statementKeepsItsBlanks_data();
+    void statementKeepsItsBlanks();
 
 private:
     ScriptedMessageBoxes *m_boxes = nullptr;
@@ -138,6 +140,34 @@ void MylibTest::execClosesPreviousResult()
     mylib::execSql(query, QStringLiteral("insert into userdb values (?, ?)"), {QStringLiteral("it's"), QStringLiteral("x")});
     QVERIFY(!query.isOpen());
     QCOMPARE(module.ADOConnection1->scalar(QStringLiteral("select count(*) from userdb where username=?"), {QStringLiteral("it's")}).toInt(), 1);
+}
+
+void MylibTest::statementKeepsItsBlanks_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("two blanks in a literal") << "select 'x  y'" << "select 'x  y'" << "x  y";
+    QTest::newRow("tab and trailing blank") << "select 'a\tb '" << "select 'a\tb '" << "a\tb ";
+    QTest::newRow("lines joined") << "select\n'x  y'\r\nfrom userdb" << "select 'x  y' from userdb" << "x  y";
+    QTest::newRow("break inside a literal") << "select 'x\ry'" << "select 'x y'" << "x y";
+}
+
+// The text reaches the engine as given; only its line breaks become blanks.
+void MylibTest::statementKeepsItsBlanks()
+{
+    QFETCH(QString, sql);
+    QFETCH(QString, stored);
+    QFETCH(QString, value);
+    TestWorkspace workspace;
+    Tdmfm module;
+    Dataset &query = *module.ADOQuery1;
+    mylib::openSql(query, sql);
+    QCOMPARE(query.sql(), stored);
+    QCOMPARE(query.valueAt(0, 0).toString(), value);
+
+    mylib::execSql(query, QStringLiteral("insert into userdb values ('%1', 'x')").arg(sql.section(QLatin1Char('\''), 1, 1)));
+    QCOMPARE(module.ADOConnection1->scalar(QStringLiteral("select count(*) from userdb where username=?"), {value}).toInt(), 1);
 }
 
 QTEST_MAIN(MylibTest)
