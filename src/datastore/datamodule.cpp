@@ -2,6 +2,8 @@
 
 #include "schema.h"
 
+#include <QFileInfo>
+
 Tdmfm *dmfm = nullptr;
 
 Tdmfm::Tdmfm(QObject *parent) : Tdmfm(QString::fromLatin1(Schema::kDatabaseFileName), parent)
@@ -9,7 +11,7 @@ Tdmfm::Tdmfm(QObject *parent) : Tdmfm(QString::fromLatin1(Schema::kDatabaseFileN
 }
 
 Tdmfm::Tdmfm(const QString &path, QObject *parent)
-    : QObject(parent), ADOConnection1(Schema::openLedger(path))
+    : QObject(parent), ADOConnection1(Schema::openLedger(path)), m_dataFolder(QFileInfo(path).absolutePath())
 {
     setObjectName(QStringLiteral("dmfm"));
     ADOQuery1 = new Dataset(*ADOConnection1, QStringLiteral("ADOQuery1"), this);

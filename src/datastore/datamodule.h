@@ -29,6 +29,13 @@ public:
 
     // Opens the append table (done when the main window is first shown).
     void openAppendTable();
+
+    // The full path of the folder this run's data lives in: where a launcher must start
+    // the program to find the same data again.
+    const QString &dataFolder() const { return m_dataFolder; }
+
+private:
+    QString m_dataFolder;
 };
 
 // The application's data module, set while one exists.

@@ -1,5 +1,7 @@
 #include "desktopshortcut.h"
 
+#include "datamodule.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -70,21 +72,21 @@ QIcon applicationIcon()
 
 namespace DesktopShortcut {
 
-QString entryText(const QString &executable, const QString &iconFile)
+QString entryText(const QString &executable, const QString &workingFolder, const QString &iconFile)
 {
-    const QString folder = QFileInfo(executable).absolutePath();
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Version=1.0\n"
                           "Name=Quillmora\n"
                           "Comment=Quillmora\n")
            + QStringLiteral("Exec=") + escapeValue(quoteArgument(executable)) + QLatin1Char('\n')
-           + QStringLiteral("Path=") + escapeValue(folder) + QLatin1Char('\n')
+           + QStringLiteral("Path=") + escapeValue(workingFolder) + QLatin1Char('\n')
            + QStringLiteral("Icon=") + escapeValue(iconFile) + QLatin1Char('\n')
            + QStringLiteral("Terminal=false\n");
 }
 
-bool writeTo(const QString &desktopFolder, const QString &executable, const QString &iconFile)
+bool writeTo(const QString &desktopFolder, const QString &executable, const QString &workingFolder,
+             const QString &iconFile)
 {
     QFile icon(kIconResource);
     if (!icon.open(QIODevice::ReadOnly))
@@ -97,7 +99,7 @@ bool writeTo(const QString &desktopFolder, const QString &executable, const QStr
         return false;
     // Desktops start a launcher only when it is executable.
     return writeIfDifferent(QDir(desktopFolder).filePath(QStringLiteral("Quillmora.desktop")),
-                            entryText(executable, iconFile).toUtf8(),
+                            entryText(executable, workingFolder, iconFile).toUtf8(),
                             QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
@@ -107,7 +109,9 @@ bool write()
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (desktop.isEmpty() || data.isEmpty())
         return false;
-    return writeTo(desktop, QCoreApplication::applicationFilePath(), QDir(data).filePath(QStringLiteral("quillmora.png")));
+    const QString workingFolder = dmfm ? dmfm->dataFolder() : QDir::currentPath();
+    return writeTo(desktop, QCoreApplication::applicationFilePath(), workingFolder,
+                   QDir(data).filePath(QStringLiteral("quillmora.png")));
 }
 
 } // namespace DesktopShortcut

@@ -2,7 +2,7 @@
 # Logs in to the real application on a virtual display as an operator would: a fresh
 # data.mdb, the login window typed into with xdotool, the session row read back from
 # the database, the main window photographed and closed with Alt+F4, the logout time
-# checked.
+# checked. Then the desktop launcher it wrote is started the way a desktop does.
 #
 # usage: login_e2e.sh <folder of the executables> <folder for the screenshot>
 set -euo pipefail
@@ -10,7 +10,7 @@ set -euo pipefail
 bin="$(cd "$1" && pwd)"
 mkdir -p "$2"
 artifacts="$(cd "$2" && pwd)"
-for tool in openbox xdotool xprop import; do
+for tool in openbox xdotool xprop import gio; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/setup installs it)"; exit 1; }
 done
 
@@ -85,6 +85,23 @@ IFS=$'\t' read -r id2 user2 btime2 jtime2 < <(sessions)
 [ "$id2" = "$id" ] && [ "$user2" = "$user" ] && [ "$btime2" = "$btime" ] || fail "closing changed the session row: $(sessions)"
 [[ "${jtime2:-}" =~ ^[0-9]{4}-[0-9]{2}-[0-9]{2}( [0-9]{2}:[0-9]{2}:[0-9]{2})?$ ]] || fail "logout time '${jtime2:-}'"
 [[ ! "$jtime2" < "$btime2" ]] || fail "logout $jtime2 before login $btime2"
+
+# The launcher the login window wrote starts the program where this run's data.mdb
+# is, as a desktop does on a double click, from wherever the desktop itself runs.
+launcher="$HOME/Desktop/Quillmora.desktop"
+grep -qxF "Path=$work/shop" "$launcher" || fail "the launcher does not start in $work/shop: $(cat "$launcher")"
+(cd / && gio launch "$launcher") >"$work/launch.log" 2>&1 || fail "gio could not start the launcher: $(cat "$work/launch.log")"
+login2="$(timeout 30 xdotool search --sync --onlyvisible --name '^用户登录$' | head -n1)" \
+  || fail "the launcher did not bring up the login window (error box: $(xdotool search --onlyvisible --name '^Quillmora$' 2>/dev/null || true))"
+launched="$(xdotool getwindowpid "$login2")"
+[ "$(readlink "/proc/$launched/cwd")" = "$work/shop" ] || fail "the launched program runs in $(readlink "/proc/$launched/cwd")"
+pids+=("$launched")
+import -window root "$artifacts/login-e2e-launcher.png" || true
+xdotool windowactivate --sync "$login2"
+sleep 0.3
+xdotool key --clearmodifiers alt+F4
+launched_gone() { ! kill -0 "$launched" 2>/dev/null; }
+wait_for 20 launched_gone || fail "the launched program is still running after its login window was closed"
 
 echo "session $id: $user logged in at $btime, out at $jtime2; screenshot $artifacts/login-e2e-main.png"
 echo "1 passed, 0 failed"

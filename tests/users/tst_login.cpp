@@ -6,6 +6,7 @@
 #include "usersfixture.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -186,12 +187,17 @@ void TestLogin::showRewritesDesktopShortcut()
     QVERIFY(shortcut.startsWith(m_workspace->path()));
     QVERIFY(!QFile::exists(shortcut));
 
+    // The launcher starts the program where this run's data.mdb is, even when the
+    // process has moved on to another folder since it opened the file.
+    const QString dataFolder = m_workspace->path();
+    QVERIFY(QDir::setCurrent(QCoreApplication::applicationDirPath()));
     m_login->show();
     QFile file(shortcut);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray written = file.readAll();
     file.close();
     QVERIFY(written.contains("Exec=\"" + QCoreApplication::applicationFilePath().toUtf8() + "\"\n"));
+    QVERIFY2(written.contains("\nPath=" + dataFolder.toUtf8() + "\n"), written.constData());
 
     // Edited by the user in between: the next showing puts it right again.
     QVERIFY(file.open(QIODevice::WriteOnly));
