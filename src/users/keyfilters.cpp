@@ -2,10 +2,12 @@
 
 #include "guardedcommand.h"
 
+#include <QComboBox>
 #include <QEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <utility>
 
 namespace {
 
@@ -77,6 +79,52 @@ private:
     std::function<void()> m_action;
 };
 
+class TypedTextCompletion final : public QObject
+{
+public:
+    explicit TypedTextCompletion(QComboBox *combo) : QObject(combo), m_combo(combo)
+    {
+        combo->setCompleter(nullptr);
+        // Keys reach the combo box first, which hands them to its line edit.
+        combo->installEventFilter(this);
+        connect(combo->lineEdit(), &QLineEdit::textEdited, this, &TypedTextCompletion::complete);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // Only typing completes: deleting a proposed tail must not bring it back.
+        if (event->type() == QEvent::KeyPress) {
+            const QString text = static_cast<QKeyEvent *>(event)->text();
+            m_typing = !text.isEmpty() && text.at(0).isPrint();
+        } else if (event->type() == QEvent::InputMethod) {
+            m_typing = !static_cast<QInputMethodEvent *>(event)->commitString().isEmpty();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void complete(const QString &typed)
+    {
+        const bool typing = std::exchange(m_typing, false);
+        QLineEdit *edit = m_combo->lineEdit();
+        if (!typing || typed.isEmpty() || edit->cursorPosition() != typed.size())
+            return;
+        for (int i = 0; i < m_combo->count(); ++i) {
+            const QString entry = m_combo->itemText(i);
+            if (entry.size() > typed.size() && entry.startsWith(typed, Qt::CaseInsensitive)) {
+                const QString tail = entry.mid(typed.size());
+                edit->setText(typed + tail);
+                edit->setSelection(int(typed.size()), int(tail.size()));
+                return;
+            }
+        }
+    }
+
+    QComboBox *m_combo;
+    bool m_typing = false;
+};
+
 } // namespace
 
 namespace KeyFilters {
@@ -89,6 +137,11 @@ void acceptOnlyPasswordCharacters(QLineEdit *edit)
 void onEnter(QWidget *widget, std::function<void()> action)
 {
     widget->installEventFilter(new EnterFilter(widget, std::move(action)));
+}
+
+void completeFromList(QComboBox *combo)
+{
+    new TypedTextCompletion(combo);
 }
 
 } // namespace KeyFilters

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+class QComboBox;
 class QLineEdit;
 class QWidget;
 
@@ -15,5 +16,11 @@ void acceptOnlyPasswordCharacters(QLineEdit *edit);
 // Enter (Return or the keypad's Enter) in the widget runs the action instead of
 // reaching the widget or the window's default button.
 void onEnter(QWidget *widget, std::function<void()> action);
+
+// Typing into an editable combo box proposes the rest of the first list entry that
+// begins with the typed text, whatever its letter case, as a selected tail; the
+// letters typed are never changed ("BOB" stays "BOB" while the list holds "Bob").
+// Replaces Qt's own completer, which writes the entry's spelling over them.
+void completeFromList(QComboBox *combo);
 
 } // namespace KeyFilters

@@ -66,6 +66,8 @@ Tloginfm::Tloginfm(QWidget *parent) : QDialog(parent)
     ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    // The name is taken as typed, letter case included, for the session log.
+    KeyFilters::completeFromList(ComboBox1);
     ComboBox1->setGeometry(134, 26, 170, 22);
 
     transparentLabel(QStringLiteral("输入密码："), QRect(62, 62, 70, 20), this);

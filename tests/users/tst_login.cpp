@@ -36,6 +36,9 @@ private slots:
     void leavingWritesNoSession();
     void sessionRowFailureKeepsWindowOpen();
     void enterMovesAndConfirms();
+    void typedNameKeepsItsLetterCase_data();
+    void typedNameKeepsItsLetterCase();
+    void typedCompletionGivesWayToBackspace();
 
 private:
     QStringList askedTexts() const;
@@ -285,6 +288,67 @@ void TestLogin::enterMovesAndConfirms()
     QVERIFY(m_boxes->asked.isEmpty());
     QCOMPARE(m_login->result(), int(QDialog::Accepted));
     QCOMPARE(UsersFixture::sessionRows(*m_data).size(), 1);
+}
+
+void TestLogin::typedNameKeepsItsLetterCase_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("leaveBy");
+    QTest::addColumn<QString>("name");
+    for (const char *leave : {"Enter", "Tab", "click"}) {
+        QTest::addRow("BOB, %s", leave) << "BOB" << leave << "BOB";
+        QTest::addRow("bob, %s", leave) << "bob" << leave << "bob";
+    }
+    // The rest of the entry is proposed; the letter typed keeps its case.
+    QTest::newRow("b, Enter") << "b" << "Enter" << "bob";
+    QTest::newRow("bO, Enter") << "bO" << "Enter" << "bOb";
+}
+
+// The list offers "Bob"; the name stays as the operator typed it, and the session row
+// and the login's result carry it that way.
+void TestLogin::typedNameKeepsItsLetterCase()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, leaveBy);
+    QFETCH(QString, name);
+    UsersFixture::setUsers(*m_data, {{QStringLiteral("Bob"), QStringLiteral("abc")}, {kAdmin, QStringLiteral("947")}});
+    m_login->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_login.get()));
+    QCOMPARE(QApplication::focusWidget(), m_login->ComboBox1);
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), typed);
+    if (leaveBy == QLatin1String("Enter"))
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    else if (leaveBy == QLatin1String("Tab"))
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    else
+        QTest::mouseClick(m_login->Edit1, Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), m_login->Edit1);
+    QCOMPARE(m_login->ComboBox1->currentText(), name);
+
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("abc"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(m_boxes->asked.isEmpty());
+    QCOMPARE(m_login->userName(), name);
+    const QStringList rows = UsersFixture::sessionRows(*m_data);
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.first().section(QLatin1Char('|'), 1, 1), name);
+}
+
+void TestLogin::typedCompletionGivesWayToBackspace()
+{
+    UsersFixture::setUsers(*m_data, {{QStringLiteral("Bob"), QStringLiteral("abc")}, {kAdmin, QStringLiteral("947")}});
+    m_login->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_login.get()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("b"));
+    QCOMPARE(m_login->ComboBox1->currentText(), QStringLiteral("bob"));
+    // Backspace takes the proposed rest away and does not bring it back.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    QCOMPARE(m_login->ComboBox1->currentText(), QStringLiteral("b"));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
+    QCOMPARE(m_login->ComboBox1->currentText(), QStringLiteral("bx"));
 }
 
 QTEST_MAIN(TestLogin)
