@@ -382,6 +382,11 @@ Report check(const QString &accessPath, Connection &target)
     return report;
 }
 
+void discardUnfinished(const QString &path)
+{
+    removeLeftovers(temporaryPathFor(path));
+}
+
 QString temporaryPathFor(const QString &ledgerPath)
 {
     return ledgerPath + QStringLiteral(".converting");

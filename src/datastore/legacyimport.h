@@ -64,6 +64,10 @@ Report importToNewFile(const QString &accessPath, const QString &ledgerPath, con
 // checked new ledger.
 Report convertInPlace(const QString &path, const Options &options);
 
+// Removes what a conversion of `path` that ended abruptly may have left (its
+// temporary file); the file at `path` and a kept original stay.
+void discardUnfinished(const QString &path);
+
 QString temporaryPathFor(const QString &ledgerPath);
 QString keptOriginalPathFor(const QString &path);
 

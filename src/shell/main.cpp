@@ -15,6 +15,8 @@
 
 int main(int argc, char *argv[])
 {
+    if (LegacyConversion::isWorkerCall(argc, argv))
+        return LegacyConversion::runWorker(argc, argv);
     Application app(argc, argv);
     // The default look is in force until the remembered skin is restored.
     SkinEngine::applyDefault();

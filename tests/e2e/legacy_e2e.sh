@@ -11,7 +11,7 @@ bin="$(cd "$1" && pwd)"
 mkdir -p "$2"
 artifacts="$(cd "$2" && pwd)"
 old="$(cd "$(dirname "$3")" && pwd)/$(basename "$3")"
-for tool in openbox xdotool xprop import; do
+for tool in openbox xdotool xprop import pgrep; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/setup installs it)"; exit 1; }
 done
 
@@ -48,6 +48,30 @@ find_window() {
   done
   return 1
 }
+
+# Killed during the conversion (kill -9 once the new ledger is being written): the old
+# file stays as it was, no data.mdb is half made, and the conversion does not go on
+# behind the program's back.
+many="$(dirname "$old")/legacy-many.mdb"
+mkdir -p "$work/killed"
+cd "$work/killed"
+cp "$many" data.mdb
+chmod u+w data.mdb
+"$bin/quillmora" >"$work/app.log" 2>&1 &
+app=$!
+pids+=($app)
+question="$(find_window 30 '^Quillmora$')" || fail "no question at the start"
+xdotool windowactivate --sync "$question"
+xdotool key --clearmodifiers Return
+wait_for 30 test -e data.mdb.converting || fail "the conversion did not start"
+kill -9 "$app"
+wait "$app" 2>/dev/null || true
+worker_gone() { ! pgrep -f -- "--convert-legacy-data data.mdb $app\$" >/dev/null; }
+wait_for 10 worker_gone || fail "the conversion went on after the program was killed"
+sleep 1
+cmp -s "$many" data.mdb || fail "data.mdb changed by the killed conversion"
+[ ! -e data.mdb.old ] || cmp -s "$many" data.mdb.old || fail "data.mdb.old is not the original"
+echo "killed during the conversion: data.mdb untouched ($(ls | tr '\n' ' '))"
 
 cd "$work/shop"
 cp "$old" data.mdb
