@@ -10,6 +10,7 @@
 #include "desktopshortcut.h"
 #include "entrycommands.h"
 #include "entrypanel.h"
+#include "framewatcher.h"
 #include "guardedcommand.h"
 #include "ledgergrid.h"
 #include "ledgerreport.h"
@@ -91,6 +92,10 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     buildStatusBar();
     buildUpgrader();
 
+    // The grid's height counts the frame, which the window manager reports only after
+    // the window is shown or its state has changed.
+    m_frame = new FrameWatcher(this);
+    connect(m_frame, &FrameWatcher::frameChanged, this, [this] { resizeStep(); });
     resize(kClientWidth, kClientHeight);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -377,7 +382,7 @@ void TMainForm::closeStep()
 
 void TMainForm::resizeStep()
 {
-    const int gridHeight = std::max(0, frameGeometry().height() - kLowerAreaHeight);
+    const int gridHeight = std::max(0, m_frame->outerHeight() - kLowerAreaHeight);
     QWidget *area = centralWidget();
     DBGridEh1->setGeometry(0, 0, area->width(), gridHeight);
     Panel1->setGeometry(0, gridHeight, area->width(), std::max(0, area->height() - gridHeight));

@@ -10,6 +10,7 @@
 class EntryCommands;
 class QAction;
 class QCheckBox;
+class FrameWatcher;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -122,6 +123,7 @@ private:
     QPointer<Tuserglfm> m_userAdministration;
     qint64 m_sessionId = 0;
     bool m_shown = false;
+    FrameWatcher *m_frame = nullptr;
     bool m_loginOpen = false;
     std::function<void()> m_upgradeCheck;
 };
