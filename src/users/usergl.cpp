@@ -66,50 +66,52 @@ Tuserglfm::Tuserglfm(QWidget *parent) : QWidget(parent)
     setFont(font);
 
     // Left: the administrator's own login.
-    auto *passwordLabel = label(QStringLiteral("LabeledEdit1Label"), QStringLiteral("管理员密码："), QRect(8, 10, 96, 16), this);
-    LabeledEdit1 = edit(QStringLiteral("LabeledEdit1"), QRect(8, 28, 96, 21), this, false);
+    auto *passwordLabel = label(QStringLiteral("LabeledEdit1Label"), QStringLiteral("管理员密码："), QRect(8, 10, 88, 16), this);
+    LabeledEdit1 = edit(QStringLiteral("LabeledEdit1"), QRect(8, 28, 88, 21), this, false);
     LabeledEdit1->setEchoMode(QLineEdit::Password);
     LabeledEdit1->setMaxLength(10);
     passwordLabel->setBuddy(LabeledEdit1);
-    BitBtn3 = button(QStringLiteral("BitBtn3"), QStringLiteral("登录"), QRect(8, 60, 96, 25), this);
-    BitBtn2 = button(QStringLiteral("BitBtn2"), QStringLiteral("退出"), QRect(8, 94, 96, 25), this);
+    BitBtn3 = button(QStringLiteral("BitBtn3"), QStringLiteral("登录"), QRect(8, 60, 88, 25), this);
+    BitBtn2 = button(QStringLiteral("BitBtn2"), QStringLiteral("退出"), QRect(8, 94, 88, 25), this);
 
     // Middle: the users.
-    Label1 = label(QStringLiteral("Label1"), QStringLiteral("用户列表"), QRect(110, 10, 90, 16), this);
+    Label1 = label(QStringLiteral("Label1"), QStringLiteral("用户列表"), QRect(102, 10, 86, 16), this);
     ListBox1 = new QListWidget(this);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
-    ListBox1->setGeometry(110, 28, 90, 116);
+    ListBox1->setGeometry(102, 28, 86, 116);
     ListBox1->setEnabled(false);
 
     // Right: the operations.
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->setGeometry(206, 6, 183, 140);
+    // Wide enough for the three tabs side by side: a tab bar that scrolls hides the
+    // third operation.
+    PageControl1->setGeometry(194, 6, 195, 140);
     PageControl1->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 4px; }"));
     PageControl1->setEnabled(false);
 
     auto *resetPage = new QWidget;
     resetPage->setObjectName(QStringLiteral("TabSheet1"));
-    Label10 = label(QStringLiteral("Label10"), QStringLiteral("请在左边列表中选择用户"), QRect(6, 6, 166, 16), resetPage);
-    Label6 = label(QStringLiteral("Label6"), QStringLiteral("你选择的用户名："), QRect(6, 26, 166, 16), resetPage);
-    Edit5 = edit(QStringLiteral("Edit5"), QRect(6, 44, 166, 21), resetPage, true);
-    BitBtn5 = button(QStringLiteral("BitBtn5"), QStringLiteral("初始化密码"), QRect(6, 76, 96, 25), resetPage);
-    BitBtn4 = button(QStringLiteral("BitBtn4"), QStringLiteral("提示"), QRect(108, 76, 64, 25), resetPage);
+    Label10 = label(QStringLiteral("Label10"), QStringLiteral("请在左边列表中选择用户"), QRect(6, 6, 180, 16), resetPage);
+    Label6 = label(QStringLiteral("Label6"), QStringLiteral("你选择的用户名："), QRect(6, 26, 180, 16), resetPage);
+    Edit5 = edit(QStringLiteral("Edit5"), QRect(6, 44, 180, 21), resetPage, true);
+    BitBtn5 = button(QStringLiteral("BitBtn5"), QStringLiteral("初始化密码"), QRect(6, 76, 104, 25), resetPage);
+    BitBtn4 = button(QStringLiteral("BitBtn4"), QStringLiteral("提示"), QRect(116, 76, 70, 25), resetPage);
     PageControl1->addTab(resetPage, QStringLiteral("初始化密码"));
 
     auto *addPage = new QWidget;
     addPage->setObjectName(QStringLiteral("TabSheet2"));
-    Label7 = label(QStringLiteral("Label7"), QStringLiteral("新增用户名："), QRect(6, 14, 166, 16), addPage);
-    Edit6 = edit(QStringLiteral("Edit6"), QRect(6, 34, 166, 21), addPage, false);
-    BitBtn7 = button(QStringLiteral("BitBtn7"), QStringLiteral("增加用户"), QRect(6, 76, 166, 25), addPage);
+    Label7 = label(QStringLiteral("Label7"), QStringLiteral("新增用户名："), QRect(6, 14, 180, 16), addPage);
+    Edit6 = edit(QStringLiteral("Edit6"), QRect(6, 34, 180, 21), addPage, false);
+    BitBtn7 = button(QStringLiteral("BitBtn7"), QStringLiteral("增加用户"), QRect(6, 76, 180, 25), addPage);
     PageControl1->addTab(addPage, QStringLiteral("增加用户"));
 
     auto *deletePage = new QWidget;
     deletePage->setObjectName(QStringLiteral("TabSheet3"));
-    Label11 = label(QStringLiteral("Label11"), QStringLiteral("请在左边列表中选择用户"), QRect(6, 6, 166, 16), deletePage);
-    Label9 = label(QStringLiteral("Label9"), QStringLiteral("你选择的用户名："), QRect(6, 26, 166, 16), deletePage);
-    Edit7 = edit(QStringLiteral("Edit7"), QRect(6, 44, 166, 21), deletePage, true);
-    BitBtn9 = button(QStringLiteral("BitBtn9"), QStringLiteral("删除用户"), QRect(6, 76, 166, 25), deletePage);
+    Label11 = label(QStringLiteral("Label11"), QStringLiteral("请在左边列表中选择用户"), QRect(6, 6, 180, 16), deletePage);
+    Label9 = label(QStringLiteral("Label9"), QStringLiteral("你选择的用户名："), QRect(6, 26, 180, 16), deletePage);
+    Edit7 = edit(QStringLiteral("Edit7"), QRect(6, 44, 180, 21), deletePage, true);
+    BitBtn9 = button(QStringLiteral("BitBtn9"), QStringLiteral("删除用户"), QRect(6, 76, 180, 25), deletePage);
     PageControl1->addTab(deletePage, QStringLiteral("删除用户"));
     PageControl1->setCurrentIndex(0);
 

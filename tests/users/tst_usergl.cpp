@@ -1,5 +1,6 @@
 #include "datamodule.h"
 #include "scriptedmessageboxes.h"
+#include "skinengine.h"
 #include "testworkspace.h"
 #include "usergl.h"
 #include "usersfixture.h"
@@ -8,7 +9,9 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -44,6 +47,8 @@ private slots:
     void databaseErrorSkipsRefill();
     void closing_data();
     void closing();
+    void pageTabsShowWhole_data();
+    void pageTabsShowWhole();
 
 private:
     void openWindow();
@@ -345,6 +350,43 @@ void TestUserAdministration::closing()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(m_window.isNull());
     QVERIFY(!m_data->ADOQuery1->isOpen());
+}
+
+void TestUserAdministration::pageTabsShowWhole_data()
+{
+    QTest::addColumn<int>("skin");
+    QTest::newRow("default look") << -1;
+    for (int skin = 0; skin < SkinEngine::kStoredSkins; ++skin)
+        QTest::addRow("skin %d", skin) << skin;
+}
+
+// The three operations are reached by their tabs, each shown whole, with no scrolling
+// of the tab bar, in every look.
+void TestUserAdministration::pageTabsShowWhole()
+{
+    QFETCH(int, skin);
+    if (skin < 0)
+        SkinEngine::applyDefault();
+    else
+        SkinEngine::apply(skin);
+    openWindow();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.data()));
+
+    const QTabBar *tabs = m_window->PageControl1->tabBar();
+    QCOMPARE(tabs->count(), 3);
+    // Room for every tab at its full size, so none is squeezed or elided.
+    QVERIFY2(tabs->sizeHint().width() <= tabs->width(),
+             qPrintable(QStringLiteral("tabs need %1, have %2").arg(tabs->sizeHint().width()).arg(tabs->width())));
+    for (QToolButton *scroll : tabs->findChildren<QToolButton *>())
+        QVERIFY2(!scroll->isVisible(), "the tab bar scrolls");
+    for (int i = 0; i < tabs->count(); ++i) {
+        const QRect tab = tabs->tabRect(i);
+        QVERIFY2(tab.left() >= 0 && tab.right() < tabs->width(), qPrintable(tabs->tabText(i)));
+        // The tab bar itself lies inside the window.
+        QVERIFY(m_window->rect().contains(tabs->mapTo(m_window.data(), tab.bottomRight())));
+    }
+    SkinEngine::applyDefault();
 }
 
 QTEST_MAIN(TestUserAdministration)
