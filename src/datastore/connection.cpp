@@ -1,351 +1,99 @@
 #include "connection.h"
 
 #include "apperror.h"
+#include "datasource.h"
+#include "engine.h"
 #include "openerror.h"
-
-#define SQLITE_HAS_CODEC 1
-#include <sqlcipher/sqlite3.h>
-
-#include <QDate>
-#include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
-#include <array>
-#include <cmath>
-#include <limits>
-
-namespace {
-
-constexpr int kBusyTimeoutMs = 10000;
-// Measured: scans run about twice as fast as with the 1 KB default pages.
-constexpr int kCipherPageSize = 4096;
-
-QString engineMessage(sqlite3 *db)
-{
-    return QString::fromUtf8(sqlite3_errmsg(db));
-}
-
-FieldType fieldTypeFromDeclaration(const char *declared)
-{
-    if (!declared)
-        return FieldType::Unknown;
-    const QByteArray type = QByteArray(declared).toLower();
-    if (type.contains("datetime"))
-        return FieldType::DateTime;
-    if (type.contains("date"))
-        return FieldType::Date;
-    if (type.contains("int"))
-        return FieldType::Integer;
-    if (type.contains("real") || type.contains("double") || type.contains("float") || type.contains("num"))
-        return FieldType::Number;
-    if (type.contains("text") || type.contains("char"))
-        return FieldType::Text;
-    return FieldType::Unknown;
-}
-
-QDateTime parseStoredDateTime(const QString &text)
-{
-    for (const char *format : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-dd", "yyyy-MM-ddTHH:mm:ss"}) {
-        const QDateTime value = QDateTime::fromString(text, QString::fromLatin1(format));
-        if (value.isValid())
-            return value;
-    }
-    return {};
-}
-
-// year(), month() and day() over stored date texts, so the statements can group by
-// parts of a date without engine-specific functions.
-void datePart(sqlite3_context *context, int, sqlite3_value **arguments)
-{
-    if (sqlite3_value_type(arguments[0]) == SQLITE_NULL) {
-        sqlite3_result_null(context);
-        return;
-    }
-    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(arguments[0]));
-    // The charts call this once per record of a year: read the digits of a stored
-    // "yyyy-MM-dd" directly, and parse anything else the slow way.
-    auto digits = [text](int from, int count) {
-        int value = 0;
-        for (int i = from; i < from + count; ++i) {
-            if (text[i] < '0' || text[i] > '9')
-                return -1;
-            value = value * 10 + (text[i] - '0');
-        }
-        return value;
-    };
-    QDate date;
-    if (sqlite3_value_bytes(arguments[0]) >= 10 && text[4] == '-' && text[7] == '-') {
-        const int year = digits(0, 4), month = digits(5, 2), day = digits(8, 2);
-        if (year >= 0 && month >= 0 && day >= 0 && QDate::isValid(year, month, day))
-            date = QDate(year, month, day);
-    }
-    if (!date.isValid())
-        date = QDate::fromString(QString::fromLatin1(text).left(10), QStringLiteral("yyyy-MM-dd"));
-    if (!date.isValid()) {
-        sqlite3_result_null(context);
-        return;
-    }
-    const auto part = reinterpret_cast<std::intptr_t>(sqlite3_user_data(context));
-    sqlite3_result_int(context, part == 0 ? date.year() : part == 1 ? date.month() : date.day());
-}
-
-// SQLCipher cannot tell a wrong key from a file that is no database: both fail the
-// first read with "file is not a database". The file itself can tell most cases
-// apart: an encrypted database is whole pages of bytes that look random, while an
-// empty file, an unencrypted database, a database of another program or a text saved
-// under the name is not. Random bytes in whole pages do read as a database keyed with
-// another password: without the key nothing can tell the two apart.
-DatabaseOpenError::Reason unreadableFileReason(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return DatabaseOpenError::Reason::Other;
-    constexpr qint64 kSmallestPage = 512;
-    const qint64 size = file.size();
-    if (size == 0 || size % kSmallestPage != 0)
-        return DatabaseOpenError::Reason::UnrecognizedFormat;
-    const QByteArray head = file.read(kCipherPageSize);
-    if (head.startsWith(QByteArrayLiteral("SQLite format 3")))
-        return DatabaseOpenError::Reason::UnrecognizedFormat;
-    std::array<int, 256> counts{};
-    for (const char byte : head)
-        ++counts[static_cast<unsigned char>(byte)];
-    double bitsPerByte = 0;
-    for (const int count : counts) {
-        if (count > 0) {
-            const double share = double(count) / double(head.size());
-            bitsPerByte -= share * std::log2(share);
-        }
-    }
-    // Ciphertext measures close to 8 bits a byte even on a 512-byte page (about 7.6);
-    // text and the structured pages of other formats stay far below 7.
-    constexpr double kCiphertextBitsPerByte = 7.0;
-    return bitsPerByte > kCiphertextBitsPerByte ? DatabaseOpenError::Reason::WrongPassword
-                                                : DatabaseOpenError::Reason::UnrecognizedFormat;
-}
-
-} // namespace
+#include "schema.h"
 
 // ---------------------------------------------------------------- Statement
 
-Statement::Statement(sqlite3 *db, const QString &sql) : m_db(db)
+Statement::Statement(std::unique_ptr<StatementBackend> backend) : m_backend(std::move(backend))
 {
-    const QByteArray text = sql.toUtf8();
-    if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &m_statement, nullptr) != SQLITE_OK) {
-        const QString message = engineMessage(m_db);
-        sqlite3_finalize(m_statement);
-        m_statement = nullptr;
-        throw DatabaseError(message);
-    }
-    const int columns = sqlite3_column_count(m_statement);
-    m_declaredTypes.reserve(columns);
-    for (int i = 0; i < columns; ++i)
-        m_declaredTypes.append(fieldTypeFromDeclaration(sqlite3_column_decltype(m_statement, i)));
 }
 
-Statement::~Statement()
-{
-    sqlite3_finalize(m_statement);
-}
+Statement::~Statement() = default;
 
-Statement::Statement(Statement &&other) noexcept
-    : m_db(other.m_db), m_statement(other.m_statement), m_declaredTypes(std::move(other.m_declaredTypes))
-{
-    other.m_statement = nullptr;
-}
-
-void Statement::fail() const
-{
-    throw DatabaseError(engineMessage(m_db));
-}
+Statement::Statement(Statement &&other) noexcept = default;
 
 void Statement::bind(const QVariantList &values)
 {
-    if (values.size() != sqlite3_bind_parameter_count(m_statement))
-        throw DatabaseError(QStringLiteral("%1 values for %2 parameters")
-                                .arg(values.size())
-                                .arg(sqlite3_bind_parameter_count(m_statement)));
-    for (int i = 0; i < values.size(); ++i) {
-        const QVariant &value = values.at(i);
-        const int index = i + 1;
-        int rc = SQLITE_OK;
-        switch (value.typeId()) {
-        case QMetaType::UnknownType:
-        case QMetaType::Nullptr:
-            rc = sqlite3_bind_null(m_statement, index);
-            break;
-        case QMetaType::Bool:
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong:
-            rc = sqlite3_bind_int64(m_statement, index, value.toLongLong());
-            break;
-        case QMetaType::Double:
-        case QMetaType::Float:
-            rc = sqlite3_bind_double(m_statement, index, value.toDouble());
-            break;
-        case QMetaType::QDate: {
-            const QByteArray text = value.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
-            rc = sqlite3_bind_text(m_statement, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        case QMetaType::QDateTime: {
-            const QByteArray text = value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
-            rc = sqlite3_bind_text(m_statement, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        case QMetaType::QByteArray: {
-            const QByteArray bytes = value.toByteArray();
-            rc = sqlite3_bind_blob(m_statement, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        default: {
-            const QByteArray text = value.toString().toUtf8();
-            rc = sqlite3_bind_text(m_statement, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        }
-        if (rc != SQLITE_OK)
-            fail();
-    }
+    m_backend->bind(values);
 }
 
 bool Statement::step()
 {
-    const int rc = sqlite3_step(m_statement);
-    if (rc == SQLITE_ROW)
-        return true;
-    if (rc == SQLITE_DONE)
-        return false;
-    const QString message = engineMessage(m_db);
-    sqlite3_reset(m_statement);
-    throw DatabaseError(message);
+    return m_backend->step();
 }
 
 void Statement::reset()
 {
-    sqlite3_reset(m_statement);
-    sqlite3_clear_bindings(m_statement);
+    m_backend->reset();
 }
 
 int Statement::columnCount() const
 {
-    return sqlite3_column_count(m_statement);
+    return m_backend->columnCount();
 }
 
 QString Statement::columnName(int column) const
 {
-    return QString::fromUtf8(sqlite3_column_name(m_statement, column));
+    return m_backend->columnName(column);
 }
 
 FieldType Statement::declaredType(int column) const
 {
-    return m_declaredTypes.value(column, FieldType::Unknown);
+    return m_backend->declaredType(column);
 }
 
 QVariant Statement::value(int column) const
 {
-    const FieldType declared = declaredType(column);
-    switch (sqlite3_column_type(m_statement, column)) {
-    case SQLITE_NULL:
-        return {};
-    case SQLITE_INTEGER:
-        if (declared == FieldType::Number)
-            return double(sqlite3_column_int64(m_statement, column));
-        return qlonglong(sqlite3_column_int64(m_statement, column));
-    case SQLITE_FLOAT:
-        return sqlite3_column_double(m_statement, column);
-    case SQLITE_BLOB:
-        return QByteArray(static_cast<const char *>(sqlite3_column_blob(m_statement, column)),
-                          sqlite3_column_bytes(m_statement, column));
-    default: {
-        const QString text = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column)),
-                                               sqlite3_column_bytes(m_statement, column));
-        if (declared == FieldType::Date) {
-            const QDate date = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
-            if (date.isValid())
-                return date;
-        } else if (declared == FieldType::DateTime) {
-            const QDateTime dateTime = parseStoredDateTime(text);
-            if (dateTime.isValid())
-                return dateTime;
-        }
-        return text;
-    }
-    }
+    return m_backend->value(column);
 }
 
 double Statement::doubleValue(int column) const
 {
-    if (sqlite3_column_type(m_statement, column) == SQLITE_NULL)
-        return std::numeric_limits<double>::quiet_NaN();
-    return sqlite3_column_double(m_statement, column);
+    return m_backend->doubleValue(column);
 }
 
 qint64 Statement::int64Value(int column) const
 {
-    return sqlite3_column_int64(m_statement, column);
+    return m_backend->int64Value(column);
 }
 
 bool Statement::isNull(int column) const
 {
-    return sqlite3_column_type(m_statement, column) == SQLITE_NULL;
+    return m_backend->isNull(column);
 }
 
 // ---------------------------------------------------------------- Connection
 
-Connection::Connection(const QString &path, const QByteArray &key, OpenMode mode) : m_path(path)
+Connection::Connection(const QString &path, const QByteArray &key, OpenMode mode)
+    : m_engine(Engine::EmbeddedFile), m_path(path),
+      m_backend(openEmbeddedBackend(path, key, mode == OpenMode::CreateFile))
 {
-    using Reason = DatabaseOpenError::Reason;
-    const QString fullPath = QFileInfo(path).absoluteFilePath();
-    const int flags = SQLITE_OPEN_READWRITE | (mode == OpenMode::CreateFile ? SQLITE_OPEN_CREATE : 0);
-    const QByteArray fileName = path.toUtf8();
-    if (sqlite3_open_v2(fileName.constData(), &m_db, flags, nullptr) != SQLITE_OK) {
-        const QString message = m_db ? engineMessage(m_db) : QStringLiteral("out of memory");
-        sqlite3_close(m_db);
-        m_db = nullptr;
-        const bool missing = mode == OpenMode::ExistingFile && !QFileInfo::exists(path);
-        throw DatabaseOpenError(missing ? Reason::MissingFile : Reason::Other, fullPath, message);
-    }
-    try {
-        if (sqlite3_key(m_db, key.constData(), int(key.size())) != SQLITE_OK)
-            throw DatabaseOpenError(Reason::Other, fullPath, engineMessage(m_db));
-        execute(QStringLiteral("PRAGMA cipher_page_size = %1").arg(kCipherPageSize));
-        sqlite3_busy_timeout(m_db, kBusyTimeoutMs);
-        // Reading the schema is the first access that needs the key: a wrong password
-        // or a file that is no database fails here, before anything is written.
-        const int rc = sqlite3_exec(m_db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK)
-            throw DatabaseOpenError(rc == SQLITE_NOTADB ? unreadableFileReason(path) : Reason::Other, fullPath,
-                                    engineMessage(m_db));
-        registerFunctions();
-    } catch (...) {
-        sqlite3_close(m_db);
-        m_db = nullptr;
-        throw;
+}
+
+Connection::Connection(const DataSource &source, OpenMode mode)
+    : m_engine(source.engine() == DataSource::Engine::Server ? Engine::Server : Engine::EmbeddedFile),
+      m_path(source.displayName())
+{
+    if (m_engine == Engine::Server) {
+        try {
+            m_backend = openServerBackend(source.location());
+        } catch (const DatabaseError &error) {
+            throw DatabaseOpenError(DatabaseOpenError::Reason::Other, m_path, error.message());
+        }
+    } else {
+        m_backend = openEmbeddedBackend(source.location(), Schema::databaseKey(), mode == OpenMode::CreateFile);
     }
 }
 
-Connection::~Connection()
-{
-    sqlite3_close(m_db);
-}
-
-void Connection::registerFunctions()
-{
-    const char *names[] = {"year", "month", "day"};
-    for (std::intptr_t part = 0; part < 3; ++part) {
-        if (sqlite3_create_function(m_db, names[part], 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                    reinterpret_cast<void *>(part), datePart, nullptr, nullptr)
-            != SQLITE_OK)
-            throw DatabaseError(engineMessage(m_db));
-    }
-}
+Connection::~Connection() = default;
 
 Statement Connection::prepare(const QString &sql)
 {
-    return Statement(m_db, sql);
+    return Statement(m_backend->prepare(sql));
 }
 
 int Connection::execute(const QString &sql, const QVariantList &values)
@@ -354,7 +102,7 @@ int Connection::execute(const QString &sql, const QVariantList &values)
     statement.bind(values);
     while (statement.step()) {
     }
-    return sqlite3_changes(m_db);
+    return statement.m_backend->changes();
 }
 
 QVariant Connection::scalar(const QString &sql, const QVariantList &values)
@@ -368,7 +116,7 @@ QVariant Connection::scalar(const QString &sql, const QVariantList &values)
 
 qint64 Connection::lastInsertRowId() const
 {
-    return sqlite3_last_insert_rowid(m_db);
+    return m_backend->lastInsertRowId();
 }
 
 QStringList Connection::tableFields(const QString &table)
@@ -380,17 +128,22 @@ QStringList Connection::tableFields(const QString &table)
     return names;
 }
 
+QStringList Connection::tableNames()
+{
+    return m_backend->tableNames();
+}
+
 void Connection::beginTransaction()
 {
-    execute(QStringLiteral("begin immediate"));
+    m_backend->beginTransaction();
 }
 
 void Connection::commit()
 {
-    execute(QStringLiteral("commit"));
+    m_backend->commit();
 }
 
 void Connection::rollback()
 {
-    execute(QStringLiteral("rollback"));
+    m_backend->rollback();
 }

@@ -7,14 +7,16 @@
 #include <QVariant>
 #include <memory>
 
-struct sqlite3;
-struct sqlite3_stmt;
+class ConnectionBackend;
+class StatementBackend;
+class DataSource;
 
-// One prepared statement. Values are always bound, never spliced into the text.
+// One prepared statement. Values are always bound, never spliced into the text; a
+// `?` marks each value on both engines.
 class Statement
 {
 public:
-    Statement(sqlite3 *db, const QString &sql);
+    explicit Statement(std::unique_ptr<StatementBackend> backend);
     ~Statement();
     Statement(Statement &&other) noexcept;
     Statement &operator=(Statement &&) = delete;
@@ -35,28 +37,35 @@ public:
     bool isNull(int column) const;
 
 private:
-    [[noreturn]] void fail() const;
-
-    sqlite3 *m_db;
-    sqlite3_stmt *m_statement = nullptr;
-    QVector<FieldType> m_declaredTypes;
+    friend class Connection;
+    std::unique_ptr<StatementBackend> m_backend;
 };
 
-// The database connection: the only class that knows the engine. It opens an
-// encrypted file keyed with a password and waits on a file that another copy of the
-// application holds busy instead of failing at once.
+// The database connection: the only class that knows the engine. It talks either to
+// the embedded encrypted file (one till) or to a database server that several
+// terminals share. Statements are written once for both: `?` for values, `rowid` for
+// the row key that no dataset shows, `like` ignoring the letter case of ASCII letters,
+// `collate nocase` on an equality, and year()/month()/day() over dates.
 class Connection
 {
 public:
     enum class OpenMode { ExistingFile, CreateFile };
+    enum class Engine { EmbeddedFile, Server };
 
-    // Raises DatabaseOpenError when the file is missing, keyed with another password or
-    // not a database; the file is then left untouched.
+    // Opens the encrypted file keyed with a password. Raises DatabaseOpenError when the
+    // file is missing, keyed with another password or not a database; the file is then
+    // left untouched.
     Connection(const QString &path, const QByteArray &key, OpenMode mode = OpenMode::ExistingFile);
+    // Opens the data store a terminal is pointed at: the file keyed with the data
+    // module's password, or the server (a failed connection raises DatabaseOpenError
+    // with the client library's message).
+    explicit Connection(const DataSource &source, OpenMode mode = OpenMode::ExistingFile);
     ~Connection();
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
 
+    Engine engine() const { return m_engine; }
+    // The file's path, or the server's address without any password.
     const QString &path() const { return m_path; }
 
     Statement prepare(const QString &sql);
@@ -64,18 +73,20 @@ public:
     int execute(const QString &sql, const QVariantList &values = {});
     // Runs a statement and returns the first column of its first row (null when none).
     QVariant scalar(const QString &sql, const QVariantList &values = {});
+    // The row key of the last row this connection inserted.
     qint64 lastInsertRowId() const;
 
-    // Field names and declared types of a table, in the table's order.
+    // Field names of a table, in the table's order (never the hidden row key).
     QStringList tableFields(const QString &table);
+    // The tables the database holds, in alphabetical order.
+    QStringList tableNames();
 
     void beginTransaction();
     void commit();
     void rollback();
 
 private:
-    void registerFunctions();
-
+    Engine m_engine;
     QString m_path;
-    sqlite3 *m_db = nullptr;
+    std::unique_ptr<ConnectionBackend> m_backend;
 };

@@ -1,17 +1,27 @@
 #include "datamodule.h"
 
+#include "datasource.h"
 #include "schema.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 Tdmfm *dmfm = nullptr;
 
-Tdmfm::Tdmfm(QObject *parent) : Tdmfm(QString::fromLatin1(Schema::kDatabaseFileName), parent)
+Tdmfm::Tdmfm(QObject *parent)
+    : Tdmfm(DataSource::choose(QCoreApplication::instance() ? QCoreApplication::arguments() : QStringList()), parent)
 {
 }
 
-Tdmfm::Tdmfm(const QString &path, QObject *parent)
-    : QObject(parent), ADOConnection1(Schema::openLedger(path)), m_dataFolder(QFileInfo(path).absolutePath())
+Tdmfm::Tdmfm(const QString &path, QObject *parent) : Tdmfm(DataSource::embeddedFile(path), parent)
+{
+}
+
+Tdmfm::Tdmfm(const DataSource &source, QObject *parent)
+    : QObject(parent), ADOConnection1(Schema::openLedger(source)),
+      // A server is named by database.conf in the working folder.
+      m_dataFolder(source.isServer() ? QDir::currentPath() : QFileInfo(source.location()).absolutePath())
 {
     setObjectName(QStringLiteral("dmfm"));
     ADOQuery1 = new Dataset(*ADOConnection1, QStringLiteral("ADOQuery1"), this);

@@ -6,9 +6,14 @@
 #include <QObject>
 #include <memory>
 
-// The data module: the one connection to data.mdb in the current directory and the
-// datasets the windows share. Creating it opens the file (Schema::openLedger); a
-// missing file, a wrong password or a file that is no ledger raises DatabaseOpenError.
+class DataSource;
+
+// The data module: the one connection to the data store and the datasets the windows
+// share. By default the store is the one DataSource::choose picks from the command
+// line and the working folder (data.mdb unless database.conf names a server).
+// Creating it opens the store (Schema::openLedger); a missing file, a wrong password,
+// a file that is no ledger, a server that cannot be reached or a server database
+// without the tables raises DatabaseOpenError.
 class Tdmfm : public QObject
 {
     Q_OBJECT
@@ -17,6 +22,7 @@ public:
     explicit Tdmfm(QObject *parent = nullptr);
     // Opens another file (tests and tools).
     Tdmfm(const QString &path, QObject *parent = nullptr);
+    Tdmfm(const DataSource &source, QObject *parent = nullptr);
     ~Tdmfm() override;
 
     std::unique_ptr<Connection> ADOConnection1;

@@ -1,0 +1,47 @@
+#pragma once
+
+// What each database engine provides behind Connection and Statement. Nothing outside
+// the connection layer includes this file.
+
+#include "fieldtype.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+
+class StatementBackend
+{
+public:
+    virtual ~StatementBackend() = default;
+
+    virtual void bind(const QVariantList &values) = 0;
+    virtual bool step() = 0;
+    virtual void reset() = 0;
+    // Rows changed by the last run of a statement that returns no rows.
+    virtual int changes() const = 0;
+
+    virtual int columnCount() = 0;
+    virtual QString columnName(int column) = 0;
+    virtual FieldType declaredType(int column) = 0;
+    virtual QVariant value(int column) const = 0;
+    virtual double doubleValue(int column) const = 0;
+    virtual qint64 int64Value(int column) const = 0;
+    virtual bool isNull(int column) const = 0;
+};
+
+class ConnectionBackend
+{
+public:
+    virtual ~ConnectionBackend() = default;
+
+    virtual std::unique_ptr<StatementBackend> prepare(const QString &sql) = 0;
+    virtual qint64 lastInsertRowId() const = 0;
+    virtual QStringList tableNames() = 0;
+    virtual void beginTransaction() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+};
+
+std::unique_ptr<ConnectionBackend> openEmbeddedBackend(const QString &path, const QByteArray &key, bool create);
+std::unique_ptr<ConnectionBackend> openServerBackend(const QString &uri);
