@@ -1,7 +1,9 @@
 #include "databasetool.h"
 
 #include "apperror.h"
+#include "batchinsert.h"
 #include "connection.h"
+#include "datasource.h"
 #include "numberformat.h"
 #include "passwordhash.h"
 #include "schema.h"
@@ -51,23 +53,80 @@ double asStored(long double value)
     return NumberFormat::parse(NumberFormat::general(value));
 }
 
+// Creates the tables and the super administrator in one transaction.
+void addTablesAndAdministrator(Connection &connection)
+{
+    connection.beginTransaction();
+    try {
+        Schema::addTables(connection);
+        connection.execute(QStringLiteral("insert into userdb values (?, ?)"),
+                           {QString::fromUtf8(DatabaseTool::kSuperAdministrator),
+                            PasswordHash::hash(QString::fromLatin1(DatabaseTool::kDefaultPassword))});
+        connection.commit();
+    } catch (...) {
+        connection.rollback();
+        throw;
+    }
+}
+
+// Refuses a database that holds any of the ledger's tables: nothing is overwritten.
+void refuseLedger(Connection &connection)
+{
+    const QStringList present = connection.tableNames();
+    for (const QString &table : Schema::tables()) {
+        if (present.contains(table))
+            throw AppError(QStringLiteral("a ledger exists already at %1 (it holds the table %2); it is left as it is")
+                               .arg(connection.path(), table));
+    }
+}
+
+// Copies every row of a table in key order, values as read.
+void copyRows(Connection &from, Connection &to, const QString &table, const QStringList &extraColumns = {})
+{
+    const QStringList columns = extraColumns + from.tableFields(table);
+    QStringList quoted;
+    for (const QString &column : columns)
+        quoted << QLatin1Char('"') + QString(column).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+    Statement rows = from.prepare(
+        QStringLiteral("select %1 from %2 order by rowid").arg(quoted.join(QLatin1Char(',')), table));
+    BatchInsert insert(to, table, columns);
+    QVariantList row;
+    while (rows.step()) {
+        row.clear();
+        for (int i = 0; i < columns.size(); ++i)
+            row << rows.value(i);
+        insert.add(row);
+    }
+    insert.finish();
+}
+
 } // namespace
 
 namespace DatabaseTool {
 
 void createDatabase(const QString &path)
 {
-    if (QFileInfo::exists(path))
-        throw AppError(QStringLiteral("%1 exists already; it is left as it is").arg(path));
-    try {
-        Connection connection(path, Schema::databaseKey(), Connection::OpenMode::CreateFile);
-        Schema::createTables(connection);
-        connection.execute(QStringLiteral("insert into userdb values (?, ?)"),
-                           {QString::fromUtf8(kSuperAdministrator), PasswordHash::hash(QString::fromLatin1(kDefaultPassword))});
-    } catch (...) {
-        QFile::remove(path);
-        throw;
+    initialize(DataSource::embeddedFile(path));
+}
+
+void initialize(const DataSource &source)
+{
+    if (!source.isServer()) {
+        const QString &path = source.location();
+        if (QFileInfo::exists(path))
+            throw AppError(QStringLiteral("%1 exists already; it is left as it is").arg(path));
+        try {
+            Connection connection(source, Connection::OpenMode::CreateFile);
+            addTablesAndAdministrator(connection);
+        } catch (...) {
+            QFile::remove(path);
+            throw;
+        }
+        return;
     }
+    Connection connection(source);
+    refuseLedger(connection);
+    addTablesAndAdministrator(connection);
 }
 
 void addDemoSales(Connection &connection, qint64 count, quint32 seed)
@@ -79,9 +138,8 @@ void addDemoSales(Connection &connection, qint64 count, quint32 seed)
 
     connection.beginTransaction();
     try {
-        Statement insert = connection.prepare(QStringLiteral(
-            "insert into data (a,b,c,d,\"1\",\"2\",\"3\",\"6\",\"4\",\"5\",e,f,h,z,day1,o) "
-            "values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+        BatchInsert insert(connection, QStringLiteral("data"),
+                           {"a", "b", "c", "d", "1", "2", "3", "6", "4", "5", "e", "f", "h", "z", "day1", "o"});
         for (qint64 i = 0; i < count; ++i) {
             const int goodsIndex = pick(int(std::size(kGoods)));
             const Goods &goods = kGoods[goodsIndex];
@@ -94,17 +152,38 @@ void addDemoSales(Connection &connection, qint64 count, quint32 seed)
             const double owed = pick(8) == 0 ? std::round(total / 2) : 0.0;
             const QString customer = QString::fromUtf8(kCustomers[pick(int(std::size(kCustomers)))]);
             const QString mobile = customer.isEmpty() ? QString() : QStringLiteral("13%1").arg(100000000 + pick(899999999));
-            insert.bind({QString::fromUtf8(goods.category), QString::fromUtf8(goods.name),
+            insert.add({QString::fromUtf8(goods.category), QString::fromUtf8(goods.name),
                          QStringLiteral("SP%1").arg(1001 + goodsIndex), QString::fromUtf8(goods.model),
                          purchase, sale, quantity, total, profit, owed, customer, mobile,
                          QString::fromUtf8(goods.unit), QString::fromUtf8(kRemarks[pick(int(std::size(kRemarks)))]),
                          firstDay.addDays(pick(days + 1)), QStringLiteral("1")});
-            insert.step();
-            insert.reset();
         }
+        insert.finish();
         connection.commit();
     } catch (...) {
         connection.rollback();
+        throw;
+    }
+}
+
+void copyLedger(Connection &from, Connection &to)
+{
+    refuseLedger(to);
+    for (const QString &table : Schema::tables()) {
+        if (!from.tableNames().contains(table))
+            throw AppError(QStringLiteral("%1 holds no ledger (no table %2)").arg(from.path(), table));
+    }
+    to.beginTransaction();
+    try {
+        Schema::addTables(to);
+        copyRows(from, to, QStringLiteral("data"));
+        copyRows(from, to, QStringLiteral("userdb"));
+        // Session ids are kept: they are the rows' own keys.
+        copyRows(from, to, QStringLiteral("rz"));
+        Schema::continueKeys(to);
+        to.commit();
+    } catch (...) {
+        to.rollback();
         throw;
     }
 }

@@ -1,9 +1,9 @@
-// quillmora-admin: creates a new data.mdb in the current directory and adds demo sales.
+// quillmora-admin: creates a new ledger, adds demo sales, lists sessions, imports the
+// Windows version's file and moves a ledger between the embedded file and a server.
 #include "apperror.h"
-#include "connection.h"
-#include "databasetool.h"
+#include "datasource.h"
 #include "importlegacycommand.h"
-#include "schema.h"
+#include "storecommands.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -12,11 +12,15 @@ namespace {
 
 int usage(QTextStream &err)
 {
-    err << "usage: quillmora-admin init        create data.mdb with the super administrator\n"
-           "       quillmora-admin demo N      append N demo sales to data.mdb\n"
-           "       quillmora-admin sessions    list the session log: id, user, login and logout time\n"
+    err << "usage: quillmora-admin [--database URI] init        create the ledger with the super administrator\n"
+           "       quillmora-admin [--database URI] demo N      append N demo sales\n"
+           "       quillmora-admin [--database URI] sessions    list the session log: id, user, login and logout time\n"
+           "       quillmora-admin copy --from SOURCE --to TARGET\n"
+           "                                           move a whole ledger between a data.mdb and a server\n"
            "       "
-        << ImportLegacyCommand::kUsage << "\n";
+        << ImportLegacyCommand::kUsage << "\n"
+        << "The ledger is the server at --database URI, else the one database.conf names, else data.mdb here.\n"
+           "SOURCE and TARGET are server addresses (postgresql://...) or paths of data.mdb files.\n";
     return 2;
 }
 
@@ -27,40 +31,19 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const QStringList arguments = app.arguments().mid(1);
-    const QString path = QString::fromLatin1(Schema::kDatabaseFileName);
+    const QStringList all = app.arguments().mid(1);
+    const QStringList arguments = DataSource::withoutDatabaseOption(all);
     try {
-        if (arguments == QStringList{QStringLiteral("init")}) {
-            DatabaseTool::createDatabase(path);
-            out << "created " << path << " with the user " << QString::fromUtf8(DatabaseTool::kSuperAdministrator)
-                << " (password " << DatabaseTool::kDefaultPassword << ")\n";
-            return 0;
-        }
-        if (arguments.size() == 2 && arguments[0] == QLatin1String("demo")) {
-            bool ok = false;
-            const qint64 count = arguments[1].toLongLong(&ok);
-            if (!ok || count < 0) {
-                err << "quillmora-admin: the number of sales must be a whole number of 0 or more\n";
-                return 2;
-            }
-            Connection connection(path, Schema::databaseKey());
-            DatabaseTool::addDemoSales(connection, count);
-            out << "added " << count << " demo sales to " << path << "\n";
-            return 0;
-        }
+        if (arguments == QStringList{QStringLiteral("init")})
+            return StoreCommands::init(StoreCommands::chosen(all), out);
+        if (arguments.size() == 2 && arguments[0] == QLatin1String("demo"))
+            return StoreCommands::demo(StoreCommands::chosen(all), arguments[1], out, err);
+        if (arguments == QStringList{QStringLiteral("sessions")})
+            return StoreCommands::sessions(StoreCommands::chosen(all), out);
+        if (arguments.value(0) == QLatin1String("copy"))
+            return StoreCommands::copy(arguments.mid(1), out, err);
         if (!arguments.isEmpty() && arguments[0] == QLatin1String(ImportLegacyCommand::kName))
             return ImportLegacyCommand::run(arguments.mid(1), out, err);
-        if (arguments == QStringList{QStringLiteral("sessions")}) {
-            Connection connection(path, Schema::databaseKey());
-            Statement rows = connection.prepare(QStringLiteral("select id, username, cast(btime as text), cast(jtime as text) from rz order by id"));
-            while (rows.step()) {
-                QStringList fields;
-                for (int column = 0; column < 4; ++column)
-                    fields << rows.value(column).toString();
-                out << fields.join(QLatin1Char('\t')) << "\n";
-            }
-            return 0;
-        }
     } catch (const std::exception &error) {
         err << "quillmora-admin: " << errorText(error) << "\n";
         return 1;

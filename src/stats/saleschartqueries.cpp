@@ -4,6 +4,7 @@
 #include "dataset.h"
 #include "mylib.h"
 
+#include <QDate>
 #include <QLocale>
 #include <cmath>
 #include <optional>
@@ -29,18 +30,8 @@ std::optional<int> wholeNumberIn(double value, int low, int high)
     return int(value);
 }
 
-QString twoDigits(int value)
-{
-    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-}
-
-QString fourDigits(int value)
-{
-    return QStringLiteral("%1").arg(value, 4, 10, QLatin1Char('0'));
-}
-
 // Bounds that no stored date falls between.
-const QVariantList kNothing{QString(), QString()};
+const QVariantList kNothing{QDate(2, 1, 1), QDate(1, 1, 1)};
 
 } // namespace
 
@@ -52,9 +43,7 @@ Statement monthly(const QString &yearText)
     statement.sql = QStringLiteral("select month(day1) as 月份, sum(\"4\") as 总量 from data "
                                    "where day1 between ? and ? group by month(day1) order by month(day1)");
     const std::optional<int> year = wholeNumberIn(numberFromText(yearText), 1, 9999);
-    statement.parameters = year ? QVariantList{fourDigits(*year) + QStringLiteral("-01-01"),
-                                               fourDigits(*year) + QStringLiteral("-12-31")}
-                                : kNothing;
+    statement.parameters = year ? QVariantList{QDate(*year, 1, 1), QDate(*year, 12, 31)} : kNothing;
     return statement;
 }
 
@@ -69,8 +58,8 @@ Statement daily(const QString &monthText, const QString &yearText)
     const std::optional<int> month = wholeNumberIn(monthValue, 1, 12);
     const std::optional<int> year = wholeNumberIn(yearValue, 1, 9999);
     if (month && year) {
-        const QString prefix = fourDigits(*year) + QLatin1Char('-') + twoDigits(*month) + QLatin1Char('-');
-        statement.parameters = {prefix + QStringLiteral("01"), prefix + QStringLiteral("31")};
+        const QDate first(*year, *month, 1);
+        statement.parameters = {first, QDate(*year, *month, first.daysInMonth())};
     } else {
         statement.parameters = kNothing;
     }
