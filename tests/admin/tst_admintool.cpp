@@ -46,7 +46,7 @@ void AdminToolTest::initCreatesDatabaseWithAdministrator()
     TestWorkspace workspace(TestWorkspace::Database::None);
     const Run run = runAdmin({QStringLiteral("init")});
     QCOMPARE(run.exitCode, 0);
-    Connection db(workspace.databasePath(), Schema::databaseKey());
+    Connection db(workspace.dataSource());
     QCOMPARE(db.tableFields(QStringLiteral("userdb")), (QStringList{"username", "passwd"}));
     QCOMPARE(db.scalar(QStringLiteral("select username from userdb")).toString(), QStringLiteral("超级管理员"));
     const QString stored = db.scalar(QStringLiteral("select passwd from userdb")).toString();
@@ -58,11 +58,11 @@ void AdminToolTest::initCreatesDatabaseWithAdministrator()
 void AdminToolTest::initRefusesToOverwrite()
 {
     TestWorkspace workspace;
-    Connection(workspace.databasePath(), Schema::databaseKey()).execute(QStringLiteral("insert into data (b) values ('留着')"));
+    Connection(workspace.dataSource()).execute(QStringLiteral("insert into data (b) values ('留着')"));
     const Run run = runAdmin({QStringLiteral("init")});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.output.contains(QStringLiteral("exists already")), qPrintable(run.output));
-    Connection db(workspace.databasePath(), Schema::databaseKey());
+    Connection db(workspace.dataSource());
     QCOMPARE(db.scalar(QStringLiteral("select b from data")).toString(), QStringLiteral("留着"));
 }
 
@@ -70,7 +70,7 @@ void AdminToolTest::demoAddsConsistentSales()
 {
     TestWorkspace workspace;
     QCOMPARE(runAdmin({QStringLiteral("demo"), QStringLiteral("500")}).exitCode, 0);
-    Connection db(workspace.databasePath(), Schema::databaseKey());
+    Connection db(workspace.dataSource());
     Statement rows = db.prepare(QStringLiteral("select \"1\", \"2\", \"3\", \"6\", \"4\", a, b, day1, o from data"));
     rows.bind({});
     int count = 0;

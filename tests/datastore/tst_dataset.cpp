@@ -31,6 +31,16 @@ void insertSales(Connection &connection, const QList<Sale> &sales)
                            {sale.category, sale.name, sale.profit, sale.day, sale.flag});
 }
 
+// The names of the stored sales in the order they were added.
+QString storedNames(Connection &connection)
+{
+    Statement rows = connection.prepare(QStringLiteral("select b from data"));
+    QStringList names;
+    while (rows.step())
+        names << rows.value(0).toString();
+    return names.join(QLatin1Char(','));
+}
+
 QStringList column(Dataset &dataset, const QString &field)
 {
     QStringList values;
@@ -226,7 +236,7 @@ void DatasetTest::editWritesOnlyTheCurrentRow()
     ledger.post();
     QCOMPARE(ledger.value(QStringLiteral("b")).toString(), QStringLiteral("二改"));
     QCOMPARE(ledger.value(QStringLiteral("o")).toString(), QStringLiteral("1"));
-    QCOMPARE(module.ADOConnection1->scalar(QStringLiteral("select group_concat(b, ',') from data")).toString(),
+    QCOMPARE(storedNames(*module.ADOConnection1),
              QStringLiteral("一,二改"));
 }
 
@@ -250,7 +260,7 @@ void DatasetTest::movingAbandonsPendingEdit()
     module.ADOTable5->append(); // a new append starts afresh
     module.ADOTable5->setValue(QStringLiteral("b"), QStringLiteral("新"));
     module.ADOTable5->post();
-    QCOMPARE(module.ADOConnection1->scalar(QStringLiteral("select group_concat(b, ',') from data")).toString(),
+    QCOMPARE(storedNames(*module.ADOConnection1),
              QStringLiteral("一,二,新"));
 }
 
@@ -305,6 +315,8 @@ void DatasetTest::badFilesAreRefusedAndLeftUntouched()
     QFETCH(QString, kind);
     QFETCH(QString, message);
     QFETCH(QString, engineMessage);
+    if (TestWorkspace::onServer())
+        QSKIP("a file of the embedded engine");
     TestWorkspace workspace(TestWorkspace::Database::None);
     const QString path = workspace.databasePath();
     auto writeFile = [&](const QByteArray &content) {

@@ -35,7 +35,7 @@ inline void addSale(Connection &connection, const Sale &sale)
 // main window's width. Members go in the reverse order of their creation.
 struct LedgerGridFixture
 {
-    LedgerGridFixture() : data(workspace.databasePath()), controller(configured(grid))
+    LedgerGridFixture() : data(workspace.dataSource()), controller(configured(grid))
     {
         controller.attach(data.ADOQuery15);
         grid.resize(929, 300);

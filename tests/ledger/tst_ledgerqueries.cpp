@@ -55,7 +55,7 @@ private slots:
     {
         m_workspace = std::make_unique<TestWorkspace>();
         m_boxes = &ScriptedMessageBoxes::install();
-        m_data = std::make_unique<Tdmfm>(m_workspace->databasePath());
+        m_data = std::make_unique<Tdmfm>(m_workspace->dataSource());
         Connection &db = *m_data->ADOConnection1;
         // Names and categories that tell "contains" from "ends with".
         addSale(db, {"运动鞋", "运动鞋", 1.0, 1.0, 0.0, QDate(2014, 3, 1), "1", "SP01", "42码"});

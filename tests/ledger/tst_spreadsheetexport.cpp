@@ -126,7 +126,7 @@ private:
 void SpreadsheetExportTest::init()
 {
     m_workspace = std::make_unique<TestWorkspace>();
-    m_data = std::make_unique<Tdmfm>(m_workspace->databasePath());
+    m_data = std::make_unique<Tdmfm>(m_workspace->dataSource());
     m_boxes = &ScriptedMessageBoxes::install();
     m_dialogs.clear();
     m_opened.clear();

@@ -28,7 +28,7 @@ private slots:
         m_boxes = &ScriptedMessageBoxes::install();
         Clock::setFixedNow(QDateTime(QDate(2014, 3, 12), QTime(9, 0)));
         m_form = std::make_unique<TMainForm>();
-        m_data = std::make_unique<Tdmfm>(m_workspace->databasePath());
+        m_data = std::make_unique<Tdmfm>(m_workspace->dataSource());
         addSale(*m_data->ADOConnection1, {"运动鞋", "跑步鞋", 10.0, 2.0, 0.0});
         addSale(*m_data->ADOConnection1, {"鞋类配件", "鞋垫", 5.0, 1.0, 0.0});
         m_form->showStep();

@@ -47,7 +47,7 @@ private:
 void StatsFormTest::init()
 {
     m_workspace = std::make_unique<TestWorkspace>();
-    m_data = std::make_unique<Tdmfm>(m_workspace->databasePath());
+    m_data = std::make_unique<Tdmfm>(m_workspace->dataSource());
     struct Sale
     {
         const char *day;

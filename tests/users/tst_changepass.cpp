@@ -1,6 +1,7 @@
 #include "changepass.h"
 #include "datamodule.h"
 #include "scriptedmessageboxes.h"
+#include "testfaults.h"
 #include "testworkspace.h"
 #include "usersfixture.h"
 
@@ -193,8 +194,8 @@ void TestChangePassword::stayOpenAfterChange()
 
 void TestChangePassword::databaseErrorKeepsBoxes()
 {
-    m_data->ADOConnection1->execute(QStringLiteral(
-        "create trigger keep before update on userdb begin select raise(abort, 'userdb is read-only'); end"));
+    TestFaults::refuseWrites(*m_data->ADOConnection1, QStringLiteral("userdb"), QStringLiteral("update"),
+                             QStringLiteral("userdb is read-only"));
     fill(QStringLiteral("bob"), QStringLiteral("abc"), QStringLiteral("xyz"), QStringLiteral("xyz"));
     m_boxes->expect(QMessageBox::Ok);
     m_window->bitbtn4->click();

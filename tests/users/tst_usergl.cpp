@@ -1,6 +1,7 @@
 #include "datamodule.h"
 #include "scriptedmessageboxes.h"
 #include "skinengine.h"
+#include "testfaults.h"
 #include "testworkspace.h"
 #include "usergl.h"
 #include "usersfixture.h"
@@ -315,9 +316,8 @@ void TestUserAdministration::deleteUser()
 
 void TestUserAdministration::databaseErrorSkipsRefill()
 {
-    m_data->ADOConnection1->execute(QStringLiteral(
-        "create trigger keep before insert on userdb when new.username = 'carl' "
-        "begin select raise(abort, 'no more users'); end"));
+    TestFaults::refuseWrites(*m_data->ADOConnection1, QStringLiteral("userdb"), QStringLiteral("insert"),
+                             QStringLiteral("no more users"), QStringLiteral("carl"));
     openWindow();
     unlockWindow();
     m_window->Edit6->setText(QStringLiteral("carl"));
