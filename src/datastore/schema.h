@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 class Connection;
 class DataSource;
@@ -24,5 +25,14 @@ void createTables(Connection &connection);
 void addTables(Connection &connection);
 // After rows were copied in with their ids: new session rows continue after them.
 void continueKeys(Connection &connection);
+
+// Opens an existing ledger: the one place that decides whether a file is one. A file
+// that cannot be opened, an empty file, and a database without the three tables are
+// all refused with DatabaseOpenError, and the file is left as it was. Whatever asks
+// about a file of another kind must ask before this.
+std::unique_ptr<Connection> openLedger(const QString &path);
+// The same for either engine: a server that cannot be reached, refuses the login or
+// lacks the tables is refused with DatabaseOpenError in the client library's words.
+std::unique_ptr<Connection> openLedger(const DataSource &source);
 
 } // namespace Schema

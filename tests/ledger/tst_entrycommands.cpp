@@ -513,13 +513,13 @@ void TestEntryCommands::rowRemovedByAnotherTerminal()
     if (otherProcess) {
         QProcess other;
         other.start(QCoreApplication::applicationDirPath() + QStringLiteral("/otherterminal"),
-                    {m_workspace->databasePath(), deleteShoes, QStringLiteral("运动鞋")});
+                    {m_workspace->dataSource().location(), deleteShoes, QStringLiteral("运动鞋")});
         QVERIFY(other.waitForFinished(30000));
         QVERIFY2(other.exitStatus() == QProcess::NormalExit && other.exitCode() == 0,
                  other.readAllStandardError().constData());
         QCOMPARE(other.readAllStandardOutput().trimmed(), QByteArray("1"));
     } else {
-        Connection other(m_workspace->databasePath(), Schema::databaseKey());
+        Connection other(m_workspace->dataSource());
         QCOMPARE(other.execute(deleteShoes, {QStringLiteral("运动鞋")}), 1);
     }
 

@@ -1,11 +1,11 @@
-// A second copy of the program on the same data.mdb, in a process of its own: runs
+// A second copy of the program on the same data store, in a process of its own: runs
 // one statement through the same connection class and prints the number of rows it
 // changed. Tests use it for what another terminal does behind a window's back.
 //
-// usage: otherterminal <database file> <statement> [bound text values...]
+// usage: otherterminal <database file or server address> <statement> [bound text values...]
 #include "apperror.h"
 #include "connection.h"
-#include "schema.h"
+#include "datasource.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -16,11 +16,13 @@ int main(int argc, char *argv[])
     const QStringList arguments = app.arguments().mid(1);
     QTextStream err(stderr);
     if (arguments.size() < 2) {
-        err << "usage: otherterminal <database file> <statement> [values...]\n";
+        err << "usage: otherterminal <database file or server address> <statement> [values...]\n";
         return 2;
     }
     try {
-        Connection connection(arguments[0], Schema::databaseKey());
+        const QString &store = arguments[0];
+        Connection connection(store.startsWith(QLatin1String("postgresql://")) ? DataSource::server(store)
+                                                                                : DataSource::embeddedFile(store));
         QVariantList values;
         for (const QString &value : arguments.mid(2))
             values << value;
