@@ -1,6 +1,5 @@
 #include "upHTTP.h"
 
-#include "apperror.h"
 #include "upUtils.h"
 
 #include <QBuffer>
@@ -10,6 +9,7 @@
 #include <QUrl>
 
 #include <chrono>
+#include <csignal>
 #include <curl/curl.h>
 #include <mutex>
 #include <sys/socket.h>
@@ -25,7 +25,12 @@ constexpr qint64 maxPresize = 64 * 1024 * 1024;
 // exit may still be inside libcurl while static objects are destroyed.
 void ensureCurl()
 {
-    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    static const bool initialised = [] {
+        // A file size limit (ulimit -f) must end a download as a failed write that the
+        // component reports, not end the whole program with SIGXFSZ.
+        std::signal(SIGXFSZ, SIG_IGN);
+        return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    }();
     Q_UNUSED(initialised);
 }
 
@@ -70,16 +75,14 @@ public:
         int TransferBufferSize = 4096;
         QString HTTPUsername;
         QString HTTPPassword;
-        bool headerHandler = false;
-        bool progressHandler = false;
-        bool passwordHandler = false;
-        bool proxyAuthHandler = false;
-        TupCustomHTTP::StatusChangeEvent onStatusChange;
-        TupCustomHTTP::RedirectEvent onRedirect;
+        QString ProxyUsername;
+        QString ProxyPassword;
     };
 
     Transfer(TupCustomHTTP *owner, Settings settings)
         : settings(std::move(settings))
+        , proxyUsername(this->settings.ProxyUsername)
+        , proxyPassword(this->settings.ProxyPassword)
         , m_owner(owner)
     {
     }
@@ -130,6 +133,7 @@ public:
     QString proxyPassword;
     std::unique_ptr<QIODevice> stream;
     bool streamIsFile = false;
+    bool writeFailed = false; // the body could not be stored; the output file goes
     bool completed = false;
     std::chrono::steady_clock::time_point startTick = std::chrono::steady_clock::now();
 
@@ -138,6 +142,8 @@ private:
     void endRun();
     void runHttp(const TupURLParts &parts);
     void configure(const TupURLParts &parts);
+    void setHostCredentials(const QString &userName, const QString &password);
+    void setProxyCredentials();
     void headerStep();
     // Every response body goes to the output file when one is named, also one without
     // a length header (downloads are expected there).
@@ -154,6 +160,19 @@ private:
         m_headerLines.clear();
     }
     bool callOnMainThread(const std::function<void()> &routine);
+    // Whether the component has a handler attached right now (false once abandoned).
+    template<typename Event>
+    bool attached(Event TupCustomHTTP::*event)
+    {
+        bool result = false;
+        m_worker->runUnlessAbandoned([&] { result = bool(m_owner->*event); });
+        return result;
+    }
+    // Whether the response whose headers just ended is the one the transfer delivers,
+    // rather than one that libcurl answers by itself (an interim response, a redirect
+    // it follows, an authentication challenge it retries with known credentials, the
+    // proxy's answer to a tunnel request).
+    bool finalResponse() const;
     QString header(const char *name) const;
 
     // curl callbacks; none lets an exception through the C frames.
@@ -196,6 +215,10 @@ private:
     bool m_resolving = false;
     bool m_connecting = false;
     bool m_requestSent = false;
+    bool m_tunnelRequest = false;       // the request just sent is a CONNECT to the proxy
+    bool m_hostCredentials = false;     // libcurl answers a 401 with these by itself
+    bool m_proxyCredentials = false;    // libcurl answers a 407 with these by itself
+    bool m_viaProxy = false;
     std::chrono::steady_clock::time_point m_connectedAt;
     std::chrono::steady_clock::time_point m_lastActivity;
     bool m_timedOut = false;
@@ -214,9 +237,30 @@ bool Transfer::callOnMainThread(const std::function<void()> &routine)
 
 void Transfer::status(int code)
 {
-    if (!settings.onStatusChange || !m_worker)
+    if (!m_worker)
         return;
-    m_worker->runUnlessAbandoned([&] { settings.onStatusChange(m_owner, code, upStatusText(code)); });
+    // The component lives while the worker is not abandoned, and a handler detached
+    // meanwhile is not called.
+    m_worker->runUnlessAbandoned([&] {
+        if (m_owner->OnStatusChange)
+            m_owner->OnStatusChange.callOnWorker(m_owner, code, upStatusText(code));
+    });
+}
+
+bool Transfer::finalResponse() const
+{
+    const int code = m_responseStatus;
+    if (code >= 100 && code < 200)
+        return false;
+    if (m_tunnelRequest && code >= 200 && code < 300)
+        return false;
+    if ((code == 301 || code == 302 || code == 303 || code == 307 || code == 308) && !header("Location").isEmpty())
+        return false;
+    if (code == 401 && m_hostCredentials && !m_tunnelRequest)
+        return false;
+    if (code == 407 && m_proxyCredentials)
+        return false;
+    return true;
 }
 
 QString Transfer::header(const char *name) const
@@ -284,9 +328,28 @@ void Transfer::runFile(const TupURLParts &parts)
             if (block.isEmpty())
                 break;
             emitBlock(block);
+            if (m_ended)
+                return;
         }
     }
     finishBody();
+}
+
+// The proxy a plain request for `scheme` would take from the environment, as libcurl
+// reads it; empty when none is named.
+QByteArray environmentProxy(const QString &scheme)
+{
+    const QByteArray own = scheme.toLatin1() + "_proxy";
+    for (const QByteArray &name : {own, own.toUpper(), QByteArray("all_proxy"), QByteArray("ALL_PROXY")}) {
+        // libcurl ignores HTTP_PROXY in upper case (a CGI program's environment may
+        // carry it from a request header).
+        if (name == "HTTP_PROXY")
+            continue;
+        const QByteArray value = qgetenv(name.constData());
+        if (!value.isEmpty())
+            return value;
+    }
+    return {};
 }
 
 void Transfer::configure(const TupURLParts &parts)
@@ -301,7 +364,39 @@ void Transfer::configure(const TupURLParts &parts)
     url += parts.UrlPath.isEmpty() ? QByteArray("/") : escapeUnsafe(parts.UrlPath);
     url += escapeUnsafe(parts.ExtraInfo);
 
-    curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+    QByteArray proxy; // empty: no proxy
+    switch (settings.Proxy.AccessType) {
+    case atPreconfig:
+        proxy = environmentProxy(secure ? QStringLiteral("https") : QStringLiteral("http"));
+        break;
+    case atDirect:
+        break;
+    case atUseProxy:
+        if (!upProxyBypassed(settings.Proxy.ProxyBypass, parts.HostName, parts.Port))
+            proxy = (settings.Proxy.ProxyServer + QLatin1Char(':') + QString::number(settings.Proxy.ProxyPort)).toUtf8();
+        break;
+    }
+    m_viaProxy = !proxy.isEmpty();
+
+    if (parts.HostName.isEmpty() && m_viaProxy) {
+        // An address without a host goes to the proxy as it is, and the proxy answers
+        // it; libcurl refuses such an address, so the proxy is addressed directly.
+        const QUrl proxyUrl = QUrl::fromUserInput(QString::fromUtf8(proxy));
+        QByteArray direct = "http://" + proxyUrl.host(QUrl::FullyEncoded).toUtf8() + ':'
+                            + QByteArray::number(proxyUrl.port(1080)) + '/';
+        curl_easy_setopt(m_curl, CURLOPT_URL, direct.constData());
+        curl_easy_setopt(m_curl, CURLOPT_PROXY, "");
+        if (secure) {
+            curl_easy_setopt(m_curl, CURLOPT_CUSTOMREQUEST, "CONNECT");
+            curl_easy_setopt(m_curl, CURLOPT_REQUEST_TARGET, (":" + QByteArray::number(parts.Port)).constData());
+        } else {
+            curl_easy_setopt(m_curl, CURLOPT_REQUEST_TARGET, url.constData());
+        }
+    } else {
+        curl_easy_setopt(m_curl, CURLOPT_URL, url.constData());
+        curl_easy_setopt(m_curl, CURLOPT_PROXY, proxy.constData());
+        curl_easy_setopt(m_curl, CURLOPT_NOPROXY, "");
+    }
     curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(m_curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -309,24 +404,8 @@ void Transfer::configure(const TupURLParts &parts)
     curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(m_curl, CURLOPT_MAXREDIRS, 30L);
     curl_easy_setopt(m_curl, CURLOPT_USERAGENT, settings.UserAgent.toUtf8().constData());
-
-    switch (settings.Proxy.AccessType) {
-    case atPreconfig:
-        break; // curl reads http_proxy, https_proxy, no_proxy and friends
-    case atDirect:
-        curl_easy_setopt(m_curl, CURLOPT_PROXY, "");
-        break;
-    case atUseProxy:
-        if (upProxyBypassed(settings.Proxy.ProxyBypass, parts.HostName, parts.Port)) {
-            curl_easy_setopt(m_curl, CURLOPT_PROXY, "");
-        } else {
-            const QByteArray proxy
-                = (settings.Proxy.ProxyServer + QLatin1Char(':') + QString::number(settings.Proxy.ProxyPort)).toUtf8();
-            curl_easy_setopt(m_curl, CURLOPT_PROXY, proxy.constData());
-            curl_easy_setopt(m_curl, CURLOPT_NOPROXY, "");
-        }
-        break;
-    }
+    if (m_viaProxy && (!proxyUsername.isEmpty() || !proxyPassword.isEmpty()))
+        setProxyCredentials();
 
     m_headers = curl_slist_append(m_headers, ("Accept: " + settings.AcceptTypes.toUtf8()).constData());
     if (settings.NoCache) {
@@ -335,11 +414,8 @@ void Transfer::configure(const TupURLParts &parts)
     }
     curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, m_headers);
 
-    if (!parts.UserName.isEmpty() || !parts.Password.isEmpty()) {
-        curl_easy_setopt(m_curl, CURLOPT_USERNAME, parts.UserName.toUtf8().constData());
-        curl_easy_setopt(m_curl, CURLOPT_PASSWORD, parts.Password.toUtf8().constData());
-        curl_easy_setopt(m_curl, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
-    }
+    if (!parts.UserName.isEmpty() || !parts.Password.isEmpty())
+        setHostCredentials(parts.UserName, parts.Password);
     if (settings.Timeouts.ConnectTimeout != 0)
         curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT_MS, long(settings.Timeouts.ConnectTimeout));
 
@@ -361,6 +437,22 @@ void Transfer::configure(const TupURLParts &parts)
     curl_easy_setopt(m_curl, CURLOPT_CLOSESOCKETDATA, this);
     curl_easy_setopt(m_curl, CURLOPT_PREREQFUNCTION, &Transfer::onPrereq);
     curl_easy_setopt(m_curl, CURLOPT_PREREQDATA, this);
+}
+
+void Transfer::setHostCredentials(const QString &userName, const QString &password)
+{
+    curl_easy_setopt(m_curl, CURLOPT_USERNAME, userName.toUtf8().constData());
+    curl_easy_setopt(m_curl, CURLOPT_PASSWORD, password.toUtf8().constData());
+    curl_easy_setopt(m_curl, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
+    m_hostCredentials = true;
+}
+
+void Transfer::setProxyCredentials()
+{
+    curl_easy_setopt(m_curl, CURLOPT_PROXYUSERNAME, proxyUsername.toUtf8().constData());
+    curl_easy_setopt(m_curl, CURLOPT_PROXYPASSWORD, proxyPassword.toUtf8().constData());
+    curl_easy_setopt(m_curl, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
+    m_proxyCredentials = true;
 }
 
 void Transfer::runHttp(const TupURLParts &parts)
@@ -395,11 +487,8 @@ void Transfer::runHttp(const TupURLParts &parts)
         if (!m_retry && !m_ended && result != CURLE_OK)
             m_broken = true;
         if (m_retry) {
-            if (statusCode == 407) {
-                curl_easy_setopt(m_curl, CURLOPT_PROXYUSERNAME, proxyUsername.toUtf8().constData());
-                curl_easy_setopt(m_curl, CURLOPT_PROXYPASSWORD, proxyPassword.toUtf8().constData());
-                curl_easy_setopt(m_curl, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
-            }
+            if (statusCode == 407)
+                setProxyCredentials();
             continue;
         }
         break;
@@ -415,7 +504,7 @@ void Transfer::headerStep()
     statusCode = m_responseStatus;
     succeeded = true;
 
-    if (statusCode == 401 && settings.passwordHandler) {
+    if (statusCode == 401 && attached(&TupCustomHTTP::OnPasswordRequired)) {
         const QString authenticate = header("WWW-Authenticate");
         const qsizetype quote = authenticate.indexOf(QLatin1String("=\""));
         if (quote < 0) {
@@ -438,19 +527,19 @@ void Transfer::headerStep()
             userName = owner->HTTPUsername;
             password = owner->HTTPPassword;
         });
-        curl_easy_setopt(m_curl, CURLOPT_USERNAME, userName.toUtf8().constData());
-        curl_easy_setopt(m_curl, CURLOPT_PASSWORD, password.toUtf8().constData());
-        curl_easy_setopt(m_curl, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
-    } else if (statusCode == 407 && settings.proxyAuthHandler) {
+        setHostCredentials(userName, password);
+    } else if (statusCode == 407 && attached(&TupCustomHTTP::OnProxyAuthenticationRequest)) {
         callOnMainThread([&] {
             QPointer<TupCustomHTTP> owner = m_owner;
             owner->takeResults(*this);
             owner->TryAgain = tryAgain;
             if (owner->OnProxyAuthenticationRequest && !owner->isDestroying())
-                owner->OnProxyAuthenticationRequest(owner, proxyUsername, proxyPassword, owner->TryAgain);
+                owner->OnProxyAuthenticationRequest(owner, owner->ProxyUsername, owner->ProxyPassword, owner->TryAgain);
             if (!owner)
                 return;
             tryAgain = owner->TryAgain;
+            proxyUsername = owner->ProxyUsername;
+            proxyPassword = owner->ProxyPassword;
         });
     }
     if (tryAgain) {
@@ -476,7 +565,7 @@ void Transfer::headerStep()
     lastModified = upHTTPDateToDateTime(header("Last-Modified"));
     expires = upHTTPDateToDateTime(header("Expires"));
 
-    if (settings.headerHandler) {
+    if (attached(&TupCustomHTTP::OnHeaderInfo)) {
         callOnMainThread([&] {
             QPointer<TupCustomHTTP> owner = m_owner;
             owner->takeResults(*this);
@@ -540,6 +629,8 @@ void Transfer::takeBytes(const char *data, size_t size)
         if (m_block.size() == blockSize) {
             emitBlock(m_block);
             m_block.clear();
+            if (m_ended)
+                return;
         }
     }
 }
@@ -553,11 +644,15 @@ void Transfer::emitBlock(const QByteArray &block)
         }))
         throw TupWorkerAbandoned();
     if (!written) {
-        throw AppError(QStringLiteral("Cannot write the transferred data to \"%1\".")
-                           .arg(streamIsFile ? settings.OutputFileName : QStringLiteral("memory")));
+        // A full disk or a file size limit: the transfer has failed, whatever the
+        // server still sends, and the completion deletes what was written.
+        writeFailed = true;
+        succeeded = false;
+        m_ended = true;
+        return;
     }
     bytesRead += block.size();
-    if (!settings.progressHandler)
+    if (!attached(&TupCustomHTTP::OnTransferProgress))
         return;
     callOnMainThread([&] {
         auto *owner = m_owner;
@@ -580,6 +675,8 @@ void Transfer::finishBody()
         const QByteArray rest = m_block;
         m_block.clear();
         emitBlock(rest);
+        if (m_ended)
+            return;
     }
     succeeded = statusCode == 200 && !m_broken;
     if (succeeded && contentLength != 0 && stream)
@@ -594,6 +691,7 @@ size_t Transfer::onHeader(char *data, size_t size, size_t count, void *self)
     const size_t length = size * count;
     if (t->m_error)
         return 0; // a callback that cannot stop curl itself failed
+    bool stop = false; // a resend or a skipped body ends this send here
     const bool ok = t->guard([&] {
         t->m_lastActivity = std::chrono::steady_clock::now();
         const QString line = QString::fromLatin1(data, static_cast<qsizetype>(length));
@@ -619,12 +717,20 @@ size_t Transfer::onHeader(char *data, size_t size, size_t count, void *self)
                 curl_easy_getinfo(t->m_curl, CURLINFO_EFFECTIVE_URL, &current);
                 const QString next = QUrl(QString::fromUtf8(current)).resolved(QUrl(target)).toString();
                 t->status(usRedirect);
-                if (t->settings.onRedirect)
-                    t->m_worker->runUnlessAbandoned([&] { t->settings.onRedirect(t->m_owner, next); });
+                t->m_worker->runUnlessAbandoned([&] {
+                    if (t->m_owner->OnRedirect)
+                        t->m_owner->OnRedirect.callOnWorker(t->m_owner, next);
+                });
+            }
+            // The headers are reported as soon as they are complete, not with the first
+            // bytes of the body.
+            if (!t->m_headerStepDone && t->finalResponse()) {
+                t->headerStep();
+                stop = t->m_retry || t->m_ended;
             }
         }
     });
-    return ok ? length : 0;
+    return ok && !stop ? length : 0;
 }
 
 size_t Transfer::onWrite(char *data, size_t size, size_t count, void *self)
@@ -640,8 +746,10 @@ size_t Transfer::onWrite(char *data, size_t size, size_t count, void *self)
             t->headerStep();
         // A resend or a skipped body ends this send here.
         stop = t->m_retry || t->m_ended;
-        if (!stop)
+        if (!stop) {
             t->takeBytes(data, length);
+            stop = t->m_ended; // the body could not be stored
+        }
     });
     return ok && !stop ? length : CURL_WRITEFUNC_ERROR;
 }
@@ -666,12 +774,13 @@ int Transfer::onProgress(void *self, curl_off_t, curl_off_t, curl_off_t, curl_of
     return 0;
 }
 
-int Transfer::onDebug(CURL *, curl_infotype type, char *, size_t, void *self)
+int Transfer::onDebug(CURL *, curl_infotype type, char *data, size_t size, void *self)
 {
     auto *t = static_cast<Transfer *>(self);
     if (type == CURLINFO_HEADER_OUT) {
         t->guard([&] {
             t->newRequest();
+            t->m_tunnelRequest = QByteArray::fromRawData(data, qsizetype(size)).startsWith("CONNECT ");
             t->m_requestSent = true;
             t->m_lastActivity = std::chrono::steady_clock::now();
             t->status(usRequestSent);
@@ -831,12 +940,8 @@ bool TupCustomHTTP::StartTransfer()
     settings.TransferBufferSize = m_transferBufferSize;
     settings.HTTPUsername = HTTPUsername;
     settings.HTTPPassword = HTTPPassword;
-    settings.headerHandler = bool(OnHeaderInfo);
-    settings.progressHandler = bool(OnTransferProgress);
-    settings.passwordHandler = bool(OnPasswordRequired);
-    settings.proxyAuthHandler = bool(OnProxyAuthenticationRequest);
-    settings.onStatusChange = OnStatusChange;
-    settings.onRedirect = OnRedirect;
+    settings.ProxyUsername = ProxyUsername;
+    settings.ProxyPassword = ProxyPassword;
 
     auto transfer = std::make_shared<Transfer>(this, std::move(settings));
     m_transfer = transfer;
@@ -904,6 +1009,16 @@ void TupCustomHTTP::complete(const std::shared_ptr<Transfer> &transfer)
     QIODevice *stream = transfer->stream.get();
     if (stream)
         stream->seek(0);
+
+    if (transfer->writeFailed) {
+        // Never a success, and nothing of the body stays behind.
+        const bool toFile = transfer->streamIsFile;
+        transfer->releaseStream();
+        if (toFile)
+            QFile::remove(transfer->settings.OutputFileName);
+        raise(OnTransferError);
+        return;
+    }
 
     bool failedWithFile = false;
     if (transfer->continueTransfer) {

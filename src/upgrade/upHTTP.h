@@ -6,8 +6,10 @@
 #include <QIODevice>
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 // Credentials for servers that demand authentication. They are not ordinary settings:
 // a stored form carries them only as the scrambled "LInfo" blob.
@@ -53,6 +55,65 @@ struct TupHTTPTimeouts
 namespace upHTTPDetail {
 class Transfer;
 }
+
+template<typename Function>
+class TupEvent;
+
+// A notification handler that may be attached, replaced or detached at any time, also
+// while a transfer runs on the worker; the transfer asks for the handler each time it
+// has something to report. Assign a callable (or nullptr) as to a std::function.
+template<typename... Args>
+class TupEvent<std::function<void(Args...)>>
+{
+public:
+    using Function = std::function<void(Args...)>;
+
+    TupEvent() = default;
+    TupEvent(const TupEvent &) = delete;
+    TupEvent &operator=(const TupEvent &) = delete;
+
+    template<typename F>
+    TupEvent &operator=(F &&function)
+    {
+        Function next(std::forward<F>(function));
+        {
+            // Waits for a call running on the worker: once the assignment has returned,
+            // the handler it replaced is never called again, so its state may go.
+            std::lock_guard lock(m_mutex);
+            std::swap(m_function, next);
+            m_attached = bool(m_function);
+        }
+        return *this; // the replaced handler is released outside the lock
+    }
+
+    explicit operator bool() const { return m_attached; }
+
+    // A call on the GUI thread. It runs a copy, so a handler may replace itself.
+    void operator()(Args... args) const
+    {
+        Function function;
+        {
+            std::lock_guard lock(m_mutex);
+            function = m_function;
+        }
+        if (function)
+            function(std::forward<Args>(args)...);
+    }
+
+    // A call on the worker. The handler runs under the lock, so replacing it on another
+    // thread waits until this call has returned.
+    void callOnWorker(Args... args) const
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_function)
+            m_function(std::forward<Args>(args)...);
+    }
+
+private:
+    mutable std::recursive_mutex m_mutex;
+    Function m_function;
+    std::atomic<bool> m_attached{false};
+};
 
 // Fetches one address at a time over HTTP or HTTPS, or from a file address, on a
 // worker thread. Results reach the owner as notifications on the GUI thread.
@@ -116,19 +177,29 @@ public:
     TupHTTPTimeouts Timeouts;
     bool NoCache = false;
 
-    HeaderInfoEvent OnHeaderInfo;
-    TransferProgressEvent OnTransferProgress;
-    DoneEvent OnDone;
-    NotifyEvent OnNotContinued;
-    ConnectionLostEvent OnConnectionLost;
-    NotifyEvent OnNoResponse;
-    HTTPErrorEvent OnHTTPError;
-    PasswordRequiredEvent OnPasswordRequired;
-    ProxyAuthenticationEvent OnProxyAuthenticationRequest;
-    NotifyEvent OnTransferError;
-    NotifyEvent OnTransferAborted;
-    StatusChangeEvent OnStatusChange;
-    RedirectEvent OnRedirect;
+    // Attaching or detaching a handler takes effect at once, also during a transfer.
+    TupEvent<HeaderInfoEvent> OnHeaderInfo;
+    TupEvent<TransferProgressEvent> OnTransferProgress;
+    TupEvent<DoneEvent> OnDone;
+    TupEvent<NotifyEvent> OnNotContinued;
+    TupEvent<ConnectionLostEvent> OnConnectionLost;
+    TupEvent<NotifyEvent> OnNoResponse;
+    TupEvent<HTTPErrorEvent> OnHTTPError;
+    TupEvent<PasswordRequiredEvent> OnPasswordRequired;
+    TupEvent<ProxyAuthenticationEvent> OnProxyAuthenticationRequest;
+    // Raised alone when the transfer could not be completed on this side: the output
+    // file could not be created or written (a written one is deleted), or the
+    // transfer routine failed.
+    TupEvent<NotifyEvent> OnTransferError;
+    TupEvent<NotifyEvent> OnTransferAborted;
+    // Worker thread. Detaching one waits until a call in progress has returned.
+    TupEvent<StatusChangeEvent> OnStatusChange;
+    TupEvent<RedirectEvent> OnRedirect;
+
+    // Filled by the OnProxyAuthenticationRequest handler and kept for the next
+    // transfers, which offer them to the proxy from their first request.
+    QString ProxyUsername;
+    QString ProxyPassword;
 
     // Results of the current or last transfer.
     int StatusCode = -1; // -1 while no response has arrived

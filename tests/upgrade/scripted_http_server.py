@@ -6,12 +6,15 @@ headers and body it asks for. The chosen port is printed on the first line of
 standard output.
 """
 import base64
+import os
 import socketserver
+import urllib.parse
 import sys
 import time
 from http.server import BaseHTTPRequestHandler
 
 STATS_BODY = bytes((i * 7) % 251 for i in range(2040))
+LARGE_BODY = bytes((i * 13) % 256 for i in range(20000))
 SLOW_HEAD = b"s" * 1000
 
 
@@ -46,8 +49,25 @@ class Handler(BaseHTTPRequestHandler):
         except OSError:
             pass
 
+    def gated(self, gate):
+        """Sends the headers at once and the body only once the file gate exists;
+        closes without a body when it does not appear within 10 s."""
+        body = b"after the gate"
+        head = f"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: {len(body)}\r\n" \
+               "Connection: close\r\n\r\n"
+        self.wfile.write(head.encode("latin-1"))
+        self.wfile.flush()
+        self.close_connection = True
+        for _ in range(200):
+            if os.path.exists(gate):
+                self.wfile.write(body)
+                self.wfile.flush()
+                return
+            time.sleep(0.05)
+
     def do_GET(self):
-        path = self.path.split("?", 1)[0]
+        path, _, query = self.path.partition("?")
+        parameters = urllib.parse.parse_qs(query)
         text = [("Content-Type", "text/plain")]
         if path == "/ok":
             self.answer("200 OK", text, b"hello, upgrade")
@@ -80,6 +100,10 @@ class Handler(BaseHTTPRequestHandler):
             ], b"headers")
         elif path == "/echo":
             self.answer("200 OK", text, str(self.headers).encode("latin-1"))
+        elif path == "/gated":
+            self.gated(parameters["gate"][0])
+        elif path == "/large":
+            self.answer("200 OK", [("Content-Type", "application/octet-stream")], LARGE_BODY)
         elif path == "/stats":
             self.answer("200 OK", [("Content-Type", "application/octet-stream")], STATS_BODY)
         elif path == "/slow":

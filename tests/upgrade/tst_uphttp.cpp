@@ -6,12 +6,14 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QTimeZone>
+#include <QUrl>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
 #include <atomic>
 #include <cmath>
+#include <sys/resource.h>
 #include <mutex>
 #include <stdexcept>
 
@@ -81,6 +83,37 @@ struct Recorder
         http.OnTransferProgress = [this](QObject *, const QString &, qint64, qint64, qint64, qint64, int, float,
                                          QIODevice *) { note("Progress"); };
     }
+};
+
+QByteArray largeBody()
+{
+    QByteArray body;
+    for (int i = 0; i < 20000; ++i)
+        body.append(static_cast<char>((i * 13) % 256));
+    return body;
+}
+
+// Lowers this process's file size limit (as `ulimit -f` does) until destroyed.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        m_ok = getrlimit(RLIMIT_FSIZE, &m_previous) == 0;
+        rlimit lowered = m_previous;
+        lowered.rlim_cur = bytes;
+        m_ok = m_ok && setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        if (m_ok)
+            setrlimit(RLIMIT_FSIZE, &m_previous);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    rlimit m_previous{};
+    bool m_ok = false;
 };
 
 QByteArray statsBody()
@@ -627,6 +660,191 @@ private slots:
         QVERIFY(http.StartTransfer());
         QTRY_COMPARE_WITH_TIMEOUT(recorder.events, events, timeout);
         QVERIFY(recorder.allOnGuiThread);
+    }
+
+    void outputFileCannotBeWritten_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::newRow("web server") << "{server}/large";
+        QTest::newRow("file address") << "file://{dir}/large.bin";
+    }
+
+    void outputFileCannotBeWritten()
+    {
+        // A file size limit stops the 20,000-byte body part way, as a full disk does.
+        QFETCH(QString, url);
+        {
+            QFile source(m_dir.filePath("large.bin"));
+            QVERIFY(source.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            source.write(largeBody());
+        }
+        const QString output = outputFile("limited.bin");
+        QFile::remove(output);
+        TupCustomHTTP http;
+        Recorder recorder;
+        recorder.attach(http);
+        recorder.attachProgress(http);
+        http.URL = expand(url);
+        http.OutputFileName = output;
+        {
+            FileSizeLimit limit(8192);
+            QVERIFY(limit.ok());
+            QVERIFY(http.StartTransfer());
+            QTRY_VERIFY_WITH_TIMEOUT(recorder.withoutProgress().contains("TransferError"), timeout);
+            QVERIFY(TupEventThread::joinAbandonedWorkers(std::chrono::milliseconds(timeout)));
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(recorder.withoutProgress(), QStringList{"TransferError"});
+        QVERIFY(!QFile::exists(output));
+        QVERIFY(http.BytesRead < 20000);
+        QVERIFY(!http.Succeeded);
+
+        // The same body into memory is not limited.
+        Recorder inMemory;
+        inMemory.attach(http);
+        http.OutputFileName.clear();
+        {
+            FileSizeLimit limit(8192);
+            QVERIFY(http.StartTransfer());
+            QTRY_COMPARE_WITH_TIMEOUT(inMemory.events, QStringList{"Done"}, timeout);
+        }
+        QCOMPARE(inMemory.body, largeBody());
+    }
+
+    void headerInfoBeforeTheBody()
+    {
+        // The server sends the body only once the gate file exists, which the header
+        // handler creates; without the headers reported first, the body never comes.
+        const QString gate = m_dir.filePath("gate");
+        QFile::remove(gate);
+        TupCustomHTTP http;
+        Recorder recorder;
+        recorder.attach(http);
+        qint64 bytesAtHeaders = -1;
+        http.OnHeaderInfo = [&](QObject *, const QString &, const QString &, const QString &, const QString &,
+                                const QString &, qint64 ContentLength, const QDateTime &, const QDateTime &,
+                                const QDateTime &, bool &) {
+            recorder.note(QStringLiteral("HeaderInfo %1").arg(ContentLength));
+            bytesAtHeaders = http.BytesRead;
+            QFile open(gate);
+            QVERIFY(open.open(QIODevice::WriteOnly));
+        };
+        http.URL = m_server->url("/gated?gate=" + QUrl::toPercentEncoding(gate));
+        QVERIFY(http.StartTransfer());
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.events, QStringList({"HeaderInfo 14", "Done"}), timeout);
+        QCOMPARE(bytesAtHeaders, qint64(0));
+        QCOMPARE(recorder.body, QByteArray("after the gate"));
+    }
+
+    void handlersChangedDuringATransfer()
+    {
+        TupCustomHTTP http;
+        Recorder recorder;
+        recorder.attach(http);
+
+        // A status handler on the worker, detached from the GUI thread mid-transfer:
+        // once detaching has returned, the state it used may go.
+        struct StatusState
+        {
+            std::atomic<int> calls{0};
+            std::atomic<bool> detached{false};
+            std::atomic<int> callsAfterDetaching{0};
+        };
+        auto state = std::make_shared<StatusState>();
+        http.OnStatusChange = [state](QObject *, int, const QString &) {
+            ++state->calls;
+            if (state->detached)
+                ++state->callsAfterDetaching;
+        };
+        // Progress attached by the header handler, and detached again by its first call.
+        int progressCalls = 0;
+        http.OnHeaderInfo = [&](QObject *, const QString &, const QString &, const QString &, const QString &,
+                                const QString &, qint64, const QDateTime &, const QDateTime &, const QDateTime &,
+                                bool &) {
+            recorder.note("HeaderInfo");
+            http.OnStatusChange = nullptr;
+            state->detached = true;
+            http.OnTransferProgress = [&](QObject *, const QString &, qint64, qint64, qint64, qint64, int, float,
+                                          QIODevice *) {
+                ++progressCalls;
+                http.OnTransferProgress = nullptr;
+            };
+        };
+        http.setTransferBufferSize(255);
+        http.URL = m_server->url("/stats");
+        QVERIFY(http.StartTransfer());
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.events, QStringList({"HeaderInfo", "Done"}), timeout);
+        QVERIFY(TupEventThread::joinAbandonedWorkers(std::chrono::milliseconds(timeout)));
+        QVERIFY(state->calls > 0);
+        QCOMPARE(state->callsAfterDetaching.load(), 0);
+        QCOMPARE(progressCalls, 1);
+        QCOMPARE(recorder.body, statsBody());
+    }
+
+    void addressWithoutHostThroughAProxy_data()
+    {
+        QTest::addColumn<int>("accessType");
+        QTest::newRow("proxy of the component") << int(atUseProxy);
+        QTest::newRow("proxy of the environment") << int(atPreconfig);
+    }
+
+    void addressWithoutHostThroughAProxy()
+    {
+        // The proxy gets the request and answers it with a status of its own.
+        QFETCH(int, accessType);
+        LoopbackProxy proxy;
+        QVERIFY2(proxy.error().isEmpty(), qPrintable(proxy.error()));
+        if (accessType == atPreconfig)
+            qputenv("http_proxy", QStringLiteral("http://127.0.0.1:%1").arg(proxy.port()).toUtf8());
+        const auto restore = qScopeGuard([] { qunsetenv("http_proxy"); });
+
+        TupCustomHTTP http;
+        Recorder recorder;
+        recorder.attach(http);
+        http.Proxy.AccessType = TupAccessType(accessType);
+        http.Proxy.ProxyServer = "127.0.0.1";
+        http.Proxy.ProxyPort = proxy.port();
+        http.URL = "http://";
+        QVERIFY(http.StartTransfer());
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.events.size(), 2, timeout);
+        QVERIFY2(http.StatusCode >= 400, qPrintable(QString::number(http.StatusCode)));
+        QCOMPARE(recorder.events, QStringList({"TransferError", QStringLiteral("HTTPError %1").arg(http.StatusCode)}));
+        QVERIFY2(recorder.body.contains("tinyproxy"), recorder.body.constData());
+    }
+
+    void proxyCredentialsAreKept()
+    {
+        LoopbackProxy proxy("warden", "letmethrough");
+        QVERIFY2(proxy.error().isEmpty(), qPrintable(proxy.error()));
+        TupCustomHTTP http;
+        Recorder recorder;
+        recorder.attach(http);
+        QStringList offered;
+        http.OnProxyAuthenticationRequest = [&](QObject *, QString &ProxyUsername, QString &ProxyPassword,
+                                                bool &TryAgain) {
+            recorder.note("ProxyAuthentication");
+            offered << ProxyUsername + "/" + ProxyPassword;
+            ProxyUsername = "warden";
+            ProxyPassword = "letmethrough";
+            TryAgain = true;
+        };
+        http.Proxy.AccessType = atUseProxy;
+        http.Proxy.ProxyServer = "127.0.0.1";
+        http.Proxy.ProxyPort = proxy.port();
+        http.Proxy.ProxyBypass.clear();
+        http.URL = m_server->url("/echo");
+        QVERIFY(http.StartTransfer());
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.events, QStringList({"ProxyAuthentication", "Done"}), timeout);
+        QCOMPARE(offered, QStringList{"/"});
+        QCOMPARE(http.ProxyUsername, QStringLiteral("warden"));
+        QCOMPARE(http.ProxyPassword, QStringLiteral("letmethrough"));
+
+        // The next transfer offers them from its first request; the handler is not asked.
+        recorder.events.clear();
+        QVERIFY(http.StartTransfer());
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.events, QStringList{"Done"}, timeout);
+        QVERIFY(recorder.body.contains("tinyproxy"));
+        QCOMPARE(offered, QStringList{"/"});
     }
 
     void loginInfoRoundTrip()
