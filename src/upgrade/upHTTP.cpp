@@ -134,6 +134,7 @@ public:
     std::unique_ptr<QIODevice> stream;
     bool streamIsFile = false;
     bool writeFailed = false; // the body could not be stored; the output file goes
+    bool outputFileFailed = false;
     bool completed = false;
     std::chrono::steady_clock::time_point startTick = std::chrono::steady_clock::now();
 
@@ -606,6 +607,7 @@ void Transfer::createStream(bool toFile)
             // Without a stream the completion reports only OnTransferError.
             succeeded = true;
             m_ended = true;
+            outputFileFailed = true;
         }
     } else {
         auto buffer = std::make_unique<QBuffer>();
@@ -647,6 +649,7 @@ void Transfer::emitBlock(const QByteArray &block)
         // A full disk or a file size limit: the transfer has failed, whatever the
         // server still sends, and the completion deletes what was written.
         writeFailed = true;
+        outputFileFailed = true;
         succeeded = false;
         m_ended = true;
         return;
@@ -979,6 +982,7 @@ void TupCustomHTTP::takeResults(const Transfer &transfer)
     Date = transfer.date;
     LastModified = transfer.lastModified;
     Expires = transfer.expires;
+    OutputFileFailed = transfer.outputFileFailed;
     ContentLength = transfer.contentLength;
     BytesRead = transfer.bytesRead;
     PercentsDone = transfer.statistics.PercentsDone;

@@ -214,6 +214,7 @@ public:
     QDateTime Date;         // local time; invalid when absent
     QDateTime LastModified; // local time; invalid when absent
     QDateTime Expires;      // local time; invalid when absent
+    bool OutputFileFailed = false; // the output file could not be created or written
     qint64 ContentLength = 0; // 0 when absent
     qint64 BytesRead = 0;
     int PercentsDone = 0;

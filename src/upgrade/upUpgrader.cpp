@@ -19,7 +19,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
@@ -45,7 +44,7 @@ TupUpgrader::TupUpgrader(QObject *owner)
     connect(m_autoCheckTimer, &QTimer::timeout, this, [this] { autoCheckTimerFired(); });
     attachHandlers();
     // The replacer of the previous upgrade has done its work.
-    QFile::remove(upReplacerPath());
+    upRemoveReplacerLeftovers();
 }
 
 TupUpgrader::~TupUpgrader()
@@ -148,14 +147,19 @@ void TupUpgrader::attachHandlers()
         later([this] { connectionLost(); });
     };
     OnPasswordRequired = [this](QObject *, const QString &realm, bool &tryAgain) { passwordRequired(realm, tryAgain); };
-    // A download whose temporary file could not be created ends with this alone; the
-    // upgrade cannot be completed then.
+    // A download whose temporary file could not be created or written ends with this
+    // alone; the upgrade cannot be completed then.
     OnTransferError = [this](QObject *) {
         if (m_checkPhase)
             return;
         m_outcomeSeen = false;
-        later([this] {
-            if (!m_outcomeSeen)
+        const bool fileFailed = OutputFileFailed;
+        later([this, fileFailed] {
+            if (m_outcomeSeen)
+                return;
+            if (fileFailed)
+                failUpgrade(M::format(M::extraMessage(M::WriteFailed), {QDir::toNativeSeparators(m_currentTempName)}));
+            else
                 AbortUpgrade();
         });
     };
@@ -262,6 +266,20 @@ void TupUpgrader::removeStaleTemporaryFiles()
         if (name.endsWith(upTemporarySuffix))
             QFile::remove(folder.filePath(name));
     }
+}
+
+void TupUpgrader::failUpgrade(const QString &text)
+{
+    // The box comes first: until it is closed the upgrade is still in progress, so no
+    // new check starts underneath it.
+    upErrorBox(text);
+    discardDownloads();
+    AbortUpgrade();
+}
+
+void TupUpgrader::discardDownloads()
+{
+    removeStaleTemporaryFiles();
 }
 
 void TupUpgrader::NextFile()
@@ -449,20 +467,20 @@ void TupUpgrader::finish()
 
 void TupUpgrader::RunReplacer(const QString &parameters)
 {
-    const QString path = upReplacerPath();
-    // Written beside and renamed over the old one, so a replacer still running from an
-    // earlier upgrade does not block the new one.
     QFile embedded(kEmbeddedReplacer);
-    QSaveFile replacer(path);
-    if (embedded.open(QIODevice::ReadOnly) && replacer.open(QIODevice::WriteOnly)) {
-        replacer.write(embedded.readAll());
-        if (replacer.commit()) {
-            QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                            | QFileDevice::ReadGroup | QFileDevice::ExeGroup
-                                            | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    const QByteArray program = embedded.open(QIODevice::ReadOnly) ? embedded.readAll() : QByteArray();
+    // Only the program just written into a folder of our own, and read back, is started.
+    const QString path = upWriteReplacer(program);
+    const bool started = !path.isEmpty() && upStartProcess(path, {upApplicationFilePath(), parameters});
+    if (!started) {
+        if (!path.isEmpty()) {
+            QFile::remove(path);
+            QDir().rmdir(QFileInfo(path).absolutePath());
         }
+        // Without the replacer nothing is installed; the application keeps running.
+        failUpgrade(M::extraMessage(M::ReplacerFailed));
+        return;
     }
-    upStartProcess(path, {upApplicationFilePath(), parameters});
 
     if (OnDoOwnCloseAppMethod) {
         OnDoOwnCloseAppMethod(this);

@@ -57,7 +57,7 @@ public:
 
     static const Upgrade::TupUpgraderMessages DefaultShowMessages;
 
-    // Deletes a replacer left at the replacer path by an earlier upgrade.
+    // Deletes the replacer an earlier upgrade of this user left behind.
     explicit TupUpgrader(QObject *owner = nullptr);
     ~TupUpgrader() override;
 
@@ -104,8 +104,9 @@ public:
     void AbortUpgrade();
     // Stops the transfer and closes the question and the wizard.
     void CancelUpgrade();
-    // Writes the embedded replacer to the replacer path, starts it for this
-    // executable with `parameters`, and closes the application.
+    // Writes the embedded replacer into a fresh private folder, starts it for this
+    // executable with `parameters`, and closes the application. When it cannot be
+    // written or started, the upgrade stops with an error box instead.
     void RunReplacer(const QString &parameters);
 
     // Download state.
@@ -136,6 +137,10 @@ private:
     void redirect();
     void closeApplication();
     void removeStaleTemporaryFiles();
+    // Stops the upgrade with an error box; nothing of it is installed and none of its
+    // downloads stays behind.
+    void failUpgrade(const QString &text);
+    void discardDownloads();
 
     void headerInfo(qint64 contentLength, const QDateTime &lastModified, bool &continueTransfer);
     void transferProgress(qint64 contentLength, qint64 bytesRead, qint64 elapsedTime, qint64 estimatedTimeLeft,

@@ -9,8 +9,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -50,11 +56,117 @@ void upSetApplicationFilePath(const QString &path)
     applicationPathOverride = path;
 }
 
-QString upReplacerPath()
+namespace {
+
+const QString kReplacerName = QStringLiteral("Replacer");
+
+bool ownPrivateFolder(const QByteArray &path)
 {
-    const QString temp = QDir::tempPath();
-    const QString folder = QFileInfo(temp).isDir() ? temp : QFileInfo(upApplicationFilePath()).absolutePath();
-    return QDir(folder).filePath(QStringLiteral("Replacer"));
+    struct stat info {};
+    return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()
+           && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+// The file at `path` is a regular file of this user, not a link, holding exactly `bytes`.
+bool holdsExactly(const QByteArray &path, const QByteArray &bytes)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    bool same = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid()
+                && info.st_size == bytes.size();
+    QByteArray content;
+    if (same) {
+        content.resize(bytes.size());
+        qsizetype done = 0;
+        while (done < content.size()) {
+            const ssize_t got = ::read(fd, content.data() + done, size_t(content.size() - done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            done += got;
+        }
+        same = done == bytes.size() && content == bytes;
+    }
+    ::close(fd);
+    return same;
+}
+
+} // namespace
+
+const QString upReplacerFolderPrefix = QStringLiteral("quillmora-replacer-");
+
+QString upPrivateRuntimeFolder()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty() || !ownPrivateFolder(QFile::encodeName(folder)))
+        return {};
+    return folder;
+}
+
+QString upWriteReplacer(const QByteArray &program)
+{
+    const QString runtime = upPrivateRuntimeFolder();
+    if (runtime.isEmpty() || program.isEmpty())
+        return {};
+    QByteArray folder = QFile::encodeName(QDir(runtime).filePath(upReplacerFolderPrefix + QStringLiteral("XXXXXX")));
+    if (!::mkdtemp(folder.data()))
+        return {};
+    const QByteArray path = folder + '/' + QFile::encodeName(kReplacerName);
+    bool written = false;
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0700);
+    if (fd >= 0) {
+        written = writeAll(fd, program);
+        written = ::close(fd) == 0 && written;
+    }
+    if (written && holdsExactly(path, program))
+        return QFile::decodeName(path);
+    ::unlink(path.constData());
+    ::rmdir(folder.constData());
+    return {};
+}
+
+void upRemoveReplacerLeftovers()
+{
+    const QString runtime = upPrivateRuntimeFolder();
+    if (runtime.isEmpty())
+        return;
+    const QDir dir(runtime);
+    const QStringList found = dir.entryList({upReplacerFolderPrefix + QLatin1Char('*')},
+                                            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : found) {
+        const QByteArray folder = QFile::encodeName(dir.filePath(name));
+        if (!name.startsWith(upReplacerFolderPrefix) || !ownPrivateFolder(folder))
+            continue;
+        const QStringList content = QDir(QFile::decodeName(folder))
+                                        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        if (!content.isEmpty() && content != QStringList{kReplacerName})
+            continue;
+        if (!content.isEmpty()) {
+            const QByteArray replacer = folder + '/' + QFile::encodeName(kReplacerName);
+            struct stat info {};
+            if (::lstat(replacer.constData(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
+                continue;
+            ::unlink(replacer.constData());
+        }
+        ::rmdir(folder.constData());
+    }
 }
 
 bool upStartProcess(const QString &program, const QStringList &arguments)

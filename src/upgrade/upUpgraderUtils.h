@@ -22,9 +22,21 @@ extern const QString upTemporarySuffix;
 QString upApplicationFilePath();
 void upSetApplicationFilePath(const QString &path); // empty restores the real one
 
-// Where the replacer is written: the temporary folder, or the executable's folder
-// when there is none.
-QString upReplacerPath();
+// The user's runtime folder (QStandardPaths::RuntimeLocation) when it is a real folder
+// of this user that nobody else may write into; empty otherwise.
+QString upPrivateRuntimeFolder();
+
+// The replacer is written as "Replacer" into a fresh folder "quillmora-replacer-XXXXXX"
+// that this call creates (mode 0700) in the private runtime folder, and read back.
+// Returns the path of the checked program, or empty, leaving nothing behind, when it
+// could not be written exactly.
+QString upWriteReplacer(const QByteArray &program);
+extern const QString upReplacerFolderPrefix;
+
+// Removes what earlier upgrades of this user left: folders of the private runtime
+// folder with our prefix that are this user's own and hold nothing but the replacer.
+// Anything else (another account's file, a link, a folder with more in it) stays.
+void upRemoveReplacerLeftovers();
 
 // Starts a program detached from this process. Tests replace the starter to record
 // the calls.

@@ -5,6 +5,7 @@
 #include "upUpgraderUtils.h"
 
 #include <QCloseEvent>
+#include <QEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -186,6 +187,65 @@ TupUpgraderWizardForm::TupUpgraderWizardForm(QWidget *parent)
     CancelBtn->setDefault(true);
     // Posts the window's close command, as the title bar's close box does.
     connect(CancelBtn, &QPushButton::clicked, this, [this] { QTimer::singleShot(0, this, [this] { close(); }); });
+
+    m_designHeight = height();
+    for (QWidget *widget : std::initializer_list<QWidget *>{
+             LCurrentFile, LDownloadingFileFrom, FileURL, FileSizeLab, TransferRateLab, EstimatedTimeLeftLab,
+             ProgressCurrentFile, LAllFiles, AllDownloading, ProgressAllFiles, Bevel1, AboutShadow, AboutLabel,
+             FinishBtn, CancelBtn})
+        m_design.insert(widget, widget->geometry());
+}
+
+void TupUpgraderWizardForm::arrange()
+{
+    if (m_design.isEmpty())
+        return;
+    // Each box: its children top to bottom, none above the frame's inner edge and none
+    // over the one before; the box grows when the last one would cross its bottom edge.
+    auto stack = [this](QGroupBox *box, int top, const QList<QWidget *> &children) {
+        const QRect designBox = m_design.value(box);
+        box->setGeometry(designBox.left(), top, designBox.width(), designBox.height());
+        const QRect inner = box->contentsRect();
+        const int bottomMargin = qMax(4, box->height() - (inner.y() + inner.height()));
+        int previousBottom = inner.top();
+        int shift = 0;
+        for (QWidget *child : children) {
+            const QRect design = m_design.value(child);
+            const bool isLabel = qobject_cast<QLabel *>(child) != nullptr;
+            const int height = isLabel ? child->sizeHint().height() : qMax(design.height(), child->minimumSizeHint().height());
+            const int gap = qobject_cast<QProgressBar *>(child) ? 3 : 1;
+            const int y = qMax(design.top() + shift, previousBottom + gap);
+            shift = y - design.top();
+            if (isLabel)
+                child->move(design.left(), y);
+            else
+                child->setGeometry(design.left(), y, design.width(), height);
+            previousBottom = y + height;
+        }
+        box->resize(designBox.width(), qMax(designBox.height(), previousBottom + bottomMargin));
+        return box->height() - designBox.height();
+    };
+
+    const int currentGrowth = stack(LCurrentFile, m_design.value(LCurrentFile).top(),
+                                    {LDownloadingFileFrom, FileURL, FileSizeLab, TransferRateLab, EstimatedTimeLeftLab,
+                                     ProgressCurrentFile});
+    const int allGrowth = stack(LAllFiles, m_design.value(LAllFiles).top() + currentGrowth,
+                                {AllDownloading, ProgressAllFiles});
+    // The room between the boxes and the line above the buttons is used first.
+    const int slack = qMax(0, m_design.value(Bevel1).top() - 4 - (m_design.value(LAllFiles).bottom() + 1));
+    const int growth = qMax(0, currentGrowth + allGrowth - slack);
+    for (QWidget *widget : std::initializer_list<QWidget *>{Bevel1, AboutShadow, AboutLabel, FinishBtn, CancelBtn})
+        widget->move(m_design.value(widget).topLeft() + QPoint(0, growth));
+    // The engraved label's shadow stays a pixel below and right of it.
+    AboutShadow->move(AboutLabel->pos() + QPoint(1, 1));
+    setFixedSize(width(), m_designHeight + growth);
+}
+
+void TupUpgraderWizardForm::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        arrange();
 }
 
 void TupUpgraderWizardForm::prepare(const TupUpgraderWizard &settings)
@@ -208,6 +268,7 @@ void TupUpgraderWizardForm::prepare(const TupUpgraderWizard &settings)
     setLabelText(LDownloadingFileFrom, M::message(M::DownloadingFrom));
     FinishBtn->setText(M::message(M::NextButton));
     CancelBtn->setText(M::message(M::CancelButton));
+    arrange();
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

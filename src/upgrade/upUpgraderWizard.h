@@ -3,7 +3,9 @@
 #include "upTypes.h"
 
 #include <QDialog>
+#include <QHash>
 #include <QPixmap>
+#include <QRect>
 #include <QPointer>
 
 class QFrame;
@@ -79,8 +81,16 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void reject() override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    // Puts the contents of the group boxes inside their frames, below their titles,
+    // as the current font and style draw them. The design's positions are kept where
+    // they leave room; otherwise the boxes, and the window below them, grow.
+    void arrange();
+
+    QHash<QWidget *, QRect> m_design; // design geometry of what arrange() moves
+    int m_designHeight = 0;
     bool m_completed = false;
     bool m_finishing = false;
 };

@@ -19,6 +19,10 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <pwd.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 using namespace Upgrade;
 namespace M = UpgradeMessages;
 
@@ -67,6 +71,33 @@ void whenCompleted(std::function<void(TupUpgraderWizardForm *)> action)
     timer->start();
 }
 
+constexpr QFileDevice::Permissions kGroupOrOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup
+                                                    | QFileDevice::ExeGroup | QFileDevice::ReadOther
+                                                    | QFileDevice::WriteOther | QFileDevice::ExeOther;
+
+// Lowers this process's file size limit (as `ulimit -f` does) until destroyed.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        m_ok = getrlimit(RLIMIT_FSIZE, &m_previous) == 0;
+        rlimit lowered = m_previous;
+        lowered.rlim_cur = std::min(bytes, m_previous.rlim_max);
+        m_ok = m_ok && setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        if (m_ok)
+            setrlimit(RLIMIT_FSIZE, &m_previous);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    rlimit m_previous{};
+    bool m_ok = false;
+};
+
 const QStringList kTerminalEvents{"nonewer", "noinfofile", "unreachable", "connlost", "aborted", "later", "closed",
                                   "redirected"};
 
@@ -98,13 +129,17 @@ private slots:
     void missingFile();
     void unusableFileNameAborts();
     void temporaryFileThatCannotBeCreatedAborts();
+    void temporaryFileThatCannotBeWrittenAborts();
+    void replacerThatCannotBeWrittenStops_data();
+    void replacerThatCannotBeWrittenStops();
     void redirect();
     void wizardWaitsForOk();
     void wizardClosedAborts();
     void passwordWindow_data();
     void passwordWindow();
     void automaticCheck();
-    void removesAnOldReplacer();
+    void removesOnlyOurOwnOldReplacer();
+    void anotherAccountsFilesAreNeitherUsedNorRemoved();
 
 private:
     std::unique_ptr<TupUpgrader> makeUpgrader(const QString &infoFile);
@@ -112,6 +147,15 @@ private:
     QString served(const QString &name) const { return m_server->url(name); }
     bool waitForEnd();
     QString appFile(const QString &name) const { return QDir(m_app->path()).filePath(name); }
+    // The replacer folders in the runtime folder.
+    QStringList replacerFolders() const
+    {
+        const QDir runtime(m_runtime->path());
+        QStringList found;
+        for (const QString &name : runtime.entryList({QStringLiteral("quillmora-replacer-*")}, QDir::Dirs))
+            found << runtime.filePath(name);
+        return found;
+    }
     QStringList temporaryFiles() const
     {
         return QDir(m_app->path()).entryList({QStringLiteral("*.uTMP")}, QDir::Files | QDir::Hidden, QDir::Name);
@@ -119,7 +163,7 @@ private:
 
     std::unique_ptr<UpgradeServer> m_server;
     std::unique_ptr<QTemporaryDir> m_app;
-    std::unique_ptr<QTemporaryDir> m_temp;
+    std::unique_ptr<QTemporaryDir> m_runtime; // the user's runtime folder during a test
     ScriptedMessageBoxes *m_boxes = nullptr;
     QStringList m_events;
     QStringList m_started;
@@ -141,8 +185,8 @@ void TestUpgrader::init()
     m_started.clear();
     m_opened.clear();
     m_app = std::make_unique<QTemporaryDir>();
-    m_temp = std::make_unique<QTemporaryDir>();
-    qputenv("TMPDIR", m_temp->path().toLocal8Bit());
+    m_runtime = std::make_unique<QTemporaryDir>();
+    qputenv("XDG_RUNTIME_DIR", m_runtime->path().toLocal8Bit());
     writeFile(appFile(QStringLiteral("quillmora")), "old program");
     upSetApplicationFilePath(appFile(QStringLiteral("quillmora")));
     upSetProcessStarter([this](const QString &program, const QStringList &arguments) {
@@ -167,7 +211,7 @@ void TestUpgrader::cleanup()
     upSetOnlineTest(nullptr);
     UrlOpener::setOpener(nullptr);
     upSetApplicationFilePath({});
-    qunsetenv("TMPDIR");
+    qunsetenv("XDG_RUNTIME_DIR");
 }
 
 std::unique_ptr<TupUpgrader> TestUpgrader::makeUpgrader(const QString &infoFile)
@@ -387,9 +431,14 @@ void TestUpgrader::downloadsAndHandsOverToTheReplacer()
     QCOMPARE(QFileInfo(appFile(QStringLiteral("quillmora.uTMP"))).lastModified().toUTC(), modified);
     QCOMPARE(QFileInfo(appFile(QStringLiteral("data.txt.uTMP"))).lastModified().toUTC(), modified.addDays(1));
 
-    const QString replacer = QDir(m_temp->path()).filePath(QStringLiteral("Replacer"));
+    // The replacer: written into a fresh folder of this user's own, and started there.
+    const QStringList folders = replacerFolders();
+    QCOMPARE(folders.size(), 1);
+    const QString replacer = QDir(folders.first()).filePath(QStringLiteral("Replacer"));
     QCOMPARE(readFile(replacer), readFile(qEnvironmentVariable("QUILLMORA_BIN_DIR") + QStringLiteral("/Replacer")));
     QVERIFY(QFileInfo(replacer).isExecutable());
+    QCOMPARE(QFileInfo(folders.first()).permissions() & kGroupOrOthers, QFileDevice::Permissions());
+    QCOMPARE(QFileInfo(folders.first()).ownerId(), ::geteuid());
     QCOMPARE(m_started, QStringList{QStringLiteral("%1 %2 +/afterupgrade0").arg(replacer, appFile(QStringLiteral("quillmora")))});
     QVERIFY(!upgrader->upgradeInProgress());
 }
@@ -557,10 +606,87 @@ void TestUpgrader::temporaryFileThatCannotBeCreatedAborts()
     putInfo(QStringLiteral("#url=%1\r\n#url2=%2\r\n#date=03/13/2014\r\n")
                 .arg(served(QStringLiteral("a.txt")), served(QStringLiteral("b.txt"))));
     auto upgrader = makeUpgrader(QStringLiteral("info.txt"));
+    m_boxes->expect(QMessageBox::Ok);
     upgrader->CheckUpdate();
     QVERIFY(waitForEnd());
     QCOMPARE(m_events.mid(1), (QStringList{"filestart a.txt 5", "filedone a.txt.uTMP", "filestart b.txt 6", "aborted"}));
+    QCOMPARE(m_boxes->asked.size(), 1);
+    QCOMPARE(m_boxes->asked.first().request.icon, QMessageBox::Critical);
+    QCOMPARE(m_boxes->asked.first().request.text,
+             QStringLiteral("File %1 could not be written.\n\nThe upgrade was stopped; no file of this program was "
+                            "changed.")
+                 .arg(appFile(QStringLiteral("b.txt.uTMP"))));
     QVERIFY(m_started.isEmpty());
+    // The file downloaded before goes too: nothing of a failed upgrade stays.
+    QVERIFY(!QFile::exists(appFile(QStringLiteral("a.txt.uTMP"))));
+}
+
+void TestUpgrader::temporaryFileThatCannotBeWrittenAborts()
+{
+    // A file size limit (as `ulimit -f` sets it) stops the second, larger download part
+    // way, as a full disk would.
+    m_server->put(QStringLiteral("a.txt"), "first");
+    m_server->put(QStringLiteral("big.bin"), QByteArray(20000, 'b'));
+    putInfo(QStringLiteral("#url=%1\r\n#url2=%2\r\n#date=03/13/2014\r\n")
+                .arg(served(QStringLiteral("a.txt")), served(QStringLiteral("big.bin"))));
+    writeFile(appFile(QStringLiteral("big.bin")), "old big file");
+    auto upgrader = makeUpgrader(QStringLiteral("info.txt"));
+    upgrader->Wizard.Enabled = true;
+    m_boxes->expect(QMessageBox::Ok);
+    {
+        FileSizeLimit limit(8192);
+        QVERIFY(limit.ok());
+        upgrader->CheckUpdate();
+        QVERIFY(waitForEnd());
+    }
+    QCOMPARE(m_events.mid(1), (QStringList{"filestart a.txt 5", "filedone a.txt.uTMP", "filestart big.bin 20000",
+                                           "aborted"}));
+    QCOMPARE(m_boxes->asked.size(), 1);
+    QVERIFY(m_boxes->asked.first().request.text.startsWith(
+        QStringLiteral("File %1 could not be written.").arg(appFile(QStringLiteral("big.bin.uTMP")))));
+    QVERIFY(m_started.isEmpty());
+    QVERIFY(replacerFolders().isEmpty());
+    QVERIFY(upUpgraderWizardForm.isNull() || !upUpgraderWizardForm->isVisible());
+    QCOMPARE(QDir(m_app->path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             (QStringList{"big.bin", "quillmora"}));
+    QCOMPARE(readFile(appFile(QStringLiteral("big.bin"))), QByteArray("old big file"));
+    QVERIFY(!upgrader->upgradeInProgress());
+}
+
+void TestUpgrader::replacerThatCannotBeWrittenStops_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("file size limit below the replacer's size") << "limit";
+    QTest::newRow("replacer that cannot be started") << "start";
+}
+
+void TestUpgrader::replacerThatCannotBeWrittenStops()
+{
+    QFETCH(QString, fault);
+    m_server->put(QStringLiteral("quillmora"), "new program");
+    putInfo(QStringLiteral("#url=%1\r\n#date=03/13/2014\r\n").arg(served(QStringLiteral("quillmora"))));
+    auto upgrader = makeUpgrader(QStringLiteral("info.txt"));
+    if (fault == QLatin1String("start")) {
+        upSetProcessStarter([this](const QString &program, const QStringList &) {
+            m_started << program;
+            return false;
+        });
+    }
+    m_boxes->expect(QMessageBox::Ok);
+    {
+        FileSizeLimit limit(fault == QLatin1String("limit") ? 16384 : RLIM_INFINITY);
+        upgrader->CheckUpdate();
+        QVERIFY(waitForEnd());
+    }
+    QCOMPARE(m_events.mid(1), (QStringList{"filestart quillmora 11", "filedone quillmora.uTMP", "endupgrade", "aborted"}));
+    QCOMPARE(m_boxes->asked.size(), 1);
+    QCOMPARE(m_boxes->asked.first().request.text,
+             QStringLiteral("The installer of this upgrade could not be prepared.\n\nThe upgrade was stopped; no file "
+                            "of this program was changed."));
+    QCOMPARE(m_started.size(), fault == QLatin1String("start") ? 1 : 0);
+    QVERIFY(replacerFolders().isEmpty());
+    QVERIFY(temporaryFiles().isEmpty());
+    QCOMPARE(readFile(appFile(QStringLiteral("quillmora"))), QByteArray("old program"));
 }
 
 void TestUpgrader::redirect()
@@ -711,15 +837,92 @@ void TestUpgrader::automaticCheck()
     QVERIFY(!timer->isActive());
 }
 
-void TestUpgrader::removesAnOldReplacer()
+void TestUpgrader::removesOnlyOurOwnOldReplacer()
 {
-    const QString replacer = QDir(m_temp->path()).filePath(QStringLiteral("Replacer"));
-    writeFile(replacer, "from the last upgrade");
+    const QDir runtime(m_runtime->path());
+    // Ours, as an earlier upgrade left it.
+    QVERIFY(runtime.mkdir(QStringLiteral("quillmora-replacer-Ab12Cd")));
+    writeFile(runtime.filePath(QStringLiteral("quillmora-replacer-Ab12Cd/Replacer")), "from the last upgrade");
+    QVERIFY(runtime.mkdir(QStringLiteral("quillmora-replacer-Empty0")));
+    // Ours by name but holding more than the replacer: not a leftover of ours.
+    QVERIFY(runtime.mkdir(QStringLiteral("quillmora-replacer-More00")));
+    writeFile(runtime.filePath(QStringLiteral("quillmora-replacer-More00/Replacer")), "x");
+    writeFile(runtime.filePath(QStringLiteral("quillmora-replacer-More00/notes.txt")), "y");
+    // A file, and a link to a folder of ours, under the prefix.
+    writeFile(runtime.filePath(QStringLiteral("quillmora-replacer-File00")), "a file");
+    QVERIFY(runtime.mkdir(QStringLiteral("kept")));
+    writeFile(runtime.filePath(QStringLiteral("kept/Replacer")), "kept");
+    QVERIFY(QFile::link(runtime.filePath(QStringLiteral("kept")), runtime.filePath(QStringLiteral("quillmora-replacer-Link00"))));
+
     TupUpgrader upgrader;
-    QVERIFY(!QFile::exists(replacer));
+    QCOMPARE(runtime.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+             (QStringList{"kept", "quillmora-replacer-File00", "quillmora-replacer-Link00", "quillmora-replacer-More00"}));
+    QCOMPARE(readFile(runtime.filePath(QStringLiteral("kept/Replacer"))), QByteArray("kept"));
     QCOMPARE(upgrader.RestartParams(), QStringLiteral("/afterupgrade"));
     upgrader.setRestartParams(QString());
     QCOMPARE(upgrader.RestartParams(), QStringLiteral(" "));
+}
+
+void TestUpgrader::anotherAccountsFilesAreNeitherUsedNorRemoved()
+{
+    // Another account on the machine plants a replacer folder in our runtime folder
+    // (only root can, here it stands for anything not ours) and a "Replacer" in the
+    // shared temporary folder, where older versions wrote theirs.
+    const passwd *other = ::getpwnam("nobody");
+    if (::geteuid() != 0 || !other)
+        QSKIP("needs root and the account 'nobody' to make files owned by another account");
+    const QDir runtime(m_runtime->path());
+    const QString planted = runtime.filePath(QStringLiteral("quillmora-replacer-Xy12Zw"));
+    QVERIFY(runtime.mkdir(QStringLiteral("quillmora-replacer-Xy12Zw")));
+    writeFile(planted + QStringLiteral("/Replacer"), "#!/bin/sh\necho ran > \"$0.ran\"\n");
+    QTemporaryDir sharedTemp;
+    const QString oldPlace = QDir(sharedTemp.path()).filePath(QStringLiteral("Replacer"));
+    writeFile(oldPlace, "#!/bin/sh\necho ran > \"$0.ran\"\n");
+    for (const QString &path : {planted, planted + QStringLiteral("/Replacer"), oldPlace}) {
+        QVERIFY(::chown(QFile::encodeName(path).constData(), other->pw_uid, other->pw_gid) == 0);
+        QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner | QFileDevice::ExeOther));
+    }
+    qputenv("TMPDIR", sharedTemp.path().toLocal8Bit());
+    const auto restore = qScopeGuard([] { qunsetenv("TMPDIR"); });
+
+    m_server->put(QStringLiteral("quillmora"), "new program");
+    putInfo(QStringLiteral("#url=%1\r\n#date=03/13/2014\r\n").arg(served(QStringLiteral("quillmora"))));
+    auto upgrader = makeUpgrader(QStringLiteral("info.txt"));
+    upgrader->CheckUpdate();
+    QVERIFY(waitForEnd());
+    QCOMPARE(m_events.last(), QStringLiteral("closed"));
+
+    // The other account's files are all still there, untouched, and none was started.
+    QCOMPARE(QFileInfo(planted).ownerId(), other->pw_uid);
+    QCOMPARE(QFileInfo(planted + QStringLiteral("/Replacer")).ownerId(), other->pw_uid);
+    QCOMPARE(QFileInfo(oldPlace).ownerId(), other->pw_uid);
+    QCOMPARE(m_started.size(), 1);
+    const QString started = m_started.first().section(QLatin1Char(' '), 0, 0);
+    QVERIFY2(!started.startsWith(planted) && started != oldPlace, qPrintable(started));
+    QCOMPARE(QFileInfo(started).ownerId(), ::geteuid());
+    QCOMPARE(QFileInfo(QFileInfo(started).absolutePath()).ownerId(), ::geteuid());
+    QCOMPARE(readFile(started), readFile(qEnvironmentVariable("QUILLMORA_BIN_DIR") + QStringLiteral("/Replacer")));
+
+    // A runtime folder that belongs to the other account is not used at all, nor is
+    // the fallback in the temporary folder when the other account has made that one.
+    QFile::remove(started);
+    QDir().rmdir(QFileInfo(started).absolutePath());
+    const QString fallback = QDir(sharedTemp.path()).filePath(QStringLiteral("runtime-root"));
+    QVERIFY(QDir().mkdir(fallback));
+    for (const QString &path : {m_runtime->path(), fallback})
+        QVERIFY(::chown(QFile::encodeName(path).constData(), other->pw_uid, other->pw_gid) == 0);
+    QCOMPARE(upPrivateRuntimeFolder(), QString());
+    m_events.clear();
+    m_started.clear();
+    m_boxes->expect(QMessageBox::Ok);
+    upgrader->CheckUpdate();
+    QVERIFY(waitForEnd());
+    QCOMPARE(m_events.mid(m_events.size() - 2), (QStringList{"endupgrade", "aborted"}));
+    QVERIFY(m_started.isEmpty());
+    QCOMPARE(m_boxes->asked.size(), 1);
+    QVERIFY(!QFile::exists(planted + QStringLiteral("/Replacer.ran")));
+    QVERIFY(!QFile::exists(oldPlace + QStringLiteral(".ran")));
+    QVERIFY(::chown(QFile::encodeName(m_runtime->path()).constData(), 0, 0) == 0);
 }
 
 QTEST_MAIN(TestUpgrader)
