@@ -43,7 +43,7 @@ int main(int argc, char *argv[])
         if (arguments.value(0) == QLatin1String("copy"))
             return StoreCommands::copy(arguments.mid(1), out, err);
         if (!arguments.isEmpty() && arguments[0] == QLatin1String(ImportLegacyCommand::kName))
-            return ImportLegacyCommand::run(arguments.mid(1), out, err);
+            return ImportLegacyCommand::run(arguments.mid(1), StoreCommands::chosen(all), out, err);
     } catch (const std::exception &error) {
         err << "quillmora-admin: " << errorText(error) << "\n";
         return 1;

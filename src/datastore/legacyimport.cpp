@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "connection.h"
+#include "datasource.h"
 #include "exactsum.h"
 #include "legacydatabase.h"
 #include "schema.h"
@@ -77,7 +78,7 @@ bool accepts(Want want, const LegacyColumn &column)
 }
 
 // The declared type of a new column that carries a column the program does not know.
-QString carriedType(const LegacyTable &table, int index)
+QString carriedType(const LegacyTable &table, int index, bool server)
 {
     const LegacyColumn &column = table.columns().at(index);
     if (column.isText())
@@ -87,7 +88,7 @@ QString carriedType(const LegacyTable &table, int index)
     if (column.isNumber())
         return QStringLiteral("double precision");
     if (column.kind == LegacyColumn::Kind::DateTime)
-        return QStringLiteral("datetime");
+        return server ? QStringLiteral("timestamp") : QStringLiteral("datetime");
     throw AppError(QStringLiteral("旧数据文件中表 %1 的列 %2 的类型（%3）无法导入。")
                        .arg(table.name(), column.name)
                        .arg(column.typeCode));
@@ -100,7 +101,7 @@ struct ColumnPlan
     QVector<int> extras;
 };
 
-ColumnPlan planColumns(const TableSpec &spec, const LegacyTable &table)
+ColumnPlan planColumns(const TableSpec &spec, const LegacyTable &table, bool server)
 {
     ColumnPlan plan;
     QVector<bool> used(table.columns().size(), false);
@@ -123,7 +124,7 @@ ColumnPlan planColumns(const TableSpec &spec, const LegacyTable &table)
         if (!spec.extrasAllowed)
             throw AppError(QStringLiteral("旧数据文件中表 %1 有程序不认识的列 %2，无法导入。")
                                .arg(table.name(), table.columns().at(i).name));
-        carriedType(table, i); // refuses a type that cannot be carried before any row
+        carriedType(table, i, server); // refuses a type that cannot be carried before any row
         plan.extras << i;
     }
     return plan;
@@ -141,7 +142,7 @@ QString sessionTimeText(const LegacyTable &table, int column)
                                        : stamp.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-QVariant knownValue(Want want, const LegacyTable &table, int column)
+QVariant knownValue(Want want, const LegacyTable &table, int column, bool server)
 {
     switch (want) {
     case Want::Text:
@@ -159,8 +160,11 @@ QVariant knownValue(Want want, const LegacyTable &table, int column)
     }
     case Want::Id:
         return qlonglong(table.wholeNumber(column));
-    case Want::SessionTime:
-        return sessionTimeText(table, column);
+    case Want::SessionTime: {
+        // The server keeps these as times: an open session's empty logout is none.
+        const QString text = sessionTimeText(table, column);
+        return server && text.isEmpty() ? QVariant() : QVariant(text);
+    }
     }
     return {};
 }
@@ -169,7 +173,8 @@ void copyTable(const TableSpec &spec, LegacyDatabase &source, Connection &target
                const LegacyImport::Options &options, QStringList &extraColumns)
 {
     const std::unique_ptr<LegacyTable> table = source.openTable(QString::fromLatin1(spec.name));
-    const ColumnPlan plan = planColumns(spec, *table);
+    const bool server = target.engine() == Connection::Engine::Server;
+    const ColumnPlan plan = planColumns(spec, *table, server);
     const QString tableName = QString::fromLatin1(spec.name);
 
     QStringList names;
@@ -178,7 +183,7 @@ void copyTable(const TableSpec &spec, LegacyDatabase &source, Connection &target
     for (int index : plan.extras) {
         const QString name = table->columns().at(index).name;
         target.execute(QStringLiteral("alter table %1 add column %2 %3")
-                           .arg(tableName, quoted(name), carriedType(*table, index)));
+                           .arg(tableName, quoted(name), carriedType(*table, index, server)));
         names << quoted(name);
         extraColumns << tableName + QLatin1Char('.') + name;
     }
@@ -198,7 +203,7 @@ void copyTable(const TableSpec &spec, LegacyDatabase &source, Connection &target
     while (table->next()) {
         values.clear();
         for (int i = 0; i < spec.columnCount; ++i)
-            values << knownValue(spec.columns[i].want, *table, plan.known[i]);
+            values << knownValue(spec.columns[i].want, *table, plan.known[i], server);
         if (users)
             values[1] = options.hashPassword(values[1].toString());
         for (int index : plan.extras)
@@ -314,7 +319,8 @@ QStringList Report::lines() const
     return result;
 }
 
-QStringList copyInto(LegacyDatabase &source, Connection &target, const Options &options)
+QStringList copyInto(LegacyDatabase &source, Connection &target, const Options &options,
+                     const std::function<void()> &beforeCommit)
 {
     if (!options.hashPassword)
         throw AppError(QStringLiteral("no password hashing given for the import"));
@@ -323,12 +329,15 @@ QStringList copyInto(LegacyDatabase &source, Connection &target, const Options &
         if (!source.hasTable(QString::fromLatin1(spec.name)))
             throw AppError(QStringLiteral("旧数据文件中没有表 %1。").arg(QString::fromLatin1(spec.name)));
     }
-    Schema::createTables(target);
     QStringList extras;
     target.beginTransaction();
     try {
+        Schema::addTables(target);
         for (const TableSpec &spec : kTables)
             copyTable(spec, source, target, options, extras);
+        Schema::continueKeys(target);
+        if (beforeCommit)
+            beforeCommit();
         target.commit();
     } catch (...) {
         try {
@@ -421,6 +430,31 @@ Report importToNewFile(const QString &accessPath, const QString &ledgerPath, con
         removeLeftovers(temporary);
         throw;
     }
+}
+
+Report importToServer(const QString &accessPath, const DataSource &server, const Options &options)
+{
+    Connection target(server);
+    bool holdsLedger = true;
+    try {
+        target.tableFields(QStringLiteral("data"));
+    } catch (const DatabaseError &) {
+        holdsLedger = false;
+    }
+    if (holdsLedger)
+        throw AppError(QStringLiteral("%1 上已有账本，不会被覆盖。").arg(server.displayName()));
+    LegacyDatabase source(accessPath);
+    stage(options, Stage::Writing);
+    Report report;
+    const QStringList extras = copyInto(source, target, options, [&] {
+        stage(options, Stage::Checking);
+        report = check(accessPath, target);
+        if (!report.matches())
+            throw AppError(QStringLiteral("转换后的检查未通过，服务器上没有写入任何数据：\n%1").arg(report.lines().join(QLatin1Char('\n'))));
+    });
+    report.extraColumns = extras;
+    stage(options, Stage::Done);
+    return report;
 }
 
 Report convertInPlace(const QString &path, const Options &options)

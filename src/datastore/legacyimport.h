@@ -7,6 +7,7 @@
 #include <functional>
 
 class Connection;
+class DataSource;
 class LegacyDatabase;
 
 // Brings the Windows version's data.mdb (sales, users, session log) into a new
@@ -49,7 +50,10 @@ struct Report
 // Writes every row of the old file into the empty tables behind `target` (the three
 // tables are created first). Raises AppError naming the table and row of a value
 // that cannot be read; the caller discards the target then.
-QStringList copyInto(LegacyDatabase &source, Connection &target, const Options &options);
+// `beforeCommit` runs inside the transaction after the last row; an exception from it
+// leaves the target as it was.
+QStringList copyInto(LegacyDatabase &source, Connection &target, const Options &options,
+                     const std::function<void()> &beforeCommit = {});
 
 // Reads the old file and the target again and compares them.
 Report check(const QString &accessPath, Connection &target);
@@ -58,6 +62,11 @@ Report check(const QString &accessPath, Connection &target);
 // temporary name beside it, checked, and renamed only when the check passes. On any
 // failure nothing is left but the old file.
 Report importToNewFile(const QString &accessPath, const QString &ledgerPath, const Options &options);
+
+// Fills an empty ledger on a database server in one transaction that commits only
+// after the check passed: the server holds all of the old ledger or nothing of it.
+// Refuses a server that holds a ledger already.
+Report importToServer(const QString &accessPath, const DataSource &server, const Options &options);
 
 // Replaces the Access file at `path` by a new ledger and keeps the original as
 // `path`.old. At every moment `path` is either the untouched old file or the complete,

@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "appinfo.h"
+#include "datasource.h"
 #include "exportprogresswindow.h"
 #include "legacydatabase.h"
 #include "legacyimport.h"
@@ -65,6 +66,13 @@ Outcome offer(const QString &path, const QString &workerProgram)
 {
     if (!LegacyDatabase::isAccessFile(path))
         return Outcome::NotNeeded;
+    // A terminal pointed at a server does not work on the folder's data.mdb.
+    try {
+        if (DataSource::choose(QCoreApplication::arguments()).isServer())
+            return Outcome::NotNeeded;
+    } catch (const std::exception &) {
+        // A database.conf naming no server is reported where the ledger is opened.
+    }
 
     MessageBoxRequest question;
     question.caption = applicationTitle();

@@ -151,6 +151,12 @@ private slots:
     void killedConversionLeavesOldFile_data();
     void killedConversionLeavesOldFile();
     void killedAtRandomMomentsNeverHalfDone();
+
+    // On the test run's database server only (tst_legacyimport_server).
+    void importsIntoAServer();
+    void serverKeepsNothingOfAFailedImport();
+    void refusesAServerThatHoldsALedger();
+    void adminImportsIntoAServer();
 };
 
 void LegacyImportTest::exactSumIgnoresOrder()
@@ -506,6 +512,139 @@ void LegacyImportTest::killedAtRandomMomentsNeverHalfDone()
             runProbeToTheEnd(original);
     }
     qInfo() << "states after kills:" << states;
+}
+
+namespace {
+
+// The server's day1 is a date column and its btime/jtime are times: a sale's time of
+// day is not kept there, a date-only login reads back at midnight, an open session's
+// empty logout as none.
+QStringList asOnServer(const QStringList &sales)
+{
+    QStringList result;
+    for (const QString &line : sales) {
+        QStringList values = line.split(QLatin1Char('|'));
+        values.last() = values.last().left(10) + QStringLiteral(" 00:00:00");
+        result << values.join(QLatin1Char('|'));
+    }
+    return result;
+}
+
+QStringList sessionsAsOnServer(const QStringList &sessions)
+{
+    QStringList result;
+    for (const QString &line : sessions) {
+        QStringList values = line.split(QLatin1Char('|'));
+        for (int i = 2; i < 4; ++i) {
+            if (values[i].size() == 10)
+                values[i] += QStringLiteral(" 00:00:00");
+        }
+        result << values.join(QLatin1Char('|'));
+    }
+    return result;
+}
+
+bool holdsLedger(const DataSource &store)
+{
+    Connection db(store);
+    try {
+        db.tableFields(QStringLiteral("data"));
+        return true;
+    } catch (const DatabaseError &) {
+        return false;
+    }
+}
+
+} // namespace
+
+void LegacyImportTest::importsIntoAServer()
+{
+    if (!TestWorkspace::onServer())
+        QSKIP("runs on the database server");
+    TestWorkspace workspace(TestWorkspace::Database::None);
+    const Expected expected = expectedRows(QStringLiteral("legacy-small.expected.jsonl"));
+    QList<LegacyImport::Stage> stages;
+    LegacyImport::Options options = hashingOptions();
+    options.stage = [&](LegacyImport::Stage stage) { stages << stage; };
+    const LegacyImport::Report report =
+        LegacyImport::importToServer(legacyFixture(QStringLiteral("legacy-small.mdb")), workspace.dataSource(), options);
+    QVERIFY(report.matches());
+    using S = LegacyImport::Stage;
+    QCOMPARE(stages, (QList<S>{S::Writing, S::Checking, S::Done}));
+    QCOMPARE(report.tables[0].written, 29);
+    QCOMPARE(number(report.writtenSums[0]), number(expected.sums[0]));
+
+    Connection db(workspace.dataSource());
+    QCOMPARE(sorted(storedSales(db)), sorted(asOnServer(expected.sales)));
+    Statement users = db.prepare(QStringLiteral("select username, passwd from userdb where username = ?"));
+    users.bind({QStringLiteral("小王")});
+    QVERIFY(users.step());
+    QVERIFY(PasswordHash::verify(users.value(1).toString(), QStringLiteral("abc123")));
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from userdb")).toInt(), 3);
+    Statement sessions = db.prepare(QStringLiteral("select id, username, cast(btime as text), cast(jtime as text) from rz"));
+    QStringList stored;
+    while (sessions.step())
+        stored << QStringLiteral("%1|%2|%3|%4").arg(sessions.int64Value(0)).arg(sessions.value(1).toString(),
+                                                                               sessions.value(2).toString(),
+                                                                               sessions.value(3).toString());
+    QCOMPARE(sorted(stored), sorted(sessionsAsOnServer(expected.sessions)));
+    // New sessions continue after the largest id of the old log.
+    db.execute(QStringLiteral("insert into rz (username, btime) values (?, ?)"),
+               {QStringLiteral("小王"), QDateTime(QDate(2024, 1, 1), QTime(8, 0))});
+    QCOMPARE(db.scalar(QStringLiteral("select max(id) from rz")).toLongLong(), 7);
+}
+
+void LegacyImportTest::serverKeepsNothingOfAFailedImport()
+{
+    if (!TestWorkspace::onServer())
+        QSKIP("runs on the database server");
+    TestWorkspace workspace(TestWorkspace::Database::None);
+    writeBytes(QStringLiteral("old.mdb"), fileBytes(legacyFixture(QStringLiteral("legacy-many.mdb"))).left(118 * 4096));
+    QString error;
+    try {
+        LegacyImport::importToServer(QStringLiteral("old.mdb"), workspace.dataSource(), hashingOptions());
+    } catch (const AppError &e) {
+        error = e.message();
+    }
+    QVERIFY2(error.contains(QStringLiteral("表 data 应有 1714 行，只读到 1628 行")), qPrintable(error));
+    QVERIFY(!holdsLedger(workspace.dataSource())); // not even the empty tables
+}
+
+void LegacyImportTest::refusesAServerThatHoldsALedger()
+{
+    if (!TestWorkspace::onServer())
+        QSKIP("runs on the database server");
+    TestWorkspace workspace; // a fresh ledger on the server
+    QString error;
+    try {
+        LegacyImport::importToServer(legacyFixture(QStringLiteral("legacy-small.mdb")), workspace.dataSource(), hashingOptions());
+    } catch (const AppError &e) {
+        error = e.message();
+    }
+    QVERIFY2(error.contains(QStringLiteral("已有账本")), qPrintable(error));
+    Connection db(workspace.dataSource());
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from data")).toInt(), 0);
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from userdb")).toInt(), 1);
+}
+
+void LegacyImportTest::adminImportsIntoAServer()
+{
+    if (!TestWorkspace::onServer())
+        QSKIP("runs on the database server");
+    TestWorkspace workspace(TestWorkspace::Database::None);
+    QProcess admin;
+    admin.start(qEnvironmentVariable("QUILLMORA_BIN_DIR") + QStringLiteral("/quillmora-admin"),
+                {QStringLiteral("--database"), workspace.serverUrl(), QStringLiteral("import-legacy"),
+                 legacyFixture(QStringLiteral("legacy-many.mdb"))});
+    QVERIFY(admin.waitForFinished(120000));
+    const QString output = QString::fromUtf8(admin.readAllStandardOutput() + admin.readAllStandardError());
+    QVERIFY2(admin.exitCode() == 0, qPrintable(output));
+    for (const char *line : {"data: 1714 rows read, 1714 rows written", "rz: 273 rows read, 273 rows written",
+                             "data: sum of 6: 491257.5 read, 491257.5 written"})
+        QVERIFY2(output.contains(QString::fromUtf8(line)), qPrintable(output));
+    QVERIFY(!QFile::exists(QStringLiteral("data.mdb")));
+    Connection db(workspace.dataSource());
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from data")).toInt(), 1714);
 }
 
 QTEST_GUILESS_MAIN(LegacyImportTest)

@@ -59,6 +59,7 @@ private slots:
     void init();
     void cleanup();
     void noLeavesTheFileAndEnds();
+    void terminalOfAServerIsNotAsked();
     void yesConvertsAndTheOldUsersLogIn();
     void failureIsReportedAndChangesNothing_data();
     void failureIsReportedAndChangesNothing();
@@ -93,6 +94,20 @@ void TestLegacyConversion::noLeavesTheFileAndEnds()
     QCOMPARE(asked.icon, QMessageBox::Question);
     QCOMPARE(asked.buttons, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(filesHere(), QStringList{QStringLiteral("data.mdb")});
+    QCOMPARE(fileBytes(QStringLiteral("data.mdb")), original);
+}
+
+void TestLegacyConversion::terminalOfAServerIsNotAsked()
+{
+    const QByteArray original = fixture(QStringLiteral("legacy-small.mdb"));
+    putDataFile(original);
+    QFile conf(QStringLiteral("database.conf"));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("[database]\nurl=postgresql://till1@shopserver/shop\n");
+    conf.close();
+    QCOMPARE(LegacyConversion::offer(QStringLiteral("data.mdb"), program()), LegacyConversion::Outcome::NotNeeded);
+    QVERIFY(m_boxes->asked.isEmpty());
+    QCOMPARE(filesHere(), (QStringList{"data.mdb", "database.conf"}));
     QCOMPARE(fileBytes(QStringLiteral("data.mdb")), original);
 }
 
