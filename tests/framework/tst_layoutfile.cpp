@@ -76,6 +76,7 @@ private slots:
     void restore_data();
     void restore();
     void writeKeepsOtherLinesAndReplacesKeys();
+    void writeKeepsOtherLinesByteForByte();
     void readsWindowsFile();
     void missingFileReadsEmpty();
     void unwritableFileRaises();
@@ -195,6 +196,29 @@ void LayoutFileTest::writeKeepsOtherLinesAndReplacesKeys()
                                         "DBGridEh1.c=2,64,1,1,1,7,0\nDBGridEh1.d=3,64,0,1,0,7,0\n(Default)=0,0\n"));
     QCOMPARE(ColumnLayout::restore(kGrid, fourColumns(), IniFile::readSection(fresh, QStringLiteral("test"))),
              fourColumns());
+}
+
+void LayoutFileTest::writeKeepsOtherLinesByteForByte()
+{
+    // A file from a Chinese Windows holds GBK text ("\xc9\xcc\xc6\xb7" is 商品), other
+    // programs' lines end as they like, a byte order mark leads, and the last line may
+    // have no line end. Only the replaced and the added lines are ours to write.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("quillmora.ini"));
+    const QByteArray before = "\xef\xbb\xbf[\xc9\xcc\xc6\xb7]\r\nname=\xc9\xcc\xc6\xb7\n; caf\xe9\r\n[test]\r\n"
+                              "DBGridEh1.a=old\r\nnote=\xc9\xcc\r\n[last]\nx=\xff\xfe";
+    writeAll(path, before);
+    IniFile::writeValues(path, QStringLiteral("test"), {{"DBGridEh1.a", "0,64,0,1,0,7,0"}, {"(Default)", "0,0"}});
+    QCOMPARE(readAll(path), QByteArray("\xef\xbb\xbf[\xc9\xcc\xc6\xb7]\r\nname=\xc9\xcc\xc6\xb7\n; caf\xe9\r\n[test]\r\n"
+                                       "DBGridEh1.a=0,64,0,1,0,7,0\r\nnote=\xc9\xcc\r\n(Default)=0,0\r\n[last]\nx=\xff\xfe"));
+
+    // A section that starts the file behind a byte order mark is found; a new section
+    // after an unterminated last line starts on a line of its own.
+    const QString marked = dir.filePath(QStringLiteral("marked.ini"));
+    writeAll(marked, "\xef\xbb\xbf[test]\nDBGridEh1.a=1\n[gbk]\nk=\xb1\xb8\xd7\xa2");
+    QCOMPARE(IniFile::readSection(marked, QStringLiteral("test")), (IniFile::Entries{{"DBGridEh1.a", "1"}}));
+    IniFile::writeValues(marked, QStringLiteral("other"), {{"k", "v"}});
+    QCOMPARE(readAll(marked), QByteArray("\xef\xbb\xbf[test]\nDBGridEh1.a=1\n[gbk]\nk=\xb1\xb8\xd7\xa2\n\n[other]\nk=v\n"));
 }
 
 void LayoutFileTest::readsWindowsFile()
