@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -18,6 +19,19 @@ namespace {
 
 constexpr int kMinimumColumnWidth = 4;
 constexpr int kIndicatorWidth = 12;
+// Room kept free at each side of a cell's text, and for a title's sort marker.
+constexpr int kTextPadding = 2;
+constexpr int kMarkerRoom = 12;
+
+// A text that does not fit its width is cut where its alignment pushes it out: a
+// right-aligned value loses its start, any other its end. The ellipsis stands where
+// characters are missing, so a cut number never reads as another number.
+QString fittedText(const QFontMetrics &metrics, const QString &text, int width, Qt::Alignment alignment)
+{
+    if (metrics.horizontalAdvance(text) <= width)
+        return text;
+    return metrics.elidedText(text, alignment & Qt::AlignRight ? Qt::ElideLeft : Qt::ElideRight, std::max(0, width));
+}
 
 void drawBevel(QPainter *painter, const QRect &rect, const QPalette &palette)
 {
@@ -120,10 +134,8 @@ protected:
         painter->setFont(look.font);
         painter->setPen(look.foreground);
         const SortMarker marker = m_grid->m_state[logicalIndex].marker;
-        QRect textRect = rect.adjusted(2, 0, marker == SortMarker::None ? -2 : -14, 0);
-        const QString text = painter->fontMetrics().elidedText(m_grid->m_columns[logicalIndex].title, Qt::ElideRight,
-                                                               textRect.width());
-        painter->drawText(textRect, int(look.alignment), text);
+        QRect textRect = rect.adjusted(kTextPadding, 0, -kTextPadding - (marker == SortMarker::None ? 0 : kMarkerRoom), 0);
+        painter->drawText(textRect, int(look.alignment), m_grid->shownTitleLogical(logicalIndex));
         drawMarker(painter, rect, marker, look.foreground);
         painter->restore();
     }
@@ -191,10 +203,9 @@ public:
         }
         painter->setFont(look.font);
         painter->setPen(foreground);
-        const QRect textRect = option.rect.adjusted(2, 0, -2, 0);
-        const QString text = painter->fontMetrics().elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
-                                                               textRect.width());
-        painter->drawText(textRect, int(look.alignment | Qt::AlignVCenter), text);
+        const QRect textRect = option.rect.adjusted(kTextPadding, 0, -kTextPadding, 0);
+        painter->drawText(textRect, int(look.alignment | Qt::AlignVCenter),
+                          m_grid->shownCellText(index.row(), position));
         painter->restore();
     }
 
@@ -233,8 +244,8 @@ protected:
             drawBevel(&painter, cell, palette());
             painter.setFont(look.font);
             painter.setPen(look.foreground);
-            painter.drawText(cell.adjusted(2, 0, -2, 0), int(look.alignment | Qt::AlignVCenter),
-                             m_grid->footerTextLogical(logical));
+            painter.drawText(cell.adjusted(kTextPadding, 0, -kTextPadding, 0), int(look.alignment | Qt::AlignVCenter),
+                             m_grid->shownFooterLogical(logical));
         }
     }
 
@@ -288,6 +299,8 @@ DataGrid::DataGrid(QWidget *parent) : QWidget(parent)
     connect(m_view, &QAbstractItemView::clicked, this, &DataGrid::clicked);
     connect(m_view, &QAbstractItemView::doubleClicked, this, &DataGrid::doubleClicked);
     m_view->viewport()->installEventFilter(this);
+    m_title->viewport()->installEventFilter(this);
+    m_footer->installEventFilter(this);
 }
 
 DataGrid::~DataGrid() = default;
@@ -739,16 +752,16 @@ GridLook DataGrid::titleLookLogical(int logical) const
 {
     const GridColumn &column = m_columns[logical];
     return {column.titleBackground.isValid() ? column.titleBackground : m_titleBackground,
-            column.titleColor.isValid() ? column.titleColor : palette().color(QPalette::WindowText),
-            column.titleFont.value_or(font()), Qt::AlignCenter};
+            column.titleColor.isValid() ? column.titleColor : m_textColor,
+            resolvedFont(column.titleFont), Qt::AlignCenter};
 }
 
 GridLook DataGrid::footerLookLogical(int logical) const
 {
     const GridColumn &column = m_columns[logical];
     return {column.footerBackground.isValid() ? column.footerBackground : m_footerBackground,
-            column.footerColor.isValid() ? column.footerColor : palette().color(QPalette::WindowText),
-            column.footerFont.value_or(font()), column.footerAlignment};
+            column.footerColor.isValid() ? column.footerColor : m_textColor,
+            resolvedFont(column.footerFont), column.footerAlignment};
 }
 
 GridLook DataGrid::titleLook(int position) const
@@ -759,8 +772,8 @@ GridLook DataGrid::titleLook(int position) const
 GridLook DataGrid::cellLook(int row, int position) const
 {
     const GridColumn &column = m_columns[requireLogical(position)];
-    return {rowBackground(row), column.cellColor.isValid() ? column.cellColor : palette().color(QPalette::WindowText),
-            column.cellFont.value_or(font()), column.alignment};
+    return {rowBackground(row), column.cellColor.isValid() ? column.cellColor : m_textColor,
+            resolvedFont(column.cellFont), column.alignment};
 }
 
 GridLook DataGrid::footerLook(int position) const
@@ -774,6 +787,47 @@ QString DataGrid::cellText(int row, int position) const
     if (!model())
         return {};
     return model()->data(model()->index(row, logical), Qt::DisplayRole).toString();
+}
+
+QFont DataGrid::resolvedFont(const std::optional<QFont> &font) const
+{
+    // A column's own font takes what it leaves open (hinting, say) from the grid's,
+    // as a painter would; texts are measured and drawn with the same font.
+    return font ? font->resolve(this->font()) : this->font();
+}
+
+QString DataGrid::shownCellText(int row, int position) const
+{
+    const int logical = requireLogical(position);
+    const GridLook look = cellLook(row, position);
+    const int grid = m_view->showGrid() ? 1 : 0;
+    return fittedText(QFontMetrics(look.font), cellText(row, position),
+                      m_title->sectionSize(logical) - grid - 2 * kTextPadding, look.alignment);
+}
+
+QString DataGrid::shownFooterText(int position) const
+{
+    return shownFooterLogical(requireLogical(position));
+}
+
+QString DataGrid::shownTitle(int position) const
+{
+    return shownTitleLogical(requireLogical(position));
+}
+
+QString DataGrid::shownFooterLogical(int logical) const
+{
+    const GridLook look = footerLookLogical(logical);
+    return fittedText(QFontMetrics(look.font), footerTextLogical(logical),
+                      m_title->sectionSize(logical) - 2 * kTextPadding, look.alignment);
+}
+
+QString DataGrid::shownTitleLogical(int logical) const
+{
+    const GridLook look = titleLookLogical(logical);
+    const int marker = m_state[logical].marker == SortMarker::None ? 0 : kMarkerRoom;
+    return fittedText(QFontMetrics(look.font), m_columns[logical].title,
+                      m_title->sectionSize(logical) - 2 * kTextPadding - marker, look.alignment);
 }
 
 int DataGrid::rowCount() const
@@ -841,6 +895,38 @@ bool DataGrid::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_view->viewport() && event->type() == QEvent::Resize) {
         fitColumns();
         m_footer->update();
+    }
+    if (event->type() == QEvent::ToolTip) {
+        // Over a text shown cut the tooltip gives the whole text; elsewhere the
+        // grid's hint.
+        const QPoint pos = static_cast<QHelpEvent *>(event)->pos();
+        const QPoint global = static_cast<QHelpEvent *>(event)->globalPos();
+        QString whole;
+        QRect area;
+        if (watched == m_view->viewport()) {
+            const QModelIndex index = m_view->indexAt(pos);
+            const int position = index.isValid() ? positionOfLogical(index.column()) : -1;
+            if (position >= 0 && shownCellText(index.row(), position) != cellText(index.row(), position)) {
+                whole = cellText(index.row(), position);
+                area = m_view->visualRect(index);
+            }
+        } else if (watched == m_title->viewport() || watched == m_footer) {
+            const int origin = watched == m_footer ? m_view->viewport()->mapTo(this, QPoint(0, 0)).x() - m_footer->x() : 0;
+            const int logical = m_title->logicalIndexAt(pos.x() - origin);
+            if (logical >= 0) {
+                const bool footer = watched == m_footer;
+                const QString full = footer ? footerTextLogical(logical) : m_columns[logical].title;
+                if ((footer ? shownFooterLogical(logical) : shownTitleLogical(logical)) != full) {
+                    whole = full;
+                    area = QRect(origin + m_title->sectionViewportPosition(logical), 0, m_title->sectionSize(logical),
+                                 static_cast<QWidget *>(watched)->height());
+                }
+            }
+        }
+        if (!whole.isEmpty()) {
+            QToolTip::showText(global, whole, static_cast<QWidget *>(watched), area);
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -131,6 +131,11 @@ public:
     GridLook cellLook(int row, int position) const;
     GridLook footerLook(int position) const;
     QString cellText(int row, int position) const;
+    // The texts as drawn at the current widths: a text that does not fit ends (or,
+    // right-aligned, starts) with an ellipsis, and its tooltip shows it whole.
+    QString shownCellText(int row, int position) const;
+    QString shownFooterText(int position) const;
+    QString shownTitle(int position) const;
 
     // --- records
     int rowCount() const;
@@ -187,6 +192,9 @@ private:
     GridLook titleLookLogical(int logical) const;
     GridLook footerLookLogical(int logical) const;
     QString footerTextLogical(int logical) const;
+    QString shownFooterLogical(int logical) const;
+    QString shownTitleLogical(int logical) const;
+    QFont resolvedFont(const std::optional<QFont> &font) const;
     void updateFooter();
 
     QTableView *m_view = nullptr;
@@ -198,6 +206,9 @@ private:
     QList<QString> m_footerTexts; // by logical index; null when not set
     QColor m_titleBackground{0xA6, 0xCA, 0xF0};
     QColor m_footerBackground{0xFF, 0xB3, 0xB3};
+    // Titles, rows and footers have backgrounds of their own that no skin changes, so
+    // their text keeps the dark window-text colour under every skin.
+    QColor m_textColor{Qt::black};
     QColor m_oddRow{Qt::white};
     QColor m_evenRow{0xEE, 0xEE, 0xEE};
     int m_rowHeight = 0;

@@ -9,3 +9,11 @@ void installChineseFontSubstitutions()
     QFont::insertSubstitutions(QStringLiteral("宋体"), chinese);
     QFont::insertSubstitutions(QStringLiteral("SimSun"), chinese);
 }
+
+QFont applicationFont()
+{
+    QFont font(QStringLiteral("宋体"));
+    font.setPixelSize(12);
+    font.setHintingPreference(QFont::PreferFullHinting);
+    return font;
+}

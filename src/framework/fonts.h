@@ -1,5 +1,12 @@
 #pragma once
 
+#include <QFont>
+
 // The windows ask for "宋体" (SimSun), which Linux font configuration maps to a Latin
 // face; map it to a Chinese serif face so texts render and PDF text stays readable.
 void installChineseFontSubstitutions();
+
+// The application's font: "宋体" 12 pixels, with stems snapped to whole pixels so thin
+// strokes of small serif digits and characters keep their full colour instead of
+// fading into the background.
+QFont applicationFont();

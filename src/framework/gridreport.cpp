@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPrinter>
+#include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -26,12 +27,51 @@ QFont inUnits(QFont font)
     return font;
 }
 
+// Lays a text out in lines no wider than `width`: breaking between words where it can
+// and inside a word that alone is wider than the line, so every character is printed.
+// Returns the height of the lines.
+double layOut(QTextLayout &layout, double width, Qt::Alignment alignment)
+{
+    QTextOption option(alignment & Qt::AlignHorizontal_Mask);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    double height = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(std::max(1.0, width));
+        line.setPosition(QPointF(0, height));
+        height += line.height();
+    }
+    layout.endLayout();
+    return height;
+}
+
+QString layoutText(QString text)
+{
+    return text.replace(QLatin1Char('\n'), QChar::LineSeparator);
+}
+
 double textHeight(const QFont &font, const QString &text, double width)
 {
-    const QFontMetricsF metrics(inUnits(font));
     if (text.isEmpty())
-        return metrics.height();
-    return metrics.boundingRect(QRectF(0, 0, std::max(1.0, width), 1e6), Qt::TextWordWrap, text).height();
+        return QFontMetricsF(inUnits(font)).height();
+    QTextLayout layout(layoutText(text), inUnits(font));
+    return layOut(layout, width, Qt::AlignLeft);
+}
+
+// Paints the text into the rectangle with the same line breaks textHeight measured.
+void drawWrapped(QPainter &painter, const QRectF &rect, Qt::Alignment alignment, const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    QTextLayout layout(layoutText(text), painter.font());
+    const double height = layOut(layout, rect.width(), alignment);
+    double top = rect.top();
+    if (alignment & Qt::AlignVCenter)
+        top += (rect.height() - height) / 2;
+    else if (alignment & Qt::AlignBottom)
+        top += rect.height() - height;
+    layout.draw(&painter, QPointF(rect.left(), top));
 }
 
 struct Layout
@@ -201,7 +241,7 @@ int GridReport::print(QPrinter *printer)
             painter.setPen(cell.foreground);
             const QRectF inner(kCellPadding, kCellPadding, layout.widths.at(c) - 2 * kCellPadding,
                                height / layout.scale - 2 * kCellPadding);
-            painter.drawText(inner, int(cell.alignment) | Qt::TextWordWrap, cell.text);
+            drawWrapped(painter, inner, cell.alignment, cell.text);
             painter.restore();
             x += width;
         }
@@ -212,8 +252,7 @@ int GridReport::print(QPrinter *printer)
             const double height = textHeight(font, line.text, content.width());
             painter.setFont(font);
             painter.setPen(Qt::black);
-            painter.drawText(QRectF(content.left(), top, content.width(), height),
-                             int(line.alignment) | Qt::TextWordWrap, line.text);
+            drawWrapped(painter, QRectF(content.left(), top, content.width(), height), line.alignment, line.text);
             top += height;
         }
     };

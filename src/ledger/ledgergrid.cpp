@@ -32,13 +32,16 @@ QList<GridColumn> columns()
         const char *title;
         int width;
     };
-    // Base widths follow the width each field usually needs; only their proportions
-    // matter once the columns are fitted to the grid.
+    // Base widths in pixels of the grid at the main window's first size (903 pixels
+    // between the indicator and the scroll bar). Numbers and dates come first: the
+    // footer totals up to 2102161.75, a sale date and an eleven-digit mobile number
+    // fit whole; text columns take what is left and show a cut text with an ellipsis
+    // and a tooltip. Only the proportions count once the columns are fitted.
     static const Design designs[] = {
-        {"a", "商品类别", 80},  {"b", "商品名称", 90},  {"c", "商品编码", 70}, {"d", "规格型号", 70},
-        {"1", "进货单价", 64},  {"2", "销售单价", 64},  {"3", "销售数量", 64}, {"6", "销售合计", 70},
-        {"4", "利 润", 64},     {"5", "欠款金额", 64},  {"day1", "销售日期", 80}, {"e", "客户名称", 70},
-        {"f", "手 机", 90},     {"z", "备 注", 80},
+        {"a", "商品类别", 62},  {"b", "商品名称", 70},  {"c", "商品编码", 60}, {"d", "规格型号", 56},
+        {"1", "进货单价", 50},  {"2", "销售单价", 50},  {"3", "销售数量", 48}, {"6", "销售合计", 80},
+        {"4", "利 润", 76},     {"5", "欠款金额", 76},  {"day1", "销售日期", 78}, {"e", "客户名称", 60},
+        {"f", "手 机", 92},     {"z", "备 注", 45},
     };
     const QColor teal(0x00, 0x80, 0x80);
     QList<GridColumn> result;
@@ -56,7 +59,8 @@ QList<GridColumn> columns()
         result[total].footerColor = Qt::white;
         result[total].footerFont = gridFont();
     }
-    result[8].cellColor = Qt::red;
+    // A red deep enough to read on both row colours.
+    result[8].cellColor = QColor(0xb0, 0x00, 0x00);
     result[8].cellFont = gridFont();
     result[8].titleBackground = QColor(0x80, 0x00, 0x00);
     result[8].titleColor = Qt::white;

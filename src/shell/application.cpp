@@ -11,9 +11,7 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv)
     setApplicationVersion(QStringLiteral("3.5.1"));
     setStyle(new ApplicationStyle);
     installChineseFontSubstitutions();
-    QFont font(QStringLiteral("宋体"));
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(applicationFont());
 }
 
 bool Application::notify(QObject *receiver, QEvent *event)

@@ -4,6 +4,7 @@
 #include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QToolTip>
 #include <QtTest>
 
 namespace {
@@ -202,6 +203,66 @@ private slots:
         QCOMPARE(footer.pixelColor(x, 2), QColor(0, 0x80, 0x80));
         const int x2 = x + m_grid->columnWidthAt(0);
         QCOMPARE(footer.pixelColor(x2, 2), QColor(0xFF, 0xB3, 0xB3));
+    }
+
+    // A value wider than its cell is marked where it was cut: a right-aligned one at
+    // its start, any other at its end. Its tooltip gives it whole; elsewhere the
+    // tooltip is the grid's hint.
+    void cutTextsAreMarkedAndWholeInTooltips_data()
+    {
+        QTest::addColumn<int>("alignment");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("cutAtStart");
+        QTest::newRow("centred number") << int(Qt::AlignCenter) << QStringLiteral("2102161.75") << false;
+        QTest::newRow("left-aligned text") << int(Qt::AlignLeft) << QStringLiteral("13302037376") << false;
+        QTest::newRow("right-aligned number") << int(Qt::AlignRight) << QStringLiteral("650188.65") << true;
+    }
+
+    void cutTextsAreMarkedAndWholeInTooltips()
+    {
+        QFETCH(int, alignment);
+        QFETCH(QString, text);
+        QFETCH(bool, cutAtStart);
+        QList<GridColumn> design = columns({40, 200, 40, 200});
+        design[0].alignment = Qt::Alignment(alignment);
+        design[0].footerAlignment = Qt::Alignment(alignment);
+        m_grid->setColumns(design);
+        m_grid->setHint(QStringLiteral("hint"));
+        m_grid->setAutoFitColumns(false);
+        m_model->setItem(0, 0, new QStandardItem(text));
+        m_model->setItem(1, 0, new QStandardItem(QStringLiteral("12")));
+        m_grid->setFooterText(QStringLiteral("f0"), text);
+        m_grid->setFooterText(QStringLiteral("f1"), text);
+        QApplication::processEvents();
+
+        const QString ellipsis(QChar(0x2026));
+        for (const QString &shown : {m_grid->shownCellText(0, 0), m_grid->shownFooterText(0)}) {
+            QVERIFY2(shown.size() >= 2 && shown.size() < text.size(), qPrintable(shown));
+            if (cutAtStart) {
+                QVERIFY2(shown.startsWith(ellipsis) && text.endsWith(shown.mid(1)), qPrintable(shown));
+            } else {
+                QVERIFY2(shown.endsWith(ellipsis) && text.startsWith(shown.chopped(1)), qPrintable(shown));
+            }
+        }
+        // What fits is shown as it is.
+        QCOMPARE(m_grid->shownCellText(1, 0), QStringLiteral("12"));
+        QCOMPARE(m_grid->shownFooterText(1), text);
+
+        auto tooltipAt = [](QWidget *widget, QPoint pos) {
+            QToolTip::hideText();
+            QHelpEvent event(QEvent::ToolTip, pos, widget->mapToGlobal(pos));
+            QApplication::sendEvent(widget, &event);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QWidget *viewport = m_grid->view()->viewport();
+        const QModelIndex cut = m_model->index(0, 0);
+        QCOMPARE(tooltipAt(viewport, m_grid->view()->visualRect(cut).center()), text);
+        QCOMPARE(tooltipAt(viewport, m_grid->view()->visualRect(m_model->index(1, 0)).center()), QStringLiteral("hint"));
+        QWidget *footer = m_grid->footerBar();
+        const int origin = viewport->mapTo(m_grid.get(), QPoint(0, 0)).x() - footer->x();
+        QCOMPARE(tooltipAt(footer, QPoint(origin + 20, footer->height() / 2)), text);
+        QCOMPARE(tooltipAt(footer, QPoint(origin + 40 + 100, footer->height() / 2)), QStringLiteral("hint"));
+        QToolTip::hideText();
     }
 
 private:

@@ -1,5 +1,6 @@
 #include "datagrid.h"
 #include "datamodule.h"
+#include "fonts.h"
 #include "ledgerfixture.h"
 #include "ledgergrid.h"
 #include "ledgerqueries.h"
@@ -7,6 +8,7 @@
 #include "testworkspace.h"
 
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QTableView>
 #include <QtTest>
 
@@ -43,6 +45,13 @@ class TestLedgerGrid : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        // Widths are measured in the faces the application draws with.
+        installChineseFontSubstitutions();
+        QApplication::setFont(applicationFont());
+    }
+
     void init()
     {
         m_boxes = &ScriptedMessageBoxes::install();
@@ -73,7 +82,7 @@ private slots:
         QCOMPARE(m_grid->titleLook(0).background, QColor(0xA6, 0xCA, 0xF0));
         QCOMPARE(m_grid->titleLook(kProfit).background, QColor(0x80, 0x00, 0x00));
         QCOMPARE(m_grid->titleLook(kProfit).foreground, QColor(Qt::white));
-        QCOMPARE(m_grid->cellLook(0, kProfit).foreground, QColor(Qt::red));
+        QCOMPARE(m_grid->cellLook(0, kProfit).foreground, QColor(0xb0, 0x00, 0x00));
         for (int total : {7, 8, 9}) {
             QCOMPARE(m_grid->footerLook(total).background, QColor(0x00, 0x80, 0x80));
             QCOMPARE(m_grid->footerLook(total).foreground, QColor(Qt::white));
@@ -82,6 +91,28 @@ private slots:
         QCOMPARE(m_grid->toolTip(), QStringLiteral("点列标题进行排序，双击记录进行修改"));
         QCOMPARE(m_grid->view()->editTriggers(), QAbstractItemView::NoEditTriggers);
         QCOMPARE(m_grid->view()->selectionBehavior(), QAbstractItemView::SelectRows);
+    }
+
+    // At the main window's first width, with enough records for a scroll bar, the
+    // totals, the sale dates and eleven-digit mobile numbers are shown whole.
+    void defaultWidthsShowNumbersAndDatesWhole()
+    {
+        addSale(*m_data->ADOConnection1, sale("x", 2102161.75, 650188.65, 99999.5));
+        for (int i = 0; i < 39; ++i)
+            addSale(*m_data->ADOConnection1, sale("y", 0.0, 0.0, 0.0));
+        m_data->ADOConnection1->execute(QStringLiteral("update data set f='13302037376', day1=?"), {QDate(2014, 12, 28)});
+        m_controller->showAllRecords();
+        QApplication::processEvents();
+        QVERIFY(m_grid->view()->verticalScrollBar()->isVisible());
+        QCOMPARE(m_grid->footerTextAt(7), QStringLiteral("2102161.75"));
+        QCOMPARE(m_grid->footerTextAt(8), QStringLiteral("650188.65"));
+        for (int total : {7, 8, 9})
+            QCOMPARE(m_grid->shownFooterText(total), m_grid->footerTextAt(total));
+        const int day = m_grid->positionOfField(QStringLiteral("day1"));
+        const int mobile = m_grid->positionOfField(QStringLiteral("f"));
+        QCOMPARE(m_grid->cellText(0, day), QStringLiteral("2014-12-28"));
+        QCOMPARE(m_grid->shownCellText(0, day), QStringLiteral("2014-12-28"));
+        QCOMPARE(m_grid->shownCellText(0, mobile), QStringLiteral("13302037376"));
     }
 
     void footers_data()
