@@ -19,6 +19,7 @@ namespace {
 // Half the width of a bar, in axis units (one unit between neighbouring bars).
 constexpr double kHalfBarWidth = 0.22;
 const QColor kBarColour(Qt::red);
+const QColor kTextColour(0x10, 0x20, 0x30);
 // The mark stands this far from the end of its bar, joined to it by a line.
 constexpr int kArrowLength = 20;
 
@@ -45,7 +46,10 @@ SalesBarChart::SalesBarChart(const QString &title, int lastLabel, const QString 
     titleFont.setBold(true);
     titleFont.setPixelSize(14);
     chart->setTitleFont(titleFont);
-    chart->setTitleBrush(Qt::white);
+    // Every text of the chart is dark and the background light enough for it: a white
+    // title on the gradient's white top, or dark labels on a deep blue bottom, could
+    // not be read.
+    chart->setTitleBrush(kTextColour);
     chart->legend()->hide();
     // Room at the bottom for the labels the chart sets itself.
     chart->setMargins(QMargins(4, 8, 8, 22));
@@ -53,7 +57,7 @@ SalesBarChart::SalesBarChart(const QString &title, int lastLabel, const QString 
     QLinearGradient gradient(0, 0, 0, 1);
     gradient.setCoordinateMode(QGradient::ObjectBoundingMode);
     gradient.setColorAt(0, Qt::white);
-    gradient.setColorAt(1, QColor(0, 128, 192));
+    gradient.setColorAt(1, QColor(128, 192, 232));
     chart->setBackgroundBrush(gradient);
     chart->setPlotAreaBackgroundVisible(false);
 
@@ -65,12 +69,14 @@ SalesBarChart::SalesBarChart(const QString &title, int lastLabel, const QString 
     // The axis would elide thirty-one labels to dots on this width; the chart sets
     // them itself, centred under their values, in a face small enough to fit.
     m_axisX->setLabelsVisible(false);
-    QFont labelFont = m_axisX->labelsFont();
+    // A plain face with stems on whole pixels stays legible at the small size.
+    QFont labelFont(QStringLiteral("sans-serif"));
     labelFont.setPixelSize(lastLabel > 12 ? 9 : 12);
+    labelFont.setHintingPreference(QFont::PreferFullHinting);
     for (const QString &text : m_axisX->categoriesLabels()) {
         auto *item = new QGraphicsSimpleTextItem(text, chart);
         item->setFont(labelFont);
-        item->setBrush(QColor(0x20, 0x20, 0x20));
+        item->setBrush(kTextColour);
         m_axisLabels.append(item);
     }
     m_axisX->setStartValue(0);
@@ -78,6 +84,7 @@ SalesBarChart::SalesBarChart(const QString &title, int lastLabel, const QString 
 
     m_axisY = new QValueAxis;
     m_axisY->setLabelFormat(QStringLiteral("%.10g"));
+    m_axisY->setLabelsBrush(kTextColour);
     chart->addAxis(m_axisY, Qt::AlignLeft);
 
     m_values = new QScatterSeries;
@@ -131,6 +138,7 @@ void SalesBarChart::setBars(const QList<QPointF> &bars)
 
         auto *mark = new QGraphicsSimpleTextItem(NumberFormat::general(bar.y()), owner);
         mark->setZValue(20);
+        mark->setBrush(kTextColour);
         m_marks.append(mark);
         auto *arrow = new QGraphicsLineItem(owner);
         arrow->setZValue(19);

@@ -86,9 +86,9 @@ Tloginfm::Tloginfm(QWidget *parent) : QDialog(parent)
 
     Label3 = transparentLabel(QStringLiteral("用户初始登陆密码：947"), QRect(62, 132, 250, 18), this);
     Label3->setObjectName(QStringLiteral("Label3"));
-    QPalette red = Label3->palette();
-    red.setColor(QPalette::WindowText, Qt::red);
-    Label3->setPalette(red);
+    // The labels stand on the window's own picture, which no skin changes: they keep
+    // dark text there under every skin, and the hint a red deep enough to read on it.
+    setStyleSheet(QStringLiteral("QLabel { color: #000000; } QLabel#Label3 { color: #b00000; }"));
 
     // Writes the desktop shortcut; never shown, the show step runs its action.
     Button1 = new QPushButton(QStringLiteral("桌面快捷"), this);
