@@ -25,5 +25,8 @@ int ApplicationStyle::styleHint(StyleHint hint, const QStyleOption *option, cons
 {
     if (hint == SH_ToolTip_WakeUpDelay)
         return tooltipDelayMs;
+    // Password boxes show a star for each character typed.
+    if (hint == SH_LineEdit_PasswordCharacter)
+        return '*';
     return QProxyStyle::styleHint(hint, option, widget, returnData);
 }

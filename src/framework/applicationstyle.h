@@ -2,7 +2,8 @@
 
 #include <QProxyStyle>
 
-// The application's style: the platform style with a settable tooltip delay.
+// The application's style: the platform style with a settable tooltip delay and a
+// star for each character in password boxes.
 class ApplicationStyle : public QProxyStyle
 {
     Q_OBJECT

@@ -3,6 +3,7 @@
 #include "applicationstyle.h"
 #include "fonts.h"
 #include "messageboxservice.h"
+#include "qttranslations.h"
 
 Application::Application(int &argc, char **argv) : QApplication(argc, argv)
 {
@@ -10,6 +11,7 @@ Application::Application(int &argc, char **argv) : QApplication(argc, argv)
     setOrganizationName(QStringLiteral("Vantrel"));
     setApplicationVersion(QStringLiteral("3.5.1"));
     setStyle(new ApplicationStyle);
+    QtTranslations::install();
     installChineseFontSubstitutions();
     setFont(applicationFont());
 }
