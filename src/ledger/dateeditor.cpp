@@ -9,7 +9,7 @@
 namespace {
 
 // Narrow enough that a whole date text still fits a box of about 90 pixels.
-constexpr int kArrowWidth = 12;
+constexpr int kArrowWidth = 11;
 
 } // namespace
 
@@ -22,6 +22,8 @@ DateEditor::DateEditor(QWidget *parent) : QLineEdit(parent)
     m_dropDown->setFocusPolicy(Qt::NoFocus);
     m_dropDown->setCursor(Qt::ArrowCursor);
     setTextMargins(0, 0, kArrowWidth, 0);
+    // No skin's padding either: a date in the 14-pixel face needs all of the box.
+    setStyleSheet(QStringLiteral("QLineEdit { padding-left: 0px; padding-right: 0px; }"));
     connect(m_dropDown, &QToolButton::clicked, this, &DateEditor::showCalendar);
 }
 

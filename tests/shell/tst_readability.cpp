@@ -593,6 +593,26 @@ void TestReadability::everyTextStandsOut()
                 faults << QStringLiteral("the hint is drawn in %1, not red").arg(stroke.name());
         }
     }
+    // A number or a date in an edit box is shown whole: with the cursor at its end the
+    // text has not been scrolled to the left.
+    static const QRegularExpression numberOrDate(QStringLiteral("^[-0-9.]+$"));
+    for (QLineEdit *edit : shown->findChildren<QLineEdit *>()) {
+        if (!edit->isVisible() || !numberOrDate.match(edit->text()).hasMatch())
+            continue;
+        // The edit box scrolls its text while it paints.
+        edit->setCursorPosition(0);
+        edit->repaint();
+        const int start = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().x();
+        edit->setCursorPosition(int(edit->text().size()));
+        edit->repaint();
+        const int end = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().x();
+        const int width = edit->fontMetrics().horizontalAdvance(edit->text());
+        if (end - start < width - 1)
+            faults << QStringLiteral("edit box %1 shows \"%2\" cut: %3 of %4 pixels")
+                          .arg(edit->objectName(), edit->text())
+                          .arg(end - start)
+                          .arg(width);
+    }
     for (const QString &text : std::as_const(mustRead)) {
         if (!found.contains(text))
             faults << QStringLiteral("\"%1\" was not found on the screenshot's texts").arg(text);
