@@ -1,5 +1,6 @@
 #include "datasettablemodel.h"
 
+#include "apperror.h"
 #include "dataset.h"
 
 DatasetTableModel::DatasetTableModel(const QStringList &fields, QObject *parent)
@@ -68,7 +69,14 @@ QVariant DatasetTableModel::data(const QModelIndex &index, int role) const
     const int field = m_fieldIndex[index.column()];
     if (field < 0 || index.row() >= m_dataset->recordCount())
         return {};
-    return m_dataset->displayTextAt(index.row(), field);
+    // Cells are read while the grid paints, where an error must not escape: a row that
+    // cannot be read now (a lost server connection) shows blank until the next
+    // command, which reports the fault or connects again.
+    try {
+        return m_dataset->displayTextAt(index.row(), field);
+    } catch (const DatabaseError &) {
+        return {};
+    }
 }
 
 QVariant DatasetTableModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -78,6 +78,7 @@ private slots:
     void badFilesAreRefusedAndLeftUntouched_data();
     void badFilesAreRefusedAndLeftUntouched();
     void busyFileWaitsForWriter();
+    void lostServerConnectionWritesNothingHalf();
 };
 
 void DatasetTest::appendedEmptyTextsStayEmptyAndNullsStayNull()
@@ -392,6 +393,38 @@ void DatasetTest::busyFileWaitsForWriter()
     });
     loop.exec();
     QCOMPARE(first.ADOConnection1->scalar(QStringLiteral("select count(*) from data")).toInt(), 2);
+}
+
+void DatasetTest::lostServerConnectionWritesNothingHalf()
+{
+    if (!TestWorkspace::onServer())
+        QSKIP("a connection to a database server");
+    TestWorkspace workspace;
+    Tdmfm module;
+    Connection &connection = *module.ADOConnection1;
+    Connection admin(workspace.dataSource());
+    auto loseConnection = [&] {
+        const QVariant backend = connection.scalar(QStringLiteral("select pg_backend_pid()"));
+        QVERIFY(admin.scalar(QStringLiteral("select pg_terminate_backend(?, 10000)"), {backend}).toBool());
+    };
+
+    // Lost in the middle of a transaction: the rest of it fails until the caller rolls
+    // back, and nothing of it was stored.
+    connection.beginTransaction();
+    insertSales(connection, {{"a", "一", {2014, 3, 1}}, {"a", "二", {2014, 3, 2}}});
+    loseConnection();
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, insertSales(connection, {{"a", "三", {2014, 3, 3}}}));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, insertSales(connection, {{"a", "四", {2014, 3, 4}}}));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, connection.commit());
+    connection.rollback();
+    QCOMPARE(admin.scalar(QStringLiteral("select count(*) from data")).toInt(), 0);
+
+    // Outside a transaction only the statement that met the loss fails.
+    loseConnection();
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, connection.scalar(QStringLiteral("select count(*) from data")));
+    insertSales(connection, {{"a", "五", {2014, 3, 5}}});
+    QCOMPARE(storedNames(admin), QStringLiteral("五"));
+    QCOMPARE(connection.lastInsertRowId(), admin.scalar(QStringLiteral("select max(rowid) from data")).toLongLong());
 }
 
 QTEST_MAIN(DatasetTest)

@@ -61,6 +61,7 @@ private slots:
     void deleteRemovesTheCurrentRow();
     void rowRemovedByAnotherTerminal_data();
     void rowRemovedByAnotherTerminal();
+    void lostServerConnectionFailsOneCommand();
 
 private:
     void insertRecord(const QString &record);
@@ -550,6 +551,36 @@ void TestEntryCommands::rowRemovedByAnotherTerminal()
     // This terminal goes on working: a fresh view shows the other terminal's deletion.
     showAllRecords(ledger());
     QCOMPARE(ledger().recordCount(), 1);
+}
+
+void TestEntryCommands::lostServerConnectionFailsOneCommand()
+{
+    if (!TestWorkspace::onServer())
+        QSKIP("a connection to a database server");
+    fillShoes();
+    // The server ends this terminal's connection, as a restart or a network fault does.
+    Connection admin(m_workspace->dataSource());
+    const QVariant backend = m_data->ADOConnection1->scalar(QStringLiteral("select pg_backend_pid()"));
+    QVERIFY(admin.scalar(QStringLiteral("select pg_terminate_backend(?, 10000)"), {backend}).toBool());
+
+    m_boxes->expect(QMessageBox::Ok);
+    m_panel->Button1->click();
+    QCOMPARE(m_boxes->asked.size(), 1);
+    const MessageBoxRequest failure = m_boxes->asked.first().request;
+    QCOMPARE(failure.caption, applicationTitle());
+    QCOMPARE(failure.icon, QMessageBox::Critical);
+    QVERIFY2(failure.text.contains(QStringLiteral("terminating connection due to administrator command")),
+             qPrintable(failure.text));
+    QCOMPARE(admin.scalar(QStringLiteral("select count(*) from data")).toInt(), 0);
+
+    // The next command connects again by itself and stores the sale once.
+    m_boxes->expect(QMessageBox::Ok);
+    m_panel->Button1->click();
+    QCOMPARE(m_boxes->asked.size(), 2);
+    verifyAsked(1, applicationTitle(), QStringLiteral("增加数据成功！"), QMessageBox::Information);
+    QCOMPARE(admin.scalar(QStringLiteral("select count(*) from data")).toInt(), 1);
+    QCOMPARE(ledger().recordCount(), 1);
+    QVERIFY(admin.scalar(QStringLiteral("select pg_backend_pid()")) != backend);
 }
 
 QTEST_MAIN(TestEntryCommands)
