@@ -7,8 +7,10 @@
 
 BatchInsert::BatchInsert(Connection &connection, const QString &table, const QStringList &columns, int rowsPerStatement)
     : m_connection(connection), m_table(table), m_columns(columns),
-      // The embedded engine takes at most 999 values in one statement.
-      m_rowsPerStatement(std::max(1, std::min<int>(rowsPerStatement, 999 / std::max<int>(1, int(columns.size())))))
+      // The embedded engine takes at most 999 values in one statement, the server 65535.
+      m_rowsPerStatement(std::max(1, std::min<int>(rowsPerStatement,
+                                                   (connection.engine() == Connection::Engine::Server ? 30000 : 999)
+                                                       / std::max<int>(1, int(columns.size())))))
 {
 }
 

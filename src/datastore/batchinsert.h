@@ -11,7 +11,7 @@
 class BatchInsert
 {
 public:
-    BatchInsert(Connection &connection, const QString &table, const QStringList &columns, int rowsPerStatement = 100);
+    BatchInsert(Connection &connection, const QString &table, const QStringList &columns, int rowsPerStatement = 1000);
 
     // Raises DatabaseError as the statement does.
     void add(const QVariantList &row);

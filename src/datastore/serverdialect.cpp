@@ -138,6 +138,7 @@ public:
         result.changesLayout = first.isWord("create") || first.isWord("drop") || first.isWord("alter");
 
         const std::optional<TableShape> shape = lookUp(mainTable());
+        const bool tableOrder = select && shape && !shape->key.isEmpty() && listsWholeTable();
         if (select)
             expandStars(shape);
         renameKey(shape);
@@ -149,7 +150,7 @@ public:
             tail = QStringLiteral(" returning ") + quotedName(shape->key);
             result.returnsKey = true;
         }
-        if (select && shape && !shape->key.isEmpty() && listsWholeTable())
+        if (tableOrder)
             tail = QStringLiteral(" order by ") + quotedName(shape->key);
 
         QString text;
@@ -361,11 +362,17 @@ private:
     }
 
     // A select of rows from one table with no order, grouping or aggregate of its own:
-    // the embedded engine lists such rows in the order they were added.
+    // the embedded engine lists such rows in the order they were added. A statement
+    // that reads the key itself can put the rows in order (and may not want the
+    // server's slower walk along the key index).
     bool listsWholeTable()
     {
         if (m_tableToken < 0)
             return false;
+        for (int i = 1; i < m_tableToken; ++i) {
+            if (token(i).depth == 0 && token(i).isWord("rowid"))
+                return false;
+        }
         for (const char *word : {"order", "group", "limit", "union", "distinct", "join", "having", "offset"}) {
             if (hasWord(word))
                 return false;

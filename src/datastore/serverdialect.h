@@ -37,7 +37,8 @@ using ShapeLookup = std::function<std::optional<TableShape>(const QString &table
 // year()/month()/day() become extract(); a unary plus (the embedded engine's way to
 // keep an index out of a comparison) is dropped, since the server plans by its own
 // statistics; an insert returns the new key; a plain select from one table without an
-// order of its own lists rows in key order, as the embedded engine's table scan does.
+// order of its own lists rows in key order, as the embedded engine's table scan does
+// (unless it reads the key itself).
 // Raises DatabaseError on a form it cannot say.
 Translation translate(const QString &sql, const ShapeLookup &shapeOf);
 

@@ -44,6 +44,8 @@ void ServerDialectTest::translates_data()
         << "select rowid, * from data where rowid in (?,?) order by rowid"
         << R"(select rowid, "a", "b", "4", "day1", "o" from data where rowid in ($1,$2) order by rowid nulls first)"
         << 2 << false;
+    QTest::newRow("reading the key, no order added")
+        << R"(select rowid, "4" from data where o='1')" << R"(select rowid, "4" from data where o='1')" << 0 << false;
     QTest::newRow("star inside count untouched")
         << "select count(*) from data where day1>=? and day1<=?" << "select count(*) from data where day1>=$1 and day1<=$2"
         << 2 << false;

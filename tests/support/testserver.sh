@@ -4,6 +4,9 @@
 #                               listening only on a Unix socket in that folder (no TCP
 #                               port), create the database quillmora_test, and write
 #                               its address to STATE/url
+#   testserver.sh start STATE durable
+#                               the same with the server's default durability (the
+#                               benchmark's), where tests skip the flushes to disk
 #   testserver.sh stop STATE    stop that server and remove its folder and STATE
 # The server refuses to run as root: as root it runs as the postgres account, which
 # is given the folder.
@@ -36,8 +39,9 @@ start)
   as_server "$bindir/initdb" -D "$folder/data" -U quillmora -A trust -E UTF8 --locale=C.UTF-8 \
     --locale-provider=icu --icu-locale=zh-u-co-stroke --no-sync >"$folder/initdb.log" 2>&1 \
     || { cat "$folder/initdb.log" >&2; exit 1; }
-  as_server "$bindir/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 60 \
-    -o "-c listen_addresses='' -c unix_socket_directories='$folder' -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=300" \
+  settings="-c listen_addresses='' -c unix_socket_directories='$folder' -c max_connections=300"
+  [ "${3:-}" = durable ] || settings="$settings -c fsync=off -c synchronous_commit=off -c full_page_writes=off"
+  as_server "$bindir/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 60 -o "$settings" \
     start >/dev/null || { cat "$folder/server.log" >&2; exit 1; }
   as_server "$bindir/createdb" -h "$folder" -U quillmora quillmora_test
   echo "postgresql:///quillmora_test?host=$folder&user=quillmora" > "$state/url"
