@@ -25,11 +25,27 @@ wait_for() {
 
 start_display() {
   command -v Xvfb >/dev/null || { echo "FAIL: Xvfb is not installed (scripts/setup installs it)"; exit 1; }
-  exec 3>"$work/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  pids+=($!)
-  exec 3>&-
-  wait_for 20 test -s "$work/display" || { echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.log")"; exit 1; }
+  # Xvfb picks a free number itself, but it gives up instead of moving on when a lock
+  # file of a display names a process id that a busy machine has handed out again:
+  # start it afresh a few times before calling the run failed.
+  local attempt xvfb
+  for attempt in 1 2 3 4 5; do
+    : >"$work/display"
+    exec 3>"$work/display"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xvfb=$!
+    exec 3>&-
+    wait_for 20 sh -c "test -s '$work/display' || ! kill -0 $xvfb 2>/dev/null"
+    if [ -s "$work/display" ] && kill -0 "$xvfb" 2>/dev/null; then
+      pids+=("$xvfb")
+      break
+    fi
+    kill "$xvfb" 2>/dev/null || true
+    wait "$xvfb" 2>/dev/null || true
+    echo "Xvfb did not start (attempt $attempt): $(tail -n 3 "$work/xvfb.log")" >&2
+    sleep "0.$((RANDOM % 9 + 1))"
+  done
+  [ -s "$work/display" ] || { echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.log")"; exit 1; }
   export DISPLAY=":$(head -n1 "$work/display")"
   export QT_QPA_PLATFORM=xcb
   if [ "${1:-}" = with-wm ]; then
