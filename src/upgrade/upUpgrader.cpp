@@ -188,6 +188,8 @@ void TupUpgrader::startTransferOf(const QString &url, const QString &outputFile)
 
 void TupUpgrader::CheckUpdate()
 {
+    if (upUpgradesByPackageManager())
+        return;
     m_aborted = false;
     m_automaticCheck = false;
     if (Busy())
@@ -467,6 +469,8 @@ void TupUpgrader::finish()
 
 void TupUpgrader::RunReplacer(const QString &parameters)
 {
+    if (upUpgradesByPackageManager())
+        return;
     QFile embedded(kEmbeddedReplacer);
     const QByteArray program = embedded.open(QIODevice::ReadOnly) ? embedded.readAll() : QByteArray();
     // Only the program just written into a folder of our own, and read back, is started.

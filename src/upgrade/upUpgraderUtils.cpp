@@ -1,6 +1,7 @@
 #include "upUpgraderUtils.h"
 
 #include "appinfo.h"
+#include "installlayout.h"
 #include "messageboxservice.h"
 #include "upMessages.h"
 
@@ -54,6 +55,11 @@ QString upApplicationFilePath()
 void upSetApplicationFilePath(const QString &path)
 {
     applicationPathOverride = path;
+}
+
+bool upUpgradesByPackageManager()
+{
+    return InstallLayout::isInstalled(upApplicationFilePath());
 }
 
 namespace {

@@ -22,6 +22,10 @@ extern const QString upTemporarySuffix;
 QString upApplicationFilePath();
 void upSetApplicationFilePath(const QString &path); // empty restores the real one
 
+// Whether the executable belongs to a system installation: the package manager then
+// upgrades it, and the component neither checks for releases nor replaces files.
+bool upUpgradesByPackageManager();
+
 // The user's runtime folder (QStandardPaths::RuntimeLocation) when it is a real folder
 // of this user that nobody else may write into; empty otherwise.
 QString upPrivateRuntimeFolder();
