@@ -1,6 +1,7 @@
 #include "application.h"
 #include "apperror.h"
 #include "datamodule.h"
+#include "firststart.h"
 #include "legacyconversion.h"
 #include "login.h"
 #include "mainform.h"
@@ -20,6 +21,9 @@ int main(int argc, char *argv[])
     Application app(argc, argv);
     // The default look is in force until the remembered skin is restored.
     SkinEngine::applyDefault();
+    // Started from the menu: the user's data folder, with a ledger set up on first use.
+    if (const auto start = FirstStart::prepare(app.arguments()); start != FirstStart::Outcome::Continue)
+        return start == FirstStart::Outcome::Quit ? 0 : 1;
 
     // A folder still holding the Windows version's Access file is offered the
     // conversion before anything opens it.

@@ -1,0 +1,96 @@
+#include "ledgersetup.h"
+
+#include "apperror.h"
+#include "connection.h"
+#include "databasetool.h"
+#include "schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+namespace {
+
+const QString kServerSetting = QStringLiteral("database.conf");
+
+// Opens the copy `path` of `source` as a ledger: it opens with the ledger's key and
+// holds the three tables. What fails is told in the words start-up would use, naming
+// the file the user chose.
+void checkLedger(const QString &path, const QString &source)
+{
+    QString problem;
+    try {
+        Connection connection(path, Schema::databaseKey());
+        for (const char *table : {"data", "userdb", "rz"})
+            connection.tableFields(QString::fromLatin1(table));
+        return;
+    } catch (const DatabaseError &) {
+        problem = QStringLiteral("Unrecognized database format '%1'.").arg(QDir::toNativeSeparators(source));
+    }
+    throw AppError(QStringLiteral("所选文件不是可用的账本：%1\n\n%2").arg(QDir::toNativeSeparators(source), problem));
+}
+
+void refuseWhenPresent(const QString &folder)
+{
+    if (LedgerSetup::hasLedger(folder))
+        throw AppError(QStringLiteral("文件夹中已有账本：%1").arg(QDir::toNativeSeparators(folder)));
+}
+
+} // namespace
+
+namespace LedgerSetup {
+
+QString ledgerPath(const QString &folder)
+{
+    return QDir(folder).filePath(QString::fromLatin1(Schema::kDatabaseFileName));
+}
+
+bool hasLedger(const QString &folder)
+{
+    const QDir dir(folder);
+    return QFileInfo::exists(ledgerPath(folder)) || QFileInfo::exists(dir.filePath(kServerSetting));
+}
+
+void createLedger(const QString &folder)
+{
+    refuseWhenPresent(folder);
+    DatabaseTool::createDatabase(ledgerPath(folder));
+}
+
+void copyLedger(const QString &source, const QString &folder)
+{
+    refuseWhenPresent(folder);
+    QFile input(source);
+    if (!QFileInfo(source).isFile() || !input.open(QIODevice::ReadOnly))
+        throw AppError(QStringLiteral("无法读取文件：%1").arg(QDir::toNativeSeparators(source)));
+
+    // Copied under a temporary name beside the ledger and renamed once it has been
+    // checked, so a half copy or a file that is no ledger never bears the name that
+    // start-up opens.
+    QTemporaryFile copy(QDir(folder).filePath(QStringLiteral(".data.mdb.XXXXXX")));
+    if (!copy.open())
+        throw AppError(QStringLiteral("无法在文件夹中写入文件：%1").arg(QDir::toNativeSeparators(folder)));
+    while (!input.atEnd()) {
+        const QByteArray block = input.read(1 << 20);
+        if (input.error() != QFileDevice::NoError || copy.write(block) != block.size())
+            throw AppError(QStringLiteral("复制文件失败：%1").arg(QDir::toNativeSeparators(source)));
+    }
+    if (!copy.flush())
+        throw AppError(QStringLiteral("复制文件失败：%1").arg(QDir::toNativeSeparators(source)));
+    copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    checkLedger(copy.fileName(), QFileInfo(source).absoluteFilePath());
+    copy.close();
+
+    // A plain rename would replace a ledger that appeared meanwhile; QFile::rename
+    // refuses an existing target.
+    copy.setAutoRemove(false);
+    const QString copied = copy.fileName();
+    if (!QFile::rename(copied, ledgerPath(folder))) {
+        QFile::remove(copied);
+        refuseWhenPresent(folder);
+        throw AppError(QStringLiteral("复制文件失败：%1").arg(QDir::toNativeSeparators(source)));
+    }
+}
+
+} // namespace LedgerSetup

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// Getting a ledger into a folder that has none: a new one, or a copy of one the shop
+// already keeps. What the first-start window does, without the window.
+namespace LedgerSetup {
+
+// The ledger file start-up opens in a folder.
+QString ledgerPath(const QString &folder);
+
+// Whether start-up in the folder has something to open: a ledger file, or a setting
+// that points the program at a database server.
+bool hasLedger(const QString &folder);
+
+// Creates a new ledger with the super administrator and the default password, as
+// quillmora-admin init does. Raises AppError when the folder has a ledger already.
+void createLedger(const QString &folder);
+
+// Copies the ledger `source` into the folder. The copy takes the ledger's name only
+// once it has been opened as a ledger, so a file that is none (or a folder that has a
+// ledger already) raises AppError and leaves no trace; the source is only read. The
+// copy is readable and writable by its owner whatever the source allowed.
+void copyLedger(const QString &source, const QString &folder);
+
+} // namespace LedgerSetup

@@ -1,0 +1,33 @@
+#include "firststart.h"
+
+#include "firststartwindow.h"
+#include "ledgersetup.h"
+#include "messageboxservice.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+namespace FirstStart {
+
+QString dataFolder()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("quillmora"));
+}
+
+Outcome prepare(const QStringList &arguments)
+{
+    if (!arguments.mid(1).contains(QLatin1String(kDataFolderOption)))
+        return Outcome::Continue;
+    const QString folder = dataFolder();
+    if (!QDir().mkpath(folder) || !QDir::setCurrent(folder)) {
+        MessageBoxes::reportError(nullptr, QStringLiteral("无法使用数据文件夹：%1").arg(QDir::toNativeSeparators(folder)));
+        return Outcome::Failed;
+    }
+    if (LedgerSetup::hasLedger(folder))
+        return Outcome::Continue;
+    FirstStartWindow window(folder);
+    return window.exec() == QDialog::Accepted ? Outcome::Continue : Outcome::Quit;
+}
+
+} // namespace FirstStart
