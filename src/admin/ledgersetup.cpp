@@ -3,6 +3,8 @@
 #include "apperror.h"
 #include "connection.h"
 #include "databasetool.h"
+#include "legacydatabase.h"
+#include "openerror.h"
 #include "schema.h"
 
 #include <QDir>
@@ -14,21 +16,37 @@ namespace {
 
 const QString kServerSetting = QStringLiteral("database.conf");
 
-// Opens the copy `path` of `source` as a ledger: it opens with the ledger's key and
-// holds the three tables. What fails is told in the words start-up would use, naming
-// the file the user chose.
+// Checks the copy `path` of the chosen file `source` before it takes the ledger's
+// name: a ledger that start-up opens, or the Windows version's file with the three
+// tables, which start-up then offers to convert. A refusal names the chosen file and
+// says what is wrong in the words start-up would use.
 void checkLedger(const QString &path, const QString &source)
 {
+    const QString shown = QDir::toNativeSeparators(source);
     QString problem;
-    try {
-        Connection connection(path, Schema::databaseKey());
-        for (const char *table : {"data", "userdb", "rz"})
-            connection.tableFields(QString::fromLatin1(table));
-        return;
-    } catch (const DatabaseError &) {
-        problem = QStringLiteral("Unrecognized database format '%1'.").arg(QDir::toNativeSeparators(source));
+    if (LegacyDatabase::isAccessFile(path)) {
+        try {
+            LegacyDatabase old(path);
+            QStringList missing;
+            for (const char *table : {"data", "userdb", "rz"}) {
+                if (!old.hasTable(QString::fromLatin1(table)))
+                    missing << QString::fromLatin1(table);
+            }
+            if (missing.isEmpty())
+                return;
+            problem = QStringLiteral("旧版本的数据文件中缺少表：%1").arg(missing.join(QStringLiteral("、")));
+        } catch (const std::exception &error) {
+            problem = errorText(error).replace(path, shown);
+        }
+    } else {
+        try {
+            Schema::openLedger(path);
+            return;
+        } catch (const DatabaseOpenError &error) {
+            problem = DatabaseOpenError(error.reason(), shown, error.engineMessage()).message();
+        }
     }
-    throw AppError(QStringLiteral("所选文件不是可用的账本：%1\n\n%2").arg(QDir::toNativeSeparators(source), problem));
+    throw AppError(QStringLiteral("所选文件不是可用的账本：%1\n\n%2").arg(shown, problem));
 }
 
 void refuseWhenPresent(const QString &folder)

@@ -17,8 +17,9 @@ bool hasLedger(const QString &folder);
 // quillmora-admin init does. Raises AppError when the folder has a ledger already.
 void createLedger(const QString &folder);
 
-// Copies the ledger `source` into the folder. The copy takes the ledger's name only
-// once it has been opened as a ledger, so a file that is none (or a folder that has a
+// Copies the ledger `source` into the folder: a ledger, or the Windows version's
+// file, which start-up then offers to convert. The copy takes the ledger's name only
+// once it has been opened as such, so a file that is neither (or a folder that has a
 // ledger already) raises AppError and leaves no trace; the source is only read. The
 // copy is readable and writable by its owner whatever the source allowed.
 void copyLedger(const QString &source, const QString &folder);

@@ -122,6 +122,11 @@ xdotool type --delay 60 947
 xdotool key --clearmodifiers Return
 main="$(find_window '^Quillmora V3')" || failed "the main window did not appear"
 wait_for 20 sh -c '! xdotool search --onlyvisible --name "^用户登录$" >/dev/null' || failed "the login window is still open"
+# The login writes the user's desktop launcher: it must start the program where this
+# run found its ledger, not in /usr/bin.
+launcher="$HOME/Desktop/Quillmora.desktop"
+wait_for 10 test -f "$launcher" || failed "no desktop launcher $launcher"
+[ "$(sed -n 's/^Path=//p' "$launcher")" = "$HOME/.local/share/quillmora" ] || failed "the desktop launcher starts in $(sed -n 's/^Path=//p' "$launcher")"
 
 # --- add a sale. The toolbar takes no keyboard focus: click "新 建" (the toolbar's
 # first button, 55 wide from x 497 in the lower panel, whose top follows the grid's

@@ -4,6 +4,7 @@
 #include "firststart.h"
 #include "firststartwindow.h"
 #include "ledgersetup.h"
+#include "legacydatabase.h"
 #include "passwordhash.h"
 #include "schema.h"
 #include "scriptedmessageboxes.h"
@@ -23,6 +24,11 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QString legacyFixture(const QString &name)
+{
+    return qEnvironmentVariable("QUILLMORA_SOURCE_DIR") + QStringLiteral("/tests/data/legacy/") + name;
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -69,6 +75,7 @@ private slots:
 
     void newLedgerHasTheSuperAdministrator();
     void copiesALedgerReadOnlyAtTheSource();
+    void copiesTheWindowsVersionsFile();
     void refusesWhatIsNoLedger_data();
     void refusesWhatIsNoLedger();
     void neverReplacesALedger_data();
@@ -147,6 +154,16 @@ void TestFirstStart::copiesALedgerReadOnlyAtTheSource()
     QCOMPARE(db.scalar(QStringLiteral("select group_concat(b, ',') from data")).toString(), QStringLiteral("跑步鞋,篮球"));
 }
 
+void TestFirstStart::copiesTheWindowsVersionsFile()
+{
+    // Start-up asks whether to convert it, as in any folder that holds one.
+    const QString old = legacyFixture(QStringLiteral("legacy-small.mdb"));
+    LedgerSetup::copyLedger(old, target());
+    QCOMPARE(folderEntries(target()), QStringList{"data.mdb"});
+    QCOMPARE(readFile(LedgerSetup::ledgerPath(target())), readFile(old));
+    QVERIFY(LegacyDatabase::isAccessFile(LedgerSetup::ledgerPath(target())));
+}
+
 void TestFirstStart::refusesWhatIsNoLedger_data()
 {
     QTest::addColumn<QString>("kind");
@@ -155,6 +172,7 @@ void TestFirstStart::refusesWhatIsNoLedger_data()
     QTest::newRow("ledger tables, another password") << "otherkey";
     QTest::newRow("ledger tables, no password") << "plain";
     QTest::newRow("ledger key, a table missing") << "notables";
+    QTest::newRow("an Access file without the ledger's tables") << "access";
     QTest::newRow("no such file") << "missing";
     QTest::newRow("a folder") << "folder";
 }
@@ -184,6 +202,8 @@ void TestFirstStart::refusesWhatIsNoLedger()
     } else if (kind == QLatin1String("notables")) {
         Connection(source, Schema::databaseKey(), Connection::OpenMode::CreateFile)
             .execute(QStringLiteral("create table data (a text)"));
+    } else if (kind == QLatin1String("access")) {
+        QVERIFY(QFile::copy(legacyFixture(QStringLiteral("access2003-unicode.mdb")), source));
     } else if (kind == QLatin1String("folder")) {
         QVERIFY(QDir().mkpath(source));
     }
@@ -194,6 +214,8 @@ void TestFirstStart::refusesWhatIsNoLedger()
         QFAIL("a file that is no ledger was copied in");
     } catch (const AppError &error) {
         QVERIFY2(error.message().contains(QDir::toNativeSeparators(source)), qPrintable(error.message()));
+        // The temporary copy is nothing the user knows of.
+        QVERIFY2(!error.message().contains(QLatin1String(".data.mdb.")), qPrintable(error.message()));
     }
     QCOMPARE(folderEntries(target()), QStringList());
     QVERIFY(!LedgerSetup::hasLedger(target()));
