@@ -17,36 +17,21 @@ namespace {
 const QString kServerSetting = QStringLiteral("database.conf");
 
 // Checks the copy `path` of the chosen file `source` before it takes the ledger's
-// name: a ledger that start-up opens, or the Windows version's file with the three
-// tables, which start-up then offers to convert. A refusal names the chosen file and
-// says what is wrong in the words start-up would use.
+// name: a ledger that start-up opens, or a file of the Windows version, which start-up
+// then offers to convert. Only the old file's header is read here: the reading library
+// can crash on a damaged file, and the conversion reads it in a process of its own. A
+// refusal names the chosen file and says what is wrong in the words start-up uses.
 void checkLedger(const QString &path, const QString &source)
 {
+    if (LegacyDatabase::isAccessFile(path))
+        return;
     const QString shown = QDir::toNativeSeparators(source);
-    QString problem;
-    if (LegacyDatabase::isAccessFile(path)) {
-        try {
-            LegacyDatabase old(path);
-            QStringList missing;
-            for (const char *table : {"data", "userdb", "rz"}) {
-                if (!old.hasTable(QString::fromLatin1(table)))
-                    missing << QString::fromLatin1(table);
-            }
-            if (missing.isEmpty())
-                return;
-            problem = QStringLiteral("旧版本的数据文件中缺少表：%1").arg(missing.join(QStringLiteral("、")));
-        } catch (const std::exception &error) {
-            problem = errorText(error).replace(path, shown);
-        }
-    } else {
-        try {
-            Schema::openLedger(path);
-            return;
-        } catch (const DatabaseOpenError &error) {
-            problem = DatabaseOpenError(error.reason(), shown, error.engineMessage()).message();
-        }
+    try {
+        Schema::openLedger(path);
+    } catch (const DatabaseOpenError &error) {
+        throw AppError(QStringLiteral("所选文件不是可用的账本：%1\n\n%2")
+                           .arg(shown, DatabaseOpenError(error.reason(), shown, error.engineMessage()).message()));
     }
-    throw AppError(QStringLiteral("所选文件不是可用的账本：%1\n\n%2").arg(shown, problem));
 }
 
 void refuseWhenPresent(const QString &folder)
