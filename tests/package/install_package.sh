@@ -130,13 +130,14 @@ wait_for 10 test -f "$launcher" || failed "no desktop launcher $launcher"
 
 # --- add a sale. The toolbar takes no keyboard focus: click "新 建" (the toolbar's
 # first button, 55 wide from x 497 in the lower panel, whose top follows the grid's
-# height) and watch for the entry panel at (152, 201) over the empty white grid.
+# height) and watch for the entry panel at (152, 201) over the empty white grid. Below
+# y 560 that column holds a check box, so the search stops short of it.
 xdotool windowactivate --sync "$main"
 sleep 0.5
 pixel() { import -window "$main" -crop "1x1+$1+$2" -depth 8 txt:- | tail -n1 | grep -o '#[0-9A-Fa-f]\{6\}'; }
 [ "$(pixel 160 390)" = "#FFFFFF" ] || failed "the empty grid is not white where the entry panel will show"
 panel_shown=0
-for y in $(seq 460 6 530); do
+for y in $(seq 450 5 555); do
   xdotool mousemove --window "$main" 524 "$y" click 1
   sleep 0.4
   if [ "$(pixel 160 390)" != "#FFFFFF" ]; then panel_shown=1; break; fi
