@@ -1,5 +1,6 @@
 #include "firststart.h"
 
+#include "datasource.h"
 #include "firststartwindow.h"
 #include "ledgersetup.h"
 #include "messageboxservice.h"
@@ -24,7 +25,9 @@ Outcome prepare(const QStringList &arguments)
         MessageBoxes::reportError(nullptr, QStringLiteral("无法使用数据文件夹：%1").arg(QDir::toNativeSeparators(folder)));
         return Outcome::Failed;
     }
-    if (LedgerSetup::hasLedger(folder))
+    // A server named on the command line is the ledger; start-up opens it there.
+    const bool serverNamed = DataSource::withoutDatabaseOption(arguments) != arguments;
+    if (serverNamed || LedgerSetup::hasLedger(folder))
         return Outcome::Continue;
     FirstStartWindow window(folder);
     return window.exec() == QDialog::Accepted ? Outcome::Continue : Outcome::Quit;

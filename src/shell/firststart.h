@@ -5,8 +5,9 @@
 
 // Where the program works when the desktop menu starts it. The menu entry passes
 // kDataFolderOption: the program then works in the user's data folder (created when
-// missing) and, while that holds no ledger, offers to create or copy one. Without the
-// option the program works in the folder it was started in, as it always has.
+// missing) and, while that holds no ledger (no data.mdb, no database.conf, no server
+// named with --database), offers to create or copy one. Without the option the program
+// works in the folder it was started in, as it always has.
 namespace FirstStart {
 
 inline constexpr const char *kDataFolderOption = "--data-folder";

@@ -71,16 +71,19 @@ for size in 16 22 24 32 48 64 128; do
 done
 
 for page in quillmora quillmora-admin; do
-  warnings="$(LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l usr/share/man/man1/$page.1.gz 2>&1 >/dev/null)"
+  warnings="$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l usr/share/man/man1/$page.1.gz 2>&1 >/dev/null)"
   [ -z "$warnings" ] || fail "man page $page: $warnings"
 done
 # Every command the tool offers is described in its manual page.
 usage="$(usr/bin/quillmora-admin 2>&1 || true)"
-commands="$(sed -n 's/^.*quillmora-admin \([a-z-]*\).*/\1/p' <<<"$usage")"
-[ -n "$commands" ] || fail "no commands in the tool's usage text: $usage"
+commands="$(sed -n 's/^.*quillmora-admin \(\[[^]]*\] \)\?\([a-z-]\+\).*/\2/p' <<<"$usage")"
+[ "$(wc -w <<<"$commands")" -ge 3 ] || fail "no commands found in the tool's usage text: $usage"
 manual="$(zcat usr/share/man/man1/quillmora-admin.1.gz)"
 for command in $commands; do
-  grep -q "^\.BI\? $command\b" <<<"$manual" || fail "the manual page of quillmora-admin does not describe '$command'"
+  grep -q "^\.BI\? \"\?$command\b" <<<"$manual" || fail "the manual page of quillmora-admin does not describe '$command'"
+done
+for option in $(grep -o -- '--[a-z-]\+' <<<"$usage" | sort -u); do
+  grep -q "^\.BI\? .*${option//-/\\\\-}\b" <<<"$manual" || fail "the manual page of quillmora-admin does not describe '$option'"
 done
 
 for program in usr/bin/quillmora usr/bin/quillmora-admin usr/lib/quillmora/Replacer; do

@@ -320,17 +320,24 @@ void TestFirstStart::startedByHandStaysInItsFolder()
 void TestFirstStart::menuStartWorksInTheDataFolder_data()
 {
     QTest::addColumn<bool>("ledgerThere");
+    QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("outcome");
     QTest::addColumn<bool>("ledgerAfter");
-    QTest::newRow("ledger there: no window") << true << "" << int(FirstStart::Outcome::Continue) << true;
-    QTest::newRow("new ledger") << false << "createButton" << int(FirstStart::Outcome::Continue) << true;
-    QTest::newRow("quit") << false << "quitButton" << int(FirstStart::Outcome::Quit) << false;
+    const QStringList menu{QStringLiteral("--data-folder")};
+    const auto continues = int(FirstStart::Outcome::Continue);
+    QTest::newRow("ledger there: no window") << true << menu << "" << continues << true;
+    QTest::newRow("new ledger") << false << menu << "createButton" << continues << true;
+    QTest::newRow("quit") << false << menu << "quitButton" << int(FirstStart::Outcome::Quit) << false;
+    // Start-up opens the server and says so if it cannot.
+    QTest::newRow("a server named: no window")
+        << false << (menu + QStringList{"--database", "postgresql://till1@shopserver/shop"}) << "" << continues << false;
 }
 
 void TestFirstStart::menuStartWorksInTheDataFolder()
 {
     QFETCH(bool, ledgerThere);
+    QFETCH(QStringList, options);
     QFETCH(QString, button);
     QFETCH(int, outcome);
     QFETCH(bool, ledgerAfter);
@@ -343,7 +350,7 @@ void TestFirstStart::menuStartWorksInTheDataFolder()
     bool windowShown = false;
     if (!button.isEmpty())
         whenFirstStartShows(button, &windowShown);
-    QCOMPARE(int(FirstStart::prepare({QStringLiteral("quillmora"), QStringLiteral("--data-folder")})), outcome);
+    QCOMPARE(int(FirstStart::prepare(QStringList{QStringLiteral("quillmora")} + options)), outcome);
     QCOMPARE(QDir::currentPath(), QDir(folder).canonicalPath());
     QCOMPARE(LedgerSetup::hasLedger(folder), ledgerAfter);
     QCOMPARE(windowShown, !button.isEmpty());
