@@ -6,10 +6,13 @@
 #include "datasource.h"
 #include "numberformat.h"
 #include "passwordhash.h"
+#include "salejournal.h"
 #include "schema.h"
 
 #include <QDate>
 #include <QFileInfo>
+#include <algorithm>
+#include <functional>
 #include <random>
 
 namespace {
@@ -100,6 +103,93 @@ void copyRows(Connection &from, Connection &to, const QString &table, const QStr
     insert.finish();
 }
 
+// The row keys of a table in key order.
+std::vector<qint64> rowKeys(Connection &connection, const QString &table)
+{
+    Statement rows = connection.prepare(QStringLiteral("select rowid from %1 order by rowid").arg(table));
+    std::vector<qint64> keys;
+    while (rows.step())
+        keys.push_back(rows.int64Value(0));
+    return keys;
+}
+
+// Where the rows of a table went: a copy into an empty table adds them in key order,
+// and both engines give new rows ascending keys, so the n-th key of the source is the
+// n-th key of the copy.
+class KeyMap
+{
+public:
+    KeyMap(std::vector<qint64> from, std::vector<qint64> to) : m_from(std::move(from)), m_to(std::move(to))
+    {
+        if (m_from.size() != m_to.size())
+            throw AppError(QStringLiteral("the copy holds %1 rows where the source holds %2").arg(m_to.size()).arg(m_from.size()));
+    }
+
+    // The new key of a row; null for a null or a key that no row has.
+    QVariant operator()(const QVariant &key) const
+    {
+        if (key.isNull())
+            return {};
+        const auto found = std::lower_bound(m_from.begin(), m_from.end(), key.toLongLong());
+        if (found == m_from.end() || *found != key.toLongLong())
+            return {};
+        return m_to[found - m_from.begin()];
+    }
+
+private:
+    std::vector<qint64> m_from;
+    std::vector<qint64> m_to;
+};
+
+// The recycle bin and the history of changes, with their references to sales and to
+// the bin's rows carried over to the copy's keys. A source made before they existed
+// has none to copy.
+void copyJournal(Connection &from, Connection &to)
+{
+    const QStringList present = from.tableNames();
+    const QString deleted = QString::fromLatin1(SaleJournal::kDeletedSales);
+    const QString changes = QString::fromLatin1(SaleJournal::kSaleChanges);
+    if (!present.contains(deleted) || !present.contains(changes))
+        return;
+    auto columnsOf = [&](const QString &table) {
+        const QStringList source = from.tableFields(table);
+        QStringList both;
+        for (const QString &column : to.tableFields(table)) {
+            if (source.contains(column))
+                both << column;
+        }
+        return both;
+    };
+    auto copy = [&](const QString &table, const QStringList &columns, const std::function<void(QVariantList &)> &adjust) {
+        QStringList quoted;
+        for (const QString &column : columns)
+            quoted << QLatin1Char('"') + QString(column).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+        Statement rows = from.prepare(QStringLiteral("select %1 from %2 order by rowid").arg(quoted.join(QLatin1Char(',')), table));
+        BatchInsert insert(to, table, columns);
+        QVariantList row;
+        while (rows.step()) {
+            row.clear();
+            for (int i = 0; i < columns.size(); ++i)
+                row << rows.value(i);
+            adjust(row);
+            insert.add(row);
+        }
+        insert.finish();
+    };
+    const KeyMap sales(rowKeys(from, QStringLiteral("data")), rowKeys(to, QStringLiteral("data")));
+    copy(deleted, columnsOf(deleted), [](QVariantList &) {});
+    const KeyMap bin(rowKeys(from, deleted), rowKeys(to, deleted));
+    const QStringList changeColumns = columnsOf(changes);
+    const int saleKey = int(changeColumns.indexOf(QStringLiteral("sale_key")));
+    const int binKey = int(changeColumns.indexOf(QStringLiteral("bin_key")));
+    copy(changes, changeColumns, [&](QVariantList &row) {
+        if (saleKey >= 0)
+            row[saleKey] = sales(row[saleKey]);
+        if (binKey >= 0)
+            row[binKey] = bin(row[binKey]);
+    });
+}
+
 } // namespace
 
 namespace DatabaseTool {
@@ -180,6 +270,7 @@ void copyLedger(Connection &from, Connection &to)
         copyRows(from, to, QStringLiteral("userdb"));
         // Session ids are kept: they are the rows' own keys.
         copyRows(from, to, QStringLiteral("rz"));
+        copyJournal(from, to);
         Schema::continueKeys(to);
         to.commit();
     } catch (...) {

@@ -20,7 +20,8 @@ void createDatabase(const QString &path);
 void initialize(const DataSource &source);
 
 // Moves a whole ledger: creates the tables in `to` and copies every sale, user and
-// session row with exact values (session ids kept), all in one transaction of `to`.
+// session row with exact values (session ids kept), and the recycle bin and history of
+// changes with their links to the sales, all in one transaction of `to`.
 // Refuses a target that holds any of the tables, and a source that lacks one.
 void copyLedger(Connection &from, Connection &to);
 

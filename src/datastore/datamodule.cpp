@@ -19,14 +19,17 @@ Tdmfm::Tdmfm(const QString &path, QObject *parent) : Tdmfm(DataSource::embeddedF
 }
 
 Tdmfm::Tdmfm(const DataSource &source, QObject *parent)
-    : QObject(parent), ADOConnection1(Schema::openLedger(source)),
+    : QObject(parent),
       // A server is named by database.conf in the working folder.
       m_dataFolder(source.isServer() ? QDir::currentPath() : QFileInfo(source.location()).absolutePath())
 {
+    ADOConnection1 = Schema::openLedger(source);
     setObjectName(QStringLiteral("dmfm"));
     ADOQuery1 = new Dataset(*ADOConnection1, QStringLiteral("ADOQuery1"), this);
     ADOQuery15 = new Dataset(*ADOConnection1, QStringLiteral("ADOQuery15"), this);
     ADOTable5 = new Dataset(*ADOConnection1, QStringLiteral("ADOTable5"), this);
+    for (Dataset *dataset : {ADOQuery1, ADOQuery15, ADOTable5})
+        dataset->setWriteJournal(&m_journal);
     ADOQuery1->setSql(QStringLiteral("select * from data"));
     ADOQuery15->setSql(QStringLiteral("select * from data"));
     dmfm = this;

@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "dataset.h"
+#include "salejournal.h"
 
 #include <QObject>
 #include <memory>
@@ -33,6 +34,11 @@ public:
     // The append table for new records.
     Dataset *ADOTable5 = nullptr;
 
+    // The operator whose deletes and modifies of sales the recycle bin and the history
+    // of changes record (the user of this run's login).
+    void setOperatorName(const QString &name) { m_journal.setOperatorName(name); }
+    const QString &operatorName() const { return m_journal.operatorName(); }
+
     // Opens the append table (done when the main window is first shown).
     void openAppendTable();
 
@@ -42,6 +48,7 @@ public:
 
 private:
     QString m_dataFolder;
+    SaleJournal::SalesWriteJournal m_journal;
 };
 
 // The application's data module, set while one exists.

@@ -20,6 +20,13 @@ void Dataset::setSql(const QString &sql, const QVariantList &parameters)
     m_parameters = parameters;
 }
 
+void Dataset::setWriteJournal(WriteJournal *journal)
+{
+    m_journal = journal;
+    if (m_source)
+        m_source->setJournal(journal);
+}
+
 void Dataset::setPrefetchedNumberFields(const QStringList &fields)
 {
     m_prefetchFields = fields;
@@ -32,6 +39,7 @@ void Dataset::open()
     if (!source)
         source = RowSource::openMaterialized(m_connection, m_sql, m_parameters);
     m_source = std::move(source);
+    m_source->setJournal(m_journal);
     m_sortText.clear();
     m_current = m_source->count() > 0 ? 0 : -1;
     m_eof = m_source->count() == 0;
@@ -43,6 +51,7 @@ void Dataset::openTable(const QString &table)
 {
     close();
     m_source = RowSource::openTable(m_connection, table);
+    m_source->setJournal(m_journal);
     emit reset();
 }
 

@@ -11,6 +11,7 @@
 
 class Connection;
 class RowSource;
+class WriteJournal;
 
 // A result set with a current row, the way the windows read and write records: open
 // with a statement, navigate, read fields by name, append/edit/post, delete, and sort
@@ -50,6 +51,10 @@ public:
     void setPrefetchedNumberFields(const QStringList &fields);
     // The prefetched values in the current order; a null reads as NaN.
     const std::vector<double> &prefetchedColumn(int index) const;
+
+    // Keeps what each update and delete of a row replaces (see WriteJournal); the
+    // journal must outlive the dataset or be unset first. nullptr: no journal.
+    void setWriteJournal(WriteJournal *journal);
 
     // --- shape
     int recordCount() const;
@@ -118,4 +123,5 @@ private:
     std::vector<QVariant> m_editBuffer;
     std::vector<bool> m_editChanged;
     QString m_sortText;
+    WriteJournal *m_journal = nullptr;
 };

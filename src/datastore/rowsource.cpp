@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "connection.h"
+#include "writejournal.h"
 
 #include <QCollator>
 #include <QDate>
@@ -155,12 +156,6 @@ private:
 
 // ------------------------------------------------------------------ keyset
 
-// A write that finds no row: another terminal deleted it after this one read it. It
-// fails like any refused write, in the words operators know from the provider, so
-// nobody is told that a change was stored when nothing was.
-constexpr const char *kRowNotLocated =
-    "Row cannot be located for updating. Some values may have been changed since it was last read.";
-
 class KeysetRowSource final : public RowSource
 {
 public:
@@ -202,8 +197,12 @@ public:
     void remove(int row) override
     {
         const qint64 key = m_keys.at(row);
-        if (m_connection.execute(QStringLiteral("delete from %1 where rowid=?").arg(m_table), {key}) == 0)
-            throw DatabaseError(QString::fromLatin1(kRowNotLocated));
+        journaled([&] {
+            if (m_journal)
+                m_journal->beforeDelete(m_connection, m_table, key);
+            if (m_connection.execute(QStringLiteral("delete from %1 where rowid=?").arg(m_table), {key}) == 0)
+                throw DatabaseError(QString::fromLatin1(kRowNotLocated));
+        });
         m_keys.erase(m_keys.begin() + row);
         for (auto &column : m_prefetched)
             column.erase(column.begin() + row);
@@ -224,10 +223,15 @@ public:
             return;
         const qint64 key = m_keys.at(row);
         bound << key;
-        if (m_connection.execute(
-                QStringLiteral("update %1 set %2 where rowid=?").arg(m_table, assignments.join(QLatin1Char(','))), bound)
-            == 0)
-            throw DatabaseError(QString::fromLatin1(kRowNotLocated));
+        journaled([&] {
+            if (m_journal)
+                m_journal->beforeUpdate(m_connection, m_table, key);
+            if (m_connection.execute(
+                    QStringLiteral("update %1 set %2 where rowid=?").arg(m_table, assignments.join(QLatin1Char(','))),
+                    bound)
+                == 0)
+                throw DatabaseError(QString::fromLatin1(kRowNotLocated));
+        });
         m_cache.erase(key);
         refreshPrefetched(row);
     }
@@ -320,6 +324,26 @@ public:
     }
 
 private:
+    // A write with a journal is one transaction: the journal's rows and the change
+    // are kept together, and a change that fails (refused, or no row found) leaves
+    // nothing of the journal behind.
+    template<typename Write>
+    void journaled(Write &&write)
+    {
+        if (!m_journal) {
+            write();
+            return;
+        }
+        m_connection.beginTransaction();
+        try {
+            write();
+            m_connection.commit();
+        } catch (...) {
+            m_connection.rollback();
+            throw;
+        }
+    }
+
     template<typename T>
     static void permute(std::vector<T> &items, const std::vector<int> &order)
     {

@@ -8,6 +8,13 @@
 #include <vector>
 
 class Connection;
+class WriteJournal;
+
+// A write that finds no row: another terminal deleted it after this one read it. It
+// fails like any refused write, in the words operators know from the provider, so
+// nobody is told that a change was stored when nothing was.
+inline constexpr const char *kRowNotLocated =
+    "Row cannot be located for updating. Some values may have been changed since it was last read.";
 
 // Where a dataset's rows come from. Positions are 0-based rows in the current order.
 class RowSource
@@ -32,6 +39,10 @@ public:
 
     virtual const std::vector<double> &prefetched(int index) const = 0;
 
+    // Updates and deletes from now on are kept by the journal, each in one
+    // transaction with the journal's own writes (nullptr: none).
+    void setJournal(WriteJournal *journal) { m_journal = journal; }
+
     // A keyset for "select * from <table> [where|order by ...]", else nullptr.
     static std::unique_ptr<RowSource> openKeyset(Connection &connection, const QString &sql,
                                                  const QVariantList &parameters,
@@ -41,4 +52,7 @@ public:
     // Every row of any statement, read once; read-only.
     static std::unique_ptr<RowSource> openMaterialized(Connection &connection, const QString &sql,
                                                        const QVariantList &parameters);
+
+protected:
+    WriteJournal *m_journal = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "connection.h"
 #include "datasource.h"
 #include "openerror.h"
+#include "salejournal.h"
 
 #include <QFileInfo>
 
@@ -77,6 +78,7 @@ void addTables(Connection &connection)
         createServerTables(connection);
     else
         createEmbeddedTables(connection);
+    SaleJournal::addTables(connection);
 }
 
 void continueKeys(Connection &connection)
@@ -119,6 +121,15 @@ std::unique_ptr<Connection> openLedger(const DataSource &source)
             throw DatabaseOpenError(DatabaseOpenError::Reason::UnrecognizedFormat,
                                     QFileInfo(source.location()).absoluteFilePath(), error.message());
         }
+    }
+    // The recycle bin and the history of changes came later than the three tables: a
+    // ledger made before them gets them now.
+    try {
+        SaleJournal::ensureTables(*connection);
+    } catch (const DatabaseError &error) {
+        throw DatabaseOpenError(DatabaseOpenError::Reason::Other,
+                                source.isServer() ? source.displayName() : QFileInfo(source.location()).absoluteFilePath(),
+                                error.message());
     }
     return connection;
 }

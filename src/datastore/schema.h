@@ -18,7 +18,8 @@ QByteArray databaseKey();
 // The ledger's tables, in alphabetical order.
 const QStringList &tables();
 
-// Creates the three tables and their index in an empty database.
+// Creates the three tables and their index in an empty database, with the recycle bin
+// and the history of changes beside them (SaleJournal).
 void createTables(Connection &connection);
 
 // The same inside a transaction the caller holds.
@@ -29,7 +30,8 @@ void continueKeys(Connection &connection);
 // Opens an existing ledger: the one place that decides whether a file is one. A file
 // that cannot be opened, an empty file, and a database without the three tables are
 // all refused with DatabaseOpenError, and the file is left as it was. Whatever asks
-// about a file of another kind must ask before this.
+// about a file of another kind must ask before this. A ledger without the recycle bin
+// and history tables gets them here.
 std::unique_ptr<Connection> openLedger(const QString &path);
 // The same for either engine: a server that cannot be reached, refuses the login or
 // lacks the tables is refused with DatabaseOpenError in the client library's words.

@@ -357,6 +357,8 @@ void TMainForm::runLogin()
         activateWindow();
         statusPanels[1]->setText(m_login->userName());
         m_sessionId = m_login->sessionId();
+        if (dmfm)
+            dmfm->setOperatorName(m_login->userName());
     } else {
         close();
     }

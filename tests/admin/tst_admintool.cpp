@@ -2,6 +2,7 @@
 #include "databasetool.h"
 #include "datasource.h"
 #include "passwordhash.h"
+#include "salejournal.h"
 #include "schema.h"
 #include "testworkspace.h"
 
@@ -89,6 +90,7 @@ private slots:
     void importLegacyPrintsItsCheck();
     void copyMovesALedgerThereAndBack();
     void copyToTheServerIsAllOrNothing();
+    void copyKeepsTheRecycleBinAndHistory();
     void badArgumentsFail_data();
     void badArgumentsFail();
 };
@@ -219,6 +221,86 @@ void AdminToolTest::copyToTheServerIsAllOrNothing()
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.output.contains(QStringLiteral("2014-02-30")), qPrintable(run.output));
     QCOMPARE(Connection(workspace.dataSource()).tableNames(), QStringList());
+}
+
+namespace {
+
+// Three sales; the second changed once; the third changed, then deleted.
+void makeJournal(Connection &db)
+{
+    for (const char *name : {"跑步鞋", "速干T恤", "篮球"})
+        db.execute(QStringLiteral("insert into data (b, z, \"6\") values (?, '', 10.5)"), {QString::fromUtf8(name)});
+    const SaleJournal::Stamp stamp{QStringLiteral("店长"), QDateTime(QDate(2024, 5, 6), QTime(9, 0))};
+    SaleJournal::updateSales(db, QStringLiteral("z=?"), {QStringLiteral("已结清")}, QStringLiteral("b=?"),
+                             {QStringLiteral("速干T恤")}, stamp);
+    SaleJournal::updateSales(db, QStringLiteral("b=?"), {QStringLiteral("排球")}, QStringLiteral("b=?"),
+                             {QStringLiteral("篮球")}, stamp);
+    db.beginTransaction();
+    const qint64 key = db.scalar(QStringLiteral("select rowid from data where b='排球'")).toLongLong();
+    QVERIFY(SaleJournal::keepDeleted(db, key, stamp) > 0);
+    db.execute(QStringLiteral("delete from data where rowid=?"), {key});
+    db.commit();
+}
+
+// The copy holds the same bin and history, each still linked to its own sale.
+void checkJournal(Connection &db)
+{
+    const QStringList fields = SaleJournal::keptFields(db);
+    const int name = int(fields.indexOf(QStringLiteral("b")));
+    const std::vector<SaleJournal::ChangedSale> changed = SaleJournal::changedSales(db);
+    QCOMPARE(changed.size(), size_t(1));
+    QCOMPARE(changed[0].current.at(name).toString(), QStringLiteral("速干T恤"));
+    const std::vector<SaleJournal::Entry> changes = SaleJournal::changesOf(db, changed[0].saleKey);
+    QCOMPARE(changes.size(), size_t(1));
+    QCOMPARE(changes[0].operatorName, QStringLiteral("店长"));
+    QCOMPARE(changes[0].values.at(fields.indexOf(QStringLiteral("z"))).toString(), QString());
+
+    const std::vector<SaleJournal::Entry> bin = SaleJournal::deletedSales(db);
+    QCOMPARE(bin.size(), size_t(1));
+    QCOMPARE(bin[0].values.at(name).toString(), QStringLiteral("排球"));
+    const qint64 back = SaleJournal::restoreDeleted(db, bin[0].key);
+    const std::vector<SaleJournal::Entry> history = SaleJournal::changesOf(db, back);
+    QCOMPARE(history.size(), size_t(1));
+    QCOMPARE(history[0].values.at(name).toString(), QStringLiteral("篮球"));
+    QCOMPARE(db.scalar(QStringLiteral("select count(*) from data")).toInt(), 3);
+}
+
+} // namespace
+
+void AdminToolTest::copyKeepsTheRecycleBinAndHistory()
+{
+    TestWorkspace workspace;
+    {
+        Connection db(workspace.dataSource());
+        // Gaps in the keys: the copy numbers the sales anew.
+        db.execute(QStringLiteral("insert into data (b) values ('作废')"));
+        db.execute(QStringLiteral("delete from data"));
+        makeJournal(db);
+    }
+    const QString from = TestWorkspace::onServer() ? workspace.serverUrl() : workspace.databasePath();
+    const Run run = runAdmin({QStringLiteral("copy"), QStringLiteral("--from"), from, QStringLiteral("--to"),
+                              workspace.filePath(QStringLiteral("copy.mdb"))});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+    {
+        Connection copy(workspace.filePath(QStringLiteral("copy.mdb")), Schema::databaseKey());
+        checkJournal(copy);
+    }
+    if (!TestWorkspace::onServer())
+        return;
+    // And from the file to a server.
+    const QString file = workspace.filePath(QStringLiteral("copy.mdb"));
+    {
+        Connection db(file, Schema::databaseKey());
+        db.execute(QStringLiteral("delete from data"));
+        db.execute(QStringLiteral("delete from sale_changes"));
+        db.execute(QStringLiteral("delete from deleted_sales"));
+        makeJournal(db);
+    }
+    TestWorkspace target(TestWorkspace::Database::None);
+    const Run back = runAdmin({QStringLiteral("copy"), QStringLiteral("--from"), file, QStringLiteral("--to"), target.serverUrl()});
+    QVERIFY2(back.exitCode == 0, qPrintable(back.output));
+    Connection server(target.dataSource());
+    checkJournal(server);
 }
 
 void AdminToolTest::badArgumentsFail_data()
