@@ -15,7 +15,10 @@
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 10000;
+// Another till's commit holds the file only for a moment, but its flush to disk can
+// stall for many seconds while the machine writes a lot of other data: the till waits
+// that out rather than refusing a sale the operator has just typed.
+constexpr int kBusyTimeoutMs = 30000;
 // Measured: scans run about twice as fast as with the 1 KB default pages.
 constexpr int kCipherPageSize = 4096;
 

@@ -28,11 +28,14 @@ start_display() {
   # Xvfb picks a free number itself, but it gives up instead of moving on when a lock
   # file of a display names a process id that a busy machine has handed out again:
   # start it afresh a few times before calling the run failed.
+  # -noreset: by default the server resets when its last client leaves, and a program
+  # whose connection is half set up at that moment is dropped ("could not connect to
+  # display") — the next program of a script starts exactly then.
   local attempt xvfb
   for attempt in 1 2 3 4 5; do
     : >"$work/display"
     exec 3>"$work/display"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
     xvfb=$!
     exec 3>&-
     wait_for 20 sh -c "test -s '$work/display' || ! kill -0 $xvfb 2>/dev/null"
