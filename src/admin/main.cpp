@@ -1,6 +1,7 @@
 // quillmora-admin: creates a new ledger, adds demo sales, lists sessions, imports the
 // Windows version's file and moves a ledger between the embedded file and a server.
 #include "apperror.h"
+#include "backupcommands.h"
 #include "datasource.h"
 #include "importlegacycommand.h"
 #include "storecommands.h"
@@ -19,6 +20,7 @@ int usage(QTextStream &err)
            "                                           move a whole ledger between a data.mdb and a server\n"
            "       "
         << ImportLegacyCommand::kUsage << "\n"
+        << "       " << BackupCommands::kUsage << "\n"
         << "The ledger is the server at --database URI, else the one database.conf names, else data.mdb here.\n"
            "SOURCE and TARGET are server addresses (postgresql://...) or paths of data.mdb files.\n";
     return 2;
@@ -42,6 +44,8 @@ int main(int argc, char *argv[])
             return StoreCommands::sessions(StoreCommands::chosen(all), out);
         if (arguments.value(0) == QLatin1String("copy"))
             return StoreCommands::copy(arguments.mid(1), out, err);
+        if (BackupCommands::names(arguments))
+            return BackupCommands::run(arguments, StoreCommands::chosen(all), out, err);
         if (!arguments.isEmpty() && arguments[0] == QLatin1String(ImportLegacyCommand::kName))
             return ImportLegacyCommand::run(arguments.mid(1), StoreCommands::chosen(all), out, err);
     } catch (const std::exception &error) {

@@ -147,3 +147,8 @@ void Connection::rollback()
 {
     m_backend->rollback();
 }
+
+void Connection::backupInto(const QString &path)
+{
+    m_backend->backupInto(path);
+}

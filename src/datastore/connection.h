@@ -85,6 +85,13 @@ public:
     void commit();
     void rollback();
 
+    // The embedded file only: writes a consistent copy of the database into the new
+    // file `path` with the engine's online backup, keyed as this one. The copy sees the
+    // database as this connection does, inside its transaction when it holds one.
+    // Raises DatabaseError on any failure (the partly written file is left for the
+    // caller to remove); on the server engine it always fails.
+    void backupInto(const QString &path);
+
 private:
     Engine m_engine;
     QString m_path;

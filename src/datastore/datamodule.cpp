@@ -1,6 +1,7 @@
 #include "datamodule.h"
 
 #include "datasource.h"
+#include "openerror.h"
 #include "schema.h"
 
 #include <QCoreApplication>
@@ -23,7 +24,19 @@ Tdmfm::Tdmfm(const DataSource &source, QObject *parent)
       // A server is named by database.conf in the working folder.
       m_dataFolder(source.isServer() ? QDir::currentPath() : QFileInfo(source.location()).absolutePath())
 {
+    // A restore replacing the ledger holds it alone; the program starts afterwards.
+    const QString busy = QStringLiteral("数据正在恢复，请稍后再启动程序。");
+    if (!source.isServer() && QFileInfo(m_dataFolder).isDir()) {
+        m_lock = LedgerLock::tryLock(source.location(), LedgerLock::Mode::Shared);
+        if (!m_lock)
+            throw DatabaseOpenError(DatabaseOpenError::Reason::Other, QFileInfo(source.location()).absoluteFilePath(), busy);
+    }
     ADOConnection1 = Schema::openLedger(source);
+    if (source.isServer()) {
+        m_lock = LedgerLock::tryLock(*ADOConnection1, LedgerLock::Mode::Shared);
+        if (!m_lock)
+            throw DatabaseOpenError(DatabaseOpenError::Reason::Other, source.displayName(), busy);
+    }
     setObjectName(QStringLiteral("dmfm"));
     ADOQuery1 = new Dataset(*ADOConnection1, QStringLiteral("ADOQuery1"), this);
     ADOQuery15 = new Dataset(*ADOConnection1, QStringLiteral("ADOQuery15"), this);

@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "dataset.h"
+#include "ledgerlock.h"
 #include "salejournal.h"
 
 #include <QObject>
@@ -49,6 +50,8 @@ public:
 private:
     QString m_dataFolder;
     SaleJournal::SalesWriteJournal m_journal;
+    // Held while the ledger is open here, so no restore replaces it meanwhile.
+    std::unique_ptr<LedgerLock> m_lock;
 };
 
 // The application's data module, set while one exists.

@@ -41,6 +41,10 @@ public:
     virtual void beginTransaction() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+    // Writes a consistent copy of the whole database into a new file at `path` with the
+    // engine's online backup, encrypted as the source is. Only the embedded engine has
+    // one; the server's backups are made by its own tools.
+    virtual void backupInto(const QString &path) = 0;
 };
 
 std::unique_ptr<ConnectionBackend> openEmbeddedBackend(const QString &path, const QByteArray &key, bool create);

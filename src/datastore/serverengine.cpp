@@ -329,6 +329,11 @@ public:
 
     qint64 lastInsertRowId() const override { return m_lastKey; }
 
+    void backupInto(const QString &) override
+    {
+        throw DatabaseError(QStringLiteral("a server's ledger is backed up with its own tools"));
+    }
+
     QStringList tableNames() override
     {
         PGresult *result = run("select tablename from pg_catalog.pg_tables where schemaname = current_schema() "

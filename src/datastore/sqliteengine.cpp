@@ -278,7 +278,7 @@ private:
 class SqliteConnection final : public ConnectionBackend
 {
 public:
-    SqliteConnection(const QString &path, const QByteArray &key, bool create)
+    SqliteConnection(const QString &path, const QByteArray &key, bool create) : m_key(key)
     {
         using Reason = DatabaseOpenError::Reason;
         const QString fullPath = QFileInfo(path).absoluteFilePath();
@@ -332,6 +332,47 @@ public:
     void commit() override { run(QStringLiteral("commit")); }
     void rollback() override { run(QStringLiteral("rollback")); }
 
+    void backupInto(const QString &path) override
+    {
+        sqlite3 *target = nullptr;
+        const QByteArray fileName = path.toUtf8();
+        auto fail = [&](sqlite3 *db) {
+            const QString message = db ? engineMessage(db) : QStringLiteral("out of memory");
+            sqlite3_close(target);
+            throw DatabaseError(message);
+        };
+        if (sqlite3_open_v2(fileName.constData(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+            fail(target);
+        // The engine copies encrypted pages as they are: the copy must be keyed, and laid
+        // out in pages, exactly as the source.
+        if (sqlite3_key(target, m_key.constData(), int(m_key.size())) != SQLITE_OK)
+            fail(target);
+        const QByteArray pageSize = QByteArrayLiteral("PRAGMA cipher_page_size = ") + QByteArray::number(kCipherPageSize);
+        // A new file: nothing to roll back if the copy dies halfway, so no journal.
+        for (const QByteArray &pragma : {pageSize, QByteArrayLiteral("PRAGMA journal_mode = OFF")}) {
+            if (sqlite3_exec(target, pragma.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+                fail(target);
+        }
+        sqlite3_backup *backup = sqlite3_backup_init(target, "main", m_db, "main");
+        if (!backup)
+            fail(target);
+        int rc = SQLITE_OK;
+        int waits = 0;
+        // In slices, so a writer of another process waiting for the file is let in
+        // between them (the copy then starts over on its own). A file held busy for
+        // longer than a connection waits fails the copy.
+        while ((rc = sqlite3_backup_step(backup, 1024)) == SQLITE_OK
+               || ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && ++waits * 20 < kBusyTimeoutMs)) {
+            if (rc != SQLITE_OK)
+                sqlite3_sleep(20);
+        }
+        sqlite3_backup_finish(backup);
+        if (rc != SQLITE_DONE)
+            fail(target);
+        if (sqlite3_close(target) != SQLITE_OK)
+            throw DatabaseError(QStringLiteral("the backup could not be closed"));
+    }
+
 private:
     void run(const QString &sql)
     {
@@ -352,6 +393,7 @@ private:
     }
 
     sqlite3 *m_db = nullptr;
+    QByteArray m_key;
 };
 
 } // namespace

@@ -24,6 +24,7 @@
 #include "upUpgrader.h"
 #include "urlopener.h"
 #include "usergl.h"
+#include "automaticbackup.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,6 +36,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -63,7 +65,7 @@ QFont songTi(int pixels)
 
 } // namespace
 
-TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
+TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent), m_automaticBackup(std::make_unique<AutomaticBackup>(this))
 {
     MainForm = this;
     setObjectName(QStringLiteral("MainForm"));
@@ -357,8 +359,10 @@ void TMainForm::runLogin()
         activateWindow();
         statusPanels[1]->setText(m_login->userName());
         m_sessionId = m_login->sessionId();
-        if (dmfm)
+        if (dmfm) {
             dmfm->setOperatorName(m_login->userName());
+            m_automaticBackup->afterLogin(*dmfm);
+        }
     } else {
         close();
     }
@@ -378,8 +382,14 @@ void TMainForm::showAllRecords()
 
 void TMainForm::closeStep()
 {
-    if (dmfm)
-        SessionLog::logOut(*dmfm->ADOQuery1, m_sessionId);
+    if (!dmfm)
+        return;
+    // After the log-out, so the backup holds it; also when the log-out fails.
+    auto backup = qScopeGuard([this] {
+        if (m_sessionId != 0 && dmfm)
+            m_automaticBackup->beforeClose(*dmfm);
+    });
+    SessionLog::logOut(*dmfm->ADOQuery1, m_sessionId);
 }
 
 void TMainForm::resizeStep()

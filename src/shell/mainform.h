@@ -6,7 +6,9 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <memory>
 
+class AutomaticBackup;
 class EntryCommands;
 class QAction;
 class QCheckBox;
@@ -126,6 +128,7 @@ private:
     FrameWatcher *m_frame = nullptr;
     bool m_loginOpen = false;
     std::function<void()> m_upgradeCheck;
+    std::unique_ptr<AutomaticBackup> m_automaticBackup;
 };
 
 // The application's main window, set while it exists.

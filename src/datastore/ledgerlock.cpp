@@ -1,0 +1,81 @@
+#include "ledgerlock.h"
+
+#include "apperror.h"
+#include "connection.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+// The first key of the server's two-part advisory lock names this program's locks.
+constexpr int kLockClass = 0x51554d4c;
+
+QString serverFunction(LedgerLock::Mode mode, bool take)
+{
+    const QString shared = mode == LedgerLock::Mode::Shared ? QStringLiteral("_shared") : QString();
+    return (take ? QStringLiteral("pg_try_advisory_lock") : QStringLiteral("pg_advisory_unlock")) + shared;
+}
+
+} // namespace
+
+LedgerLock::~LedgerLock()
+{
+    if (m_descriptor >= 0) {
+        ::close(m_descriptor);
+    } else if (m_connection) {
+        try {
+            m_connection->scalar(QStringLiteral("select %1(%2, hashtext(current_schema()))")
+                                     .arg(serverFunction(m_mode, false))
+                                     .arg(kLockClass));
+        } catch (const DatabaseError &) {
+            // A lost connection has dropped the lock with its session.
+        }
+    }
+}
+
+std::unique_ptr<LedgerLock> LedgerLock::tryLock(const QString &ledgerPath, Mode mode)
+{
+    const QByteArray folder = QFile::encodeName(QFileInfo(ledgerPath).absolutePath());
+    const int descriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0)
+        throw AppError(QStringLiteral("cannot open the folder %1: %2").arg(QString::fromLocal8Bit(folder),
+                                                                           QString::fromLocal8Bit(strerror(errno))));
+    int rc;
+    do {
+        rc = ::flock(descriptor, (mode == Mode::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        const int error = errno;
+        ::close(descriptor);
+        if (error == EWOULDBLOCK)
+            return nullptr;
+        throw AppError(QStringLiteral("cannot lock the folder %1: %2").arg(QString::fromLocal8Bit(folder),
+                                                                           QString::fromLocal8Bit(strerror(error))));
+    }
+    std::unique_ptr<LedgerLock> lock(new LedgerLock);
+    lock->m_descriptor = descriptor;
+    lock->m_mode = mode;
+    return lock;
+}
+
+std::unique_ptr<LedgerLock> LedgerLock::tryLock(Connection &connection, Mode mode)
+{
+    if (connection.engine() != Connection::Engine::Server)
+        return tryLock(connection.path(), mode);
+    const bool taken = connection
+                           .scalar(QStringLiteral("select case when %1(%2, hashtext(current_schema())) then 1 else 0 end")
+                                       .arg(serverFunction(mode, true))
+                                       .arg(kLockClass))
+                           .toInt() == 1;
+    if (!taken)
+        return nullptr;
+    std::unique_ptr<LedgerLock> lock(new LedgerLock);
+    lock->m_connection = &connection;
+    lock->m_mode = mode;
+    return lock;
+}

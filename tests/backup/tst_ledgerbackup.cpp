@@ -1,0 +1,575 @@
+#include "apperror.h"
+#include "backupfiles.h"
+#include "clock.h"
+#include "connection.h"
+#include "databasetool.h"
+#include "datamodule.h"
+#include "ledgerbackup.h"
+#include "ledgerlock.h"
+#include "openerror.h"
+#include "salejournal.h"
+#include "schema.h"
+#include "testworkspace.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QtTest>
+#include <csignal>
+#include <sys/mount.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+const QStringList kTables = {"data", "deleted_sales", "rz", "sale_changes", "userdb"};
+
+// Every row of every table of the ledger, as text with each value's kind, sorted: two
+// ledgers with the same snapshot hold the same rows.
+QStringList snapshot(Connection &connection)
+{
+    QStringList rows;
+    for (const QString &table : kTables) {
+        Statement statement = connection.prepare(QStringLiteral("select * from %1").arg(table));
+        while (statement.step()) {
+            QStringList fields{table};
+            for (int i = 0; i < statement.columnCount(); ++i) {
+                const QVariant value = statement.value(i);
+                fields << (value.isNull() ? QStringLiteral("<null>")
+                                          : QString::fromLatin1(value.typeName()) + QLatin1Char(':') + value.toString());
+            }
+            rows << fields.join(QLatin1Char('|'));
+        }
+    }
+    rows.sort();
+    return rows;
+}
+
+QByteArray digest(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return hash.result();
+}
+
+QStringList backupFiles(const QString &folder)
+{
+    return QDir(folder).entryList({QStringLiteral("data-*")}, QDir::Files, QDir::Name);
+}
+
+QString adminPath()
+{
+    return qEnvironmentVariable("QUILLMORA_BIN_DIR") + QStringLiteral("/quillmora-admin");
+}
+
+// A sale changed and another deleted, so the bin and the history hold rows too.
+void addJournalRows(Connection &connection)
+{
+    const SaleJournal::Stamp stamp{QStringLiteral("店长"), QDateTime(QDate(2024, 5, 1), QTime(10, 0))};
+    SaleJournal::updateSales(connection, QStringLiteral("z=?"), {QStringLiteral("改过")}, QStringLiteral("rowid=?"),
+                             {connection.scalar(QStringLiteral("select min(rowid) from data"))}, stamp);
+    connection.beginTransaction();
+    const qint64 last = connection.scalar(QStringLiteral("select max(rowid) from data")).toLongLong();
+    SaleJournal::keepDeleted(connection, last, stamp);
+    connection.execute(QStringLiteral("delete from data where rowid=?"), {last});
+    connection.commit();
+}
+
+const QDateTime kNow(QDate(2024, 5, 6), QTime(18, 30, 0));
+
+} // namespace
+
+class LedgerBackupTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { Clock::setFixedNow(kNow); }
+    void cleanup() { Clock::setFixedNow(std::nullopt); }
+
+    void backupIsAnEncryptedCheckedCopy();
+    void restoredBackupHoldsTheRowsOfItsMoment();
+    void unusableBackupsAreRefused_data();
+    void unusableBackupsAreRefused();
+    void restoreWaitsForTheLedgerToBeFree();
+    void adminCommandsListAndRestore();
+    void oldBackupsAreRemovedByTheKeepingRules();
+    void killedBackupsLeaveEverythingWhole();
+    void fullDiskReportsAndKeepsEverything_data();
+    void fullDiskReportsAndKeepsEverything();
+};
+
+void LedgerBackupTest::backupIsAnEncryptedCheckedCopy()
+{
+    TestWorkspace workspace;
+    Connection connection(workspace.dataSource());
+    DatabaseTool::addDemoSales(connection, 300);
+    addJournalRows(connection);
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const QString path = backups.backup(&connection);
+    const QString expected = TestWorkspace::onServer() ? QStringLiteral("data-20240506-183000.dump")
+                                                       : QStringLiteral("data-20240506-183000.mdb");
+    QCOMPARE(path, workspace.filePath(QStringLiteral("backups/") + expected));
+    // A second one in the same second gets a name of its own; the first one of the day
+    // then goes by the keeping rules.
+    const QString second = backups.backup(&connection);
+    QCOMPARE(QFileInfo(second).fileName(), QString(expected).replace(QStringLiteral("000."), QStringLiteral("000-2.")));
+    QCOMPARE(backupFiles(backups.folder()), QStringList{QFileInfo(second).fileName()});
+    QVERIFY(backups.hasBackupOf(kNow.date()));
+    QVERIFY(!backups.hasBackupOf(kNow.date().addDays(-1)));
+
+    const std::vector<BackupInfo> listed = backups.list();
+    QCOMPARE(listed.size(), size_t(1));
+    QCOMPARE(listed[0].sales, 299);
+    QCOMPARE(listed[0].size, QFileInfo(second).size());
+    QCOMPARE(listed[0].time, kNow);
+    if (TestWorkspace::onServer())
+        return;
+
+    // The copy is encrypted with the ledger's key, opens with it and nothing else.
+    QFile raw(second);
+    QVERIFY(raw.open(QIODevice::ReadOnly));
+    QVERIFY(!raw.read(16).startsWith("SQLite format 3"));
+    Connection copy(second, Schema::databaseKey());
+    QCOMPARE(copy.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+    QCOMPARE(snapshot(copy), snapshot(connection));
+    QVERIFY_THROWS_EXCEPTION(DatabaseOpenError, Connection(second, QByteArrayLiteral("another key")));
+}
+
+void LedgerBackupTest::restoredBackupHoldsTheRowsOfItsMoment()
+{
+    TestWorkspace workspace;
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    QStringList atBackup, later;
+    QString taken;
+    {
+        Connection connection(workspace.dataSource());
+        DatabaseTool::addDemoSales(connection, 200);
+        addJournalRows(connection);
+        atBackup = snapshot(connection);
+        taken = backups.backup(&connection);
+        // Afterwards: more sales, one deleted, the history grows, a user added.
+        DatabaseTool::addDemoSales(connection, 50, 7);
+        addJournalRows(connection);
+        connection.execute(QStringLiteral("insert into userdb values ('新来的', 'x')"));
+        later = snapshot(connection);
+    }
+    QVERIFY(atBackup != later);
+
+    Clock::setFixedNow(kNow.addSecs(3600));
+    const QString kept = backups.restore(QFileInfo(taken).fileName());
+    {
+        Connection restored(workspace.dataSource());
+        QCOMPARE(snapshot(restored), atBackup);
+        // New sales continue after the restored ones.
+        restored.execute(QStringLiteral("insert into data (b) values ('恢复后')"));
+        QVERIFY(restored.lastInsertRowId() > 0);
+    }
+    // The replaced ledger is a backup of its own, kept apart from the keeping rules.
+    QVERIFY(QFileInfo(kept).fileName().endsWith(TestWorkspace::onServer() ? QStringLiteral("-before-restore.dump")
+                                                                          : QStringLiteral("-before-restore.mdb")));
+    QVERIFY(QFile::exists(taken));
+    backups.backup();
+    QVERIFY(QFile::exists(kept));
+    if (!TestWorkspace::onServer()) {
+        Connection replaced(kept, Schema::databaseKey());
+        QCOMPARE(snapshot(replaced), later);
+    } else {
+        QCOMPARE(backups.check(kept), 200 - 1 + 50 - 1);
+    }
+    // The data module opens the restored ledger as usual.
+    Tdmfm module(workspace.dataSource());
+    QCOMPARE(module.ADOConnection1->scalar(QStringLiteral("select count(*) from data")).toInt(), 200 - 1 + 1);
+}
+
+void LedgerBackupTest::unusableBackupsAreRefused_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("damaged in the middle") << "damaged";
+    QTest::newRow("cut short") << "truncated";
+    QTest::newRow("keyed with another password") << "other key";
+    QTest::newRow("random bytes") << "random";
+    QTest::newRow("a database without the ledger's tables") << "no ledger";
+    QTest::newRow("no such file") << "missing";
+    QTest::newRow("backup of another ledger") << "other ledger";
+}
+
+void LedgerBackupTest::unusableBackupsAreRefused()
+{
+    QFETCH(QString, kind);
+    TestWorkspace workspace;
+    const bool server = TestWorkspace::onServer();
+    if (!server && kind == QLatin1String("other ledger"))
+        QSKIP("a file holds no name of its ledger");
+    if (server && (kind == QLatin1String("other key") || kind == QLatin1String("no ledger")))
+        QSKIP("a server's dump has no key");
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    QStringList before;
+    QString good;
+    {
+        Connection connection(workspace.dataSource());
+        DatabaseTool::addDemoSales(connection, 2000);
+        good = backups.backup(&connection);
+        connection.execute(QStringLiteral("delete from data where rowid < 100"));
+        before = snapshot(connection);
+    }
+    const QString bad = workspace.filePath(QStringLiteral("backups/") + (server ? QStringLiteral("data-20240505-120000.dump")
+                                                                                : QStringLiteral("data-20240505-120000.mdb")));
+    QFile::copy(good, bad);
+    QFile file(bad);
+    if (kind == QLatin1String("damaged")) {
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        file.seek(file.size() / 2);
+        file.write(QByteArray(64, '\x5a'));
+    } else if (kind == QLatin1String("truncated")) {
+        QVERIFY(file.resize(file.size() / 2));
+    } else if (kind == QLatin1String("other key")) {
+        QFile::remove(bad);
+        Connection other(bad, QByteArrayLiteral("not the key"), Connection::OpenMode::CreateFile);
+        Schema::createTables(other);
+    } else if (kind == QLatin1String("random")) {
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        for (int i = 0; i < 16 * 1024; ++i)
+            file.write(QByteArray(1, char(QRandomGenerator::global()->bounded(256))));
+    } else if (kind == QLatin1String("no ledger")) {
+        QFile::remove(bad);
+        Connection other(bad, Schema::databaseKey(), Connection::OpenMode::CreateFile);
+        other.execute(QStringLiteral("create table notes (t text)"));
+    } else if (kind == QLatin1String("missing")) {
+        QFile::remove(bad);
+    } else if (kind == QLatin1String("other ledger")) {
+        TestWorkspace other;
+        LedgerBackup otherBackups(other.dataSource(), other.path());
+        QFile::remove(bad);
+        QVERIFY(QFile::copy(otherBackups.backup(), bad));
+        QDir::setCurrent(workspace.path());
+    }
+    file.close();
+    const QStringList filesBefore = backupFiles(backups.folder());
+    const QByteArray ledgerBefore = server ? QByteArray() : digest(workspace.databasePath());
+
+    try {
+        backups.restore(bad);
+        QFAIL("an unusable backup was restored");
+    } catch (const BackupError &error) {
+        QCOMPARE(error.kind(), BackupError::Kind::Unusable);
+    }
+    QCOMPARE(backupFiles(backups.folder()), filesBefore);
+    if (!server)
+        QCOMPARE(digest(workspace.databasePath()), ledgerBefore);
+    Connection connection(workspace.dataSource());
+    QCOMPARE(snapshot(connection), before);
+    // The listing shows a file that does not open as a ledger without a count (the
+    // listing only counts; finding damage inside is the full check's work).
+    if (kind == QLatin1String("other key") || kind == QLatin1String("random") || kind == QLatin1String("no ledger")) {
+        bool listed = false;
+        for (const BackupInfo &info : backups.list()) {
+            if (info.path == bad) {
+                listed = true;
+                QCOMPARE(info.sales, -1);
+            }
+        }
+        QVERIFY(listed);
+    }
+}
+
+void LedgerBackupTest::restoreWaitsForTheLedgerToBeFree()
+{
+    TestWorkspace workspace;
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const QString taken = backups.backup();
+    auto module = std::make_unique<Tdmfm>(workspace.dataSource());
+    module->ADOConnection1->execute(QStringLiteral("insert into data (b) values ('后来的')"));
+    try {
+        backups.restore(taken);
+        QFAIL("restored under an open ledger");
+    } catch (const BackupError &error) {
+        QCOMPARE(error.kind(), BackupError::Kind::InUse);
+    }
+    QCOMPARE(module->ADOConnection1->scalar(QStringLiteral("select count(*) from data")).toInt(), 1);
+    QCOMPARE(backupFiles(backups.folder()), QStringList{QFileInfo(taken).fileName()});
+
+    module.reset();
+    // A program that closes while the restore waits lets it go ahead.
+    std::unique_ptr<Connection> holderConnection;
+    std::unique_ptr<LedgerLock> holder;
+    if (TestWorkspace::onServer()) {
+        holderConnection = std::make_unique<Connection>(workspace.dataSource());
+        holder = LedgerLock::tryLock(*holderConnection, LedgerLock::Mode::Shared);
+    } else {
+        holder = LedgerLock::tryLock(workspace.databasePath(), LedgerLock::Mode::Shared);
+    }
+    QVERIFY(holder);
+    std::thread closing([&holder] {
+        QThread::msleep(700);
+        holder.reset();
+    });
+    backups.setWaitForFree(20000);
+    QElapsedTimer waited;
+    waited.start();
+    backups.restore(taken);
+    closing.join();
+    QVERIFY(waited.elapsed() >= 600);
+    Connection restored(workspace.dataSource());
+    QCOMPARE(restored.scalar(QStringLiteral("select count(*) from data")).toInt(), 0);
+
+    // While a restore holds the ledger, the data module does not open it.
+    if (!TestWorkspace::onServer()) {
+        const auto restoring = LedgerLock::tryLock(workspace.databasePath(), LedgerLock::Mode::Exclusive);
+        QVERIFY(restoring);
+        try {
+            Tdmfm blocked(workspace.dataSource());
+            QFAIL("opened while being restored");
+        } catch (const DatabaseOpenError &error) {
+            QCOMPARE(error.message(), QStringLiteral("数据正在恢复，请稍后再启动程序。"));
+        }
+    } else {
+        Connection holder(workspace.dataSource());
+        const auto restoring = LedgerLock::tryLock(holder, LedgerLock::Mode::Exclusive);
+        QVERIFY(restoring);
+        QVERIFY_THROWS_EXCEPTION(DatabaseOpenError, Tdmfm(workspace.dataSource()));
+    }
+}
+
+namespace {
+
+struct Run
+{
+    int status;
+    QString output;
+};
+
+Run runAdmin(const QString &folder, const QStringList &arguments)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(adminPath(), arguments);
+    if (!process.waitForFinished(60000))
+        return {-1, QStringLiteral("did not finish")};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAll())};
+}
+
+} // namespace
+
+void LedgerBackupTest::adminCommandsListAndRestore()
+{
+    TestWorkspace workspace;
+    {
+        Connection connection(workspace.dataSource());
+        DatabaseTool::addDemoSales(connection, 12);
+    }
+    const Run made = runAdmin(workspace.path(), {QStringLiteral("backup")});
+    QCOMPARE(made.status, 0);
+    const QString file = QFileInfo(made.output.trimmed().section(QLatin1Char(' '), -1)).fileName();
+    QVERIFY2(BackupFiles::parse(file).has_value(), qPrintable(made.output));
+
+    const Run listed = runAdmin(workspace.path(), {QStringLiteral("backups")});
+    QCOMPARE(listed.status, 0);
+    const QString size = QString::number(QFileInfo(workspace.filePath(QStringLiteral("backups/") + file)).size());
+    const QString line = listed.output.split(QLatin1Char('\n')).filter(file).value(0);
+    QVERIFY2(line.contains(QStringLiteral("\t%1 bytes\t12 sales\t").arg(size)), qPrintable(listed.output));
+    QVERIFY2(QDateTime::fromString(line.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss")).isValid(), qPrintable(line));
+
+    // The program (here: this process's data module) has the ledger open: the restore
+    // in another process is refused and changes nothing.
+    auto module = std::make_unique<Tdmfm>(workspace.dataSource());
+    module->ADOConnection1->execute(QStringLiteral("insert into data (b) values ('后来的')"));
+    const Run refused = runAdmin(workspace.path(), {QStringLiteral("restore"), file});
+    QCOMPARE(refused.status, 1);
+    QVERIFY2(refused.output.contains(QStringLiteral("open in another program")), qPrintable(refused.output));
+    QCOMPARE(module->ADOConnection1->scalar(QStringLiteral("select count(*) from data")).toInt(), 13);
+    module.reset();
+
+    const Run restored = runAdmin(workspace.path(), {QStringLiteral("restore"), file});
+    QCOMPARE(restored.status, 0);
+    QVERIFY2(restored.output.contains(QStringLiteral("-before-restore.")), qPrintable(restored.output));
+    Connection connection(workspace.dataSource());
+    QCOMPARE(connection.scalar(QStringLiteral("select count(*) from data")).toInt(), 12);
+}
+
+void LedgerBackupTest::oldBackupsAreRemovedByTheKeepingRules()
+{
+    TestWorkspace workspace;
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const QString first = backups.backup();
+    const QString extension = QFileInfo(first).suffix();
+    QStringList made;
+    for (int day = 1; day <= 20; ++day) {
+        BackupFiles::Name name;
+        name.time = kNow.addDays(-day);
+        name.extension = extension;
+        made << BackupFiles::fileName(name);
+        QVERIFY(QFile::copy(first, QDir(backups.folder()).filePath(made.last())));
+    }
+    const QString keptByHand = QStringLiteral("data-20200101-120000-before-restore.") + extension;
+    QVERIFY(QFile::copy(first, QDir(backups.folder()).filePath(keptByHand)));
+    QVERIFY(QFile::copy(first, QDir(backups.folder()).filePath(QStringLiteral("我的备份.") + extension)));
+    QFile::remove(first);
+
+    Clock::setFixedNow(kNow.addSecs(60));
+    const QString newest = backups.backup();
+    QStringList expected = QStringList{QFileInfo(newest).fileName(), keptByHand, QStringLiteral("我的备份.") + extension}
+                           + made.mid(0, 13);
+    // Today's, the 13 days before it, and April's newest (April 30, among them).
+    expected.sort();
+    QStringList present = QDir(backups.folder()).entryList(QDir::Files);
+    present.sort();
+    QCOMPARE(present, expected);
+}
+
+void LedgerBackupTest::killedBackupsLeaveEverythingWhole()
+{
+    if (TestWorkspace::onServer())
+        QSKIP("about the embedded file");
+    TestWorkspace workspace;
+    {
+        Connection connection(workspace.dataSource());
+        DatabaseTool::addDemoSales(connection, 60000);
+        addJournalRows(connection);
+    }
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    // Two earlier backups, of days before today: no backup of today removes them.
+    const QString made = backups.backup();
+    QStringList earlier;
+    for (int day : {2, 5}) {
+        const QString name = QStringLiteral("data-%1-090000.mdb").arg(QDate::currentDate().addDays(-day).toString(QStringLiteral("yyyyMMdd")));
+        QVERIFY(QFile::copy(made, QDir(backups.folder()).filePath(name)));
+        earlier << QDir(backups.folder()).filePath(name);
+    }
+    QFile::remove(made);
+    QHash<QString, QByteArray> digests;
+    for (const QString &path : earlier + QStringList{workspace.databasePath()})
+        digests.insert(path, digest(path));
+
+    auto start = [&](QProcess &process) {
+        process.setWorkingDirectory(workspace.path());
+        process.start(adminPath(), {QStringLiteral("backup")});
+        QVERIFY(process.waitForStarted());
+    };
+    QElapsedTimer timer;
+    timer.start();
+    {
+        QProcess whole;
+        start(whole);
+        QVERIFY(whole.waitForFinished(60000));
+        QCOMPARE(whole.exitCode(), 0);
+    }
+    const qint64 duration = timer.elapsed();
+
+    const quint32 seed = QRandomGenerator::global()->generate();
+    qInfo("a whole backup takes %lld ms; kill seed %u", duration, seed);
+    QRandomGenerator random(seed);
+    int killedWhileRunning = 0;
+    int killedWhileCopying = 0;
+    for (int round = 0; round < 25; ++round) {
+        QProcess process;
+        start(process);
+        const qint64 pid = process.processId();
+        QThread::msleep(random.bounded(quint32(duration + 1)));
+        if (process.state() == QProcess::Running) {
+            ::kill(pid_t(pid), SIGKILL);
+            ++killedWhileRunning;
+        }
+        QVERIFY(process.waitForFinished(60000));
+        // This round's process left its temporary file (its id is in the name).
+        const QString ownPartial = QStringLiteral(".*.%1.partial").arg(pid);
+        if (!QDir(backups.folder()).entryList({ownPartial}, QDir::Files | QDir::Hidden).isEmpty())
+            ++killedWhileCopying;
+
+        for (auto it = digests.constBegin(); it != digests.constEnd(); ++it)
+            QVERIFY2(digest(it.key()) == it.value(), qPrintable(QStringLiteral("round %1 changed %2").arg(round).arg(it.key())));
+        // Whatever carries a backup's name is a whole backup.
+        for (const BackupInfo &info : backups.list())
+            QVERIFY2(info.sales == 59999, qPrintable(QStringLiteral("round %1: %2 holds %3 sales").arg(round).arg(info.fileName).arg(info.sales)));
+    }
+    qInfo("%d kills landed, %d of them while the copy was being written", killedWhileRunning, killedWhileCopying);
+    QVERIFY2(killedWhileRunning >= 20, qPrintable(QStringLiteral("only %1 kills landed").arg(killedWhileRunning)));
+    QVERIFY2(killedWhileCopying >= 5, qPrintable(QStringLiteral("only %1 kills hit the copy").arg(killedWhileCopying)));
+    Connection ledger(workspace.dataSource());
+    QCOMPARE(ledger.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+
+    // The next backup clears what the killed ones left.
+    QProcess last;
+    start(last);
+    QVERIFY(last.waitForFinished(60000));
+    QCOMPARE(last.exitCode(), 0);
+    const QStringList leftovers = QDir(backups.folder()).entryList({QStringLiteral(".*partial*")}, QDir::Files | QDir::Hidden);
+    QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers.join(QLatin1Char(' '))));
+    for (const QString &path : earlier)
+        QVERIFY(QFile::exists(path));
+}
+
+void LedgerBackupTest::fullDiskReportsAndKeepsEverything_data()
+{
+    QTest::addColumn<QString>("limit");
+    QTest::newRow("file size limit") << "rlimit";
+    QTest::newRow("small disk") << "tmpfs";
+}
+
+void LedgerBackupTest::fullDiskReportsAndKeepsEverything()
+{
+    QFETCH(QString, limit);
+    if (TestWorkspace::onServer())
+        QSKIP("about the embedded file");
+    TestWorkspace workspace;
+    {
+        Connection connection(workspace.dataSource());
+        DatabaseTool::addDemoSales(connection, 20000);
+    }
+    QString folder = workspace.path();
+    bool mounted = false;
+    const qint64 size = QFileInfo(workspace.databasePath()).size();
+    if (limit == QLatin1String("tmpfs")) {
+        if (::geteuid() != 0)
+            QSKIP("mounting a small disk needs root");
+        folder = workspace.filePath(QStringLiteral("disk"));
+        QDir().mkpath(folder);
+        // Room for the ledger and one backup, and a third of another.
+        const QByteArray options = QStringLiteral("size=%1k").arg((size * 7 / 3) / 1024).toLatin1();
+        if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, options.constData()) != 0)
+            QSKIP("this machine allows no tmpfs mount");
+        mounted = true;
+        QVERIFY(QFile::copy(workspace.databasePath(), QDir(folder).filePath(QStringLiteral("data.mdb"))));
+    }
+    auto unmount = qScopeGuard([&] {
+        if (mounted)
+            ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
+    });
+    const QString ledger = QDir(folder).filePath(QStringLiteral("data.mdb"));
+    LedgerBackup backups(DataSource::embeddedFile(ledger), folder);
+    const QString earlier = backups.backup();
+    QVERIFY(QFile::rename(earlier, QDir(backups.folder()).filePath(QStringLiteral("data-20240101-120000.mdb"))));
+    const QByteArray ledgerDigest = digest(ledger);
+    const QByteArray earlierDigest = digest(QDir(backups.folder()).filePath(QStringLiteral("data-20240101-120000.mdb")));
+
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    if (limit == QLatin1String("rlimit")) {
+        // Blocks of 1024 bytes: the copy cannot grow past half the ledger.
+        process.start(QStringLiteral("bash"), {QStringLiteral("-c"), QStringLiteral("ulimit -f %1; exec \"$0\" backup").arg(size / 2048), adminPath()});
+    } else {
+        process.start(adminPath(), {QStringLiteral("backup")});
+    }
+    QVERIFY(process.waitForFinished(60000));
+    const QString output = QString::fromUtf8(process.readAll());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(output.contains(QStringLiteral("the backup of")) && output.contains(QStringLiteral("failed")), qPrintable(output));
+    qInfo("%s", qPrintable(output.trimmed()));
+
+    QCOMPARE(digest(ledger), ledgerDigest);
+    QCOMPARE(digest(QDir(backups.folder()).filePath(QStringLiteral("data-20240101-120000.mdb"))), earlierDigest);
+    QCOMPARE(QDir(backups.folder()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("data-20240101-120000.mdb")});
+    Connection check(ledger, Schema::databaseKey());
+    QCOMPARE(check.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+}
+
+QTEST_MAIN(LedgerBackupTest)
+#include "tst_ledgerbackup.moc"

@@ -1,0 +1,124 @@
+#include "automaticbackup.h"
+#include "backupfiles.h"
+#include "clock.h"
+#include "connection.h"
+#include "datamodule.h"
+#include "mainform.h"
+#include "schema.h"
+#include "scriptedmessageboxes.h"
+#include "testworkspace.h"
+
+#include <QDir>
+#include <QtTest>
+
+namespace {
+
+const QDateTime kMorning(QDate(2024, 5, 6), QTime(8, 30, 0));
+
+QStringList backupsIn(const TestWorkspace &workspace)
+{
+    return QDir(workspace.filePath(QStringLiteral("backups"))).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+} // namespace
+
+class AutomaticBackupTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_boxes = &ScriptedMessageBoxes::install();
+        Clock::setFixedNow(kMorning);
+    }
+    void cleanup()
+    {
+        QVERIFY(m_boxes->unexpected.isEmpty());
+        Clock::setFixedNow(std::nullopt);
+    }
+
+    void firstLoginOfADayAndEveryClose();
+    void failureIsShownOnceAndClosingGoesOn();
+
+private:
+    ScriptedMessageBoxes *m_boxes = nullptr;
+};
+
+void AutomaticBackupTest::firstLoginOfADayAndEveryClose()
+{
+    TestWorkspace workspace;
+    Tdmfm module(workspace.dataSource());
+    module.ADOConnection1->execute(QStringLiteral("insert into rz (username, btime) values ('超级管理员', ?)"), {kMorning});
+    AutomaticBackup backups(nullptr);
+    backups.afterLogin(module);
+    QCOMPARE(backupsIn(workspace), QStringList{QStringLiteral("data-20240506-083000.mdb")});
+    // A second login that day finds today's backup.
+    Clock::setFixedNow(kMorning.addSecs(3600));
+    backups.afterLogin(module);
+    QCOMPARE(backupsIn(workspace).size(), 1);
+    Clock::setFixedNow(kMorning.addDays(1));
+    backups.afterLogin(module);
+    QCOMPARE(backupsIn(workspace).size(), 2);
+
+    // Closing the main window: no backup without a login; after one, a backup that
+    // holds the session's log-out.
+    Clock::setFixedNow(kMorning.addDays(1).addSecs(600));
+    {
+        TMainForm form;
+        form.closeStep();
+    }
+    QCOMPARE(backupsIn(workspace).size(), 2);
+    TMainForm form;
+    form.setSessionId(1);
+    form.closeStep();
+    const QStringList made = backupsIn(workspace);
+    // The day's newest backup stays, the morning's goes by the keeping rule.
+    QCOMPARE(made, (QStringList{QStringLiteral("data-20240506-083000.mdb"), QStringLiteral("data-20240507-084000.mdb")}));
+    Connection copy(workspace.filePath(QStringLiteral("backups/") + made.last()), Schema::databaseKey());
+    QCOMPARE(copy.scalar(QStringLiteral("select jtime from rz where id=1")).toDateTime(), kMorning.addDays(1).addSecs(600));
+    QVERIFY(m_boxes->asked.isEmpty());
+}
+
+void AutomaticBackupTest::failureIsShownOnceAndClosingGoesOn()
+{
+    TestWorkspace workspace;
+    Tdmfm module(workspace.dataSource());
+    module.ADOConnection1->execute(QStringLiteral("insert into rz (username, btime) values ('超级管理员', ?)"), {kMorning});
+    // Something that is no folder where the backups go.
+    QFile blocker(workspace.filePath(QStringLiteral("backups")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QByteArray ledgerBefore = [&] {
+        QFile file(workspace.databasePath());
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }();
+
+    TMainForm form;
+    form.setSessionId(1);
+    m_boxes->expect(QMessageBox::Ok);
+    AutomaticBackup backups(&form);
+    backups.afterLogin(module);
+    QCOMPARE(m_boxes->asked.size(), 1);
+    QCOMPARE(m_boxes->asked[0].request.icon, QMessageBox::Warning);
+    QVERIFY2(m_boxes->asked[0].request.text.startsWith(QStringLiteral("自动备份数据失败，账本数据没有受到影响。")),
+             qPrintable(m_boxes->asked[0].request.text));
+    QFile file(workspace.databasePath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), ledgerBefore);
+
+    // The window's own backup at closing fails the same way: one box of its own, and
+    // the log-out is written all the same.
+    m_boxes->expect(QMessageBox::Ok);
+    form.closeStep();
+    QCOMPARE(m_boxes->asked.size(), 2);
+    QVERIFY(module.ADOConnection1->scalar(QStringLiteral("select jtime from rz where id=1")).isValid());
+    // The same backup object reports no second time.
+    backups.beforeClose(module);
+    QCOMPARE(m_boxes->asked.size(), 2);
+    QVERIFY(backups.lastBackup().isEmpty());
+}
+
+QTEST_MAIN(AutomaticBackupTest)
+#include "tst_automaticbackup.moc"
