@@ -22,7 +22,8 @@ Tdmfm::Tdmfm(const QString &path, QObject *parent) : Tdmfm(DataSource::embeddedF
 Tdmfm::Tdmfm(const DataSource &source, QObject *parent)
     : QObject(parent),
       // A server is named by database.conf in the working folder.
-      m_dataFolder(source.isServer() ? QDir::currentPath() : QFileInfo(source.location()).absolutePath())
+      m_dataFolder(source.isServer() ? QDir::currentPath() : QFileInfo(source.location()).absolutePath()),
+      m_source(source)
 {
     // A restore replacing the ledger holds it alone; the program starts afterwards.
     const QString busy = QStringLiteral("数据正在恢复，请稍后再启动程序。");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connection.h"
+#include "datasource.h"
 #include "dataset.h"
 #include "ledgerlock.h"
 #include "salejournal.h"
@@ -46,9 +47,12 @@ public:
     // The full path of the folder this run's data lives in: where a launcher must start
     // the program to find the same data again.
     const QString &dataFolder() const { return m_dataFolder; }
+    // The data store this module opened.
+    const DataSource &dataSource() const { return m_source; }
 
 private:
     QString m_dataFolder;
+    DataSource m_source;
     SaleJournal::SalesWriteJournal m_journal;
     // Held while the ledger is open here, so no restore replaces it meanwhile.
     std::unique_ptr<LedgerLock> m_lock;

@@ -7,6 +7,7 @@
 #include "mainform.h"
 #include "messageboxservice.h"
 #include "openerror.h"
+#include "restoreatstart.h"
 #include "schema.h"
 #include "skinengine.h"
 #include "statsform.h"
@@ -35,6 +36,9 @@ int main(int argc, char *argv[])
     default:
         break;
     }
+
+    // Started again by "恢复数据": the backup goes in place before the ledger is opened.
+    RestoreAtStart::run(app.arguments());
 
     auto mainForm = std::make_unique<TMainForm>();
     auto login = std::make_unique<Tloginfm>(mainForm.get());

@@ -24,6 +24,10 @@
 #include "upUpgrader.h"
 #include "urlopener.h"
 #include "usergl.h"
+#include "backupwindow.h"
+#include "changeswindow.h"
+#include "recyclebinwindow.h"
+#include "restoreatstart.h"
 #include "automaticbackup.h"
 
 #include <QAction>
@@ -65,7 +69,9 @@ QFont songTi(int pixels)
 
 } // namespace
 
-TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent), m_automaticBackup(std::make_unique<AutomaticBackup>(this))
+TMainForm::TMainForm(QWidget *parent)
+    : QMainWindow(parent), m_automaticBackup(std::make_unique<AutomaticBackup>(this)),
+      m_restarter([](const QString &backup) { RestoreAtStart::restart(backup); })
 {
     MainForm = this;
     setObjectName(QStringLiteral("MainForm"));
@@ -247,6 +253,31 @@ void TMainForm::buildMenus()
             guarded(this, [this] { showOrCreate<Tchangepassfm>(m_changePassword, this); }));
     connect(N13, &QAction::triggered, this,
             guarded(this, [this] { showOrCreate<Tuserglfm>(m_userAdministration, this); }));
+    // The recycle bin, the history of changes, backup and restore: for the super
+    // administrator, each window locked until the password is entered.
+    PopupMenu1->addSeparator();
+    recycleBinAction = addItem(PopupMenu1, QStringLiteral("recycleBinAction"), QStringLiteral("回收站"));
+    changesAction = addItem(PopupMenu1, QStringLiteral("changesAction"), QStringLiteral("修改记录"));
+    backupAction = addItem(PopupMenu1, QStringLiteral("backupAction"), QStringLiteral("备份数据"));
+    restoreAction = addItem(PopupMenu1, QStringLiteral("restoreAction"), QStringLiteral("恢复数据"));
+    connect(recycleBinAction, &QAction::triggered, this, guarded(this, [this] {
+                const QPointer<Trecyclefm> before = m_recycleBin;
+                Trecyclefm *window = showOrCreate<Trecyclefm>(m_recycleBin, this);
+                // A sale put back shows in the ledger at once.
+                if (window != before)
+                    connect(window, &Trecyclefm::restored, this, guarded(this, [this] { showAllRecords(); }));
+            }));
+    connect(changesAction, &QAction::triggered, this, guarded(this, [this] { showOrCreate<Tchangesfm>(m_changes, this); }));
+    connect(backupAction, &QAction::triggered, this, guarded(this, [this] {
+                if (m_backupWindow)
+                    m_backupWindow->close();
+                m_backupWindow = new Tbackupfm(this, Tbackupfm::Mode::Backup, m_restarter);
+            }));
+    connect(restoreAction, &QAction::triggered, this, guarded(this, [this] {
+                if (m_backupWindow)
+                    m_backupWindow->close();
+                m_backupWindow = new Tbackupfm(this, Tbackupfm::Mode::Restore, m_restarter);
+            }));
     N1 = PopupMenu1->addSeparator();
     N1->setObjectName(QStringLiteral("N1"));
     N19 = addItem(PopupMenu1, QStringLiteral("N19"), QStringLiteral("蓝色幻想(皮肤)"));

@@ -28,6 +28,9 @@ class Tloginfm;
 class TForm4;
 class TupUpgrader;
 class Tuserglfm;
+class Trecyclefm;
+class Tchangesfm;
+class Tbackupfm;
 
 // The main window: a frame that runs the show, activation, resize and close steps and
 // wires the status bar, toolbar and menus to the panels and windows that do the work.
@@ -48,6 +51,10 @@ public:
     // 0 until a login succeeds, then the id of the session's row in rz.
     qint64 sessionId() const { return m_sessionId; }
     void setSessionId(qint64 id) { m_sessionId = id; }
+
+    // What "恢复数据" does with the chosen backup: by default the program starts again
+    // restoring it (RestoreAtStart); tests record it.
+    void setRestarter(std::function<void(const QString &)> restarter) { m_restarter = std::move(restarter); }
 
     // The upgrade check that "检查升级" runs on every activation; upUpgrader1's by default.
     void setUpgradeCheck(std::function<void()> check) { m_upgradeCheck = std::move(check); }
@@ -76,6 +83,11 @@ public:
     QMenu *PopupMenu1 = nullptr;
     QAction *N15 = nullptr;
     QAction *N13 = nullptr;
+    // Added to the "设置" menu for the super administrator.
+    QAction *recycleBinAction = nullptr;
+    QAction *changesAction = nullptr;
+    QAction *backupAction = nullptr;
+    QAction *restoreAction = nullptr;
     QAction *N1 = nullptr;
     QAction *N19 = nullptr;
     QAction *N26 = nullptr;
@@ -129,6 +141,10 @@ private:
     bool m_loginOpen = false;
     std::function<void()> m_upgradeCheck;
     std::unique_ptr<AutomaticBackup> m_automaticBackup;
+    QPointer<Trecyclefm> m_recycleBin;
+    QPointer<Tchangesfm> m_changes;
+    QPointer<Tbackupfm> m_backupWindow;
+    std::function<void(const QString &)> m_restarter;
 };
 
 // The application's main window, set while it exists.

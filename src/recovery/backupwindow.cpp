@@ -1,0 +1,128 @@
+#include "backupwindow.h"
+
+#include "admingate.h"
+#include "datamodule.h"
+#include "guardedcommand.h"
+#include "ledgerbackup.h"
+#include "messageboxservice.h"
+#include "saletable.h"
+#include "usermessages.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+LedgerBackup backupsOfTheLedger()
+{
+    return LedgerBackup(dmfm->dataSource(), dmfm->dataFolder());
+}
+
+QString sizeText(qint64 bytes)
+{
+    if (bytes >= 1024 * 1024)
+        return QStringLiteral("%1 MB").arg(double(bytes) / (1024 * 1024), 0, 'f', 1);
+    return QStringLiteral("%1 KB").arg((bytes + 1023) / 1024);
+}
+
+} // namespace
+
+Tbackupfm::Tbackupfm(QWidget *parent, Mode mode, Restarter restarter)
+    : QWidget(parent, Qt::Window), m_mode(mode), m_restarter(std::move(restarter))
+{
+    setObjectName(QStringLiteral("backupfm"));
+    setWindowTitle(mode == Mode::Backup ? QStringLiteral("备份数据—(管理员专用)") : QStringLiteral("恢复数据—(管理员专用)"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto *layout = new QVBoxLayout(this);
+    Gate = new AdminGate(this);
+    layout->addWidget(Gate);
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setWordWrap(true);
+    layout->addWidget(Label1);
+    if (mode == Mode::Backup) {
+        resize(480, 120);
+        Label1->setText(QStringLiteral("输入管理员密码后立即备份数据。"));
+        connect(Gate, &AdminGate::unlocked, this, guarded(this, [this] { backupNow(); }));
+    } else {
+        resize(640, 400);
+        Label1->setText(QStringLiteral("选择一个备份，恢复后程序将重新启动。当前的数据会先另存为一个备份。"));
+        ListView1 = new QTableWidget(this);
+        ListView1->setObjectName(QStringLiteral("ListView1"));
+        SaleTable::prepare(*ListView1);
+        BitBtn2 = new QPushButton(QStringLiteral("恢复"), this);
+        BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+        BitBtn2->setEnabled(false);
+        layout->addWidget(ListView1, 1);
+        layout->addWidget(BitBtn2, 0, Qt::AlignRight);
+        connect(Gate, &AdminGate::unlocked, this, guarded(this, [this] {
+                    ListView1->setEnabled(true);
+                    BitBtn2->setEnabled(true);
+                    refresh();
+                }));
+        connect(BitBtn2, &QPushButton::clicked, this, guarded(this, [this] { restoreChosen(); }));
+    }
+    show();
+}
+
+void Tbackupfm::backupNow()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QString made;
+    try {
+        made = backupsOfTheLedger().backup(dmfm->ADOConnection1.get());
+    } catch (const std::exception &error) {
+        QApplication::restoreOverrideCursor();
+        MessageBoxes::reportError(this, QStringLiteral("备份数据失败，账本数据没有受到影响。\n\n") + QString::fromUtf8(error.what()));
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+    Label1->setText(QStringLiteral("数据已备份到：") + made);
+    MessageBoxes::information(this, QStringLiteral("数据已备份到：\n") + made);
+}
+
+void Tbackupfm::refresh()
+{
+    const std::vector<BackupInfo> backups = backupsOfTheLedger().list();
+    ListView1->setRowCount(0);
+    ListView1->setColumnCount(4);
+    ListView1->setHorizontalHeaderLabels(
+        {QStringLiteral("备份时间"), QStringLiteral("大小"), QStringLiteral("销售记录"), QStringLiteral("文件")});
+    m_paths.clear();
+    for (const BackupInfo &info : backups) {
+        QString time = SaleTable::text(info.time);
+        if (info.beforeRestore)
+            time += QStringLiteral("（恢复前的数据）");
+        SaleTable::addRow(*ListView1,
+                          {time, sizeText(info.size),
+                           info.sales < 0 ? QStringLiteral("已损坏") : QString::number(info.sales), info.fileName},
+                          {});
+        m_paths.push_back(info.path);
+    }
+    ListView1->resizeColumnsToContents();
+}
+
+void Tbackupfm::restoreChosen()
+{
+    const int row = ListView1->currentRow();
+    if (row < 0 || row >= int(m_paths.size()) || ListView1->selectedItems().isEmpty()) {
+        showMessage(this, QStringLiteral("请先在列表中选择一个备份！"));
+        return;
+    }
+    const QString path = m_paths[size_t(row)];
+    try {
+        backupsOfTheLedger().check(path);
+    } catch (const BackupError &error) {
+        MessageBoxes::reportError(this, QStringLiteral("这个备份不能使用，数据没有改变。\n\n") + error.message());
+        return;
+    }
+    const QString when = ListView1->item(row, 0)->text();
+    if (!MessageBoxes::confirm(this, QStringLiteral("确定要用 %1 的备份恢复数据吗？\n当前的数据将先另存为一个备份，然后程序重新启动。")
+                                         .arg(when)))
+        return;
+    m_restarter(path);
+}

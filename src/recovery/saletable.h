@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QStringList>
+#include <QVariantList>
+
+class QTableWidget;
+
+// Sales shown in a plain table of the administrator's windows: some columns of their
+// own first (time, operator, ...), then the sale's fields under the ledger grid's
+// titles (a field the grid does not show under its own name).
+namespace SaleTable {
+
+// Sets up the table: read-only, whole rows chosen, one at a time.
+void prepare(QTableWidget &table);
+void setColumns(QTableWidget &table, const QStringList &leading, const QStringList &fields);
+// Appends a row; `leading` and `values` in the order of setColumns.
+void addRow(QTableWidget &table, const QStringList &leading, const QVariantList &values);
+// A value as the table shows it: dates as yyyy-MM-dd, times with seconds, numbers in
+// full, a null as nothing.
+QString text(const QVariant &value);
+
+} // namespace SaleTable
