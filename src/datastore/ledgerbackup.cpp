@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QThread>
 #include <cerrno>
 #include <csignal>
@@ -132,6 +133,119 @@ QString temporaryName(const QString &folder, const BackupFiles::Name &name)
                                      .arg(QLatin1String(kPartialSuffix)));
 }
 
+
+// ------------------------------------------------------------------ server
+
+// The ledger's tables a server backup holds: the three and, when present, the
+// recycle bin and the history of changes.
+QStringList serverTables(Connection &connection)
+{
+    const QStringList present = connection.tableNames();
+    QStringList tables;
+    for (const char *name : {"data", "userdb", "rz", "deleted_sales", "sale_changes"}) {
+        if (present.contains(QLatin1String(name)))
+            tables << QString::fromLatin1(name);
+    }
+    return tables;
+}
+
+struct ToolRun
+{
+    int status = -1;
+    QByteArray output;
+    QString errors;
+};
+
+// Runs one of the server's client tools and waits for it.
+ToolRun runTool(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    ToolRun run;
+    if (!process.waitForStarted(30000)) {
+        run.errors = QStringLiteral("%1 could not be started: %2").arg(program, process.errorString());
+        return run;
+    }
+    process.closeWriteChannel();
+    // Read as it comes: a table's rows can be more than a pipe holds.
+    while (!process.waitForFinished(100)) {
+        if (process.state() == QProcess::NotRunning)
+            break;
+        run.output += process.readAllStandardOutput();
+    }
+    run.output += process.readAllStandardOutput();
+    run.errors = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return run;
+}
+
+// What a dump of the server's ledger holds: its schema, the tables with their rows,
+// and the rows of the three tables.
+struct DumpContents
+{
+    QString schema;
+    QStringList tables;
+    Counts counts;
+};
+
+DumpContents readDump(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    auto unusable = [&](const QString &why) {
+        return BackupError(BackupError::Kind::Unusable, QStringLiteral("%1 is no usable backup: %2").arg(name, why));
+    };
+    if (!QFileInfo(path).isFile())
+        throw unusable(QStringLiteral("no such file"));
+    const ToolRun list = runTool(QStringLiteral("pg_restore"), {QStringLiteral("--list"), path});
+    if (list.status != 0)
+        throw unusable(list.errors.isEmpty() ? QStringLiteral("pg_restore cannot read it") : list.errors);
+    DumpContents contents;
+    // Lines of the table of contents: "<id>; <oid> <oid> TABLE DATA <schema> <table> <owner>".
+    for (const QByteArray &line : list.output.split('\n')) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        const qsizetype at = words.indexOf("DATA");
+        if (line.startsWith(';') || at < 1 || words[at - 1] != "TABLE" || at + 2 >= words.size())
+            continue;
+        contents.schema = QString::fromUtf8(words[at + 1]);
+        contents.tables << QString::fromUtf8(words[at + 2]);
+    }
+    for (const QString &table : Schema::tables()) {
+        if (!contents.tables.contains(table))
+            throw unusable(QStringLiteral("the table %1 is missing").arg(table));
+    }
+    // The rows: what a restore would load, read back from the whole file (a file cut
+    // short or damaged fails here).
+    const ToolRun rows = runTool(QStringLiteral("pg_restore"), {QStringLiteral("--data-only"), QStringLiteral("--file=-"), path});
+    if (rows.status != 0)
+        throw unusable(rows.errors.isEmpty() ? QStringLiteral("pg_restore cannot read its rows") : rows.errors);
+    QString table;
+    for (const QByteArray &line : rows.output.split('\n')) {
+        if (table.isEmpty()) {
+            if (line.startsWith("COPY ")) {
+                const QByteArray target = line.mid(5, line.indexOf(' ', 5) - 5);
+                table = QString::fromUtf8(target.mid(target.lastIndexOf('.') + 1)).remove(QLatin1Char('"'));
+            }
+            continue;
+        }
+        if (line == "\\.") {
+            table.clear();
+            continue;
+        }
+        if (table == QLatin1String("data"))
+            ++contents.counts.data;
+        else if (table == QLatin1String("userdb"))
+            ++contents.counts.userdb;
+        else if (table == QLatin1String("rz"))
+            ++contents.counts.rz;
+    }
+    return contents;
+}
+
+QString currentSchema(Connection &connection)
+{
+    return connection.scalar(QStringLiteral("select current_schema()")).toString();
+}
+
 } // namespace
 
 LedgerBackup::LedgerBackup(const DataSource &source, const QString &dataFolder)
@@ -201,9 +315,56 @@ QString LedgerBackup::embeddedBackup(Connection *open, bool beforeRestore)
     }
 }
 
-QString LedgerBackup::serverBackup(bool)
+QString LedgerBackup::serverBackup(bool beforeRestore)
 {
-    throw BackupError(BackupError::Kind::Failed, QStringLiteral("backups of a server's ledger are not available yet"));
+    const BackupFiles::Name name =
+        nameForNow(folder(), QStringLiteral("dump"),
+                   beforeRestore ? BackupFiles::Kind::BeforeRestore : BackupFiles::Kind::Regular);
+    const QString temporary = temporaryName(folder(), name);
+    auto failed = [&](const QString &why) {
+        QFile::remove(temporary);
+        return BackupError(BackupError::Kind::Failed,
+                           QStringLiteral("the backup of %1 failed: %2").arg(m_source.displayName(), why));
+    };
+    try {
+        Connection connection(m_source);
+        // The dump and the counts it is checked against see one snapshot of the ledger,
+        // whatever the other terminals write meanwhile.
+        connection.beginTransaction();
+        try {
+            connection.execute(QStringLiteral("set transaction isolation level repeatable read"));
+            const QString snapshot = connection.scalar(QStringLiteral("select pg_export_snapshot()")).toString();
+            const Counts ledger = countRows(connection);
+            const QString schema = currentSchema(connection);
+            QStringList arguments{QStringLiteral("--format=custom"), QStringLiteral("--snapshot=") + snapshot,
+                                  QStringLiteral("--file=") + temporary};
+            for (const QString &table : serverTables(connection))
+                arguments << QStringLiteral("--table=\"%1\".\"%2\"").arg(schema, table);
+            arguments << QStringLiteral("--dbname=") + m_source.location();
+            const ToolRun dump = runTool(QStringLiteral("pg_dump"), arguments);
+            connection.rollback();
+            if (dump.status != 0)
+                throw failed(dump.errors.isEmpty() ? QStringLiteral("pg_dump failed") : dump.errors);
+            const DumpContents copy = readDump(temporary);
+            if (!(copy.counts == ledger))
+                throw failed(QStringLiteral("the copy holds %1 where the ledger holds %2")
+                                 .arg(describe(copy.counts), describe(ledger)));
+        } catch (...) {
+            try {
+                connection.rollback();
+            } catch (const DatabaseError &) {
+                // Already ended.
+            }
+            throw;
+        }
+        return publish(temporary, folder(), name);
+    } catch (const BackupError &error) {
+        if (error.kind() == BackupError::Kind::Failed && error.message().startsWith(QLatin1String("the backup of ")))
+            throw;
+        throw failed(error.message());
+    } catch (const AppError &error) {
+        throw failed(error.message());
+    }
 }
 
 void LedgerBackup::removeLeftovers() const
@@ -279,9 +440,9 @@ int LedgerBackup::check(const QString &path) const
     return int(checkEmbedded(path).data);
 }
 
-int LedgerBackup::checkDump(const QString &) const
+int LedgerBackup::checkDump(const QString &path) const
 {
-    throw BackupError(BackupError::Kind::Unusable, QStringLiteral("backups of a server's ledger are not available yet"));
+    return int(readDump(path).counts.data);
 }
 
 QString LedgerBackup::restore(const QString &backup)
@@ -347,7 +508,43 @@ QString LedgerBackup::embeddedRestore(const QString &path)
     return kept;
 }
 
-QString LedgerBackup::serverRestore(const QString &)
+QString LedgerBackup::serverRestore(const QString &path)
 {
-    throw BackupError(BackupError::Kind::Failed, QStringLiteral("restores of a server's ledger are not available yet"));
+    const DumpContents contents = readDump(path);
+    Connection connection(m_source);
+    const QString schema = currentSchema(connection);
+    if (contents.schema != schema)
+        throw BackupError(BackupError::Kind::Unusable,
+                          QStringLiteral("%1 is no usable backup: it is a backup of the ledger in the schema %2, not %3")
+                              .arg(QFileInfo(path).fileName(), contents.schema, schema));
+
+    QElapsedTimer waited;
+    waited.start();
+    std::unique_ptr<LedgerLock> lock;
+    while (!(lock = LedgerLock::tryLock(connection, LedgerLock::Mode::Exclusive))) {
+        if (waited.elapsed() >= m_waitForFree)
+            throw BackupError(BackupError::Kind::InUse,
+                              QStringLiteral("%1 is open in another program; close it on every terminal and restore again")
+                                  .arg(m_source.displayName()));
+        QThread::msleep(100);
+    }
+    if (!QDir().mkpath(folder()))
+        throw BackupError(BackupError::Kind::Failed, QStringLiteral("cannot make the folder %1").arg(folder()));
+    const QString kept = serverBackup(true);
+    // All of the backup's tables replace the ledger's in one transaction, or none do.
+    const ToolRun restore = runTool(QStringLiteral("pg_restore"),
+                                    {QStringLiteral("--clean"), QStringLiteral("--if-exists"),
+                                     QStringLiteral("--single-transaction"), QStringLiteral("--exit-on-error"),
+                                     QStringLiteral("--no-owner"), QStringLiteral("--no-privileges"),
+                                     QStringLiteral("--dbname=") + m_source.location(), path});
+    if (restore.status != 0)
+        throw BackupError(BackupError::Kind::Failed, QStringLiteral("the restore of %1 failed, the ledger is as it was: %2")
+                                                         .arg(m_source.displayName(), restore.errors));
+    // A backup made before the recycle bin and the history existed: theirs would speak of
+    // the replaced ledger's sales. They are made again, empty, when the ledger opens.
+    for (const char *journal : {"deleted_sales", "sale_changes"}) {
+        if (!contents.tables.contains(QLatin1String(journal)))
+            connection.execute(QStringLiteral("drop table if exists %1").arg(QLatin1String(journal)));
+    }
+    return kept;
 }
