@@ -206,8 +206,10 @@ void LedgerBackupTest::unusableBackupsAreRefused()
     const bool server = TestWorkspace::onServer();
     if (!server && kind == QLatin1String("other ledger"))
         QSKIP("a file holds no name of its ledger");
-    if (server && (kind == QLatin1String("other key") || kind == QLatin1String("no ledger")))
+    if (server && kind == QLatin1String("other key"))
         QSKIP("a server's dump has no key");
+    if (server && kind == QLatin1String("no ledger"))
+        QSKIP("about a database file without the ledger's tables");
     LedgerBackup backups(workspace.dataSource(), workspace.path());
     QStringList before;
     QString good;
