@@ -83,7 +83,7 @@ void refuseLedger(Connection &connection)
     }
 }
 
-// Copies every row of a table in key order, values as read.
+// Copies every row of a table in key order, values exactly as stored.
 void copyRows(Connection &from, Connection &to, const QString &table, const QStringList &extraColumns = {})
 {
     const QStringList columns = extraColumns + from.tableFields(table);
@@ -97,7 +97,7 @@ void copyRows(Connection &from, Connection &to, const QString &table, const QStr
     while (rows.step()) {
         row.clear();
         for (int i = 0; i < columns.size(); ++i)
-            row << rows.value(i);
+            row << rows.exactValue(i);
         insert.add(row);
     }
     insert.finish();

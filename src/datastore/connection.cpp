@@ -51,6 +51,11 @@ QVariant Statement::value(int column) const
     return m_backend->value(column);
 }
 
+QVariant Statement::exactValue(int column) const
+{
+    return m_backend->exactValue(column);
+}
+
 double Statement::doubleValue(int column) const
 {
     return m_backend->doubleValue(column);

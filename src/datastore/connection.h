@@ -31,6 +31,10 @@ public:
     QString columnName(int column) const;
     FieldType declaredType(int column) const;
     QVariant value(int column) const;
+    // The value as stored, for moving it to another store: where value() gives a date
+    // column's date alone, this keeps a time of day that the row holds beside it, and
+    // a date-time column's text comes as written (a date alone, or empty).
+    QVariant exactValue(int column) const;
     // Fast paths for bulk reads; a null reads as NaN or 0.
     double doubleValue(int column) const;
     qint64 int64Value(int column) const;

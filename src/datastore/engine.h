@@ -25,6 +25,7 @@ public:
     virtual QString columnName(int column) = 0;
     virtual FieldType declaredType(int column) = 0;
     virtual QVariant value(int column) const = 0;
+    virtual QVariant exactValue(int column) const = 0;
     virtual double doubleValue(int column) const = 0;
     virtual qint64 int64Value(int column) const = 0;
     virtual bool isNull(int column) const = 0;

@@ -142,7 +142,7 @@ QString sessionTimeText(const LegacyTable &table, int column)
                                        : stamp.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-QVariant knownValue(Want want, const LegacyTable &table, int column, bool server)
+QVariant knownValue(Want want, const LegacyTable &table, int column)
 {
     switch (want) {
     case Want::Text:
@@ -160,11 +160,8 @@ QVariant knownValue(Want want, const LegacyTable &table, int column, bool server
     }
     case Want::Id:
         return qlonglong(table.wholeNumber(column));
-    case Want::SessionTime: {
-        // The server keeps these as times: an open session's empty logout is none.
-        const QString text = sessionTimeText(table, column);
-        return server && text.isEmpty() ? QVariant() : QVariant(text);
-    }
+    case Want::SessionTime:
+        return sessionTimeText(table, column);
     }
     return {};
 }
@@ -203,7 +200,7 @@ void copyTable(const TableSpec &spec, LegacyDatabase &source, Connection &target
     while (table->next()) {
         values.clear();
         for (int i = 0; i < spec.columnCount; ++i)
-            values << knownValue(spec.columns[i].want, *table, plan.known[i], server);
+            values << knownValue(spec.columns[i].want, *table, plan.known[i]);
         if (users)
             values[1] = options.hashPassword(values[1].toString());
         for (int index : plan.extras)

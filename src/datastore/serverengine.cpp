@@ -51,8 +51,19 @@ QString trimmed(const char *message)
     return QString::fromUtf8(message ? message : "").trimmed();
 }
 
-FieldType fieldTypeOf(Oid type)
+// A sale's date is a timestamp of whole seconds on the server (`timestamp(0)`, type
+// modifier 0): a date that may carry a time of day, as a date column of the embedded
+// file may. It is read as that engine reads such a column: as its date alone, with the
+// time of day kept for an exact copy (exactValue).
+bool isDateWithTime(const PGresult *result, int column)
 {
+    return PQftype(result, column) == kTimestamp && PQfmod(result, column) == 0;
+}
+
+FieldType fieldTypeOf(Oid type, int modifier)
+{
+    if (type == kTimestamp && modifier == 0)
+        return FieldType::Date;
     switch (type) {
     case kInt2:
     case kInt4:
@@ -150,6 +161,27 @@ QVariant readNumeric(const char *bytes, int length)
     return (text + whole + "." + fraction + "0").toDouble();
 }
 
+struct Stamp
+{
+    QDate date;
+    QTime time;
+};
+
+// A binary timestamp: microseconds from the epoch; infinities read as none.
+std::optional<Stamp> readTimestamp(const char *bytes)
+{
+    const qint64 microseconds = readBigEndian<qint64>(bytes);
+    if (microseconds == std::numeric_limits<qint64>::max() || microseconds == std::numeric_limits<qint64>::min())
+        return std::nullopt;
+    qint64 days = microseconds / kMicrosecondsPerDay;
+    qint64 rest = microseconds % kMicrosecondsPerDay;
+    if (rest < 0) {
+        rest += kMicrosecondsPerDay;
+        --days;
+    }
+    return Stamp{kServerEpoch.addDays(days), QTime::fromMSecsSinceStartOfDay(int(rest / 1000))};
+}
+
 class ServerConnection;
 
 class ServerStatement final : public StatementBackend
@@ -175,7 +207,10 @@ public:
         return PQnfields(shape());
     }
     QString columnName(int column) override { return QString::fromUtf8(PQfname(shape(), column)); }
-    FieldType declaredType(int column) override { return fieldTypeOf(PQftype(shape(), column)); }
+    FieldType declaredType(int column) override
+    {
+        return fieldTypeOf(PQftype(shape(), column), PQfmod(shape(), column));
+    }
 
     QVariant value(int column) const override
     {
@@ -208,25 +243,33 @@ public:
         }
         case kTimestamp:
         case kTimestampTz: {
-            const qint64 microseconds = readBigEndian<qint64>(bytes);
-            if (microseconds == std::numeric_limits<qint64>::max() || microseconds == std::numeric_limits<qint64>::min())
+            const std::optional<Stamp> stamp = readTimestamp(bytes);
+            if (!stamp)
                 return {};
-            qint64 days = microseconds / kMicrosecondsPerDay;
-            qint64 rest = microseconds % kMicrosecondsPerDay;
-            if (rest < 0) {
-                rest += kMicrosecondsPerDay;
-                --days;
-            }
-            const QTime time = QTime::fromMSecsSinceStartOfDay(int(rest / 1000));
+            if (isDateWithTime(m_result, column))
+                return stamp->date;
             if (PQftype(m_result, column) == kTimestampTz)
-                return QDateTime(kServerEpoch.addDays(days), time, Qt::UTC).toLocalTime();
-            return QDateTime(kServerEpoch.addDays(days), time);
+                return QDateTime(stamp->date, stamp->time, Qt::UTC).toLocalTime();
+            return QDateTime(stamp->date, stamp->time);
         }
         case kBytea:
             return QByteArray(bytes, length);
         default:
             return QString::fromUtf8(bytes, length);
         }
+    }
+
+    QVariant exactValue(int column) const override
+    {
+        if (!isDateWithTime(m_result, column) || PQgetisnull(m_result, m_row, column))
+            return value(column);
+        const std::optional<Stamp> stamp = readTimestamp(PQgetvalue(m_result, m_row, column));
+        if (!stamp)
+            return {};
+        // Midnight is a date alone, as the program writes a sale date without a time.
+        if (stamp->time == QTime(0, 0))
+            return stamp->date;
+        return QDateTime(stamp->date, stamp->time);
     }
 
     double doubleValue(int column) const override

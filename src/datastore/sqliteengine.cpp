@@ -256,6 +256,17 @@ public:
         }
     }
 
+    QVariant exactValue(int column) const override
+    {
+        // Dates and date-times are texts in the file: the text is the exact value.
+        const FieldType declared = m_declaredTypes.value(column, FieldType::Unknown);
+        if ((declared == FieldType::Date || declared == FieldType::DateTime)
+            && sqlite3_column_type(m_statement, column) == SQLITE_TEXT)
+            return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column)),
+                                     sqlite3_column_bytes(m_statement, column));
+        return value(column);
+    }
+
     double doubleValue(int column) const override
     {
         if (sqlite3_column_type(m_statement, column) == SQLITE_NULL)

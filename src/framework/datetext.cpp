@@ -19,6 +19,11 @@ QString dateTime(const QDateTime &dateTime)
     return date(dateTime.date()) + QLatin1Char(' ') + time.toString(QStringLiteral("HH:mm:ss"));
 }
 
+QDateTime lastSecondOf(const QDate &day)
+{
+    return QDateTime(day, QTime(23, 59, 59));
+}
+
 QDate parseDate(const QString &text)
 {
     // Single-digit months and days are accepted as the short date format reads them.

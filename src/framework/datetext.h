@@ -12,6 +12,10 @@ QString date(const QDate &date);
 QString dateTime(const QDateTime &dateTime);
 
 // Reads a date text; raises ConversionError("'text' is not a valid date").
+// The upper bound of a range of sale dates that ends on `day`: a stored date may carry
+// a time of day, and a sale late that day still belongs to it.
+QDateTime lastSecondOf(const QDate &day);
+
 QDate parseDate(const QString &text);
 
 } // namespace DateText

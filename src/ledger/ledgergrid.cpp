@@ -3,6 +3,7 @@
 #include "appinfo.h"
 #include "apperror.h"
 #include "dataset.h"
+#include "datetext.h"
 #include "connection.h"
 #include "datasettablemodel.h"
 #include "footertotals.h"
@@ -190,7 +191,7 @@ void LedgerController::quickQuery(const QuickQueryInput &input)
         Connection &connection = m_dataset->connection();
         const qint64 inRange = connection
                                    .scalar(QStringLiteral("select count(*) from data where day1>=? and day1<=?"),
-                                           {input.from, input.to})
+                                           {input.from, DateText::lastSecondOf(input.to)})
                                    .toLongLong();
         const qint64 records = connection.scalar(QStringLiteral("select max(rowid) from data")).toLongLong();
         scanDates = LedgerQueries::prefersScan(inRange, records);

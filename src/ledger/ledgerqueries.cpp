@@ -1,5 +1,7 @@
 #include "ledgerqueries.h"
 
+#include "datetext.h"
+
 namespace LedgerQueries {
 
 SqlStatement quickQuery(const QuickQueryInput &input, bool scanDates)
@@ -20,7 +22,7 @@ SqlStatement quickQuery(const QuickQueryInput &input, bool scanDates)
         // A unary plus keeps the comparison and only hides the column from the index.
         statement.text += scanDates ? QStringLiteral(" and +day1>=? and +day1<=?")
                                     : QStringLiteral(" and day1>=? and day1<=?");
-        statement.parameters << input.from << input.to;
+        statement.parameters << input.from << DateText::lastSecondOf(input.to);
     }
     return statement;
 }

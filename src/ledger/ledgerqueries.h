@@ -37,7 +37,8 @@ namespace LedgerQueries {
 
 // Records flagged "1", narrowed in a fixed order by each ticked box that holds text:
 // category and model contain the text, name and code end with it, and the
-// sale date lies in the range, both ends included. The text is taken as typed.
+// sale date lies in the range, both ends included (a sale with a time of day on the
+// last day as well). The text is taken as typed.
 // With `scanDates` the date condition is written so the engine scans the table
 // instead of using the date index: on an encrypted file, fetching a large share of
 // the rows one by one through the index is several times slower than one scan.

@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "dataset.h"
+#include "datetext.h"
 #include "mylib.h"
 
 #include <QDate>
@@ -43,7 +44,8 @@ Statement monthly(const QString &yearText)
     statement.sql = QStringLiteral("select month(day1) as 月份, sum(\"4\") as 总量 from data "
                                    "where day1 between ? and ? group by month(day1) order by month(day1)");
     const std::optional<int> year = wholeNumberIn(numberFromText(yearText), 1, 9999);
-    statement.parameters = year ? QVariantList{QDate(*year, 1, 1), QDate(*year, 12, 31)} : kNothing;
+    statement.parameters =
+        year ? QVariantList{QDate(*year, 1, 1), DateText::lastSecondOf(QDate(*year, 12, 31))} : kNothing;
     return statement;
 }
 
@@ -59,7 +61,7 @@ Statement daily(const QString &monthText, const QString &yearText)
     const std::optional<int> year = wholeNumberIn(yearValue, 1, 9999);
     if (month && year) {
         const QDate first(*year, *month, 1);
-        statement.parameters = {first, QDate(*year, *month, first.daysInMonth())};
+        statement.parameters = {first, DateText::lastSecondOf(QDate(*year, *month, first.daysInMonth()))};
     } else {
         statement.parameters = kNothing;
     }

@@ -1,5 +1,7 @@
 #include "connection.h"
 #include "databasetool.h"
+#include "dataset.h"
+#include "datetext.h"
 #include "datasource.h"
 #include "passwordhash.h"
 #include "salejournal.h"
@@ -77,6 +79,20 @@ void makeSourceLedger(const QString &path)
     connection.execute(QStringLiteral("delete from rz where id = 1"));
 }
 
+// A file's sale date and session times as stored: texts, "<null>" for none.
+QStringList storedTimes(const QString &path)
+{
+    Connection connection(path, Schema::databaseKey());
+    QStringList texts;
+    for (const char *sql : {"select cast(day1 as text) from data", "select cast(btime as text) from rz",
+                            "select cast(jtime as text) from rz"}) {
+        Statement statement = connection.prepare(QString::fromLatin1(sql));
+        while (statement.step())
+            texts << (statement.isNull(0) ? QStringLiteral("<null>") : statement.value(0).toString());
+    }
+    return texts;
+}
+
 } // namespace
 
 class AdminToolTest : public QObject
@@ -91,6 +107,8 @@ private slots:
     void copyMovesALedgerThereAndBack();
     void copyToTheServerIsAllOrNothing();
     void copyKeepsTheRecycleBinAndHistory();
+    void datesAndTimesRoundTrip_data();
+    void datesAndTimesRoundTrip();
     void badArgumentsFail_data();
     void badArgumentsFail();
 };
@@ -301,6 +319,100 @@ void AdminToolTest::copyKeepsTheRecycleBinAndHistory()
     QVERIFY2(back.exitCode == 0, qPrintable(back.output));
     Connection server(target.dataSource());
     checkJournal(server);
+// A sale date as the program and the import write it, and session times as texts (old
+// logs hold dates alone; an open session's log-out is empty, one never closed has
+// none), carried to the store under test and back into a file.
+void AdminToolTest::datesAndTimesRoundTrip_data()
+{
+    QTest::addColumn<QVariant>("day");          // as written into the file
+    QTest::addColumn<QString>("stored");        // the file's text for it
+    QTest::addColumn<QString>("afterServer");   // the file's text after a trip over the server
+    QTest::addColumn<QString>("shown");         // the grid's text on every store
+    QTest::addColumn<QVariant>("loggedIn");
+    QTest::addColumn<QVariant>("loggedOut");
+    const QVariant none;
+    QTest::newRow("date only") << QVariant(QDate(2023, 5, 1)) << "2023-05-01" << "2023-05-01" << "2023-05-01"
+                               << QVariant("2023-05-01") << QVariant("2023-05-01 18:00:00");
+    QTest::newRow("date with time") << QVariant(QDateTime(QDate(2023, 5, 1), QTime(14, 32, 10)))
+                                    << "2023-05-01 14:32:10" << "2023-05-01 14:32:10" << "2023-05-01"
+                                    << QVariant("2023-05-01 14:30:00") << QVariant("");
+    // The server holds a sale at midnight and its date alone as one value.
+    QTest::newRow("midnight") << QVariant(QDateTime(QDate(2023, 5, 2), QTime(0, 0))) << "2023-05-02 00:00:00"
+                              << "2023-05-02" << "2023-05-02" << QVariant("2023-05-02 00:00:00") << none;
+    QTest::newRow("no sale date") << none << "<null>" << "<null>" << "" << QVariant("2023-05-03 09:00:00")
+                                  << QVariant("");
+    QTest::newRow("far past") << QVariant(QDateTime(QDate(1, 1, 1), QTime(0, 0, 1))) << "0001-01-01 00:00:01"
+                              << "0001-01-01 00:00:01" << "0001-01-01" << QVariant("0001-01-01")
+                              << QVariant("0001-01-01 00:00:01");
+    QTest::newRow("far future") << QVariant(QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59)))
+                                << "9999-12-31 23:59:59" << "9999-12-31 23:59:59" << "9999-12-31"
+                                << QVariant("9999-12-31 23:59:59") << QVariant("9999-12-31");
+}
+
+void AdminToolTest::datesAndTimesRoundTrip()
+{
+    QFETCH(QVariant, day);
+    QFETCH(QString, stored);
+    QFETCH(QString, afterServer);
+    QFETCH(QString, shown);
+    QFETCH(QVariant, loggedIn);
+    QFETCH(QVariant, loggedOut);
+    TestWorkspace workspace(TestWorkspace::Database::None);
+    const QString source = workspace.filePath(QStringLiteral("source.mdb"));
+    DatabaseTool::createDatabase(source);
+    {
+        Connection file(source, Schema::databaseKey());
+        file.execute(QStringLiteral("insert into data (b, \"4\", day1, o) values ('样品', 2.5, ?, '1')"), {day});
+        file.execute(QStringLiteral("insert into rz (username, btime, jtime) values ('小王', ?, ?)"), {loggedIn, loggedOut});
+    }
+    auto text = [](const QVariant &value) { return value.isNull() ? QStringLiteral("<null>") : value.toString(); };
+    const QStringList written{stored, text(loggedIn), text(loggedOut)};
+    QCOMPARE(storedTimes(source), written);
+
+    // The store under test: the server, or the folder's own file.
+    {
+        Connection reader(source, Schema::databaseKey());
+        Connection writer(workspace.dataSource(), Connection::OpenMode::CreateFile);
+        DatabaseTool::copyLedger(reader, writer);
+    }
+    Connection store(workspace.dataSource());
+    Statement sale = store.prepare(QStringLiteral("select day1 from data"));
+    QVERIFY(sale.step());
+    QCOMPARE(sale.declaredType(0), FieldType::Date);
+    QCOMPARE(Dataset::displayTextOf(sale.value(0), sale.declaredType(0)), shown);
+    QCOMPARE(sale.value(0).typeId(), day.isNull() ? QMetaType::UnknownType : QMetaType::QDate);
+    if (!day.isNull()) {
+        // A range ending on the sale's day holds it, whatever its time of day; one
+        // ending the day before does not.
+        const QDate date = day.toDate();
+        const QString inRange = QStringLiteral("select count(*), sum(\"4\"), sum(month(day1)) from data "
+                                               "where day1>=? and day1<=?");
+        Statement counted = store.prepare(inRange);
+        counted.bind({date, DateText::lastSecondOf(date)});
+        QVERIFY(counted.step());
+        QCOMPARE(counted.int64Value(0), 1);
+        QCOMPARE(counted.doubleValue(1), 2.5);
+        QCOMPARE(counted.int64Value(2), date.month());
+        if (date > QDate(1, 1, 1)) {
+            QCOMPARE(store.scalar(inRange, {QDate(1, 1, 1), DateText::lastSecondOf(date.addDays(-1))}).toInt(), 0);
+        }
+    }
+
+    // The session log reads the same texts on every store.
+    const Run sessions = runAdmin({QStringLiteral("sessions")});
+    QCOMPARE(sessions.exitCode, 0);
+    QCOMPARE(sessions.output, QStringLiteral("1\t小王\t%1\t%2\n").arg(loggedIn.toString(), loggedOut.toString()));
+
+    // And back into a new file: exactly what the first one held.
+    const QString back = workspace.filePath(QStringLiteral("back.mdb"));
+    {
+        Connection writer(DataSource::embeddedFile(back), Connection::OpenMode::CreateFile);
+        DatabaseTool::copyLedger(store, writer);
+    }
+    QStringList expected = written;
+    if (TestWorkspace::onServer())
+        expected[0] = afterServer;
+    QCOMPARE(storedTimes(back), expected);
 }
 
 void AdminToolTest::badArgumentsFail_data()

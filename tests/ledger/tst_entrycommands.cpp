@@ -55,6 +55,8 @@ private slots:
     void loadWithNullLeavesThePanelAlone();
     void modifyWritesTheCurrentRow();
     void modifyAfterMovingWritesThatRow();
+    void modifyKeepsATimeOfDayUnlessTheDateChanges_data();
+    void modifyKeepsATimeOfDayUnlessTheDateChanges();
     void failedModifyStoresNothing();
     void cancelledConfirmationWritesNothing_data();
     void cancelledConfirmationWritesNothing();
@@ -378,6 +380,37 @@ void TestEntryCommands::modifyAfterMovingWritesThatRow()
     m_boxes->expect(QMessageBox::Ok);
     m_panel->Button3->click();
     QCOMPARE(records(), QStringList({kHat, QStringLiteral("帽子|草帽|H-7||4|6|10|60|20|0|李四||顶|改|2014-02-01|1")}));
+}
+
+void TestEntryCommands::modifyKeepsATimeOfDayUnlessTheDateChanges_data()
+{
+    QTest::addColumn<QString>("dateText"); // typed into the panel; empty: left as loaded
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("same date") << QString() << QStringLiteral("2014-02-01 14:32:10");
+    QTest::newRow("date changed") << QStringLiteral("2014-02-03") << QStringLiteral("2014-02-03");
+}
+
+// A sale of the Windows version carries a time of day that the panel does not show.
+void TestEntryCommands::modifyKeepsATimeOfDayUnlessTheDateChanges()
+{
+    QFETCH(QString, dateText);
+    QFETCH(QString, stored);
+    insertRecord(QString(kHat).replace(QStringLiteral("2014-02-01"), QStringLiteral("2014-02-01 14:32:10")));
+    showAllRecords(ledger());
+    ledger().setCurrentRow(0);
+    m_commands->loadCurrent(QStringLiteral("a"));
+    QCOMPARE(m_panel->DBDateTimeEditEh1->text(), QStringLiteral("2014-02-01"));
+    m_panel->Edit22->setText(QStringLiteral("改"));
+    if (!dateText.isEmpty())
+        m_panel->DBDateTimeEditEh1->setText(dateText);
+
+    m_boxes->expect(QMessageBox::Ok);
+    m_boxes->expect(QMessageBox::Ok);
+    m_panel->Button3->click();
+    QCOMPARE(m_data->ADOConnection1->scalar(QStringLiteral("select z from data")).toString(), QStringLiteral("改"));
+    Statement day = m_data->ADOConnection1->prepare(QStringLiteral("select day1 from data"));
+    QVERIFY(day.step());
+    QCOMPARE(Dataset::displayTextOf(day.exactValue(0), FieldType::DateTime), stored);
 }
 
 void TestEntryCommands::failedModifyStoresNothing()

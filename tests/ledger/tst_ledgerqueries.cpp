@@ -98,14 +98,14 @@ private slots:
         QTest::newRow("fixed order, texts as typed")
             << all
             << base + " and a like ? and b like ? and c like ? and d like ? and day1>=? and day1<=?" << false
-            << QVariantList{"%鞋%", "% x", "%1'", "%%%", QDate(2014, 3, 1), QDate(2014, 3, 31)};
+            << QVariantList{"%鞋%", "% x", "%1'", "%%%", QDate(2014, 3, 1), QDateTime(QDate(2014, 3, 31), QTime(23, 59, 59))};
         QuickQueryInput unticked = all;
         unticked.byCategory = unticked.byCode = unticked.byDate = false;
         QTest::newRow("only ticked boxes") << unticked << base + " and b like ? and d like ?" << true
                                            << QVariantList{"% x", "%%%"};
         QTest::newRow("wide range scans") << byDates(QDate(2014, 1, 1), QDate(2014, 12, 31))
                                           << base + " and +day1>=? and +day1<=?" << true
-                                          << QVariantList{QDate(2014, 1, 1), QDate(2014, 12, 31)};
+                                          << QVariantList{QDate(2014, 1, 1), QDateTime(QDate(2014, 12, 31), QTime(23, 59, 59))};
     }
 
     void statements()
@@ -175,6 +175,60 @@ private slots:
             direct.sort();
             QCOMPARE(direct, names);
         }
+    }
+
+    // Sales of the Windows version carry a time of day. The grid shows their date
+    // alone; a range that ends on that date holds them, and they sort by date.
+    void salesWithATimeOfDay_data()
+    {
+        QTest::addColumn<QuickQueryInput>("input");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("range ends on the day")
+            << byDates(QDate(2014, 3, 13), QDate(2014, 3, 31)) << QStringList{"O'Neil", "下午", "午夜"};
+        QTest::newRow("range starts on the day") << byDates(QDate(2014, 3, 31), QDate(2014, 4, 30))
+                                                 << QStringList{"下午", "午夜"};
+        QTest::newRow("one day") << byDates(QDate(2014, 3, 12), QDate(2014, 3, 12)) << QStringList{"鞋垫", "清晨"};
+        QTest::newRow("range ends the day before") << byDates(QDate(2014, 3, 13), QDate(2014, 3, 30))
+                                                   << QStringList{"O'Neil"};
+    }
+
+    void salesWithATimeOfDay()
+    {
+        QFETCH(QuickQueryInput, input);
+        QFETCH(QStringList, names);
+        names.sort();
+        Connection &db = m_data->ADOQuery15->connection();
+        const QVariantList stamps{QDateTime(QDate(2014, 3, 31), QTime(14, 32, 10)),
+                                  QDateTime(QDate(2014, 3, 31), QTime(23, 59, 59)),
+                                  QDateTime(QDate(2014, 3, 12), QTime(6, 5, 4))};
+        const QStringList added{"下午", "午夜", "清晨"};
+        for (int i = 0; i < stamps.size(); ++i)
+            db.execute(QStringLiteral("insert into data (a, b, \"4\", day1, o) values ('旧', ?, 1, ?, '1')"),
+                       {added[i], stamps[i]});
+
+        for (bool scanDates : {false, true}) {
+            const SqlStatement statement = LedgerQueries::quickQuery(input, scanDates);
+            mylib::openSql(*m_data->ADOQuery1, statement.text, statement.parameters);
+            QStringList found;
+            for (m_data->ADOQuery1->first(); !m_data->ADOQuery1->isEof(); m_data->ADOQuery1->next())
+                found << m_data->ADOQuery1->displayText(QStringLiteral("b"));
+            found.sort();
+            QCOMPARE(found, names);
+        }
+        m_controller->quickQuery(input);
+        QCOMPARE(m_grid->footerTextAt(1), QString::number(names.size()));
+        const int dayColumn = m_grid->positionOfField(QStringLiteral("day1"));
+        m_controller->showAllRecords();
+        m_data->ADOQuery15->setSort(QStringLiteral("day1"));
+        QStringList order, days;
+        for (int row = 0; row < m_grid->rowCount(); ++row) {
+            order << m_grid->cellText(row, 1);
+            days << m_grid->cellText(row, dayColumn);
+        }
+        // Within a day, sales keep the order they were added in.
+        QCOMPARE(order, (QStringList{"100%棉", "运动鞋", "旧运动鞋", "鞋垫", "清晨", "O'Neil", "下午", "午夜"}));
+        QCOMPARE(days, (QStringList{"2014-02-28", "2014-03-01", "2014-03-05", "2014-03-12", "2014-03-12",
+                                    "2014-03-13", "2014-03-31", "2014-03-31"}));
     }
 
     void nothingTickedSaysSoThenListsFlaggedRecords()

@@ -53,9 +53,11 @@ void StatsFormTest::init()
         const char *day;
         QVariant profit;
     };
+    // Two sales carry a time of day, as those of the Windows version do, on the last day
+    // of a month and of a year: they count for that day.
     const Sale sales[] = {
-        {"2014-01-01", 10.0},  {"2014-01-01", 5.0},   {"2014-01-31", 20.5}, {"2014-03-10", -7.0},
-        {"2014-02-14", QVariant()}, {"2013-01-15", 100.0}, {"2015-01-01", 1.0}, {"2015-12-31", 3.0},
+        {"2014-01-01", 10.0},       {"2014-01-01", 5.0},   {"2014-01-31 18:05:00", 20.5}, {"2014-03-10", -7.0},
+        {"2014-02-14", QVariant()}, {"2013-01-15", 100.0}, {"2015-01-01", 1.0},           {"2015-12-31 23:59:59", 3.0},
     };
     for (const Sale &sale : sales)
         m_data->ADOConnection1->execute(QStringLiteral("insert into data (a, day1, \"4\") values ('x', ?, ?)"),
