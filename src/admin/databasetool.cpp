@@ -170,7 +170,7 @@ void copyJournal(Connection &from, Connection &to)
         while (rows.step()) {
             row.clear();
             for (int i = 0; i < columns.size(); ++i)
-                row << rows.value(i);
+                row << rows.exactValue(i);
             adjust(row);
             insert.add(row);
         }

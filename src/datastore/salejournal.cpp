@@ -62,7 +62,8 @@ QString declaration(const Connection &connection, FieldType type)
     case FieldType::Integer:
         return server ? QStringLiteral("bigint") : QStringLiteral("integer");
     case FieldType::Date:
-        return QStringLiteral("date");
+        // A sale's date may carry a time of day, as data's day1 does.
+        return server ? QStringLiteral("timestamp(0)") : QStringLiteral("date");
     case FieldType::DateTime:
         return server ? QStringLiteral("timestamp") : QStringLiteral("datetime");
     case FieldType::Unknown:

@@ -319,6 +319,8 @@ void AdminToolTest::copyKeepsTheRecycleBinAndHistory()
     QVERIFY2(back.exitCode == 0, qPrintable(back.output));
     Connection server(target.dataSource());
     checkJournal(server);
+}
+
 // A sale date as the program and the import write it, and session times as texts (old
 // logs hold dates alone; an open session's log-out is empty, one never closed has
 // none), carried to the store under test and back into a file.

@@ -23,7 +23,8 @@ QString columnList(const QStringList &columns)
 }
 
 // Every column of every sale, each row as text with its kind, in the order of the
-// sales' contents: a copy that differs in any value, null or kind shows.
+// sales' contents: a copy that differs in any value (a sale's time of day too), null or
+// kind shows.
 QStringList salesAsText(Connection &connection, const QStringList &columns = kSaleColumns)
 {
     Statement rows = connection.prepare(QStringLiteral("select %1 from data").arg(columnList(columns)));
@@ -31,7 +32,7 @@ QStringList salesAsText(Connection &connection, const QStringList &columns = kSa
     while (rows.step()) {
         QStringList fields;
         for (int i = 0; i < columns.size(); ++i) {
-            const QVariant value = rows.value(i);
+            const QVariant value = rows.exactValue(i);
             fields << (value.isNull() ? QStringLiteral("<null>")
                                       : QStringLiteral("%1:%2").arg(QString::fromLatin1(value.typeName()), value.toString()));
         }
@@ -46,14 +47,15 @@ int rowCount(Connection &connection, const QString &table)
     return connection.scalar(QStringLiteral("select count(*) from %1").arg(table)).toInt();
 }
 
-// Three sales: plain values, fractions and Chinese text, nulls and empty texts.
+// Three sales: plain values, fractions and Chinese text, nulls and empty texts, a time of
+// day (a sale of the Windows version).
 void addSales(Connection &connection)
 {
     const QString insert = QStringLiteral("insert into data (%1) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)").arg(columnList(kSaleColumns));
     connection.execute(insert, {"运动鞋", "跑步鞋", "SP1001", "42码", 168.0, 199.9, 2.0, 399.8, 63.8, 0.0, "王芳",
                                 "13800000000", "双", "会员", QDate(2024, 3, 1), "1"});
     connection.execute(insert, {"服装", "速干T恤", "SP1007", "XL", 39.9, 59.95, 0.5, 29.975, 10.025, 12.3456, "",
-                                "", "件", "", QDate(2024, 3, 2), "1"});
+                                "", "件", "", QDateTime(QDate(2024, 3, 2), QTime(15, 45, 30)), "1"});
     connection.execute(insert, {"球类", "篮球", QVariant(), QVariant(), 95.0, 120.0, 3.0, 360.0, 75.0, QVariant(),
                                 QVariant(), QVariant(), "个", QVariant(), QDate(2024, 3, 3), QVariant()});
 }
