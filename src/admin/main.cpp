@@ -4,6 +4,7 @@
 #include "backupcommands.h"
 #include "datasource.h"
 #include "importlegacycommand.h"
+#include "releasecommands.h"
 #include "storecommands.h"
 
 #include <QCoreApplication>
@@ -21,6 +22,7 @@ int usage(QTextStream &err)
            "       "
         << ImportLegacyCommand::kUsage << "\n"
         << "       " << BackupCommands::kUsage << "\n"
+        << "       " << ReleaseCommands::kUsage << "\n"
         << "The ledger is the server at --database URI, else the one database.conf names, else data.mdb here.\n"
            "SOURCE and TARGET are server addresses (postgresql://...) or paths of data.mdb files.\n";
     return 2;
@@ -48,6 +50,8 @@ int main(int argc, char *argv[])
             return BackupCommands::run(arguments, StoreCommands::chosen(all), out, err);
         if (!arguments.isEmpty() && arguments[0] == QLatin1String(ImportLegacyCommand::kName))
             return ImportLegacyCommand::run(arguments.mid(1), StoreCommands::chosen(all), out, err);
+        if (ReleaseCommands::handles(all.value(0)))
+            return ReleaseCommands::run(all, out, err);
     } catch (const std::exception &error) {
         err << "quillmora-admin: " << errorText(error) << "\n";
         return 1;

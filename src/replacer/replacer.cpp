@@ -99,39 +99,90 @@ void waitUntilFree(const QString &path, const std::function<void()> &pause)
 
 Installation installFiles(const QString &folder, bool setupMode, const QString &applicationPath)
 {
+    struct Step
+    {
+        QString source;
+        QString target;
+        QString backup; // a second name of the old file while the new one moves in
+        QFileDevice::Permissions permissions;
+        bool setupProgram = false;
+        bool moved = false;
+    };
+
     Installation result;
     const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
     const QString application = QFileInfo(applicationPath).absoluteFilePath();
     const QStringList found =
         dir.entryList({QStringLiteral("*") + kSuffix}, QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
+    QList<Step> steps;
+    bool setupChosen = false;
     for (const QString &name : found) {
         if (!name.endsWith(kSuffix))
             continue; // the name filter ignores case
-        const QString source = dir.filePath(name);
-        const QString target = dir.filePath(name.left(name.size() - kSuffix.size()));
-        const bool isApplication = QFileInfo(target).absoluteFilePath() == application;
-        const bool setupProgram = setupMode && result.setupProgram.isEmpty() && !isApplication
-                                  && target.endsWith(QStringLiteral("exe"));
-
+        Step step;
+        step.source = dir.filePath(name);
+        step.target = dir.filePath(name.left(name.size() - kSuffix.size()));
+        const bool isApplication = QFileInfo(step.target).absoluteFilePath() == application;
+        step.setupProgram = setupMode && !setupChosen && !isApplication && step.target.endsWith(QStringLiteral("exe"));
+        setupChosen = setupChosen || step.setupProgram;
         // Keep the permissions of the file being replaced (an executable stays
         // executable); a new file gets ordinary ones.
-        QFileDevice::Permissions permissions = QFileInfo::exists(target)
-            ? QFile::permissions(target)
+        step.permissions = QFileInfo::exists(step.target)
+            ? QFile::permissions(step.target)
             : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-        permissions |= QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-        if (setupProgram)
-            permissions |= QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+        step.permissions |= QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        if (step.setupProgram)
+            step.permissions |= QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther;
+        steps << step;
+    }
 
-        // rename() replaces the target in one step, so a file that cannot be moved
-        // leaves the old one in place.
-        if (std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) != 0) {
-            result.failed << source;
-            continue;
+    // All files or none: every old file keeps a second name until all new ones are in
+    // place, and a file that cannot be moved puts the old ones back.
+    auto encoded = [](const QString &path) { return QFile::encodeName(path); };
+    auto undo = [&] {
+        for (Step &step : steps) {
+            if (step.moved) {
+                if (step.backup.isEmpty())
+                    ::unlink(encoded(step.target).constData());
+                else
+                    std::rename(encoded(step.backup).constData(), encoded(step.target).constData());
+            } else if (!step.backup.isEmpty()) {
+                ::unlink(encoded(step.backup).constData());
+            }
+            // What could not be installed is not left for a later run either.
+            ::unlink(encoded(step.source).constData());
+            result.failed << step.source;
         }
-        QFile::setPermissions(target, permissions);
-        result.installed << target;
-        if (setupProgram)
-            result.setupProgram = target;
+        result.installed.clear();
+        result.setupProgram.clear();
+    };
+    for (Step &step : steps) {
+        if (!QFileInfo(step.target).exists() && !QFileInfo(step.target).isSymLink())
+            continue;
+        const QString backup = step.target + QStringLiteral(".uOLD");
+        ::unlink(encoded(backup).constData());
+        if (::link(encoded(step.target).constData(), encoded(backup).constData()) != 0
+            && !QFile::copy(step.target, backup)) {
+            undo();
+            return result;
+        }
+        step.backup = backup;
+    }
+    for (Step &step : steps) {
+        // rename() replaces the target in one step.
+        if (std::rename(encoded(step.source).constData(), encoded(step.target).constData()) != 0) {
+            undo();
+            return result;
+        }
+        step.moved = true;
+        QFile::setPermissions(step.target, step.permissions);
+        result.installed << step.target;
+        if (step.setupProgram)
+            result.setupProgram = step.target;
+    }
+    for (const Step &step : std::as_const(steps)) {
+        if (!step.backup.isEmpty())
+            ::unlink(encoded(step.backup).constData());
     }
     return result;
 }

@@ -33,11 +33,13 @@ void waitUntilFree(const QString &path, const std::function<void()> &pause);
 struct Installation
 {
     QStringList installed;  // target paths, in the order the files were moved
-    QStringList failed;     // temporary files that could not be moved and stay
+    QStringList failed;     // temporary files of an installation that could not be completed (deleted)
     QString setupProgram;   // setup mode: the installed setup program, else empty
 };
 
-// Moves each "*.uTMP" of `folder` over its target. In setup mode the first target
+// Moves each "*.uTMP" of `folder` over its target, all of them or none: when one
+// cannot be moved, the files already replaced get their old content back and every
+// "*.uTMP" is deleted (all are listed in `failed`). In setup mode the first target
 // whose name ends in lower-case "exe" and is not the application itself becomes the
 // setup program.
 Installation installFiles(const QString &folder, bool setupMode, const QString &applicationPath);

@@ -7,10 +7,12 @@
 #include "mainform.h"
 #include "messageboxservice.h"
 #include "openerror.h"
+#include "releasekey.h"
 #include "restoreatstart.h"
 #include "schema.h"
 #include "skinengine.h"
 #include "statsform.h"
+#include "upUpgrader.h"
 
 #include <QTextStream>
 #include <memory>
@@ -20,6 +22,8 @@ int main(int argc, char *argv[])
     if (LegacyConversion::isWorkerCall(argc, argv))
         return LegacyConversion::runWorker(argc, argv);
     Application app(argc, argv);
+    // Upgrades must be signed with the key this build was configured with, if any.
+    TupUpgrader::setDefaultReleaseKey(QString::fromLatin1(QUILLMORA_RELEASE_PUBLIC_KEY));
     // The default look is in force until the remembered skin is restored.
     SkinEngine::applyDefault();
     // Started from the menu: the user's data folder, with a ledger set up on first use.

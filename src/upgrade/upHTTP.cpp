@@ -77,6 +77,7 @@ public:
         QString HTTPPassword;
         QString ProxyUsername;
         QString ProxyPassword;
+        QString CAFile;
     };
 
     Transfer(TupCustomHTTP *owner, Settings settings)
@@ -401,7 +402,25 @@ void Transfer::configure(const TupURLParts &parts)
     curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(m_curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(m_curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // What came over HTTPS is not handed on to plain HTTP.
+    curl_easy_setopt(m_curl, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+    curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(m_curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!settings.CAFile.isEmpty()) {
+        // The system's authorities and the extra ones together: libcurl takes one bundle.
+        QByteArray bundle;
+        char *systemBundle = nullptr;
+        if (curl_easy_getinfo(m_curl, CURLINFO_CAINFO, &systemBundle) == CURLE_OK && systemBundle) {
+            QFile system(QFile::decodeName(systemBundle));
+            if (system.open(QIODevice::ReadOnly))
+                bundle = system.readAll() + '\n';
+        }
+        QFile extra(settings.CAFile);
+        if (extra.open(QIODevice::ReadOnly))
+            bundle += extra.readAll();
+        curl_blob blob{bundle.data(), size_t(bundle.size()), CURL_BLOB_COPY};
+        curl_easy_setopt(m_curl, CURLOPT_CAINFO_BLOB, &blob);
+    }
     curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(m_curl, CURLOPT_MAXREDIRS, 30L);
     curl_easy_setopt(m_curl, CURLOPT_USERAGENT, settings.UserAgent.toUtf8().constData());
@@ -945,6 +964,7 @@ bool TupCustomHTTP::StartTransfer()
     settings.HTTPPassword = HTTPPassword;
     settings.ProxyUsername = ProxyUsername;
     settings.ProxyPassword = ProxyPassword;
+    settings.CAFile = CAFile;
 
     auto transfer = std::make_shared<Transfer>(this, std::move(settings));
     m_transfer = transfer;

@@ -176,6 +176,10 @@ public:
     TupHTTPProxy Proxy;
     TupHTTPTimeouts Timeouts;
     bool NoCache = false;
+    // HTTPS: the server's certificate must be valid for its host name and come from
+    // an authority of the system (or of this PEM file, trusted in addition). A
+    // redirect from an https address to a plain http one is refused.
+    QString CAFile;
 
     // Attaching or detaching a handler takes effect at once, also during a transfer.
     TupEvent<HeaderInfoEvent> OnHeaderInfo;

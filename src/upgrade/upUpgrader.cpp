@@ -31,11 +31,28 @@ const TupUpgraderMessages TupUpgrader::DefaultShowMessages = mAskUpgrade | mConn
 namespace {
 constexpr int kAutoCheckInterval = 10000;
 const QString kEmbeddedReplacer = QStringLiteral(":/upgrade/Replacer");
+
+QString &defaultKey()
+{
+    static QString key;
+    return key;
+}
+} // namespace
+
+void TupUpgrader::setDefaultReleaseKey(const QString &base64)
+{
+    defaultKey() = base64.trimmed();
+}
+
+QString TupUpgrader::defaultReleaseKey()
+{
+    return defaultKey();
 }
 
 TupUpgrader::TupUpgrader(QObject *owner)
     : TupCustomHTTP(owner),
       VersionDate(UpgradeVersion::formatDate(Clock::today())),
+      ReleasePublicKey(defaultReleaseKey()),
       m_autoCheckTimer(new QTimer(this))
 {
     setObjectName(QStringLiteral("upUpgrader1"));
@@ -201,15 +218,36 @@ void TupUpgrader::CheckUpdate()
 
 void TupUpgrader::checkResult(const QByteArray &body)
 {
-    const UpgradeInfoFile info = UpgradeInfoFile::parse(body);
+    UpgradeInfoFile info;
+    bool newer = false;
+    bool refused = false;
+    m_signedDownloads.clear();
+    if (verifying()) {
+        const Release::Verification verification
+            = Release::verify(body, Release::decodePublicKey(ReleasePublicKey.toLatin1()));
+        if (verification.valid) {
+            info = verification.info;
+            m_signedDownloads = verification.downloads;
+            // Never back to a lower release, whatever the dates say.
+            const QString running = VersionNumber.trimmed().isEmpty() ? QCoreApplication::applicationVersion()
+                                                                      : VersionNumber;
+            newer = UpgradeVersion::compareNumbers(info.version, running) >= 0
+                    && UpgradeVersion::isNewer(VersionControl, info, VersionDate, VersionNumber, Clock::today());
+        } else {
+            refused = true;
+            qWarning("upgrade: information file %s refused: %s", qPrintable(URL), qPrintable(verification.problem));
+        }
+    } else {
+        info = UpgradeInfoFile::parse(body);
+        newer = UpgradeVersion::isNewer(VersionControl, info, VersionDate, VersionNumber, Clock::today());
+    }
     m_fileList = info.files;
-    const bool newer = UpgradeVersion::isNewer(VersionControl, info, VersionDate, VersionNumber, Clock::today());
     if (!newer || m_fileList.isEmpty()) {
         m_inProgress = false;
         if (OnNoUpdateAvailable)
             OnNoUpdateAvailable(this);
         if (!m_automaticCheck && ShowMessages.testFlag(mNoUpdateAvailable))
-            upErrorBox(M::message(M::NoUpdateAvailable));
+            upErrorBox(refused ? M::extraMessage(M::SignatureInvalid) : M::message(M::NoUpdateAvailable));
         return;
     }
 
@@ -311,6 +349,7 @@ void TupUpgrader::nextFileStep()
         return;
     }
     m_fileTime = QDateTime();
+    m_downloadTooLong = false;
     startTransferOf(url, m_currentTempName);
 }
 
@@ -338,6 +377,14 @@ void TupUpgrader::headerInfo(qint64 contentLength, const QDateTime &lastModified
 void TupUpgrader::transferProgress(qint64 contentLength, qint64 bytesRead, qint64 elapsedTime,
                                    qint64 estimatedTimeLeft, int percentsDone, float transferRate)
 {
+    if (verifying() && StatusCode == 200 && !m_downloadTooLong && bytesRead > m_signedDownloads.value(URL).size) {
+        // More than was signed can never be the signed file; a server that keeps on
+        // sending does not get to fill the disk. (An error page is handled as such.)
+        m_downloadTooLong = true;
+        const QString name = upFileNamePart(URL);
+        later([this, name] { failUpgrade(M::format(M::extraMessage(M::FileNotVerified), {name})); });
+        return;
+    }
     const int total = upTotalPercentsDone(percentsDone, m_currentIndex, int(m_fileList.size()));
     if (OnProgress)
         OnProgress(this, URL, contentLength, bytesRead, elapsedTime, estimatedTimeLeft, percentsDone, total,
@@ -354,8 +401,24 @@ void TupUpgrader::transferProgress(qint64 contentLength, qint64 bytesRead, qint6
     }
 }
 
+bool TupUpgrader::downloadMatchesSignature() const
+{
+    const auto expected = m_signedDownloads.constFind(URL);
+    if (expected == m_signedDownloads.cend())
+        return false;
+    qint64 size = -1;
+    const QByteArray sha256 = Release::sha256HexOfFile(m_currentTempName, &size);
+    return !sha256.isEmpty() && size == expected->size && sha256 == expected->sha256;
+}
+
 void TupUpgrader::fileDone()
 {
+    if (verifying() && !downloadMatchesSignature()) {
+        // Cut short, announced as empty, changed on the way or on the server: nothing
+        // of this upgrade is installed.
+        failUpgrade(M::format(M::extraMessage(M::FileNotVerified), {upFileNamePart(URL)}));
+        return;
+    }
     if (m_fileTime.isValid()) {
         QFile file(m_currentTempName);
         if (file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly)) {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "upHTTP.h"
+#include "upRelease.h"
 #include "upTypes.h"
 #include "upUpgraderWizard.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QPointer>
 #include <QStringList>
 #include <functional>
@@ -75,6 +77,15 @@ public:
     QString VersionNumber;
     Upgrade::TupUpgraderMessages ShowMessages = DefaultShowMessages;
     TupUpgraderWizard Wizard;
+
+    // The publisher's release key (the base64 text of release.pub). With a key, only an
+    // information file signed with it counts, only downloads of the signed size and
+    // SHA-256 are installed, and never a release numbered lower than the running one
+    // (VersionNumber, or the application's version when that is empty). Without one,
+    // information files are taken as they are. New components start with the default.
+    QString ReleasePublicKey;
+    static void setDefaultReleaseKey(const QString &base64);
+    static QString defaultReleaseKey();
 
     BeginUpgradeEvent OnBeginUpgrade;
     NotifyEvent OnLaterUpgrade;
@@ -151,6 +162,12 @@ private:
     void connectionLost();
     void passwordRequired(const QString &realm, bool &tryAgain);
 
+    bool verifying() const { return !ReleasePublicKey.isEmpty(); }
+    // Whether the finished download is the file that was signed for its address.
+    bool downloadMatchesSignature() const;
+
+    QHash<QString, Release::Download> m_signedDownloads; // by address, when verifying
+    bool m_downloadTooLong = false;
     QString m_restartParams = QStringLiteral("/afterupgrade");
     bool m_autoCheckEnabled = false;
     bool m_checkPhase = false;

@@ -4,6 +4,7 @@
 #include "installlayout.h"
 #include "messageboxservice.h"
 #include "upMessages.h"
+#include "upRelease.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -34,9 +35,7 @@ std::function<bool()> onlineTest;
 
 QString upFileNamePart(const QString &url)
 {
-    const qsizetype cut = std::max({url.lastIndexOf(QLatin1Char('/')), url.lastIndexOf(QLatin1Char('\\')),
-                                    url.lastIndexOf(QLatin1Char(':'))});
-    return url.mid(cut + 1);
+    return Release::fileNamePart(url);
 }
 
 QString upTemporaryFileName(const QString &url, const QString &executableFolder)

@@ -1,3 +1,5 @@
+#include "testcertificates.h"
+#include "upRelease.h"
 #include "upgradeserver.h"
 
 #include <QDir>
@@ -33,6 +35,7 @@ struct Installation
     QTemporaryDir runtime;
     QTemporaryDir temp;
     qint64 fileSizeLimit = 0; // bytes; 0 leaves the limit as it is
+    QString authority;        // trusted for HTTPS besides the system's authorities
 
     QString path(const QString &name) const { return folder.filePath(name); }
     QString program() const { return path(QStringLiteral("upgradeprobe")); }
@@ -64,6 +67,8 @@ struct Installation
         environment.insert(QStringLiteral("QUILLMORA_PROBE_INFO_URL"), infoUrl);
         environment.insert(QStringLiteral("QUILLMORA_PROBE_ANSWERS"), answers);
         environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+        environment.insert(QStringLiteral("QUILLMORA_PROBE_CA_FILE"), authority);
+        environment.insert(QStringLiteral("QUILLMORA_PROBE_VERSION"), QStringLiteral("2.0"));
         for (auto it = extra.begin(); it != extra.end(); ++it)
             environment.insert(it.key(), it.value());
         QProcess probe;
@@ -98,25 +103,63 @@ private slots:
     void abortedUpgradeLeavesNothingBehind();
     void failedWriteStopsTheUpgrade_data();
     void failedWriteStopsTheUpgrade();
+    void untrustworthyReleaseInstallsNothing_data();
+    void untrustworthyReleaseInstallsNothing();
 
 private:
+    // Serves a download of the release.
+    void serve(const QString &name, const QByteArray &bytes)
+    {
+        m_served.insert(name, bytes);
+        m_server->put(name, bytes);
+    }
+    // Serves the information file, signed as the publisher does for the files served
+    // under the listed names; returns what it serves.
+    QByteArray publish(const QString &text, const QByteArray &secretKey = {})
+    {
+        const QByteArray info = text.toUtf8();
+        QList<Release::Download> downloads;
+        for (const QString &url : UpgradeInfoFile::parse(info).files) {
+            const QByteArray bytes = m_served.value(Release::fileNamePart(url));
+            downloads.append({url, bytes.size(), Release::sha256Hex(bytes)});
+        }
+        const QByteArray signedInfo = Release::sign(info, downloads, secretKey.isEmpty() ? m_secretKey : secretKey);
+        m_server->put(QStringLiteral("info.txt"), signedInfo);
+        return signedInfo;
+    }
+
     QByteArray m_probe;
+    QByteArray m_secretKey; // the pair the build made; the probe carries its public half
+    std::unique_ptr<TestCertificates> m_certificates;
     std::unique_ptr<UpgradeServer> m_server;
     std::unique_ptr<Installation> m_installation;
+    QHash<QString, QByteArray> m_served;
 };
 
 void TestUpgradeEndToEnd::initTestCase()
 {
     m_probe = readFile(QCoreApplication::applicationDirPath() + QStringLiteral("/upgradeprobe"));
     QVERIFY(m_probe.startsWith("\x7f" "ELF"));
+    m_secretKey = Release::decodeSecretKey(readFile(QStringLiteral(QUILLMORA_TEST_RELEASE_KEYS "/release.key")));
+    QCOMPARE(m_secretKey.size(), Release::kSecretKeyBytes);
+    // The probe was built with the public half of the pair.
+    QCOMPARE(Release::encodeKey(Release::publicKeyOf(m_secretKey)),
+             readFile(QStringLiteral(QUILLMORA_TEST_RELEASE_KEYS "/release.pub")));
+    m_certificates = std::make_unique<TestCertificates>();
+    QVERIFY2(m_certificates->error().isEmpty(), qPrintable(m_certificates->error()));
 }
 
 void TestUpgradeEndToEnd::init()
 {
-    m_server = std::make_unique<UpgradeServer>();
+    // Everything comes over HTTPS, certified by the test's own authority.
+    m_served.clear();
+    m_server = std::make_unique<UpgradeServer>(m_certificates->certificate(TestCertificates::Good),
+                                               m_certificates->key());
     QVERIFY(m_server->isRunning());
+    QVERIFY(m_server->url({}).startsWith(QLatin1String("https://")));
     m_installation = std::make_unique<Installation>();
     Installation &installed = *m_installation;
+    installed.authority = m_certificates->authority();
     writeFile(installed.program(), m_probe);
     QVERIFY(QFile::setPermissions(installed.program(), QFile::permissions(installed.program()) | QFileDevice::ExeOwner));
     writeFile(installed.path(QStringLiteral("data.txt")), "old data");
@@ -128,12 +171,10 @@ void TestUpgradeEndToEnd::upgradesItselfAndRestarts()
     // The new release: the program with a different tail (ELF ignores trailing
     // bytes) and a new data file.
     const QByteArray newProgram = m_probe + "\nrelease 2\n";
-    m_server->put(QStringLiteral("upgradeprobe"), newProgram);
-    m_server->put(QStringLiteral("data.txt"), "new data");
-    m_server->put(QStringLiteral("info.txt"), QStringLiteral("#url=%1\r\n#url2=%2\r\n#date=01/02/2020\r\n#message={Second release}\r\n")
-                                                  .arg(m_server->url(QStringLiteral("upgradeprobe")),
-                                                       m_server->url(QStringLiteral("data.txt")))
-                                                  .toUtf8());
+    serve(QStringLiteral("upgradeprobe"), newProgram);
+    serve(QStringLiteral("data.txt"), "new data");
+    publish(QStringLiteral("#url=%1\r\n#url2=%2\r\n#date=01/02/2020\r\n#version=2.1\r\n#message={Second release}\r\n")
+                .arg(m_server->url(QStringLiteral("upgradeprobe")), m_server->url(QStringLiteral("data.txt"))));
 
     // Where older versions wrote the replacer, another account has put a program of
     // its own (possible only as root here): it must not be run.
@@ -182,11 +223,9 @@ void TestUpgradeEndToEnd::upgradesItselfAndRestarts()
 void TestUpgradeEndToEnd::abortedUpgradeLeavesNothingBehind()
 {
     Installation &installed = *m_installation;
-    m_server->put(QStringLiteral("data.txt"), "new data");
-    m_server->put(QStringLiteral("info.txt"), QStringLiteral("#url=%1\r\n#url2=%2\r\n#date=01/02/2020\r\n")
-                                                  .arg(m_server->url(QStringLiteral("data.txt")),
-                                                       m_server->url(QStringLiteral("missing.bin")))
-                                                  .toUtf8());
+    serve(QStringLiteral("data.txt"), "new data");
+    publish(QStringLiteral("#url=%1\r\n#url2=%2\r\n#date=01/02/2020\r\n#version=2.1\r\n")
+                .arg(m_server->url(QStringLiteral("data.txt")), m_server->url(QStringLiteral("missing.bin"))));
 
     // The second file is missing; the question is answered No.
     QVERIFY(installed.run(m_server->url(QStringLiteral("info.txt")), QStringLiteral("No")));
@@ -215,10 +254,8 @@ void TestUpgradeEndToEnd::abortedUpgradeLeavesNothingBehind()
 
     // The next upgrade brings only the program; the leftovers must not be installed.
     const QByteArray newProgram = m_probe + "\nrelease 3\n";
-    m_server->put(QStringLiteral("upgradeprobe"), newProgram);
-    m_server->put(QStringLiteral("info.txt"), QStringLiteral("#url=%1\r\n#date=01/02/2020\r\n")
-                                                  .arg(m_server->url(QStringLiteral("upgradeprobe")))
-                                                  .toUtf8());
+    serve(QStringLiteral("upgradeprobe"), newProgram);
+    publish(QStringLiteral("#url=%1\r\n#date=01/02/2020\r\n#version=2.2\r\n").arg(m_server->url(QStringLiteral("upgradeprobe"))));
     QFile::remove(installed.logPath());
     QVERIFY(installed.run(m_server->url(QStringLiteral("info.txt"))));
     QTRY_VERIFY_WITH_TIMEOUT(installed.log().contains(QStringLiteral("afterrestart")), 30000);
@@ -253,12 +290,10 @@ void TestUpgradeEndToEnd::failedWriteStopsTheUpgrade()
     QFETCH(QString, box);
     Installation &installed = *m_installation;
     writeFile(installed.path(QStringLiteral("big.bin")), "old big");
-    m_server->put(QStringLiteral("data.txt"), "new data");
-    m_server->put(QStringLiteral("big.bin"), secondFile);
-    m_server->put(QStringLiteral("info.txt"), QStringLiteral("#url=%1\r\n#url2=%2\r\n#date=01/02/2020\r\n")
-                                                  .arg(m_server->url(QStringLiteral("data.txt")),
-                                                       m_server->url(QStringLiteral("big.bin")))
-                                                  .toUtf8());
+    serve(QStringLiteral("data.txt"), "new data");
+    serve(QStringLiteral("big.bin"), secondFile);
+    publish(QStringLiteral("#url=%1\r\n#url2=%2\r\n#date=01/02/2020\r\n#version=2.1\r\n")
+                .arg(m_server->url(QStringLiteral("data.txt")), m_server->url(QStringLiteral("big.bin"))));
     installed.fileSizeLimit = limit;
     QVERIFY(installed.run(m_server->url(QStringLiteral("info.txt")), QStringLiteral("Ok")));
 
@@ -274,6 +309,58 @@ void TestUpgradeEndToEnd::failedWriteStopsTheUpgrade()
     QCOMPARE(readFile(installed.path(QStringLiteral("data.txt"))), QByteArray("old data"));
     QCOMPARE(readFile(installed.path(QStringLiteral("big.bin"))), QByteArray("old big"));
     QCOMPARE(installed.files(), (QStringList{"big.bin", "data.txt", "probe.log", "upgradeprobe"}));
+    QCOMPARE(installed.replacerFolders(), QStringList());
+    QTest::qWait(500);
+    QCOMPARE(installed.log().size(), log.size());
+}
+
+void TestUpgradeEndToEnd::untrustworthyReleaseInstallsNothing_data()
+{
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QStringList>("ending"); // the last lines of the probe's log
+    const QString notReleased = QStringLiteral("box Application update wizard|File data.txt is not the file the "
+                                               "publisher released.\\n\\nThe upgrade was stopped; no file of this "
+                                               "program was changed.|Ok");
+    const QString notSigned = QStringLiteral("box Application update wizard|The upgrade information is not signed by "
+                                             "the publisher of this program.\\n\\nNo upgrade is installed.|Ok");
+    const QString notNewer = QStringLiteral("box Application update wizard|Newer version not found. You actually "
+                                            "are\\nusing most recent version of this program.|Ok");
+    QTest::newRow("a byte of a download changed") << "tampered download" << QStringList{notReleased, "aborted", "exit"};
+    QTest::newRow("information file changed") << "tampered info" << QStringList{"nonewer", notSigned, "exit"};
+    QTest::newRow("a file listed with a wrong size") << "wrong size" << QStringList{notReleased, "aborted", "exit"};
+    QTest::newRow("signed with another key") << "other key" << QStringList{"nonewer", notSigned, "exit"};
+    QTest::newRow("a lower release offered") << "downgrade" << QStringList{"nonewer", notNewer, "exit"};
+}
+
+void TestUpgradeEndToEnd::untrustworthyReleaseInstallsNothing()
+{
+    QFETCH(QString, variant);
+    QFETCH(QStringList, ending);
+    Installation &installed = *m_installation;
+    const QByteArray newProgram = m_probe + "\nrelease 2\n";
+    serve(QStringLiteral("upgradeprobe"), newProgram);
+    serve(QStringLiteral("data.txt"), variant == QLatin1String("wrong size") ? "new data, as listed" : "new data");
+    const QString info = QStringLiteral("#url=%1\r\n#url2=%2\r\n#date=01/02/2020\r\n#version=%3\r\n")
+                             .arg(m_server->url(QStringLiteral("upgradeprobe")), m_server->url(QStringLiteral("data.txt")),
+                                  variant == QLatin1String("downgrade") ? QStringLiteral("1.9") : QStringLiteral("2.1"));
+    const QByteArray signedInfo
+        = publish(info, variant == QLatin1String("other key") ? Release::generateKeyPair().secretKey : QByteArray());
+    if (variant == QLatin1String("tampered download"))
+        m_server->put(QStringLiteral("data.txt"), "new dat4"); // the same size, one byte changed
+    if (variant == QLatin1String("wrong size"))
+        m_server->put(QStringLiteral("data.txt"), "new data");
+    if (variant == QLatin1String("tampered info"))
+        m_server->put(QStringLiteral("info.txt"), QByteArray(signedInfo).replace("#date=01/02/2020", "#date=01/02/2021"));
+
+    QVERIFY(installed.run(m_server->url(QStringLiteral("info.txt")), QStringLiteral("Ok")));
+    const QStringList log = installed.log();
+    QCOMPARE(log.mid(log.size() - ending.size()), ending);
+    QVERIFY(!log.contains(QStringLiteral("endupgrade")));
+    // The installation is byte for byte what it was, with nothing of the release left
+    // beside it, no replacer written and no restart.
+    QCOMPARE(readFile(installed.program()), m_probe);
+    QCOMPARE(readFile(installed.path(QStringLiteral("data.txt"))), QByteArray("old data"));
+    QCOMPARE(installed.files(), (QStringList{"data.txt", "probe.log", "upgradeprobe"}));
     QCOMPARE(installed.replacerFolders(), QStringList());
     QTest::qWait(500);
     QCOMPARE(installed.log().size(), log.size());

@@ -6,8 +6,13 @@
 //   QUILLMORA_PROBE_INFO_URL  the information file
 //   QUILLMORA_PROBE_ANSWERS   answers to the message boxes, in order ("Yes,No")
 //   QUILLMORA_PROBE_WIZARD    "1" shows the wizard
+//   QUILLMORA_PROBE_CA_FILE   an authority to trust for HTTPS besides the system's
+//   QUILLMORA_PROBE_VERSION   the running release number
+//
+// Like a release build, it checks upgrades against the release key it was built with.
 
 #include "messageboxservice.h"
+#include "releasekey.h"
 #include "upMessages.h"
 #include "upUpgrader.h"
 
@@ -55,10 +60,13 @@ int main(int argc, char *argv[])
                                                  QDir::currentPath()));
     MessageBoxService::install(std::make_unique<AnsweringBoxes>());
 
+    TupUpgrader::setDefaultReleaseKey(QString::fromLatin1(QUILLMORA_RELEASE_PUBLIC_KEY));
     QWidget mainWindow;
     mainWindow.setObjectName(QStringLiteral("ProbeMainForm"));
     auto *upgrader = new TupUpgrader(&mainWindow);
     upgrader->InfoFileURL = qEnvironmentVariable("QUILLMORA_PROBE_INFO_URL");
+    upgrader->CAFile = qEnvironmentVariable("QUILLMORA_PROBE_CA_FILE");
+    upgrader->VersionNumber = qEnvironmentVariable("QUILLMORA_PROBE_VERSION");
     upgrader->VersionDate = QStringLiteral("03/12/2014");
     upgrader->ShowMessages = Upgrade::mLostFile | Upgrade::mConnLost | Upgrade::mNoUpdateAvailable;
     upgrader->Wizard.Enabled = qEnvironmentVariable("QUILLMORA_PROBE_WIZARD") == QLatin1String("1");

@@ -64,6 +64,7 @@ private slots:
     void parseArguments_data();
     void parseArguments();
     void installsEveryTemporaryFile();
+    void installsAllOrNothing();
     void setupProgramChoice_data();
     void setupProgramChoice();
     void busyWhileTheExecutableRuns();
@@ -134,6 +135,39 @@ void TestReplacer::installsEveryTemporaryFile()
     QCOMPARE(readFile(dir.filePath(QStringLiteral("added.txt"))), QByteArray("added"));
     QCOMPARE(readFile(dir.filePath(QStringLiteral("other.txt"))), QByteArray("untouched"));
     QCOMPARE(QDir(dir.path()).entryList({QStringLiteral("*.uTMP")}, QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(recorded.calls, QStringList{QStringLiteral("start %1 [/afterupgrade]").arg(app)});
+}
+
+void TestReplacer::installsAllOrNothing()
+{
+    // One file of the release cannot be put in place (a folder stands where it goes):
+    // none is installed, the old files stay, and the release's files go.
+    QTemporaryDir dir;
+    const QString app = dir.filePath(QStringLiteral("quillmora"));
+    writeFile(app, "old program", kExecutable);
+    writeFile(app + QStringLiteral(".uTMP"), "new program");
+    writeFile(dir.filePath(QStringLiteral("data.txt")), "old data");
+    writeFile(dir.filePath(QStringLiteral("data.txt.uTMP")), "new data");
+    writeFile(dir.filePath(QStringLiteral("added.txt.uTMP")), "added");
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("images/kept")));
+    writeFile(dir.filePath(QStringLiteral("images.uTMP")), "a file where a folder is");
+
+    Recorded recorded;
+    const Replacer::Installation installation =
+        Replacer::run({app, QStringLiteral("+/afterupgrade0")}, recorded.launcher());
+
+    QCOMPARE(installation.installed, QStringList());
+    QStringList failed = installation.failed;
+    failed.sort();
+    QCOMPARE(failed, (QStringList{dir.filePath(QStringLiteral("added.txt.uTMP")), dir.filePath(QStringLiteral("data.txt.uTMP")),
+                                  dir.filePath(QStringLiteral("images.uTMP")), app + QStringLiteral(".uTMP")}));
+    QCOMPARE(readFile(app), QByteArray("old program"));
+    QCOMPARE(modeOf(app), kExecutable);
+    QCOMPARE(readFile(dir.filePath(QStringLiteral("data.txt"))), QByteArray("old data"));
+    QVERIFY(QFileInfo(dir.filePath(QStringLiteral("images/kept"))).isDir());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+             (QStringList{"data.txt", "images", "quillmora"}));
+    // The old release starts again.
     QCOMPARE(recorded.calls, QStringList{QStringLiteral("start %1 [/afterupgrade]").arg(app)});
 }
 

@@ -6,6 +6,8 @@
 #include "upUpgraderQuestion.h"
 #include "upUpgraderUtils.h"
 #include "upUpgraderWizard.h"
+#include "testcertificates.h"
+#include "upRelease.h"
 #include "upgradeserver.h"
 #include "urlopener.h"
 
@@ -138,6 +140,9 @@ private slots:
     void passwordWindow_data();
     void passwordWindow();
     void automaticCheck();
+    void signedUpgrade_data();
+    void signedUpgrade();
+    void untrustedCertificateInstallsNothing();
     void removesOnlyOurOwnOldReplacer();
     void anotherAccountsFilesAreNeitherUsedNorRemoved();
 
@@ -835,6 +840,156 @@ void TestUpgrader::automaticCheck()
 
     upgrader->setAutoCheck(false);
     QVERIFY(!timer->isActive());
+}
+
+void TestUpgrader::signedUpgrade_data()
+{
+    QTest::addColumn<QString>("variant");
+    QTest::addColumn<QStringList>("events");  // after "begin ..."; empty: nothing was offered
+    QTest::addColumn<QString>("boxText");
+    QTest::addColumn<bool>("replacerStarted");
+
+    const QStringList installed{"filestart quillmora 12", "filedone quillmora.uTMP", "filestart data.txt 8",
+                                "filedone data.txt.uTMP", "endupgrade", "closed"};
+    const QString refused = QStringLiteral("The upgrade information is not signed by the publisher of this "
+                                           "program.\n\nNo upgrade is installed.");
+    const QString notNewer
+        = QStringLiteral("Newer version not found. You actually are\nusing most recent version of this program.");
+    const QString notReleased = QStringLiteral("File %1 is not the file the publisher released.\n\nThe upgrade was "
+                                               "stopped; no file of this program was changed.");
+    QTest::newRow("signed") << "signed" << installed << "" << true;
+    QTest::newRow("same release number, later date") << "same number" << installed << "" << true;
+    QTest::newRow("information file changed after signing") << "tampered info" << QStringList() << refused << false;
+    QTest::newRow("signed with another key") << "other key" << QStringList() << refused << false;
+    QTest::newRow("not signed") << "unsigned" << QStringList() << refused << false;
+    QTest::newRow("lower release number, later date") << "downgrade" << QStringList() << notNewer << false;
+    QTest::newRow("lower than the application's version") << "below application" << QStringList() << notNewer
+                                                           << false;
+    QTest::newRow("a byte of a download changed")
+        << "tampered download"
+        << QStringList{"filestart quillmora 12", "filedone quillmora.uTMP", "filestart data.txt 8", "aborted"}
+        << notReleased.arg("data.txt") << false;
+    QTest::newRow("listed larger than it is")
+        << "size larger"
+        << QStringList{"filestart quillmora 12", "filedone quillmora.uTMP", "filestart data.txt 8", "aborted"}
+        << notReleased.arg("data.txt") << false;
+    QTest::newRow("listed smaller than it is")
+        << "size smaller" << QStringList{"filestart quillmora 12", "aborted"} << notReleased.arg("quillmora") << false;
+    QTest::newRow("announced as 0 bytes") << "empty"
+                                          << QStringList{"filestart quillmora 0", "aborted"}
+                                          << notReleased.arg("quillmora") << false;
+}
+
+void TestUpgrader::signedUpgrade()
+{
+    QFETCH(QString, variant);
+    QFETCH(QStringList, events);
+    QFETCH(QString, boxText);
+    QFETCH(bool, replacerStarted);
+
+    const Release::KeyPair keys = Release::generateKeyPair();
+    const QByteArray program = "new program!";
+    const QByteArray data = "new data";
+    m_server->put(QStringLiteral("quillmora"), program);
+    // Tampered: the same size, one byte changed.
+    m_server->put(QStringLiteral("data.txt"), variant == QLatin1String("tampered download") ? "new dat4" : data);
+    const QString programUrl = served(variant == QLatin1String("empty") ? QStringLiteral("empty/quillmora")
+                                                                         : QStringLiteral("quillmora"));
+    const QString dataUrl = served(QStringLiteral("data.txt"));
+    QString version = QStringLiteral("3.6.0");
+    if (variant == QLatin1String("same number"))
+        version = QStringLiteral("3.5.1");
+    if (variant == QLatin1String("downgrade"))
+        version = QStringLiteral("3.4.9");
+    const QByteArray info = QStringLiteral("#url=%1\r\n#url2=%2\r\n#date=03/13/2014\r\n#version= %3 \r\n#message={Signed}\r\n")
+                                .arg(programUrl, dataUrl, version)
+                                .toUtf8();
+    qint64 programSize = program.size();
+    qint64 dataSize = data.size();
+    if (variant == QLatin1String("size larger"))
+        dataSize += 1;
+    if (variant == QLatin1String("size smaller"))
+        programSize -= 5;
+    const QList<Release::Download> downloads{{programUrl, programSize, Release::sha256Hex(program)},
+                                             {dataUrl, dataSize, Release::sha256Hex(data)}};
+    QByteArray signedInfo = Release::sign(info, downloads,
+                                          variant == QLatin1String("other key") ? Release::generateKeyPair().secretKey
+                                                                                : keys.secretKey);
+    if (variant == QLatin1String("tampered info"))
+        signedInfo.replace("{Signed}", "{Signet}");
+    if (variant == QLatin1String("unsigned"))
+        signedInfo = info;
+    m_server->put(QStringLiteral("info.txt"), signedInfo);
+
+    auto upgrader = makeUpgrader(QStringLiteral("info.txt"));
+    upgrader->ReleasePublicKey = QString::fromLatin1(keys.publicKey.toBase64());
+    upgrader->ShowMessages = mNoUpdateAvailable;
+    upgrader->VersionNumber = QStringLiteral("3.5.1");
+    if (variant == QLatin1String("below application")) {
+        upgrader->VersionNumber.clear();
+        QCoreApplication::setApplicationVersion(QStringLiteral("3.7"));
+    }
+    const auto restore = qScopeGuard([] { QCoreApplication::setApplicationVersion(QString()); });
+    if (!boxText.isEmpty())
+        m_boxes->expect(QMessageBox::Ok);
+    upgrader->CheckUpdate();
+    QVERIFY(waitForEnd());
+
+    if (events.isEmpty()) {
+        QCOMPARE(m_events, QStringList{"nonewer"});
+    } else {
+        QCOMPARE(m_events.first(), QStringLiteral("begin Signed 0 [%1 %2]").arg(programUrl, dataUrl));
+        QCOMPARE(m_events.mid(1), events);
+    }
+    QCOMPARE(m_boxes->asked.size(), boxText.isEmpty() ? 0 : 1);
+    if (!boxText.isEmpty()) {
+        QCOMPARE(m_boxes->asked.first().request.text, boxText);
+        QCOMPARE(m_boxes->asked.first().request.icon, QMessageBox::Critical);
+    }
+    QCOMPARE(m_started.size(), replacerStarted ? 1 : 0);
+    if (replacerStarted) {
+        QCOMPARE(readFile(appFile(QStringLiteral("quillmora.uTMP"))), program);
+        QCOMPARE(readFile(appFile(QStringLiteral("data.txt.uTMP"))), data);
+    } else {
+        // Nothing of a refused or failed upgrade stays: no download, no replacer.
+        QCOMPARE(temporaryFiles(), QStringList());
+        QCOMPARE(replacerFolders(), QStringList());
+    }
+    QCOMPARE(readFile(appFile(QStringLiteral("quillmora"))), QByteArray("old program"));
+}
+
+void TestUpgrader::untrustedCertificateInstallsNothing()
+{
+    TestCertificates certificates;
+    QVERIFY2(certificates.error().isEmpty(), qPrintable(certificates.error()));
+    UpgradeServer secure(certificates.certificate(TestCertificates::Expired), certificates.key());
+    QVERIFY(secure.isRunning());
+    secure.put(QStringLiteral("quillmora"), "new program");
+    secure.put(QStringLiteral("info.txt"), QStringLiteral("#url=%1\r\n#date=03/13/2014\r\n")
+                                               .arg(secure.url(QStringLiteral("quillmora")))
+                                               .toUtf8());
+    auto upgrader = makeUpgrader(QStringLiteral("info.txt"));
+    upgrader->InfoFileURL = secure.url(QStringLiteral("info.txt"));
+    upgrader->CAFile = certificates.authority();
+    upgrader->CheckUpdate();
+    QVERIFY(waitForEnd());
+    QCOMPARE(m_events, (QStringList{QStringLiteral("unreachable %1 127.0.0.1").arg(upgrader->InfoFileURL),
+                                    QStringLiteral("unreachable")}));
+    QVERIFY(m_started.isEmpty());
+    QCOMPARE(temporaryFiles(), QStringList());
+
+    // The same release over a valid certificate goes through.
+    UpgradeServer valid(certificates.certificate(TestCertificates::Good), certificates.key());
+    valid.put(QStringLiteral("quillmora"), "new program");
+    valid.put(QStringLiteral("info.txt"), QStringLiteral("#url=%1\r\n#date=03/13/2014\r\n")
+                                              .arg(valid.url(QStringLiteral("quillmora")))
+                                              .toUtf8());
+    m_events.clear();
+    upgrader->InfoFileURL = valid.url(QStringLiteral("info.txt"));
+    upgrader->CheckUpdate();
+    QVERIFY(waitForEnd());
+    QCOMPARE(m_events.last(), QStringLiteral("closed"));
+    QCOMPARE(readFile(appFile(QStringLiteral("quillmora.uTMP"))), QByteArray("new program"));
 }
 
 void TestUpgrader::removesOnlyOurOwnOldReplacer()

@@ -1,5 +1,7 @@
 #include "loopbackservers.h"
+#include "testcertificates.h"
 #include "upHTTP.h"
+#include "upgradeserver.h"
 #include "upUtils.h"
 
 #include <QFile>
@@ -143,7 +145,15 @@ class TestUpHTTP : public QObject
 
 private:
     std::unique_ptr<ScriptedHttpServer> m_server;
+    std::unique_ptr<TestCertificates> m_certificates; // made once, when first needed
     QTemporaryDir m_dir;
+
+    const TestCertificates &certificates()
+    {
+        if (!m_certificates)
+            m_certificates = std::make_unique<TestCertificates>();
+        return *m_certificates;
+    }
 
     QString expand(QString url) const
     {
@@ -845,6 +855,77 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(recorder.events, QStringList{"Done"}, timeout);
         QVERIFY(recorder.body.contains("tinyproxy"));
         QCOMPARE(offered, QStringList{"/"});
+    }
+
+    void httpsCertificates_data()
+    {
+        QTest::addColumn<int>("certificate");
+        QTest::addColumn<bool>("trustTestAuthority");
+        QTest::addColumn<QStringList>("events");
+        const QStringList failed{"TransferError", "NoResponse"};
+        QTest::newRow("right certificate") << int(TestCertificates::Good) << true << QStringList{"Done"};
+        QTest::newRow("test authority not trusted") << int(TestCertificates::Good) << false << failed;
+        QTest::newRow("wrong host name") << int(TestCertificates::WrongHost) << true << failed;
+        QTest::newRow("unknown authority") << int(TestCertificates::UnknownAuthority) << true << failed;
+        QTest::newRow("expired") << int(TestCertificates::Expired) << true << failed;
+    }
+
+    void httpsCertificates()
+    {
+        QFETCH(int, certificate);
+        QFETCH(bool, trustTestAuthority);
+        QFETCH(QStringList, events);
+        QVERIFY2(certificates().error().isEmpty(), qPrintable(certificates().error()));
+        UpgradeServer server(certificates().certificate(TestCertificates::Kind(certificate)), certificates().key());
+        QVERIFY(server.isRunning());
+        server.put("release.bin", "signed bytes");
+        const QString output = outputFile("https.bin");
+        QFile::remove(output);
+
+        TupCustomHTTP http;
+        Recorder recorder;
+        recorder.attach(http);
+        http.URL = server.url("release.bin");
+        QVERIFY(http.URL.startsWith("https://127.0.0.1:"));
+        http.CAFile = trustTestAuthority ? certificates().authority() : QString();
+        http.OutputFileName = output;
+        QVERIFY(http.StartTransfer());
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.events, events, timeout);
+        const bool passed = events == QStringList{"Done"};
+        QCOMPARE(http.StatusCode, passed ? 200 : -1);
+        QCOMPARE(fileContent(output), passed ? QByteArray("signed bytes") : QByteArray("<missing>"));
+    }
+
+    void httpsRedirects_data()
+    {
+        QTest::addColumn<bool>("toPlainHttp");
+        QTest::addColumn<QStringList>("events");
+        QTest::newRow("to https") << false << QStringList{"Done"};
+        QTest::newRow("to plain http, refused") << true << QStringList{"TransferError", "HTTPError 302"};
+    }
+
+    void httpsRedirects()
+    {
+        QFETCH(bool, toPlainHttp);
+        QFETCH(QStringList, events);
+        QVERIFY2(certificates().error().isEmpty(), qPrintable(certificates().error()));
+        UpgradeServer secure(certificates().certificate(TestCertificates::Good), certificates().key());
+        UpgradeServer plain;
+        QVERIFY(secure.isRunning() && plain.isRunning());
+        secure.put("release.bin", "over https");
+        plain.put("release.bin", "over plain http");
+        const QString target = toPlainHttp ? plain.url("release.bin") : secure.url("release.bin");
+
+        TupCustomHTTP http;
+        Recorder recorder;
+        recorder.attach(http);
+        http.CAFile = certificates().authority();
+        http.URL = secure.url("redirect/release.bin?to=" + QUrl::toPercentEncoding(target));
+        QVERIFY(http.StartTransfer());
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.events, events, timeout);
+        QVERIFY(!recorder.body.contains("over plain http"));
+        if (!toPlainHttp)
+            QCOMPARE(recorder.body, QByteArray("over https"));
     }
 
     void loginInfoRoundTrip()

@@ -3,19 +3,25 @@
 
 Serves the files of the folder given as the first argument, read afresh for each
 request so a test can change them between checks. Prints the chosen port on the
-first line of standard output.
+first line of standard output. With a certificate and its key as the second and
+third arguments it speaks HTTPS.
 
   /<name>              the file, with Content-Length and Last-Modified (its mtime);
                        404 when it does not exist
   /truncated/<name>    announces 100 bytes more than it sends, then closes
   /protected/<name>    needs Basic authentication shop:s3cret, else 401 with the
                        realm "Quillmora updates"
+  /empty/<name>        200 with Content-Length: 0 and no body, whatever the file
+  /redirect/<name>?to=<address>
+                       302 to the address
 """
 import base64
 import email.utils
 import os
 import socketserver
+import ssl
 import sys
+import urllib.parse
 from http.server import BaseHTTPRequestHandler
 
 ROOT = sys.argv[1]
@@ -40,10 +46,15 @@ class Handler(BaseHTTPRequestHandler):
         self.close_connection = True
 
     def do_GET(self):
-        path = self.path.split("?", 1)[0].lstrip("/")
+        path, _, query = self.path.partition("?")
+        path = path.lstrip("/")
         mode = ""
         if "/" in path:
             mode, path = path.split("/", 1)
+        if mode == "redirect":
+            target = urllib.parse.parse_qs(query)["to"][0]
+            self.answer(302, [("Location", target)], b"")
+            return
         if mode == "protected" and self.headers.get("Authorization") != "Basic " + CREDENTIALS:
             self.answer(401, [("WWW-Authenticate", 'Basic realm="Quillmora updates"')], b"no entry")
             return
@@ -57,6 +68,8 @@ class Handler(BaseHTTPRequestHandler):
         headers = [("Content-Type", "application/octet-stream"), ("Last-Modified", modified)]
         if mode == "truncated":
             self.answer(200, headers, body, length=len(body) + 100)
+        elif mode == "empty":
+            self.answer(200, headers, b"")
         else:
             self.answer(200, headers, body)
 
@@ -67,5 +80,9 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
 
 
 with Server(("127.0.0.1", 0), Handler) as server:
+    if len(sys.argv) > 3:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(sys.argv[2], sys.argv[3])
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     print(server.server_address[1], flush=True)
     server.serve_forever()

@@ -3,12 +3,16 @@
 #include <QFile>
 #include <QStandardPaths>
 
-UpgradeServer::UpgradeServer()
+UpgradeServer::UpgradeServer(const QString &certificate, const QString &key)
+    : m_secure(!certificate.isEmpty())
 {
     const QString script =
         qEnvironmentVariable("QUILLMORA_SOURCE_DIR") + QStringLiteral("/tests/upgrade/upgrade_server.py");
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(QStandardPaths::findExecutable(QStringLiteral("python3")), {script, m_root.path()});
+    QStringList arguments{script, m_root.path()};
+    if (m_secure)
+        arguments << certificate << key;
+    m_process.start(QStandardPaths::findExecutable(QStringLiteral("python3")), arguments);
     if (!m_process.waitForStarted(10000))
         return;
     while (!m_process.canReadLine() && m_process.waitForReadyRead(10000)) {
@@ -24,7 +28,7 @@ UpgradeServer::~UpgradeServer()
 
 QString UpgradeServer::url(const QString &path) const
 {
-    return QStringLiteral("http://127.0.0.1:%1/%2").arg(m_port).arg(path);
+    return QStringLiteral("%1://127.0.0.1:%2/%3").arg(m_secure ? "https" : "http").arg(m_port).arg(path);
 }
 
 void UpgradeServer::put(const QString &name, const QByteArray &bytes, const QDateTime &modified)
