@@ -37,6 +37,7 @@ public:
     // --- statement
     void setSql(const QString &sql, const QVariantList &parameters = {});
     const QString &sql() const { return m_sql; }
+    const QVariantList &parameters() const { return m_parameters; }
     // Opens the statement; raises DatabaseError and stays closed when it fails.
     void open();
     // Opens a table for appending only: no rows are read.

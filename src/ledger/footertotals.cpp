@@ -13,11 +13,16 @@ FooterTotals::FooterTotals(int fields) : m_units(fields, 0)
 {
 }
 
-void FooterTotals::add(int field, double value)
+long long FooterTotals::unitsOf(double value)
 {
     if (std::isnan(value))
-        return;
-    m_units.at(field) += std::llrint(static_cast<long double>(value) * kScale);
+        return 0;
+    return std::llrint(static_cast<long double>(value) * kScale);
+}
+
+void FooterTotals::add(int field, double value)
+{
+    m_units.at(field) += unitsOf(value);
 }
 
 FooterTotals FooterTotals::of(const Dataset &dataset, const QStringList &fields, bool prefetched)

@@ -20,6 +20,9 @@ public:
     // prefetched columns are summed; otherwise every record is read.
     static FooterTotals of(const Dataset &dataset, const QStringList &fields, bool prefetched = false);
 
+    // A value in ten-thousandths, brought to the nearest one; NaN (a null) is 0.
+    static long long unitsOf(double value);
+
     void add(int field, double value);
     void setCount(int count) { m_count = count; }
 

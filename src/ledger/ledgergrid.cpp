@@ -14,6 +14,7 @@
 #include "mylib.h"
 
 #include <QHeaderView>
+#include <algorithm>
 #include <QTableView>
 
 namespace LedgerGrid {
@@ -198,6 +199,28 @@ void LedgerController::quickQuery(const QuickQueryInput &input)
     }
     const SqlStatement statement = LedgerQueries::quickQuery(input, scanDates);
     mylib::openSql(*m_dataset, statement.text, statement.parameters);
+}
+
+void LedgerController::showQuery(const SqlStatement &statement)
+{
+    requireDataset();
+    mylib::openSql(*m_dataset, statement.text, statement.parameters);
+}
+
+void LedgerController::requery()
+{
+    requireDataset();
+    if (!m_dataset->isOpen())
+        return;
+    const QString sql = m_dataset->sql();
+    const QVariantList parameters = m_dataset->parameters();
+    const QString sort = m_dataset->sort();
+    const int row = m_dataset->currentRow();
+    mylib::openSql(*m_dataset, sql, parameters);
+    if (!sort.isEmpty())
+        m_dataset->setSort(sort);
+    if (!m_dataset->isEmpty())
+        m_dataset->setCurrentRow(std::clamp(row, 0, m_dataset->recordCount() - 1));
 }
 
 void LedgerController::sortByTitle(const QString &field, SortMarker markerBeforeClick)

@@ -11,6 +11,7 @@
 class DatasetTableModel;
 class FooterTotals;
 struct QuickQueryInput;
+struct SqlStatement;
 
 // The ledger grid's fixed design: its fourteen columns, fonts, colours and hint.
 namespace LedgerGrid {
@@ -49,6 +50,11 @@ public:
     void showAllRecords();
     // The quick query; with nothing ticked it first says so, then runs anyway.
     void quickQuery(const QuickQueryInput &input);
+    // Any statement of the ledger's records (all fields of table data), bound values and all.
+    void showQuery(const SqlStatement &statement);
+    // Reads the records of the current statement again, keeping the sort and, as far as
+    // the records allow, the current row: after another window has changed records.
+    void requery();
     // Sorts the current records by the field from the marker the column showed before
     // the click; raises on a closed dataset.
     void sortByTitle(const QString &field, SortMarker markerBeforeClick);

@@ -13,4 +13,9 @@ namespace TestFaults {
 void refuseWrites(Connection &connection, const QString &table, const QString &event, const QString &message,
                   const QString &userName = {});
 
+// The same for the rows whose text column `column` holds `value` (before the write on
+// an update, as the row is found).
+void refuseWritesWhere(Connection &connection, const QString &table, const QString &event, const QString &message,
+                       const QString &column, const QString &value);
+
 } // namespace TestFaults

@@ -1,0 +1,277 @@
+#include "customerdebts.h"
+
+#include "connection.h"
+#include "footertotals.h"
+#include "numberformat.h"
+
+#include <QHash>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+size_t qHash(const CustomerKey &key, size_t seed = 0) noexcept
+{
+    return qHashMulti(seed, key.name, key.mobile);
+}
+
+namespace {
+
+// The blanks QString::trimmed() removes, which is how the entry panel trims a name or
+// a mobile before storing it. Older data may still carry them.
+QString blanksLiteral()
+{
+    static const QString literal = [] {
+        QString text = QStringLiteral("' \t\n\v\f\r");
+        for (char16_t c : {u'\u0085', u'\u00a0', u'\u1680', u'\u2028', u'\u2029', u'\u202f', u'\u205f', u'\u3000'})
+            text += QChar(c);
+        for (char16_t c = u'\u2000'; c <= u'\u200a'; ++c)
+            text += QChar(c);
+        return text + QLatin1Char('\'');
+    }();
+    return literal;
+}
+
+// A customer column trimmed, a null read as the empty text.
+QString customerColumn(const char *column)
+{
+    return QStringLiteral("coalesce(trim(%1, %2), '')").arg(QLatin1String(column), blanksLiteral());
+}
+
+QString sameCustomer()
+{
+    return customerColumn("e") + QStringLiteral("=? and ") + customerColumn("f") + QStringLiteral("=?");
+}
+
+// A date column read from either engine: a date, a date and time, or the stored text.
+QDate dateOf(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::QDate:
+        return value.toDate();
+    case QMetaType::QDateTime:
+        return value.toDateTime().date();
+    default:
+        break;
+    }
+    if (!value.isValid() || value.isNull())
+        return {};
+    return QDate::fromString(value.toString().left(10), QStringLiteral("yyyy-MM-dd"));
+}
+
+struct OwedSale
+{
+    qint64 key;
+    double stored;
+    qint64 units;
+};
+
+// The customer's sales with an amount owed, oldest first, as they stand inside the
+// caller's transaction; raises DebtChangedError when their total is not the one shown.
+std::vector<OwedSale> currentSales(Connection &connection, const CustomerDebt &shown)
+{
+    Statement statement = connection.prepare(QStringLiteral("select rowid, \"5\" from data where \"5\"<>0 and ")
+                                             + sameCustomer() + QStringLiteral(" order by day1, rowid"));
+    statement.bind({shown.customer.name, shown.customer.mobile});
+    std::vector<OwedSale> sales;
+    qint64 total = 0;
+    while (statement.step()) {
+        const double stored = statement.doubleValue(1);
+        const qint64 units = CustomerDebts::unitsOf(stored);
+        sales.push_back({statement.int64Value(0), stored, units});
+        total += units;
+    }
+    if (total != shown.owedUnits)
+        throw DebtChangedError(QStringLiteral("%1 的欠款已被其他终端更改（原为 %2 元，现为 %3 元），未做任何修改。请核对后重试。")
+                                   .arg(shown.messageName(), shown.owedText(), CustomerDebts::amountText(total)),
+                               total);
+    return sales;
+}
+
+// Writes one sale's new amount, only if it still holds the amount read: on the server
+// another terminal may change it between the read and this write.
+void writeAmount(Connection &connection, const CustomerDebt &shown, const OwedSale &sale, double amount)
+{
+    const int changed = connection.execute(QStringLiteral("update data set \"5\"=? where rowid=? and \"5\"=?"),
+                                           {amount, sale.key, sale.stored});
+    if (changed != 1)
+        throw DebtChangedError(QStringLiteral("%1 的欠款已被其他终端更改，未做任何修改。请核对后重试。").arg(shown.messageName()),
+                               shown.owedUnits);
+}
+
+template<typename Write>
+CustomerDebts::Settlement inTransaction(Connection &connection, Write write)
+{
+    connection.beginTransaction();
+    try {
+        const CustomerDebts::Settlement settlement = write();
+        connection.commit();
+        return settlement;
+    } catch (...) {
+        connection.rollback();
+        throw;
+    }
+}
+
+} // namespace
+
+QString CustomerDebt::listName() const
+{
+    if (customer.name.isEmpty() && customer.mobile.isEmpty())
+        return CustomerDebts::kNoCustomer;
+    return customer.name;
+}
+
+QString CustomerDebt::messageName() const
+{
+    if (customer.mobile.isEmpty())
+        return listName();
+    if (customer.name.isEmpty())
+        return customer.mobile;
+    return QStringLiteral("%1（%2）").arg(customer.name, customer.mobile);
+}
+
+QString CustomerDebt::owedText() const
+{
+    return CustomerDebts::amountText(owedUnits);
+}
+
+namespace CustomerDebts {
+
+qint64 unitsOf(double value)
+{
+    return FooterTotals::unitsOf(value);
+}
+
+double amountOf(qint64 units)
+{
+    return double(units / 10000.0L);
+}
+
+QString amountText(qint64 units)
+{
+    return NumberFormat::general(units / 10000.0L);
+}
+
+QList<CustomerDebt> load(Connection &connection)
+{
+    // Grouped by the amount as well: the engine counts equal amounts, and each amount
+    // is rounded here once, by the footer's rule, which no engine function matches
+    // exactly.
+    const QString name = customerColumn("e");
+    const QString mobile = customerColumn("f");
+    Statement statement = connection.prepare(
+        QStringLiteral("select %1, %2, \"5\", count(*), min(day1), max(day1) from data where \"5\"<>0 "
+                       "group by %1, %2, \"5\"")
+            .arg(name, mobile));
+    QHash<CustomerKey, qsizetype> index;
+    QList<CustomerDebt> debts;
+    while (statement.step()) {
+        const CustomerKey key{statement.value(0).toString(), statement.value(1).toString()};
+        const qint64 count = statement.int64Value(3);
+        const QDate oldest = dateOf(statement.value(4));
+        const QDate newest = dateOf(statement.value(5));
+        auto found = index.find(key);
+        if (found == index.end()) {
+            found = index.insert(key, debts.size());
+            debts.append(CustomerDebt{key, 0, 0, oldest, newest});
+        }
+        CustomerDebt &debt = debts[*found];
+        debt.owedUnits += unitsOf(statement.doubleValue(2)) * count;
+        debt.sales += int(count);
+        if (oldest.isValid() && (!debt.oldest.isValid() || oldest < debt.oldest))
+            debt.oldest = oldest;
+        if (newest.isValid() && (!debt.newest.isValid() || newest > debt.newest))
+            debt.newest = newest;
+    }
+    std::sort(debts.begin(), debts.end(), [](const CustomerDebt &a, const CustomerDebt &b) {
+        if (a.owedUnits != b.owedUnits)
+            return a.owedUnits > b.owedUnits;
+        if (a.oldest != b.oldest)
+            return a.oldest.isValid() && (!b.oldest.isValid() || a.oldest < b.oldest);
+        if (a.customer.name != b.customer.name)
+            return a.customer.name < b.customer.name;
+        return a.customer.mobile < b.customer.mobile;
+    });
+    return debts;
+}
+
+qint64 totalUnits(const QList<CustomerDebt> &debts)
+{
+    qint64 total = 0;
+    for (const CustomerDebt &debt : debts)
+        total += debt.owedUnits;
+    return total;
+}
+
+bool matches(const CustomerDebt &debt, const QString &search)
+{
+    const QString text = search.trimmed();
+    if (text.isEmpty())
+        return true;
+    if (debt.customer.mobile.contains(text, Qt::CaseInsensitive))
+        return true;
+    return debt.listName().contains(text, Qt::CaseInsensitive);
+}
+
+SqlStatement salesOf(const CustomerKey &customer)
+{
+    return {QStringLiteral("select * from data where \"5\"<>0 and ") + sameCustomer()
+                + QStringLiteral(" order by day1, rowid"),
+            {customer.name, customer.mobile}};
+}
+
+Settlement settle(Connection &connection, const CustomerDebt &shown)
+{
+    if (shown.owedUnits <= 0)
+        throw AppError(QStringLiteral("%1 没有欠款。").arg(shown.messageName()));
+    return inTransaction(connection, [&] {
+        const std::vector<OwedSale> sales = currentSales(connection, shown);
+        Settlement settlement;
+        for (const OwedSale &sale : sales) {
+            writeAmount(connection, shown, sale, 0.0);
+            settlement.paidUnits += sale.units;
+            ++settlement.changedSales;
+        }
+        return settlement;
+    });
+}
+
+QString paymentRefusal(const CustomerDebt &shown, qint64 paymentUnits)
+{
+    if (shown.owedUnits <= 0)
+        return QStringLiteral("%1 没有欠款。").arg(shown.messageName());
+    if (paymentUnits <= 0)
+        return QStringLiteral("付款金额必须大于 0。");
+    if (paymentUnits > shown.owedUnits)
+        return QStringLiteral("付款金额 %1 元大于 %2 的欠款 %3 元。")
+            .arg(amountText(paymentUnits), shown.messageName(), shown.owedText());
+    return {};
+}
+
+Settlement pay(Connection &connection, const CustomerDebt &shown, qint64 paymentUnits)
+{
+    if (const QString refusal = paymentRefusal(shown, paymentUnits); !refusal.isEmpty())
+        throw AppError(refusal);
+    return inTransaction(connection, [&] {
+        const std::vector<OwedSale> sales = currentSales(connection, shown);
+        Settlement settlement;
+        qint64 left = paymentUnits;
+        for (const OwedSale &sale : sales) {
+            if (left == 0)
+                break;
+            if (sale.units <= 0)
+                continue;
+            const qint64 taken = std::min(left, sale.units);
+            // A sale paid off in full holds exactly 0; a part payment leaves the rest in
+            // whole ten-thousandths, so the footer counts exactly what remains.
+            writeAmount(connection, shown, sale, taken == sale.units ? 0.0 : amountOf(sale.units - taken));
+            left -= taken;
+            settlement.paidUnits += taken;
+            ++settlement.changedSales;
+        }
+        settlement.remainingUnits = shown.owedUnits - settlement.paidUnits;
+        return settlement;
+    });
+}
+
+} // namespace CustomerDebts

@@ -1,0 +1,535 @@
+#include "connection.h"
+#include "customerdebts.h"
+#include "databasetool.h"
+#include "datagrid.h"
+#include "datamodule.h"
+#include "ledgergrid.h"
+#include "testfaults.h"
+#include "testworkspace.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QtTest>
+#include <memory>
+#include <random>
+#include <thread>
+
+namespace {
+
+// One sale as far as debts go; an invalid QVariant is stored as null.
+struct DebtSale
+{
+    QVariant name;
+    QVariant mobile;
+    QVariant owed;
+    QVariant day = QDate(2014, 3, 12);
+    QString goods = QStringLiteral("商品");
+};
+
+void addDebtSale(Connection &connection, const DebtSale &sale)
+{
+    connection.execute(QStringLiteral("insert into data (a,b,c,d,\"1\",\"2\",\"3\",\"6\",\"4\",\"5\",e,f,h,z,day1,o) "
+                                      "values ('类',?,'','',1,1,1,1,0,?,?,?,'','',?,'1')"),
+                       {sale.goods, sale.owed, sale.name, sale.mobile, sale.day});
+}
+
+// A list row as text: name|mobile|amount|sales|oldest|newest.
+QString rowText(const CustomerDebt &debt)
+{
+    return QStringList{debt.listName(),
+                       debt.customer.mobile,
+                       debt.owedText(),
+                       QString::number(debt.sales),
+                       debt.oldest.toString(Qt::ISODate),
+                       debt.newest.toString(Qt::ISODate)}
+        .join(QLatin1Char('|'));
+}
+
+QStringList rowTexts(const QList<CustomerDebt> &debts)
+{
+    QStringList rows;
+    for (const CustomerDebt &debt : debts)
+        rows << rowText(debt);
+    return rows;
+}
+
+const CustomerDebt *find(const QList<CustomerDebt> &debts, const QString &name, const QString &mobile = {})
+{
+    for (const CustomerDebt &debt : debts) {
+        if (debt.customer == CustomerKey{name, mobile})
+            return &debt;
+    }
+    return nullptr;
+}
+
+QDate day(int d)
+{
+    return QDate(2014, 3, d);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<DebtSale>)
+
+class CustomerDebtsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void grouping_data();
+    void grouping();
+    void totalsEqualTheLedgerFooter_data();
+    void totalsEqualTheLedgerFooter();
+    void search_data();
+    void search();
+    void salesOfACustomer();
+
+    void settleZeroesTheCustomersSalesOnly();
+    void payment_data();
+    void payment();
+    void refusedPayments_data();
+    void refusedPayments();
+    void changedByAnotherTerminal_data();
+    void changedByAnotherTerminal();
+    void changedWhileThisTerminalWrites();
+    void failureHalfwayLeavesNothingChanged_data();
+    void failureHalfwayLeavesNothingChanged();
+
+private:
+    Connection &db() { return *m_data->ADOConnection1; }
+    // The amounts owed of the sales, by goods name, in the order of the names given.
+    QStringList amounts(const QStringList &goods);
+    QString ledgerFooter();
+
+    std::unique_ptr<TestWorkspace> m_workspace;
+    std::unique_ptr<Tdmfm> m_data;
+};
+
+void CustomerDebtsTest::init()
+{
+    m_workspace = std::make_unique<TestWorkspace>();
+    m_data = std::make_unique<Tdmfm>(m_workspace->dataSource());
+}
+
+void CustomerDebtsTest::cleanup()
+{
+    m_data.reset();
+    m_workspace.reset();
+}
+
+QStringList CustomerDebtsTest::amounts(const QStringList &goods)
+{
+    QStringList result;
+    for (const QString &name : goods) {
+        const QVariant value = db().scalar(QStringLiteral("select \"5\" from data where b=?"), {name});
+        result << (value.isNull() ? QStringLiteral("null") : CustomerDebts::amountText(CustomerDebts::unitsOf(value.toDouble())));
+    }
+    return result;
+}
+
+// The 欠款金额 footer of the ledger grid over every record.
+QString CustomerDebtsTest::ledgerFooter()
+{
+    DataGrid grid;
+    LedgerGrid::configure(grid);
+    LedgerController ledger(grid);
+    ledger.attach(m_data->ADOQuery15);
+    ledger.showAllRecords();
+    return grid.footerTextAt(grid.positionOfField(QStringLiteral("5")));
+}
+
+void CustomerDebtsTest::grouping_data()
+{
+    QTest::addColumn<QList<DebtSale>>("sales");
+    QTest::addColumn<QStringList>("rows");
+    const QVariant null;
+
+    QTest::newRow("trimmed names and mobiles are one customer")
+        << QList<DebtSale>{{" 张三 ", "13800000000 ", 10, day(3)},
+                           {"张三", "13800000000", 5, day(1)},
+                           {QStringLiteral("张三\u3000"), QStringLiteral("\t13800000000"), 1.5, day(9)}}
+        << QStringList{"张三|13800000000|16.5|3|2014-03-01|2014-03-09"};
+    QTest::newRow("same name, other mobiles are other customers")
+        << QList<DebtSale>{{"张三", "13800000000", 10}, {"张三", "13900000000", 20}, {"张三", "", 5}}
+        << QStringList{"张三|13900000000|20|1|2014-03-12|2014-03-12", "张三|13800000000|10|1|2014-03-12|2014-03-12",
+                       "张三||5|1|2014-03-12|2014-03-12"};
+    QTest::newRow("no name and no mobile, however stored, are one row")
+        << QList<DebtSale>{{"", "", 5}, {null, null, 7}, {"  ", null, 1}, {"", "13700000000", 3}}
+        << QStringList{"（未填客户）||13|3|2014-03-12|2014-03-12", "|13700000000|3|1|2014-03-12|2014-03-12"};
+    QTest::newRow("letter case tells customers apart")
+        << QList<DebtSale>{{"Li", "", 2}, {"li", "", 1}}
+        << QStringList{"Li||2|1|2014-03-12|2014-03-12", "li||1|1|2014-03-12|2014-03-12"};
+    // A negative amount is money the shop owes the customer (a prepayment, a refund
+    // not yet paid): it counts into the total as the ledger footer counts it. Credits
+    // go last; a customer whose sales cancel out stays listed with 0.
+    QTest::newRow("negative amounts")
+        << QList<DebtSale>{{"李四", "", 100, day(2)}, {"李四", "", -30, day(5)}, {"王五", "", -20, day(1)},
+                           {"赵六", "", 10, day(3)}, {"赵六", "", -10, day(4)}}
+        << QStringList{"李四||70|2|2014-03-02|2014-03-05", "赵六||0|2|2014-03-03|2014-03-04",
+                       "王五||-20|1|2014-03-01|2014-03-01"};
+    QTest::newRow("nulls and zeros owe nothing; a sale without a date has none")
+        << QList<DebtSale>{{"钱七", "", 0}, {"钱七", "", null}, {"孙八", "", null}, {"孙八", "", 8, null},
+                           {"孙八", "", 2, day(7)}, {null, "13600000000", 4, day(8)}}
+        << QStringList{"孙八||10|2|2014-03-07|2014-03-07", "|13600000000|4|1|2014-03-08|2014-03-08"};
+    QTest::newRow("equal amounts: the longest outstanding first")
+        << QList<DebtSale>{{"甲", "", 5, day(9)}, {"乙", "", 5, day(2)}, {"丙", "", 6, day(20)}}
+        << QStringList{"丙||6|1|2014-03-20|2014-03-20", "乙||5|1|2014-03-02|2014-03-02",
+                       "甲||5|1|2014-03-09|2014-03-09"};
+    QTest::newRow("nobody owes") << QList<DebtSale>{{"周九", "", 0}} << QStringList{};
+}
+
+void CustomerDebtsTest::grouping()
+{
+    QFETCH(QList<DebtSale>, sales);
+    QFETCH(QStringList, rows);
+    for (const DebtSale &sale : sales)
+        addDebtSale(db(), sale);
+    const QList<CustomerDebt> debts = CustomerDebts::load(db());
+    QCOMPARE(rowTexts(debts), rows);
+    QCOMPARE(CustomerDebts::amountText(CustomerDebts::totalUnits(debts)), ledgerFooter());
+}
+
+void CustomerDebtsTest::totalsEqualTheLedgerFooter_data()
+{
+    QTest::addColumn<QString>("ledger");
+    QTest::newRow("halves of the last decimal, thirds, nulls, negatives") << QStringLiteral("edges");
+    QTest::newRow("random amounts with up to six decimals") << QStringLiteral("random");
+    QTest::newRow("the demo generator's ledger") << QStringLiteral("demo");
+}
+
+// The list's total is the ledger footer's over every record, to the last digit: both
+// bring each amount to the nearest 0.0001 before adding, including the amounts that
+// lie exactly halfway and those a double cannot hold exactly.
+void CustomerDebtsTest::totalsEqualTheLedgerFooter()
+{
+    QFETCH(QString, ledger);
+    if (ledger == QLatin1String("edges")) {
+        const QList<QVariant> values{0.03125, 0.00005, -0.00005, 1.0 / 3, 2.0 / 3, 0.1, 0.2, 0.00001, 123456.78905,
+                                     -0.03125, 0.00015, 0.00025, QVariant(), -1.0 / 3, 1e9 + 0.00005};
+        int i = 0;
+        for (const QVariant &value : values)
+            addDebtSale(db(), {QStringLiteral("客户%1").arg(i++ % 4), QString(), value});
+    } else if (ledger == QLatin1String("random")) {
+        std::mt19937 random(12);
+        std::uniform_int_distribution<int> customer(0, 40);
+        std::uniform_int_distribution<long long> micro(-5'000'000'000LL, 50'000'000'000LL);
+        std::uniform_int_distribution<int> scale(0, 3);
+        db().beginTransaction();
+        for (int i = 0; i < 2000; ++i) {
+            const double divisor[] = {1.0, 100.0, 10000.0, 1000000.0};
+            const QVariant owed = i % 50 == 0 ? QVariant() : QVariant(double(micro(random)) / divisor[scale(random)]);
+            addDebtSale(db(), {QStringLiteral("客户%1").arg(customer(random)), QString(), owed,
+                               QDate(2014, 1, 1).addDays(i % 365)});
+        }
+        db().commit();
+    } else {
+        DatabaseTool::addDemoSales(db(), 3000, 7);
+    }
+    const QList<CustomerDebt> debts = CustomerDebts::load(db());
+    QVERIFY(!debts.isEmpty());
+    QCOMPARE(CustomerDebts::amountText(CustomerDebts::totalUnits(debts)), ledgerFooter());
+    const qint64 sales = db().scalar(QStringLiteral("select count(*) from data where \"5\"<>0")).toLongLong();
+    qint64 counted = 0;
+    for (const CustomerDebt &debt : debts)
+        counted += debt.sales;
+    QCOMPARE(counted, sales);
+}
+
+void CustomerDebtsTest::search_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("empty: everybody") << QString() << QStringList{"Wang Li", "张三", "张三丰", "（未填客户）", ""};
+    QTest::newRow("blanks: everybody") << QStringLiteral("  ") << QStringList{"Wang Li", "张三", "张三丰", "（未填客户）", ""};
+    QTest::newRow("part of a name") << QStringLiteral("张三") << QStringList{"张三", "张三丰"};
+    QTest::newRow("part of a mobile") << QStringLiteral("1390") << QStringList{"张三丰", ""};
+    QTest::newRow("letter case ignored") << QStringLiteral("wang") << QStringList{"Wang Li"};
+    QTest::newRow("typed with blanks") << QStringLiteral(" 丰 ") << QStringList{"张三丰"};
+    QTest::newRow("nothing matches") << QStringLiteral("赵") << QStringList{};
+}
+
+void CustomerDebtsTest::search()
+{
+    QFETCH(QString, search);
+    QFETCH(QStringList, names);
+    const QList<CustomerDebt> debts{{{"Wang Li", "13700000001"}, 1, 1, {}, {}},
+                                    {{"张三", "13800000001"}, 1, 1, {}, {}},
+                                    {{"张三丰", "13900000001"}, 1, 1, {}, {}},
+                                    {{"", ""}, 1, 1, {}, {}},
+                                    {{"", "13900000002"}, 1, 1, {}, {}}};
+    QStringList found;
+    for (const CustomerDebt &debt : debts) {
+        if (CustomerDebts::matches(debt, search))
+            found << debt.listName();
+    }
+    QCOMPARE(found, names);
+}
+
+// The statement the main grid runs on a double click lists exactly the sales the
+// customer's row counts, oldest first, and opens as the ledger's editable keyset.
+void CustomerDebtsTest::salesOfACustomer()
+{
+    addDebtSale(db(), {" 张三", "138", 10, day(5), "帽子"});
+    addDebtSale(db(), {"张三", "138 ", 20, day(2), "鞋"});
+    addDebtSale(db(), {"张三", "138", 0, day(1), "袜子"});
+    addDebtSale(db(), {"张三", "139", 30, day(1), "手套"});
+    addDebtSale(db(), {"", "", 40, day(1), "伞"});
+    addDebtSale(db(), {QVariant(), QVariant(), 50, day(3), "包"});
+    Dataset &ledger = *m_data->ADOQuery15;
+    auto goods = [&](const CustomerKey &customer) {
+        const SqlStatement statement = CustomerDebts::salesOf(customer);
+        ledger.setSql(statement.text, statement.parameters);
+        ledger.open();
+        QStringList names;
+        for (int row = 0; row < ledger.recordCount(); ++row)
+            names << ledger.valueAt(row, ledger.fieldIndex(QStringLiteral("b"))).toString();
+        return names;
+    };
+    QCOMPARE(goods({"张三", "138"}), (QStringList{"鞋", "帽子"}));
+    QCOMPARE(goods({"", ""}), (QStringList{"伞", "包"}));
+    QCOMPARE(goods({"张三'--", "138"}), QStringList{});
+    // The keyset can be edited as any ledger query.
+    goods({"张三", "139"});
+    ledger.edit();
+    ledger.setValue(QStringLiteral("z"), QStringLiteral("已联系"));
+    ledger.post();
+    QCOMPARE(db().scalar(QStringLiteral("select z from data where b='手套'")).toString(), QStringLiteral("已联系"));
+}
+
+void CustomerDebtsTest::settleZeroesTheCustomersSalesOnly()
+{
+    addDebtSale(db(), {"张三", "138", 10.25, day(5), "A"});
+    addDebtSale(db(), {" 张三 ", "138", -3, day(6), "B"});
+    addDebtSale(db(), {"张三", "138", 0, day(7), "C"});
+    addDebtSale(db(), {"张三", "138", QVariant(), day(8), "D"});
+    addDebtSale(db(), {"张三", "139", 7, day(5), "E"});
+    addDebtSale(db(), {"李四", "138", 9, day(5), "F"});
+    const QList<CustomerDebt> before = CustomerDebts::load(db());
+    const CustomerDebt *zhang = find(before, "张三", "138");
+    QVERIFY(zhang);
+    QCOMPARE(zhang->owedText(), QStringLiteral("7.25"));
+
+    const CustomerDebts::Settlement settlement = CustomerDebts::settle(db(), *zhang);
+    QCOMPARE(settlement.paidUnits, 72500);
+    QCOMPARE(settlement.remainingUnits, 0);
+    QCOMPARE(settlement.changedSales, 2);
+    QCOMPARE(amounts({"A", "B", "C", "D", "E", "F"}), (QStringList{"0", "0", "0", "null", "7", "9"}));
+    const QList<CustomerDebt> after = CustomerDebts::load(db());
+    QVERIFY(!find(after, "张三", "138"));
+    QCOMPARE(after.size(), 2);
+    QCOMPARE(ledgerFooter(), QStringLiteral("16"));
+}
+
+void CustomerDebtsTest::payment_data()
+{
+    QTest::addColumn<QString>("payment");
+    QTest::addColumn<QStringList>("remaining");
+    QTest::addColumn<QString>("owedAfter");
+    // Sales oldest first: 30 (day 1), a credit of -10 (day 2), 50.5 (day 3), 20 (day 4),
+    // and 0.33333 (no date: oldest of all). Owed in all: 90.8333.
+    QTest::newRow("within the oldest sale") << "0.2" << QStringList{"0.1333", "30", "-10", "50.5", "20"} << "90.6333";
+    QTest::newRow("exactly the two oldest") << "30.3333" << QStringList{"0", "0", "-10", "50.5", "20"} << "60.5";
+    QTest::newRow("across sales, the credit left alone")
+        << "45.25" << QStringList{"0", "0", "-10", "35.5833", "20"} << "45.5833";
+    QTest::newRow("all that is owed") << "90.8333" << QStringList{"0", "0", "-10", "0", "10"} << "0";
+    QTest::newRow("rounded to the ledger's last decimal")
+        << "1.000049" << QStringList{"0", "29.3333", "-10", "50.5", "20"} << "89.8333";
+}
+
+void CustomerDebtsTest::payment()
+{
+    QFETCH(QString, payment);
+    QFETCH(QStringList, remaining);
+    QFETCH(QString, owedAfter);
+    addDebtSale(db(), {"张三", "", 50.5, day(3), "C"});
+    addDebtSale(db(), {"张三", "", 30, day(1), "A"});
+    addDebtSale(db(), {"张三", "", 20, day(4), "D"});
+    addDebtSale(db(), {"张三", "", -10, day(2), "B"});
+    addDebtSale(db(), {"张三", "", 0.33333, QVariant(), "Z"});
+    addDebtSale(db(), {"李四", "", 40, day(1), "L"});
+    const CustomerDebt *zhang = nullptr;
+    const QList<CustomerDebt> before = CustomerDebts::load(db());
+    zhang = find(before, "张三");
+    QVERIFY(zhang);
+    QCOMPARE(zhang->owedText(), QStringLiteral("90.8333"));
+
+    const qint64 units = CustomerDebts::unitsOf(payment.toDouble());
+    const CustomerDebts::Settlement settlement = CustomerDebts::pay(db(), *zhang, units);
+    QCOMPARE(settlement.paidUnits, units);
+    QCOMPARE(CustomerDebts::amountText(settlement.remainingUnits), owedAfter);
+    QCOMPARE(amounts({"Z", "A", "B", "C", "D"}), remaining);
+    QCOMPARE(amounts({"L"}), QStringList{"40"});
+    const QList<CustomerDebt> after = CustomerDebts::load(db());
+    QCOMPARE(find(after, "张三")->owedText(), owedAfter);
+    QCOMPARE(CustomerDebts::amountText(CustomerDebts::totalUnits(after)), ledgerFooter());
+}
+
+void CustomerDebtsTest::refusedPayments_data()
+{
+    QTest::addColumn<double>("payment");
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("more than owed") << 60.01 << QStringLiteral("付款金额 60.01 元大于 张三（138） 的欠款 60 元。");
+    QTest::newRow("nothing") << 0.0 << QStringLiteral("付款金额必须大于 0。");
+    QTest::newRow("negative") << -5.0 << QStringLiteral("付款金额必须大于 0。");
+}
+
+void CustomerDebtsTest::refusedPayments()
+{
+    QFETCH(double, payment);
+    QFETCH(QString, refusal);
+    addDebtSale(db(), {"张三", "138", 50, day(1), "A"});
+    addDebtSale(db(), {"张三", "138", 10, day(2), "B"});
+    const CustomerDebt zhang = CustomerDebts::load(db()).value(0);
+    const qint64 units = CustomerDebts::unitsOf(payment);
+    QCOMPARE(CustomerDebts::paymentRefusal(zhang, units), refusal);
+    try {
+        CustomerDebts::pay(db(), zhang, units);
+        QFAIL("the payment was taken");
+    } catch (const AppError &error) {
+        QCOMPARE(error.message(), refusal);
+    }
+    QCOMPARE(amounts({"A", "B"}), (QStringList{"50", "10"}));
+
+    // A customer whose sales add up to nothing or to a credit owes nothing to pay or settle.
+    addDebtSale(db(), {"王五", "", -5, day(1), "W"});
+    const CustomerDebt *wang = nullptr;
+    const QList<CustomerDebt> debts = CustomerDebts::load(db());
+    wang = find(debts, "王五");
+    QVERIFY(wang);
+    QCOMPARE(CustomerDebts::paymentRefusal(*wang, 1), QStringLiteral("王五 没有欠款。"));
+    QVERIFY_THROWS_EXCEPTION(AppError, CustomerDebts::settle(db(), *wang));
+    QCOMPARE(amounts({"W"}), QStringList{"-5"});
+}
+
+void CustomerDebtsTest::changedByAnotherTerminal_data()
+{
+    QTest::addColumn<bool>("settle");
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<bool>("otherProcess");
+    QTest::addColumn<QString>("current");
+    const QString raise = QStringLiteral("update data set \"5\"=? where b=?");
+    const QString add = QStringLiteral("insert into data (b,\"5\",e,f,day1) values (?,?,?,'138','2014-03-20')");
+    QTest::newRow("settle: an amount raised, in another process")
+        << true << raise << QStringList{"45", "A"} << true << "55";
+    QTest::newRow("settle: a sale added for the customer") << true << add << QStringList{"N", "5", "张三"} << false << "65";
+    QTest::newRow("pay: one sale paid off elsewhere") << false << raise << QStringList{"0", "B"} << true << "50";
+    QTest::newRow("pay: the customer settled elsewhere")
+        << false << QStringLiteral("update data set \"5\"=0 where e=?") << QStringList{"张三"} << false << "0";
+}
+
+// This terminal read the list; another terminal changed the customer's sales since.
+// Settling on the old figures would write what nobody confirmed: it is refused, names
+// both totals, and leaves the other terminal's figures as they are.
+void CustomerDebtsTest::changedByAnotherTerminal()
+{
+    QFETCH(bool, settle);
+    QFETCH(QString, statement);
+    QFETCH(QStringList, values);
+    QFETCH(bool, otherProcess);
+    QFETCH(QString, current);
+    addDebtSale(db(), {"张三", "138", 50, day(1), "A"});
+    addDebtSale(db(), {"张三", "138", 10, day(2), "B"});
+    const CustomerDebt zhang = CustomerDebts::load(db()).value(0);
+    QCOMPARE(zhang.owedText(), QStringLiteral("60"));
+
+    if (otherProcess) {
+        QProcess other;
+        other.start(QCoreApplication::applicationDirPath() + QStringLiteral("/otherterminal"),
+                    QStringList{m_workspace->dataSource().location(), statement} + values);
+        QVERIFY(other.waitForFinished(30000));
+        QVERIFY2(other.exitStatus() == QProcess::NormalExit && other.exitCode() == 0,
+                 other.readAllStandardError().constData());
+    } else {
+        Connection other(m_workspace->dataSource());
+        QVariantList bound;
+        for (const QString &value : values)
+            bound << value;
+        QVERIFY(other.execute(statement, bound) > 0);
+    }
+    const QStringList figures = amounts({"A", "B"});
+
+    try {
+        if (settle)
+            CustomerDebts::settle(db(), zhang);
+        else
+            CustomerDebts::pay(db(), zhang, CustomerDebts::unitsOf(20));
+        QFAIL("settled on stale figures");
+    } catch (const DebtChangedError &error) {
+        QCOMPARE(error.message(), QStringLiteral("张三（138） 的欠款已被其他终端更改（原为 60 元，现为 %1 元），未做任何修改。请核对后重试。")
+                                      .arg(current));
+        QCOMPARE(CustomerDebts::amountText(error.currentUnits()), current);
+    }
+    QCOMPARE(amounts({"A", "B"}), figures);
+}
+
+// Another terminal changes a sale while this one is settling: on the embedded file its
+// write holds the lock, so this terminal reads the new figures and refuses; on the
+// server this terminal has read the old figures and its write waits for the other's
+// commit, after which the write finds the sale changed and refuses.
+void CustomerDebtsTest::changedWhileThisTerminalWrites()
+{
+    addDebtSale(db(), {"张三", "", 50, day(1), "A"});
+    addDebtSale(db(), {"张三", "", 10, day(2), "B"});
+    const CustomerDebt zhang = CustomerDebts::load(db()).value(0);
+
+    Connection other(m_workspace->dataSource());
+    other.beginTransaction();
+    QCOMPARE(other.execute(QStringLiteral("update data set \"5\"=44 where b='A'")), 1);
+    std::thread committer([&other] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        other.commit();
+    });
+    bool refused = false;
+    try {
+        CustomerDebts::settle(db(), zhang);
+    } catch (const DebtChangedError &) {
+        refused = true;
+    }
+    committer.join();
+    QVERIFY(refused);
+    QCOMPARE(amounts({"A", "B"}), (QStringList{"44", "10"}));
+}
+
+void CustomerDebtsTest::failureHalfwayLeavesNothingChanged_data()
+{
+    QTest::addColumn<bool>("settle");
+    QTest::newRow("settle") << true;
+    QTest::newRow("partial payment") << false;
+}
+
+// The second sale's write fails (the store refuses it); the first sale's write, already
+// done in the same transaction, must not stay.
+void CustomerDebtsTest::failureHalfwayLeavesNothingChanged()
+{
+    QFETCH(bool, settle);
+    addDebtSale(db(), {"张三", "", 30, day(1), "A"});
+    addDebtSale(db(), {"张三", "", 20, day(2), "refused"});
+    addDebtSale(db(), {"张三", "", 10, day(3), "C"});
+    const CustomerDebt zhang = CustomerDebts::load(db()).value(0);
+    TestFaults::refuseWritesWhere(db(), QStringLiteral("data"), QStringLiteral("update"),
+                                  QStringLiteral("disk full"), QStringLiteral("b"), QStringLiteral("refused"));
+    try {
+        if (settle)
+            CustomerDebts::settle(db(), zhang);
+        else
+            CustomerDebts::pay(db(), zhang, CustomerDebts::unitsOf(40));
+        QFAIL("the refused write was not reported");
+    } catch (const DebtChangedError &) {
+        QFAIL("a refused write was taken for another terminal's change");
+    } catch (const AppError &error) {
+        QVERIFY2(error.message().contains(QStringLiteral("disk full")), qPrintable(error.message()));
+    }
+    QCOMPARE(amounts({"A", "refused", "C"}), (QStringList{"30", "20", "10"}));
+    // The connection is usable afterwards: the next settle of another customer works.
+    addDebtSale(db(), {"李四", "", 5, day(1), "L"});
+    const QList<CustomerDebt> debts = CustomerDebts::load(db());
+    CustomerDebts::settle(db(), *find(debts, "李四"));
+    QCOMPARE(amounts({"L", "A"}), (QStringList{"0", "30"}));
+}
+
+QTEST_MAIN(CustomerDebtsTest)
+#include "tst_customerdebts.moc"
