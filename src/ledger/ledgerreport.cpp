@@ -82,12 +82,17 @@ ReportPreviewDialog *preview(QWidget *parent, DataGrid &grid, const Dataset *dat
 {
     if (!dataset || !dataset->isOpen())
         return nullptr;
+    return previewGrid(parent, grid, settings(vendorAddress));
+}
+
+ReportPreviewDialog *previewGrid(QWidget *parent, DataGrid &grid, const ReportSettings &reportSettings)
+{
     QPointer<DataGrid> source(&grid);
     auto *dialog = new ReportPreviewDialog(
-        settings(vendorAddress),
-        [source](QPrinter *printer, const ReportSettings &reportSettings) {
+        reportSettings,
+        [source](QPrinter *printer, const ReportSettings &settings) {
             if (source)
-                print(printer, *source, reportSettings);
+                print(printer, *source, settings);
         },
         parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);

@@ -27,4 +27,7 @@ int print(QPrinter *printer, const DataGrid &grid, const ReportSettings &setting
 // closed). Nothing is built and no window shown while the dataset is closed.
 ReportPreviewDialog *preview(QWidget *parent, DataGrid &grid, const Dataset *dataset, const QString &vendorAddress);
 
+// The same preview of any grid with the given settings.
+ReportPreviewDialog *previewGrid(QWidget *parent, DataGrid &grid, const ReportSettings &settings);
+
 } // namespace LedgerReport

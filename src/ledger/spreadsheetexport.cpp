@@ -115,32 +115,41 @@ void run(QWidget *parent, const QList<ExportColumn> &columns, Dataset *dataset, 
     if (!dataset || !dataset->isOpen() || dataset->isEmpty() || fileName.trimmed().isEmpty())
         return;
     const WorksheetContent sheet = content(columns, *dataset);
-    BusyCursor busy;
+    try {
+        save(parent, sheet, fileName);
+    } catch (const std::exception &) {
+        // The ledger's export that cannot write its file ends without a word.
+    }
+}
 
+SaveOutcome save(QWidget *parent, const WorksheetContent &sheet, const QString &fileName)
+{
+    BusyCursor busy;
     if (QFile::exists(fileName)) {
         const QMessageBox::StandardButton answer = MessageBoxes::ask(
             parent, {QStringLiteral("提示"), QStringLiteral("已存在文件（") + fileName + QStringLiteral("），是否覆盖？"),
                      QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No});
         if (answer != QMessageBox::Yes)
-            return;
+            return SaveOutcome::Declined;
         QFile::remove(fileName);
     }
 
     ExportProgressWindow progress(sheet.recordCount);
     progress.showNow();
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return SaveOutcome::Failed;
+    Biff5Writer writer(file);
+    writeWorksheet(writer, sheet, [&progress](int written) { progress.setProgress(written); });
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return SaveOutcome::Failed;
     try {
-        QFile file(fileName);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return;
-        Biff5Writer writer(file);
-        writeWorksheet(writer, sheet, [&progress](int written) { progress.setProgress(written); });
-        file.close();
-        if (file.error() != QFileDevice::NoError)
-            return;
         UrlOpener::open(QUrl::fromLocalFile(fileName));
     } catch (const std::exception &) {
-        // An export that cannot write or open its file ends without a word.
+        // Opening the written file is a courtesy.
     }
+    return SaveOutcome::Written;
 }
 
 void exportGrid(QWidget *parent, const QList<ExportColumn> &columns, Dataset *dataset)

@@ -38,6 +38,13 @@ void exportGrid(QWidget *parent, const QList<ExportColumn> &columns, Dataset *da
 // written stays.
 void run(QWidget *parent, const QList<ExportColumn> &columns, Dataset *dataset, const QString &fileName);
 
+// Writes a sheet to the file after asking whether to overwrite one that exists, with
+// the progress window, then opens it with the desktop's program for it (a desktop
+// that cannot open it says nothing). A file that cannot be written is Failed (what
+// was written stays); the writer's own errors are raised.
+enum class SaveOutcome { Written, Declined, Failed };
+SaveOutcome save(QWidget *parent, const WorksheetContent &sheet, const QString &fileName);
+
 // The sheet: the grid's fields in column order, then the fields no column shows, in
 // the data store's order. A visible column's title and footer stand over its own
 // data; a hidden column keeps its place with blank cells and no title, so no value of

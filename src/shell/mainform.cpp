@@ -3,6 +3,7 @@
 #include "applicationstyle.h"
 #include "changepass.h"
 #include "clock.h"
+#include "customerdebtswindow.h"
 #include "datagrid.h"
 #include "datamodule.h"
 #include "datetext.h"
@@ -216,6 +217,8 @@ void TMainForm::buildToolBar()
     ToolBar2->move(497, 17);
 
     QStyle *s = style();
+    debtsButton = addToolButton(QStringLiteral("debtsButton"), QStringLiteral("欠 款"),
+                                s->standardIcon(QStyle::SP_FileDialogContentsView));
     ToolButton7 = addToolButton(QStringLiteral("ToolButton7"), QStringLiteral("新 建"), s->standardIcon(QStyle::SP_FileIcon));
     ToolButton19 = addToolButton(QStringLiteral("ToolButton19"), QStringLiteral("删 除"), s->standardIcon(QStyle::SP_TrashIcon));
     ToolButton19->setEnabled(false);
@@ -232,6 +235,7 @@ void TMainForm::buildToolBar()
                 SpreadsheetExport::exportGrid(this, SpreadsheetExport::columnsOf(*DBGridEh1),
                                               dmfm ? dmfm->ADOQuery15 : nullptr);
             }));
+    connect(debtsButton, &QToolButton::clicked, this, guarded(this, [this] { showCustomerDebts(); }));
     connect(ToolButton1, &QToolButton::clicked, this, guarded(this, [] {
                 // The support page is a courtesy: a desktop that cannot open it says nothing.
                 UrlOpener::open(QUrl(supportAddress()));
@@ -409,6 +413,16 @@ void TMainForm::showAllRecords()
 {
     attachLedger();
     m_ledger->showAllRecords();
+}
+
+void TMainForm::showCustomerDebts()
+{
+    if (!dmfm)
+        return;
+    attachLedger();
+    CustomerDebtsWindow *window =
+        showOrCreate<CustomerDebtsWindow>(m_debts, this, *dmfm->ADOConnection1, m_ledger, supportAddress());
+    window->reload();
 }
 
 void TMainForm::closeStep()

@@ -23,6 +23,7 @@ class QToolButton;
 
 class LedgerController;
 class QuickQueryPanel;
+class CustomerDebtsWindow;
 class Tchangepassfm;
 class Tloginfm;
 class TForm4;
@@ -62,6 +63,9 @@ public:
     // The hidden show-all-records action ("全部记录"): every record of the ledger, the
     // last one current. Raises the store's error; Button12's click reports it.
     void showAllRecords();
+    // "欠 款": shows the customer debts window, or brings it to the front, with its
+    // list read afresh.
+    void showCustomerDebts();
     LedgerController *ledger() const { return m_ledger; }
 
     // Controls, named as the window's design names them.
@@ -72,6 +76,8 @@ public:
     QPushButton *Button4 = nullptr;
     QPushButton *Button12 = nullptr;
     QToolBar *ToolBar2 = nullptr;
+    // "欠 款": the customer debts window, first on the toolbar, beside "图表统计".
+    QToolButton *debtsButton = nullptr;
     QToolButton *ToolButton7 = nullptr;
     QToolButton *ToolButton19 = nullptr;
     QToolButton *ToolButton22 = nullptr;
@@ -134,6 +140,7 @@ private:
     QPointer<TForm4> m_statistics;
     LedgerController *m_ledger = nullptr;
     QPointer<Tchangepassfm> m_changePassword;
+    QPointer<CustomerDebtsWindow> m_debts;
     QPointer<Tuserglfm> m_userAdministration;
     qint64 m_sessionId = 0;
     bool m_shown = false;

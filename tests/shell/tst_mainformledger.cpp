@@ -1,4 +1,6 @@
 #include "clock.h"
+#include "customerdebtsmodel.h"
+#include "customerdebtswindow.h"
 #include "datagrid.h"
 #include "datamodule.h"
 #include "ledgerfixture.h"
@@ -14,6 +16,7 @@
 #include <QPushButton>
 #include <QStatusTipEvent>
 #include <QTableView>
+#include <QToolButton>
 #include <QtTest>
 
 // The ledger grid and quick query as the main window wires them.
@@ -74,6 +77,42 @@ private slots:
         QStatusTipEvent tip(grid->view()->viewport()->statusTip());
         QApplication::sendEvent(m_form.get(), &tip);
         QCOMPARE(m_form->statusPanels[0]->text(), QStringLiteral("点列标题进行排序，双击记录进行修改"));
+    }
+
+    // "欠 款" opens one debts window over the main window's data and grid; a second
+    // click brings the same window back with its list read afresh.
+    void debtsButtonOpensOneWindow()
+    {
+        addSale(*m_data->ADOConnection1, {"运动鞋", "球鞋", 8.0, 1.0, 7.5});
+        m_form->debtsButton->click();
+        auto debtsWindows = [] {
+            QList<CustomerDebtsWindow *> windows;
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                if (auto *window = qobject_cast<CustomerDebtsWindow *>(widget); window && window->isVisible())
+                    windows << window;
+            }
+            return windows;
+        };
+        const QList<CustomerDebtsWindow *> windows = debtsWindows();
+        QCOMPARE(windows.size(), 1);
+        CustomerDebtsWindow *window = windows.first();
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->model()->shownCount(), 1);
+        QCOMPARE(window->model()->shownAt(0).listName(), QStringLiteral("（未填客户）"));
+
+        addSale(*m_data->ADOConnection1, {"运动鞋", "拖鞋", 3.0, 1.0, 2.5});
+        m_form->debtsButton->click();
+        QCOMPARE(debtsWindows().size(), 1);
+        QCOMPARE(window->model()->shownAt(0).owedText(), QStringLiteral("10"));
+
+        window->showChosenSales();
+        DataGrid *grid = m_form->DBGridEh1;
+        QCOMPARE(grid->rowCount(), 2);
+        QCOMPARE(grid->footerTextAt(grid->positionOfField(QStringLiteral("5"))), QStringLiteral("10"));
+        // The window goes with the main window.
+        QPointer<CustomerDebtsWindow> alive(window);
+        m_form.reset();
+        QVERIFY(!alive);
     }
 
 private:
