@@ -8,6 +8,9 @@
 //               [--engines embedded,server]
 
 #include "connection.h"
+#include "customerdebts.h"
+#include "customerdebtsmodel.h"
+#include "customerdebtswindow.h"
 #include "databasetool.h"
 #include "datagrid.h"
 #include "datamodule.h"
@@ -23,6 +26,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTextStream>
@@ -266,6 +270,38 @@ void run(const QString &engine, const DataSource &store, qint64 records, int run
             ledger.showAllRecords();
             draw();
         });
+
+        // The customer debts window: the engine groups and counts, the amounts are
+        // summed by the footer's rule, the list is ordered and its first screen drawn.
+        {
+            CustomerDebtsWindow debts(nullptr, db, &ledger, QString());
+            auto drawDebts = [&] { debts.debtsGrid->view()->viewport()->grab(); };
+            bench.measure(QStringLiteral("customer debts: open the list (group, sum, order, draw)"), [&] {
+                debts.reload();
+                drawDebts();
+            });
+            QTextStream(stderr) << "customer debts list: " << debts.model()->debts().size() << " customers\n";
+            // Search as the operator types: one more letter, then one letter less.
+            bool longer = false;
+            auto keystroke = [&] {
+                longer = !longer;
+                debts.searchEdit->setText(longer ? QStringLiteral("张三") : QStringLiteral("张"));
+                drawDebts();
+            };
+            bench.measure(QStringLiteral("customer debts: one search keystroke over the whole list"), keystroke);
+            QList<CustomerDebt> many;
+            for (int i = 0; i < 10000; ++i) {
+                many.append({{QStringLiteral("%1%2").arg(i % 3 ? QStringLiteral("张") : QStringLiteral("李")).arg(i),
+                              QStringLiteral("13%1").arg(100000000 + i * 7919)},
+                             qint64(10000 + i),
+                             1 + i % 5,
+                             QDate(2020, 1, 1).addDays(i % 700),
+                             QDate(2021, 1, 1).addDays(i % 300)});
+            }
+            debts.searchEdit->clear();
+            debts.model()->setDebts(many);
+            bench.measure(QStringLiteral("customer debts: one search keystroke over 10,000 customers"), keystroke);
+        }
 
         bench.measure(QStringLiteral("chart query: profit per month of a year"), [&] {
             SalesChartQueries::open(*data.ADOQuery1, SalesChartQueries::monthly(QStringLiteral("2020")));

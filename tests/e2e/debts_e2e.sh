@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# The customer debts window in the real application on a virtual display: a ledger
+# with three customers who owe, the login typed in, "欠 款" clicked on the toolbar, the
+# list searched by mobile, "结 清" confirmed from the keyboard, the ledger read back by a
+# second terminal, the list searched again and a customer double-clicked into the
+# ledger grid. Screenshots of each step are left for a person to look at.
+#
+# usage: debts_e2e.sh <folder of the executables> <folder for the screenshots> <otherterminal>
+set -euo pipefail
+
+bin="$(cd "$1" && pwd)"
+mkdir -p "$2"
+artifacts="$(cd "$2" && pwd)"
+other="$(cd "$(dirname "$3")" && pwd)/$(basename "$3")"
+for tool in openbox xdotool xprop import; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/setup installs it)"; exit 1; }
+done
+
+work="$(mktemp -d)"
+source "$(dirname "${BASH_SOURCE[0]}")/display.sh"
+cleanup() {
+  stop_started
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  [ -f "$work/app.log" ] && sed 's/^/  app: /' "$work/app.log"
+  exit 1
+}
+
+export HOME="$work/home"
+export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$work/shop"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+cd "$work/shop"
+"$bin/quillmora-admin" init >/dev/null
+store="$work/shop/data.mdb"
+# Another terminal writes the sales: goods, amount owed, customer, mobile, date.
+sale() {
+  "$other" "$store" "insert into data (a,b,c,d,\"1\",\"2\",\"3\",\"6\",\"4\",\"5\",e,f,h,z,day1,o)
+                     values ('服装',?,'','',10,20,1,20,10,?,?,?,'件','',?,'1')" "$@" >/dev/null
+}
+sale 衬衫 50 张三 13800000001 2014-03-01
+sale 裤子 10 " 张三 " 13800000001 2014-03-05
+sale 外套 80.5 李四 "" 2014-02-01
+sale 帽子 3 "" "" 2014-01-09
+sale 袜子 0 王五 "" 2014-01-09
+owing() { "$other" "$store" "update data set z=z where \"5\"<>0 and trim(e)=?" "$1"; }
+
+start_display with-wm
+"$bin/quillmora" >"$work/app.log" 2>&1 &
+app=$!
+pids+=($app)
+
+login="$(timeout 30 xdotool search --sync --onlyvisible --name '^用户登录$' | head -n1)" || fail "the login window did not appear"
+xdotool windowactivate --sync "$login"
+sleep 0.5
+xdotool key --clearmodifiers Return
+xdotool type --delay 60 947
+xdotool key --clearmodifiers Return
+main="$(timeout 30 xdotool search --sync --onlyvisible --name '^Quillmora V3' | head -n1)" || fail "the main window did not appear"
+sleep 1
+
+# "欠 款" is the toolbar's first button: the toolbar stands 17 pixels into the lower
+# panel at x 497, and the lower panel starts where the grid ends, at the window's
+# outer height less 185.
+eval "$(xdotool getwindowgeometry --shell "$main")"
+extents="$(xprop -id "$main" _NET_FRAME_EXTENTS | sed 's/.*= //')"
+IFS=', ' read -r _left _right top bottom <<<"$extents"
+grid_height=$((HEIGHT + top + bottom - 185))
+xdotool mousemove --window "$main" 527 $((grid_height + 17 + 26)) click 1
+debts="$(timeout 30 xdotool search --sync --onlyvisible --name '^客户欠款$' | head -n1)" \
+  || fail "the customer debts window did not appear after a click on 欠 款"
+sleep 1
+import -window root "$artifacts/debts-e2e-list.png" || fail "could not take the screenshot"
+
+# The search box has the focus: a part of the mobile narrows the list to 张三.
+xdotool windowactivate --sync "$debts"
+sleep 0.3
+xdotool type --delay 80 1380
+sleep 0.5
+import -window root "$artifacts/debts-e2e-search.png" || true
+
+# Tab to the list, Tab to "结 清", Space; the question's default is Cancel, so Escape
+# first: nothing may change.
+xdotool key --clearmodifiers Tab Tab space
+question="$(timeout 20 xdotool search --sync --onlyvisible --name '^Quillmora$' | head -n1)" || fail "no confirmation was asked"
+sleep 0.5
+import -window root "$artifacts/debts-e2e-confirm.png" || true
+xdotool key --clearmodifiers Escape
+closed() { ! xdotool search --onlyvisible --name '^Quillmora$' >/dev/null 2>&1; }
+wait_for 10 closed || fail "the confirmation stayed open after Escape"
+[ "$(owing 张三)" = 2 ] || fail "Cancel changed 张三's sales: $(owing 张三) still owing"
+
+# Again, and this time OK (Tab from the default button to the other one).
+xdotool windowactivate --sync "$debts"
+xdotool key --clearmodifiers space
+timeout 20 xdotool search --sync --onlyvisible --name '^Quillmora$' >/dev/null || fail "no confirmation the second time"
+sleep 0.3
+xdotool key --clearmodifiers Tab space
+timeout 20 xdotool search --sync --onlyvisible --name '^Quillmora$' >/dev/null || fail "no success box"
+sleep 0.5
+import -window root "$artifacts/debts-e2e-settled.png" || true
+xdotool key --clearmodifiers Return
+wait_for 10 closed || fail "the success box stayed open"
+[ "$(owing 张三)" = 0 ] || fail "张三 still owes on $(owing 张三) sales after 结 清"
+[ "$(owing 李四)" = 1 ] || fail "李四's sale was touched"
+
+# Back to the search box, empty it: the two customers left. A double click on the
+# first one lists that customer's sales in the main window's grid.
+xdotool windowactivate --sync "$debts"
+xdotool key --clearmodifiers shift+Tab shift+Tab ctrl+a BackSpace
+sleep 0.5
+import -window root "$artifacts/debts-e2e-after.png" || true
+xdotool mousemove --window "$debts" 80 72 click --repeat 2 --delay 80 1
+sleep 1
+import -window root "$artifacts/debts-e2e-ledger.png" || true
+
+xdotool windowactivate --sync "$main"
+sleep 0.3
+xdotool key --clearmodifiers alt+F4
+gone() { ! kill -0 "$app" 2>/dev/null; }
+wait_for 20 gone || fail "the application is still running after Alt+F4"
+status=0
+wait "$app" || status=$?
+[ "$status" -eq 0 ] || fail "the application ended with status $status"
+echo "screenshots: $artifacts/debts-e2e-*.png"
+echo "1 passed, 0 failed"
