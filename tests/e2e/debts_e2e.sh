@@ -30,6 +30,19 @@ fail() {
   exit 1
 }
 
+# The id of the first visible window with a title matching $2, waiting up to $1
+# seconds. Polled rather than --sync: a window that closes while xdotool walks the
+# tree (the login window) makes one search fail with BadWindow.
+find_window() {
+  local seconds="$1" title="$2" found=""
+  for ((tries = seconds * 5; tries > 0; tries--)); do
+    found="$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n1 || true)"
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
 export HOME="$work/home"
 export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_RUNTIME_DIR="$work/runtime"
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$work/shop"
@@ -55,13 +68,13 @@ start_display with-wm
 app=$!
 pids+=($app)
 
-login="$(timeout 30 xdotool search --sync --onlyvisible --name '^用户登录$' | head -n1)" || fail "the login window did not appear"
+login="$(find_window 30 '^用户登录$')" || fail "the login window did not appear"
 xdotool windowactivate --sync "$login"
 sleep 0.5
 xdotool key --clearmodifiers Return
 xdotool type --delay 60 947
 xdotool key --clearmodifiers Return
-main="$(timeout 30 xdotool search --sync --onlyvisible --name '^Quillmora V3' | head -n1)" || fail "the main window did not appear"
+main="$(find_window 30 '^Quillmora V3')" || fail "the main window did not appear"
 sleep 1
 
 # "欠 款" is the toolbar's first button: the toolbar stands 17 pixels into the lower
@@ -72,7 +85,7 @@ extents="$(xprop -id "$main" _NET_FRAME_EXTENTS | sed 's/.*= //')"
 IFS=', ' read -r _left _right top bottom <<<"$extents"
 grid_height=$((HEIGHT + top + bottom - 185))
 xdotool mousemove --window "$main" 527 $((grid_height + 17 + 26)) click 1
-debts="$(timeout 30 xdotool search --sync --onlyvisible --name '^客户欠款$' | head -n1)" \
+debts="$(find_window 30 '^客户欠款$')" \
   || fail "the customer debts window did not appear after a click on 欠 款"
 sleep 1
 import -window root "$artifacts/debts-e2e-list.png" || fail "could not take the screenshot"
@@ -87,7 +100,7 @@ import -window root "$artifacts/debts-e2e-search.png" || true
 # Tab to the list, Tab to "结 清", Space; the question's default is Cancel, so Escape
 # first: nothing may change.
 xdotool key --clearmodifiers Tab Tab space
-question="$(timeout 20 xdotool search --sync --onlyvisible --name '^Quillmora$' | head -n1)" || fail "no confirmation was asked"
+question="$(find_window 20 '^Quillmora$')" || fail "no confirmation was asked"
 sleep 0.5
 import -window root "$artifacts/debts-e2e-confirm.png" || true
 xdotool key --clearmodifiers Escape
@@ -98,10 +111,13 @@ wait_for 10 closed || fail "the confirmation stayed open after Escape"
 # Again, and this time OK (Tab from the default button to the other one).
 xdotool windowactivate --sync "$debts"
 xdotool key --clearmodifiers space
-timeout 20 xdotool search --sync --onlyvisible --name '^Quillmora$' >/dev/null || fail "no confirmation the second time"
+question="$(find_window 20 '^Quillmora$')" || fail "no confirmation the second time"
 sleep 0.3
 xdotool key --clearmodifiers Tab space
-timeout 20 xdotool search --sync --onlyvisible --name '^Quillmora$' >/dev/null || fail "no success box"
+# The success box has the same caption: wait for the question to go first.
+question_gone() { ! xdotool search --onlyvisible --name '^Quillmora$' 2>/dev/null | grep -qx "$question"; }
+wait_for 10 question_gone || fail "the confirmation stayed open after OK"
+find_window 20 '^Quillmora$' >/dev/null || fail "no success box"
 sleep 0.5
 import -window root "$artifacts/debts-e2e-settled.png" || true
 xdotool key --clearmodifiers Return
