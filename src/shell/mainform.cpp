@@ -217,8 +217,6 @@ void TMainForm::buildToolBar()
     ToolBar2->move(497, 17);
 
     QStyle *s = style();
-    debtsButton = addToolButton(QStringLiteral("debtsButton"), QStringLiteral("欠 款"),
-                                s->standardIcon(QStyle::SP_FileDialogContentsView));
     ToolButton7 = addToolButton(QStringLiteral("ToolButton7"), QStringLiteral("新 建"), s->standardIcon(QStyle::SP_FileIcon));
     ToolButton19 = addToolButton(QStringLiteral("ToolButton19"), QStringLiteral("删 除"), s->standardIcon(QStyle::SP_TrashIcon));
     ToolButton19->setEnabled(false);
@@ -226,6 +224,9 @@ void TMainForm::buildToolBar()
     ToolButton17 = addToolButton(QStringLiteral("ToolButton17"), QStringLiteral("导 出"), s->standardIcon(QStyle::SP_DialogSaveButton));
     ToolButton18 = addToolButton(QStringLiteral("ToolButton18"), QStringLiteral("设 置"), s->standardIcon(QStyle::SP_FileDialogListView));
     ToolButton1 = addToolButton(QStringLiteral("ToolButton1"), QStringLiteral("技术支持"), s->standardIcon(QStyle::SP_DialogHelpButton));
+    // Last, so the six buttons before it keep the places operators know.
+    debtsButton = addToolButton(QStringLiteral("debtsButton"), QStringLiteral("欠 款"),
+                                s->standardIcon(QStyle::SP_FileDialogContentsView));
     ToolBar2->adjustSize();
 
     connect(ToolButton22, &QToolButton::clicked, this, guarded(this, [this] {

@@ -76,14 +76,14 @@ public:
     QPushButton *Button4 = nullptr;
     QPushButton *Button12 = nullptr;
     QToolBar *ToolBar2 = nullptr;
-    // "欠 款": the customer debts window, first on the toolbar, beside "图表统计".
-    QToolButton *debtsButton = nullptr;
     QToolButton *ToolButton7 = nullptr;
     QToolButton *ToolButton19 = nullptr;
     QToolButton *ToolButton22 = nullptr;
     QToolButton *ToolButton17 = nullptr;
     QToolButton *ToolButton18 = nullptr;
     QToolButton *ToolButton1 = nullptr;
+    // "欠 款": the customer debts window, the toolbar's last button.
+    QToolButton *debtsButton = nullptr;
     QCheckBox *CheckBox5 = nullptr;
     QCheckBox *CheckBox6 = nullptr;
     QMenu *PopupMenu1 = nullptr;

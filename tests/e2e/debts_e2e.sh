@@ -77,14 +77,14 @@ xdotool key --clearmodifiers Return
 main="$(find_window 30 '^Quillmora V3')" || fail "the main window did not appear"
 sleep 1
 
-# "欠 款" is the toolbar's first button: the toolbar stands 17 pixels into the lower
-# panel at x 497, and the lower panel starts where the grid ends, at the window's
-# outer height less 185.
+# "欠 款" is the toolbar's seventh button, 55 wide: the toolbar stands 17 pixels into
+# the lower panel at x 497, and the lower panel starts where the grid ends, at the
+# window's outer height less 185.
 eval "$(xdotool getwindowgeometry --shell "$main")"
 extents="$(xprop -id "$main" _NET_FRAME_EXTENTS | sed 's/.*= //')"
 IFS=', ' read -r _left _right top bottom <<<"$extents"
 grid_height=$((HEIGHT + top + bottom - 185))
-xdotool mousemove --window "$main" 527 $((grid_height + 17 + 26)) click 1
+xdotool mousemove --window "$main" $((497 + 6 * 55 + 27)) $((grid_height + 17 + 26)) click 1
 debts="$(find_window 30 '^客户欠款$')" \
   || fail "the customer debts window did not appear after a click on 欠 款"
 sleep 1
