@@ -1,8 +1,11 @@
 #include "customerdebts.h"
 
+#include "clock.h"
 #include "connection.h"
+#include "datamodule.h"
 #include "footertotals.h"
 #include "numberformat.h"
+#include "salejournal.h"
 
 #include <QHash>
 #include <algorithm>
@@ -91,6 +94,9 @@ std::vector<OwedSale> currentSales(Connection &connection, const CustomerDebt &s
 // another terminal may change it between the read and this write.
 void writeAmount(Connection &connection, const CustomerDebt &shown, const OwedSale &sale, double amount)
 {
+    // The history of changes keeps the sale as it was, in this same transaction.
+    const SaleJournal::Stamp stamp{dmfm ? dmfm->operatorName() : QString(), Clock::now()};
+    SaleJournal::recordOldValues(connection, QStringLiteral("rowid=? and \"5\"=?"), {sale.key, sale.stored}, stamp);
     const int changed = connection.execute(QStringLiteral("update data set \"5\"=? where rowid=? and \"5\"=?"),
                                            {amount, sale.key, sale.stored});
     if (changed != 1)

@@ -312,7 +312,12 @@ void CustomerDebtsTest::settleZeroesTheCustomersSalesOnly()
     QVERIFY(zhang);
     QCOMPARE(zhang->owedText(), QStringLiteral("7.25"));
 
+    m_data->setOperatorName(QStringLiteral("店长"));
     const CustomerDebts::Settlement settlement = CustomerDebts::settle(db(), *zhang);
+    // One row of old values in the history per sale the settle changed.
+    QCOMPARE(db().scalar(QStringLiteral("select count(*) from sale_changes")).toInt(), 2);
+    QCOMPARE(db().scalar(QStringLiteral("select count(*) from sale_changes where changed_by='店长' and b='A' and \"5\"=10.25")).toInt(), 1);
+    QCOMPARE(db().scalar(QStringLiteral("select count(*) from sale_changes where b='B' and \"5\"=-3")).toInt(), 1);
     QCOMPARE(settlement.paidUnits, 72500);
     QCOMPARE(settlement.remainingUnits, 0);
     QCOMPARE(settlement.changedSales, 2);
@@ -524,6 +529,7 @@ void CustomerDebtsTest::failureHalfwayLeavesNothingChanged()
         QVERIFY2(error.message().contains(QStringLiteral("disk full")), qPrintable(error.message()));
     }
     QCOMPARE(amounts({"A", "refused", "C"}), (QStringList{"30", "20", "10"}));
+    QCOMPARE(db().scalar(QStringLiteral("select count(*) from sale_changes")).toInt(), 0);
     // The connection is usable afterwards: the next settle of another customer works.
     addDebtSale(db(), {"李四", "", 5, day(1), "L"});
     const QList<CustomerDebt> debts = CustomerDebts::load(db());
