@@ -9,6 +9,7 @@ namespace UpgradeMessages {
 
 namespace detail {
 extern const char *const kBlocks[kLanguageCount][kMessageCount];
+extern const char *const kExtraBlocks[kLanguageCount][kExtraMessageCount];
 }
 
 namespace {
@@ -102,33 +103,8 @@ QString resource(int id)
 
 QString extraMessage(ExtraMessage message)
 {
-    static const char *const english[] = {
-        "File %s could not be written.\r\rThe upgrade was stopped; no file of this program was changed.",
-        "The installer of this upgrade could not be prepared.\r\rThe upgrade was stopped; no file of this "
-        "program was changed.",
-        "The upgrade information is not signed by the publisher of this program.\r\rNo upgrade is installed.",
-        "File %s is not the file the publisher released.\r\rThe upgrade was stopped; no file of this program "
-        "was changed.",
-    };
-    static const char *const simplified[] = {
-        "无法写入文档%s。\r\r升级已停止，本程序的文档均未更改。",
-        "无法准备本次升级的安装程序。\r\r升级已停止，本程序的文档均未更改。",
-        "升级信息没有本程序发布者的有效签名。\r\r不会安装任何升级。",
-        "文档%s与发布者发布的文档不符。\r\r升级已停止，本程序的文档均未更改。",
-    };
-    static const char *const traditional[] = {
-        "無法寫入檔案%s。\r\r升級已停止，本程式的檔案均未變更。",
-        "無法準備本次升級的安裝程式。\r\r升級已停止，本程式的檔案均未變更。",
-        "升級資訊沒有本程式發佈者的有效簽章。\r\r不會安裝任何升級。",
-        "檔案%s與發佈者發佈的檔案不符。\r\r升級已停止，本程式的檔案均未變更。",
-    };
-    const int base = currentBase;
-    const char *const *table = english;
-    if (base == baseOf(Upgrade::wlChineseSimplified))
-        table = simplified;
-    else if (base == baseOf(Upgrade::wlChineseTraditional))
-        table = traditional;
-    return QString::fromUtf8(table[int(message)]);
+    const int block = (currentBase - kFirstBase) / kBlockSize;
+    return QString::fromUtf8(detail::kExtraBlocks[block][int(message)]);
 }
 
 int baseOf(Upgrade::TupWizardLanguage language)

@@ -53,14 +53,14 @@ enum Message {
     ConnectionLost = 30,
 };
 
-// Texts for failures the 31 messages do not cover. They exist in English and in both
-// Chinese scripts; any other language shows the English text.
+// Texts for failures the 31 messages do not cover, in every language as well.
 enum ExtraMessage {
     WriteFailed,      // %s: the file that could not be written
     ReplacerFailed,   // the installer of the upgrade could not be written or started
     SignatureInvalid, // the information file is not signed with the release key
     FileNotVerified,  // %s: a download that is not the file that was signed
 };
+constexpr int kExtraMessageCount = 4;
 QString extraMessage(ExtraMessage message);
 
 // The string resource with this id; empty when there is none.

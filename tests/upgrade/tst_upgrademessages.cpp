@@ -61,6 +61,20 @@ void TestUpgradeMessages::everyLanguageIsComplete()
                  "the question is not translated");
     // Nothing lies between the blocks.
     QCOMPARE(M::resource(base + M::kMessageCount), QString());
+
+    // The upgrade's own failure texts, in the same language.
+    M::setLanguage(wlEnglish);
+    QStringList english;
+    for (int n = 0; n < M::kExtraMessageCount; ++n)
+        english << M::extraMessage(M::ExtraMessage(n));
+    M::setLanguage(TupWizardLanguage(language));
+    for (int n = 0; n < M::kExtraMessageCount; ++n) {
+        const QString text = M::extraMessage(M::ExtraMessage(n));
+        QVERIFY2(!text.isEmpty(), qPrintable(QStringLiteral("extra message %1 missing").arg(n)));
+        QCOMPARE(M::placeholders(text), M::placeholders(english.at(n)));
+        if (language != wlEnglish)
+            QVERIFY2(text != english.at(n), qPrintable(QStringLiteral("extra message %1 is not translated").arg(n)));
+    }
 }
 
 void TestUpgradeMessages::givenTexts_data()
