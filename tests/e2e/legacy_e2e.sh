@@ -11,43 +11,10 @@ bin="$(cd "$1" && pwd)"
 mkdir -p "$2"
 artifacts="$(cd "$2" && pwd)"
 old="$(cd "$(dirname "$3")" && pwd)/$(basename "$3")"
-for tool in openbox xdotool xprop import pgrep; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/setup installs it)"; exit 1; }
-done
-
-work="$(mktemp -d)"
-source "$(dirname "${BASH_SOURCE[0]}")/display.sh"
-cleanup() {
-  stop_started
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  [ -f "$work/app.log" ] && sed 's/^/  app: /' "$work/app.log"
-  exit 1
-}
-
-export HOME="$work/home"
-export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$work/shop"
-chmod 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
+require_tools openbox xdotool xprop import pgrep
 
 start_display with-wm
-
-# The id of the first visible window with a title matching $2, waiting up to $1
-# seconds. Polled rather than --sync: a window that closes while xdotool walks the
-# tree (the progress window) makes one search fail with BadWindow.
-find_window() {
-  local seconds="$1" title="$2" found=""
-  for ((tries = seconds * 5; tries > 0; tries--)); do
-    found="$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n1 || true)"
-    [ -n "$found" ] && { echo "$found"; return 0; }
-    sleep 0.2
-  done
-  return 1
-}
 
 # Killed during the conversion (kill -9 once the new ledger is being written): the old
 # file stays as it was, no data.mdb is half made, and the conversion does not go on

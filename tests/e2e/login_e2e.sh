@@ -10,29 +10,8 @@ set -euo pipefail
 bin="$(cd "$1" && pwd)"
 mkdir -p "$2"
 artifacts="$(cd "$2" && pwd)"
-for tool in openbox xdotool xprop import gio; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/setup installs it)"; exit 1; }
-done
-
-work="$(mktemp -d)"
-source "$(dirname "${BASH_SOURCE[0]}")/display.sh"
-cleanup() {
-  stop_started
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  [ -f "$work/app.log" ] && sed 's/^/  app: /' "$work/app.log"
-  exit 1
-}
-
-export HOME="$work/home"
-export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$work/shop"
-chmod 700 "$XDG_RUNTIME_DIR"
-export QT_QPA_PLATFORM=xcb
+source "$(dirname "${BASH_SOURCE[0]}")/session.sh"
+require_tools openbox xdotool xprop import gio
 
 start_display with-wm
 

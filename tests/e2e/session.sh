@@ -1,0 +1,45 @@
+# Sourced by the end-to-end scripts that use the real program as a shop would: a scratch
+# folder with a home, a private runtime folder and a shop folder of its own, a virtual
+# display (display.sh), and everything stopped and removed when the script ends.
+#
+# Provides: $work, $work/shop, require_tools, fail (shows the program's log in
+# $work/app.log), find_window, and what display.sh provides.
+
+work="$(mktemp -d)"
+source "$(dirname "${BASH_SOURCE[0]}")/display.sh"
+cleanup() {
+  stop_started
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  [ -f "$work/app.log" ] && sed 's/^/  app: /' "$work/app.log"
+  exit 1
+}
+
+require_tools() {
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (scripts/setup installs it)"; exit 1; }
+  done
+}
+
+# The id of the first visible window with a title matching $2, waiting up to $1
+# seconds. Polled rather than --sync: a window that closes while xdotool walks the
+# tree (the login window) makes one search fail with BadWindow.
+find_window() {
+  local seconds="$1" title="$2" found=""
+  for ((tries = seconds * 5; tries > 0; tries--)); do
+    found="$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n1 || true)"
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+export HOME="$work/home"
+export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$work/shop"
+chmod 700 "$XDG_RUNTIME_DIR"
