@@ -4,6 +4,10 @@
 // translations), filled as a shop sees them; the screenshots are kept in
 // build/test-artifacts/readability for a look.
 #include "application.h"
+#include "backupwindow.h"
+#include "changeswindow.h"
+#include "customerdebtswindow.h"
+#include "recyclebinwindow.h"
 #include "changepass.h"
 #include "clock.h"
 #include "datagrid.h"
@@ -525,6 +529,30 @@ QWidget *TestReadability::openWindow(const QString &name, QStringList &mustRead)
         wizard->show();
         return wizard;
     }
+    if (name == QLatin1String("customer debts")) {
+        auto *window = keep(new CustomerDebtsWindow(nullptr, *m_data->ADOConnection1, nullptr, QString()));
+        window->reload();
+        mustRead << QStringLiteral("查找客户：") << QStringLiteral("结 清") << QStringLiteral("部分付款");
+        return window;
+    }
+    if (name == QLatin1String("recycle bin")) {
+        auto *window = keep(new Trecyclefm);
+        window->show();
+        mustRead << QStringLiteral("管理员密码：");
+        return window;
+    }
+    if (name == QLatin1String("change history")) {
+        auto *window = keep(new Tchangesfm);
+        window->show();
+        mustRead << QStringLiteral("管理员密码：");
+        return window;
+    }
+    if (name == QLatin1String("backup")) {
+        auto *window = keep(new Tbackupfm(nullptr, Tbackupfm::Mode::Restore, [](const QString &) {}));
+        window->show();
+        mustRead << QStringLiteral("管理员密码：") << QStringLiteral("恢复");
+        return window;
+    }
     return nullptr;
 }
 
@@ -548,7 +576,11 @@ void TestReadability::everyTextStandsOut_data()
                               QStringLiteral("export progress"),
                               QStringLiteral("upgrade question"),
                               QStringLiteral("upgrade password"),
-                              QStringLiteral("upgrade wizard")};
+                              QStringLiteral("upgrade wizard"),
+                              QStringLiteral("customer debts"),
+                              QStringLiteral("recycle bin"),
+                              QStringLiteral("change history"),
+                              QStringLiteral("backup")};
     for (const QString &window : windows) {
         for (int skin = -1; skin < SkinEngine::kStoredSkins; ++skin)
             QTest::addRow("%s, %s", qPrintable(window), qPrintable(kSkinNames.at(skin + 1))) << window << skin;
