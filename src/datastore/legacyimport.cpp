@@ -41,7 +41,7 @@ const KnownColumn kSessionColumns[] = {
 const char *const kSummedColumns[] = {"6", "4", "5"};
 constexpr qint64 kProgressEvery = 256;
 
-struct TableSpec
+struct TableLayout
 {
     const char *name;
     const KnownColumn *columns;
@@ -49,7 +49,7 @@ struct TableSpec
     bool extrasAllowed;
 };
 
-const TableSpec kTables[] = {
+const TableLayout kTables[] = {
     {"data", kSaleColumns, int(std::size(kSaleColumns)), true},
     {"userdb", kUserColumns, int(std::size(kUserColumns)), false},
     {"rz", kSessionColumns, int(std::size(kSessionColumns)), true},
@@ -101,17 +101,17 @@ struct ColumnPlan
     QVector<int> extras;
 };
 
-ColumnPlan planColumns(const TableSpec &spec, const LegacyTable &table, bool server)
+ColumnPlan planColumns(const TableLayout &layout, const LegacyTable &table, bool server)
 {
     ColumnPlan plan;
     QVector<bool> used(table.columns().size(), false);
-    for (int i = 0; i < spec.columnCount; ++i) {
-        const QString name = QString::fromLatin1(spec.columns[i].name);
+    for (int i = 0; i < layout.columnCount; ++i) {
+        const QString name = QString::fromLatin1(layout.columns[i].name);
         const int index = table.columnIndex(name);
         if (index < 0)
             throw AppError(QStringLiteral("旧数据文件中表 %1 缺少列 %2。").arg(table.name(), name));
         const LegacyColumn &column = table.columns().at(index);
-        if (!accepts(spec.columns[i].want, column))
+        if (!accepts(layout.columns[i].want, column))
             throw AppError(QStringLiteral("旧数据文件中表 %1 的列 %2 的类型（%3）不符，无法导入。")
                                .arg(table.name(), column.name)
                                .arg(column.typeCode));
@@ -121,7 +121,7 @@ ColumnPlan planColumns(const TableSpec &spec, const LegacyTable &table, bool ser
     for (int i = 0; i < used.size(); ++i) {
         if (used[i])
             continue;
-        if (!spec.extrasAllowed)
+        if (!layout.extrasAllowed)
             throw AppError(QStringLiteral("旧数据文件中表 %1 有程序不认识的列 %2，无法导入。")
                                .arg(table.name(), table.columns().at(i).name));
         carriedType(table, i, server); // refuses a type that cannot be carried before any row
@@ -166,17 +166,17 @@ QVariant knownValue(Want want, const LegacyTable &table, int column)
     return {};
 }
 
-void copyTable(const TableSpec &spec, LegacyDatabase &source, Connection &target,
+void copyTable(const TableLayout &layout, LegacyDatabase &source, Connection &target,
                const LegacyImport::Options &options, QStringList &extraColumns)
 {
-    const std::unique_ptr<LegacyTable> table = source.openTable(QString::fromLatin1(spec.name));
+    const std::unique_ptr<LegacyTable> table = source.openTable(QString::fromLatin1(layout.name));
     const bool server = target.engine() == Connection::Engine::Server;
-    const ColumnPlan plan = planColumns(spec, *table, server);
-    const QString tableName = QString::fromLatin1(spec.name);
+    const ColumnPlan plan = planColumns(layout, *table, server);
+    const QString tableName = QString::fromLatin1(layout.name);
 
     QStringList names;
-    for (int i = 0; i < spec.columnCount; ++i)
-        names << quoted(QString::fromLatin1(spec.columns[i].name));
+    for (int i = 0; i < layout.columnCount; ++i)
+        names << quoted(QString::fromLatin1(layout.columns[i].name));
     for (int index : plan.extras) {
         const QString name = table->columns().at(index).name;
         target.execute(QStringLiteral("alter table %1 add column %2 %3")
@@ -199,8 +199,8 @@ void copyTable(const TableSpec &spec, LegacyDatabase &source, Connection &target
     values.reserve(names.size());
     while (table->next()) {
         values.clear();
-        for (int i = 0; i < spec.columnCount; ++i)
-            values << knownValue(spec.columns[i].want, *table, plan.known[i]);
+        for (int i = 0; i < layout.columnCount; ++i)
+            values << knownValue(layout.columns[i].want, *table, plan.known[i]);
         if (users)
             values[1] = options.hashPassword(values[1].toString());
         for (int index : plan.extras)
@@ -322,16 +322,16 @@ QStringList copyInto(LegacyDatabase &source, Connection &target, const Options &
     if (!options.hashPassword)
         throw AppError(QStringLiteral("no password hashing given for the import"));
     // Every table must be there before anything is written.
-    for (const TableSpec &spec : kTables) {
-        if (!source.hasTable(QString::fromLatin1(spec.name)))
-            throw AppError(QStringLiteral("旧数据文件中没有表 %1。").arg(QString::fromLatin1(spec.name)));
+    for (const TableLayout &layout : kTables) {
+        if (!source.hasTable(QString::fromLatin1(layout.name)))
+            throw AppError(QStringLiteral("旧数据文件中没有表 %1。").arg(QString::fromLatin1(layout.name)));
     }
     QStringList extras;
     target.beginTransaction();
     try {
         Schema::addTables(target);
-        for (const TableSpec &spec : kTables)
-            copyTable(spec, source, target, options, extras);
+        for (const TableLayout &layout : kTables)
+            copyTable(layout, source, target, options, extras);
         Schema::continueKeys(target);
         if (beforeCommit)
             beforeCommit();
@@ -350,8 +350,8 @@ Report check(const QString &accessPath, Connection &target)
 {
     Report report;
     LegacyDatabase source(accessPath);
-    for (const TableSpec &spec : kTables) {
-        const QString name = QString::fromLatin1(spec.name);
+    for (const TableLayout &layout : kTables) {
+        const QString name = QString::fromLatin1(layout.name);
         TableCount count{name};
         const std::unique_ptr<LegacyTable> table = source.openTable(name);
         const bool sales = name == QLatin1String("data");

@@ -143,7 +143,7 @@ for y in $(seq 450 5 555); do
   if [ "$(pixel 160 390)" != "#FFFFFF" ]; then panel_shown=1; break; fi
 done
 [ "$panel_shown" -eq 1 ] || failed "clicking 新 建 did not show the entry panel"
-# Category box at (88, 21) in the panel; then Tab: goods name, specification,
+# Category box at (88, 21) in the panel; then Tab: goods name, model,
 # purchase price, sale price; Enter from there walks to "新  增", one more presses it.
 xdotool mousemove --window "$main" 284 232 click 1
 sleep 0.3
