@@ -58,7 +58,24 @@ QDate dateOf(const QVariant &value)
     }
     if (!value.isValid() || value.isNull())
         return {};
-    return QDate::fromString(value.toString().left(10), QStringLiteral("yyyy-MM-dd"));
+    // Read by hand: the list reads two dates for each of up to a hundred thousand
+    // customers, and the general date parser costs more than the engine's grouping.
+    const QString text = value.toString();
+    if (text.size() < 10 || text[4] != QLatin1Char('-') || text[7] != QLatin1Char('-'))
+        return {};
+    auto number = [&](int from, int length) {
+        int result = 0;
+        for (int i = from; i < from + length; ++i) {
+            if (!text[i].isDigit() || text[i].unicode() > '9')
+                return -1;
+            result = result * 10 + (text[i].unicode() - '0');
+        }
+        return result;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    if (year < 0 || month < 0 || day < 0)
+        return {};
+    return QDate(year, month, day); // invalid for a month or day that does not exist
 }
 
 struct OwedSale
@@ -158,8 +175,32 @@ QString amountText(qint64 units)
     return NumberFormat::general(units / 10000.0L);
 }
 
+namespace {
+
+// The list reads only the owing sales, grouped by trimmed customer. On the embedded
+// engine an index over exactly those rows and expressions lets it read them in order
+// instead of scanning and sorting the whole ledger (a million sales: about 0.5 s less).
+// The index holds e and f once more as they are: this engine version counts an index
+// as covering only when it holds the plain columns an expression uses. Made the first
+// time the list is read from a ledger; the server groups by hashing and needs none.
+void ensureDebtIndex(Connection &connection)
+{
+    if (connection.engine() != Connection::Engine::EmbeddedFile)
+        return;
+    static const QString kName = QStringLiteral("data_debts");
+    if (connection.scalar(QStringLiteral("select count(*) from sqlite_master where type='index' and name=?"), {kName})
+            .toInt()
+        > 0)
+        return;
+    connection.execute(QStringLiteral("create index if not exists %1 on data (%2, %3, \"5\", day1, e, f) where \"5\"<>0")
+                           .arg(kName, customerColumn("e"), customerColumn("f")));
+}
+
+} // namespace
+
 QList<CustomerDebt> load(Connection &connection)
 {
+    ensureDebtIndex(connection);
     // Grouped by the amount as well: the engine counts equal amounts, and each amount
     // is rounded here once, by the footer's rule, which no engine function matches
     // exactly.

@@ -178,6 +178,12 @@ void CustomerDebtsTest::grouping_data()
         << QList<DebtSale>{{"甲", "", 5, day(9)}, {"乙", "", 5, day(2)}, {"丙", "", 6, day(20)}}
         << QStringList{"丙||6|1|2014-03-20|2014-03-20", "乙||5|1|2014-03-02|2014-03-02",
                        "甲||5|1|2014-03-09|2014-03-09"};
+    // Sales brought across from an old ledger keep their time of day.
+    QTest::newRow("dates with a time of day")
+        << QList<DebtSale>{{"吴十", "", 3, QStringLiteral("2014-03-05 18:30:00")},
+                           {"吴十", "", 4, QStringLiteral("2014-03-01 08:05:09")},
+                           {"吴十", "", 5, QStringLiteral("2014-03-01 23:59:59")}}
+        << QStringList{"吴十||12|3|2014-03-01|2014-03-05"};
     QTest::newRow("nobody owes") << QList<DebtSale>{{"周九", "", 0}} << QStringList{};
 }
 
