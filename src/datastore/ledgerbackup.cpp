@@ -61,16 +61,25 @@ QString describe(const Counts &counts)
     return QStringLiteral("%1 sales, %2 users, %3 sessions").arg(counts.data).arg(counts.userdb).arg(counts.rz);
 }
 
+// A backup that cannot be restored, named by its file name.
+BackupError unusableBackup(const QString &path, const QString &why)
+{
+    return BackupError(BackupError::Kind::Unusable,
+                       QStringLiteral("%1 is no usable backup: %2").arg(QFileInfo(path).fileName(), why));
+}
+
+void requireBackupFile(const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        throw unusableBackup(path, QStringLiteral("no such file"));
+}
+
 // Opens a backup of the embedded file and checks it as a ledger: the key, the tables,
 // the integrity check. Returns its counts.
 Counts checkEmbedded(const QString &path)
 {
-    const QString name = QFileInfo(path).fileName();
-    auto unusable = [&](const QString &why) {
-        return BackupError(BackupError::Kind::Unusable, QStringLiteral("%1 is no usable backup: %2").arg(name, why));
-    };
-    if (!QFileInfo(path).isFile())
-        throw unusable(QStringLiteral("no such file"));
+    auto unusable = [&](const QString &why) { return unusableBackup(path, why); };
+    requireBackupFile(path);
     try {
         Connection copy(path, Schema::databaseKey());
         const QStringList tables = copy.tableNames();
@@ -190,12 +199,8 @@ struct DumpContents
 
 DumpContents readDump(const QString &path)
 {
-    const QString name = QFileInfo(path).fileName();
-    auto unusable = [&](const QString &why) {
-        return BackupError(BackupError::Kind::Unusable, QStringLiteral("%1 is no usable backup: %2").arg(name, why));
-    };
-    if (!QFileInfo(path).isFile())
-        throw unusable(QStringLiteral("no such file"));
+    auto unusable = [&](const QString &why) { return unusableBackup(path, why); };
+    requireBackupFile(path);
     const ToolRun list = runTool(QStringLiteral("pg_restore"), {QStringLiteral("--list"), path});
     if (list.status != 0)
         throw unusable(list.errors.isEmpty() ? QStringLiteral("pg_restore cannot read it") : list.errors);
@@ -514,9 +519,8 @@ QString LedgerBackup::serverRestore(const QString &path)
     Connection connection(m_source);
     const QString schema = currentSchema(connection);
     if (contents.schema != schema)
-        throw BackupError(BackupError::Kind::Unusable,
-                          QStringLiteral("%1 is no usable backup: it is a backup of the ledger in the schema %2, not %3")
-                              .arg(QFileInfo(path).fileName(), contents.schema, schema));
+        throw unusableBackup(path, QStringLiteral("it is a backup of the ledger in the schema %1, not %2")
+                                       .arg(contents.schema, schema));
 
     QElapsedTimer waited;
     waited.start();

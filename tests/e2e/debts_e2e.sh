@@ -102,13 +102,6 @@ xdotool mousemove --window "$debts" 80 72 click --repeat 2 --delay 80 1
 sleep 1
 import -window root "$artifacts/debts-e2e-ledger.png" || true
 
-xdotool windowactivate --sync "$main"
-sleep 0.3
-xdotool key --clearmodifiers alt+F4
-gone() { ! kill -0 "$app" 2>/dev/null; }
-wait_for 20 gone || fail "the application is still running after Alt+F4"
-status=0
-wait "$app" || status=$?
-[ "$status" -eq 0 ] || fail "the application ended with status $status"
+close_main_window "$main" "$app"
 echo "screenshots: $artifacts/debts-e2e-*.png"
 echo "1 passed, 0 failed"

@@ -81,14 +81,7 @@ xdotool windowsize "$main" 1200 700
 sleep 1.5
 import -window "$main" "$artifacts/legacy-e2e-main.png" || fail "could not take the screenshot"
 
-xdotool windowactivate --sync "$main"
-sleep 0.3
-xdotool key --clearmodifiers alt+F4
-gone() { ! kill -0 "$app" 2>/dev/null; }
-wait_for 20 gone || fail "the application is still running after Alt+F4"
-status=0
-wait "$app" || status=$?
-[ "$status" -eq 0 ] || fail "the application ended with status $status"
+close_main_window "$main" "$app"
 
 # The second start: no question, the login window at once.
 "$bin/quillmora" >"$work/app2.log" 2>&1 &
@@ -100,7 +93,7 @@ if xdotool search --onlyvisible --name '^Quillmora$' >/dev/null 2>&1; then
 fi
 xdotool windowactivate --sync "$login"
 xdotool key --clearmodifiers Escape alt+F4
-wait_for 20 gone || { kill "$app"; fail "the abandoned login did not end the program"; }
+wait_for 20 ended "$app" || { kill "$app"; fail "the abandoned login did not end the program"; }
 
 echo "converted, 小王 logged in (session 7); screenshots $artifacts/legacy-e2e-question.png, $artifacts/legacy-e2e-main.png"
 echo "1 passed, 0 failed"

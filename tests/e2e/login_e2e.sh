@@ -50,14 +50,7 @@ xdotool search --onlyvisible --name '^用户登录$' >/dev/null && fail "the log
 sleep 1
 import -window "$main" "$artifacts/login-e2e-main.png" || fail "could not take the screenshot"
 
-xdotool windowactivate --sync "$main"
-sleep 0.3
-xdotool key --clearmodifiers alt+F4
-gone() { ! kill -0 "$app" 2>/dev/null; }
-wait_for 20 gone || fail "the application is still running after Alt+F4"
-status=0
-wait "$app" || status=$?
-[ "$status" -eq 0 ] || fail "the application ended with status $status"
+close_main_window "$main" "$app"
 
 IFS=$'\t' read -r id2 user2 btime2 jtime2 < <(sessions)
 [ "$(sessions | wc -l)" -eq 1 ] || fail "closing changed the number of session rows: $(sessions)"
@@ -79,8 +72,7 @@ import -window root "$artifacts/login-e2e-launcher.png" || true
 xdotool windowactivate --sync "$login2"
 sleep 0.3
 xdotool key --clearmodifiers alt+F4
-launched_gone() { ! kill -0 "$launched" 2>/dev/null; }
-wait_for 20 launched_gone || fail "the launched program is still running after its login window was closed"
+wait_for 20 ended "$launched" || fail "the launched program is still running after its login window was closed"
 
 echo "session $id: $user logged in at $btime, out at $jtime2; screenshot $artifacts/login-e2e-main.png"
 echo "1 passed, 0 failed"

@@ -3,7 +3,7 @@
 # display (display.sh), and everything stopped and removed when the script ends.
 #
 # Provides: $work, $work/shop, require_tools, fail (shows the program's log in
-# $work/app.log), find_window, and what display.sh provides.
+# $work/app.log), find_window, ended, close_main_window, and what display.sh provides.
 
 work="$(mktemp -d)"
 source "$(dirname "${BASH_SOURCE[0]}")/display.sh"
@@ -37,6 +37,21 @@ find_window() {
     sleep 0.2
   done
   return 1
+}
+
+# Whether the process $1 has ended.
+ended() { ! kill -0 "$1" 2>/dev/null; }
+
+# Closes the main window $1 of the program in process $2 with Alt+F4, as an operator
+# does, and fails unless the program then ends with status 0.
+close_main_window() {
+  local window="$1" pid="$2" status=0
+  xdotool windowactivate --sync "$window"
+  sleep 0.3
+  xdotool key --clearmodifiers alt+F4
+  wait_for 20 ended "$pid" || fail "the application is still running after Alt+F4"
+  wait "$pid" || status=$?
+  [ "$status" -eq 0 ] || fail "the application ended with status $status"
 }
 
 export HOME="$work/home"
