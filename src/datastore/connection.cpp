@@ -56,6 +56,11 @@ QVariant Statement::exactValue(int column) const
     return m_backend->exactValue(column);
 }
 
+QDate Statement::dateValue(int column) const
+{
+    return m_backend->dateValue(column);
+}
+
 double Statement::doubleValue(int column) const
 {
     return m_backend->doubleValue(column);

@@ -2,6 +2,7 @@
 
 #include "fieldtype.h"
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -35,7 +36,10 @@ public:
     // column's date alone, this keeps a time of day that the row holds beside it, and
     // a date-time column's text comes as written (a date alone, or empty).
     QVariant exactValue(int column) const;
-    // Fast paths for bulk reads; a null reads as NaN or 0.
+    // Fast paths for bulk reads; a null reads as NaN, 0 or an invalid date. The date is
+    // a date or date-time column's day (a text's when it starts with one), read
+    // without making a date-time in the local time zone first.
+    QDate dateValue(int column) const;
     double doubleValue(int column) const;
     qint64 int64Value(int column) const;
     bool isNull(int column) const;

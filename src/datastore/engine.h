@@ -5,6 +5,7 @@
 
 #include "fieldtype.h"
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -26,6 +27,7 @@ public:
     virtual FieldType declaredType(int column) = 0;
     virtual QVariant value(int column) const = 0;
     virtual QVariant exactValue(int column) const = 0;
+    virtual QDate dateValue(int column) const = 0;
     virtual double doubleValue(int column) const = 0;
     virtual qint64 int64Value(int column) const = 0;
     virtual bool isNull(int column) const = 0;

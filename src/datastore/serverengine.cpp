@@ -2,6 +2,7 @@
 // engine's words and rewritten by ServerDialect; results come in binary form, so a
 // million keys and numbers are read without parsing text.
 #include "apperror.h"
+#include "datetext.h"
 #include "engine.h"
 #include "serverdialect.h"
 
@@ -270,6 +271,24 @@ public:
         if (stamp->time == QTime(0, 0))
             return stamp->date;
         return QDateTime(stamp->date, stamp->time);
+    }
+
+    QDate dateValue(int column) const override
+    {
+        if (PQgetisnull(m_result, m_row, column))
+            return {};
+        const char *bytes = PQgetvalue(m_result, m_row, column);
+        switch (PQftype(m_result, column)) {
+        case kTimestamp: {
+            const std::optional<Stamp> stamp = readTimestamp(bytes);
+            return stamp ? stamp->date : QDate();
+        }
+        case kDate:
+        case kTimestampTz:
+            return value(column).toDate();
+        default:
+            return DateText::storedDatePrefix(QByteArrayView(bytes, PQgetlength(m_result, m_row, column)));
+        }
     }
 
     double doubleValue(int column) const override

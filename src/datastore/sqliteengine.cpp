@@ -1,4 +1,5 @@
 #include "apperror.h"
+#include "datetext.h"
 #include "engine.h"
 #include "openerror.h"
 
@@ -265,6 +266,15 @@ public:
             return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column)),
                                      sqlite3_column_bytes(m_statement, column));
         return value(column);
+    }
+
+    QDate dateValue(int column) const override
+    {
+        if (sqlite3_column_type(m_statement, column) != SQLITE_TEXT)
+            return {};
+        return DateText::storedDatePrefix(
+            QByteArrayView(reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column)),
+                           sqlite3_column_bytes(m_statement, column)));
     }
 
     double doubleValue(int column) const override

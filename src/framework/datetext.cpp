@@ -34,4 +34,23 @@ QDate parseDate(const QString &text)
     return parsed;
 }
 
+QDate storedDatePrefix(QByteArrayView text)
+{
+    if (text.size() < 10 || text[4] != '-' || text[7] != '-')
+        return {};
+    auto number = [&](int from, int length) {
+        int result = 0;
+        for (int i = from; i < from + length; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return -1;
+            result = result * 10 + (text[i] - '0');
+        }
+        return result;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    if (year < 0 || month < 0 || day < 0)
+        return {};
+    return QDate(year, month, day); // invalid for a month or day that does not exist
+}
+
 } // namespace DateText

@@ -45,39 +45,6 @@ QString sameCustomer()
     return customerColumn("e") + QStringLiteral("=? and ") + customerColumn("f") + QStringLiteral("=?");
 }
 
-// A date column read from either engine: a date, a date and time, or the stored text.
-QDate dateOf(const QVariant &value)
-{
-    switch (value.typeId()) {
-    case QMetaType::QDate:
-        return value.toDate();
-    case QMetaType::QDateTime:
-        return value.toDateTime().date();
-    default:
-        break;
-    }
-    if (!value.isValid() || value.isNull())
-        return {};
-    // Read by hand: the list reads two dates for each of up to a hundred thousand
-    // customers, and the general date parser costs more than the engine's grouping.
-    const QString text = value.toString();
-    if (text.size() < 10 || text[4] != QLatin1Char('-') || text[7] != QLatin1Char('-'))
-        return {};
-    auto number = [&](int from, int length) {
-        int result = 0;
-        for (int i = from; i < from + length; ++i) {
-            if (!text[i].isDigit() || text[i].unicode() > '9')
-                return -1;
-            result = result * 10 + (text[i].unicode() - '0');
-        }
-        return result;
-    };
-    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
-    if (year < 0 || month < 0 || day < 0)
-        return {};
-    return QDate(year, month, day); // invalid for a month or day that does not exist
-}
-
 struct OwedSale
 {
     qint64 key;
@@ -177,23 +144,36 @@ QString amountText(qint64 units)
 
 namespace {
 
-// The list reads only the owing sales, grouped by trimmed customer. On the embedded
-// engine an index over exactly those rows and expressions lets it read them in order
-// instead of scanning and sorting the whole ledger (a million sales: about 0.5 s less).
-// The index holds e and f once more as they are: this engine version counts an index
-// as covering only when it holds the plain columns an expression uses. Made the first
-// time the list is read from a ledger; the server groups by hashing and needs none.
+// The list reads only the owing sales, grouped by trimmed customer. An index over
+// exactly those rows and expressions lets the engine read them in group order instead
+// of scanning and sorting the whole ledger (a million sales: about 0.5 s less on the
+// embedded file, 0.3 s on the server). It holds e and f once more as they are: an
+// engine counts an expression index as covering only when it holds the plain columns
+// the expressions use. Made the first time the list is read from a ledger; a server
+// login that may not make indexes reads the list without one.
 void ensureDebtIndex(Connection &connection)
 {
-    if (connection.engine() != Connection::Engine::EmbeddedFile)
-        return;
     static const QString kName = QStringLiteral("data_debts");
-    if (connection.scalar(QStringLiteral("select count(*) from sqlite_master where type='index' and name=?"), {kName})
-            .toInt()
-        > 0)
+    const QString name = customerColumn("e");
+    const QString mobile = customerColumn("f");
+    if (connection.engine() == Connection::Engine::EmbeddedFile) {
+        if (connection.scalar(QStringLiteral("select count(*) from sqlite_master where type='index' and name=?"),
+                              {kName})
+                .toInt()
+            > 0)
+            return;
+        connection.execute(QStringLiteral("create index if not exists %1 on data (%2, %3, \"5\", day1, e, f) where \"5\"<>0")
+                               .arg(kName, name, mobile));
         return;
-    connection.execute(QStringLiteral("create index if not exists %1 on data (%2, %3, \"5\", day1, e, f) where \"5\"<>0")
-                           .arg(kName, customerColumn("e"), customerColumn("f")));
+    }
+    if (connection.scalar(QStringLiteral("select to_regclass(?) is not null"), {kName}).toBool())
+        return;
+    try {
+        connection.execute(
+            QStringLiteral("create index if not exists %1 on data (%2, %3, \"5\", day1) include (e, f) where \"5\"<>0")
+                .arg(kName, name, mobile));
+    } catch (const DatabaseError &) {
+    }
 }
 
 } // namespace
@@ -215,8 +195,8 @@ QList<CustomerDebt> load(Connection &connection)
     while (statement.step()) {
         const CustomerKey key{statement.value(0).toString(), statement.value(1).toString()};
         const qint64 count = statement.int64Value(3);
-        const QDate oldest = dateOf(statement.value(4));
-        const QDate newest = dateOf(statement.value(5));
+        const QDate oldest = statement.dateValue(4);
+        const QDate newest = statement.dateValue(5);
         auto found = index.find(key);
         if (found == index.end()) {
             found = index.insert(key, debts.size());
