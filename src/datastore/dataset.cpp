@@ -75,10 +75,10 @@ void Dataset::close()
     }
 }
 
-const std::vector<double> &Dataset::prefetchedColumn(int index) const
+std::vector<long long> Dataset::prefetchedSums() const
 {
     requireOpen();
-    return m_source->prefetched(index);
+    return m_source->prefetchedSums();
 }
 
 void Dataset::requireOpen() const

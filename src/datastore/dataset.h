@@ -47,11 +47,11 @@ public:
     void close();
     bool isOpen() const { return m_source != nullptr; }
 
-    // Number columns read along with the keys, in the same scan, so totals need no
+    // Number columns summed along with the reading of the keys, so totals need no
     // second pass. Takes effect at the next open.
     void setPrefetchedNumberFields(const QStringList &fields);
-    // The prefetched values in the current order; a null reads as NaN.
-    const std::vector<double> &prefetchedColumn(int index) const;
+    // Their sums over the rows, in ten-thousandths (see TenThousandths).
+    std::vector<long long> prefetchedSums() const;
 
     // Keeps what each update and delete of a row replaces (see WriteJournal); the
     // journal must outlive the dataset or be unset first. nullptr: no journal.

@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "connection.h"
+#include "tenthousandths.h"
 #include "writejournal.h"
 
 #include <QCollator>
@@ -10,9 +11,12 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <numeric>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -30,21 +34,60 @@ QString placeholders(int count)
     return marks.join(QLatin1Char(','));
 }
 
+// The positions of `keys` in ascending key order; equal keys keep their order. A radix
+// sort, sixteen bits a pass, skipping passes where all keys share the digit: a sort of a
+// million rows is a few passes over memory, several times quicker than comparing.
+std::vector<int> stableOrderOf(const std::vector<std::uint64_t> &keys)
+{
+    struct Item
+    {
+        std::uint64_t key;
+        int position;
+    };
+    const size_t n = keys.size();
+    std::vector<Item> items(n);
+    for (size_t i = 0; i < n; ++i)
+        items[i] = {keys[i], int(i)};
+    std::vector<Item> scratch(n);
+    std::vector<size_t> starts(size_t(1) << 16);
+    for (int shift = 0; shift < 64; shift += 16) {
+        std::fill(starts.begin(), starts.end(), 0);
+        for (const Item &item : items)
+            ++starts[(item.key >> shift) & 0xffff];
+        if (n == 0 || starts[(items[0].key >> shift) & 0xffff] == n)
+            continue;
+        size_t next = 0;
+        for (size_t &start : starts)
+            next += std::exchange(start, next);
+        for (const Item &item : items)
+            scratch[starts[(item.key >> shift) & 0xffff]++] = item;
+        items.swap(scratch);
+    }
+    std::vector<int> order(n);
+    for (size_t i = 0; i < n; ++i)
+        order[i] = items[i].position;
+    return order;
+}
+
+// A double as an unsigned number in the same order, NaN (a null) below everything.
+std::uint64_t orderedBits(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value == 0.0)
+        value = 0.0; // -0 and 0 are equal
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    return (bits >> 63) ? ~bits : bits | (std::uint64_t(1) << 63);
+}
+
 // Orders rows by ranks: numbers by value, texts by the Chinese collation (pinyin),
-// nulls first. Equal ranks keep their current order.
+// nulls first (last when descending). Equal ranks keep their current order.
 std::vector<int> sortedPositions(const std::vector<double> &ranks, bool descending)
 {
-    std::vector<std::pair<double, int>> keyed(ranks.size());
-    for (size_t i = 0; i < ranks.size(); ++i) {
-        const double rank = std::isnan(ranks[i]) ? -std::numeric_limits<double>::infinity() : ranks[i];
-        keyed[i] = {descending ? -rank : rank, int(i)};
-    }
-    // The position breaks ties, which keeps the sort stable.
-    std::sort(keyed.begin(), keyed.end());
-    std::vector<int> order(ranks.size());
-    for (size_t i = 0; i < keyed.size(); ++i)
-        order[i] = keyed[i].second;
-    return order;
+    std::vector<std::uint64_t> keys(ranks.size());
+    for (size_t i = 0; i < ranks.size(); ++i)
+        keys[i] = descending ? ~orderedBits(ranks[i]) : orderedBits(ranks[i]);
+    return stableOrderOf(keys);
 }
 
 // The distinct texts of a column, each read once; ids become collation ranks.
@@ -154,15 +197,128 @@ private:
     QHash<QString, int> m_distinct;
 };
 
+// ------------------------------------------------------------ server pages
+
+constexpr qint64 kUnreadKey = 0; // row keys start at 1
+constexpr qint64 kGoneKey = -1;  // a position whose row another terminal removed
+
+// What a paged keyset asks of the server. At the open, one aggregate gives the count,
+// the largest key and the sums; keys are then read a page at a time, counted from the
+// end, as the grid draws the rows. Rows other terminals add later have larger keys
+// and stay out of the positions until the next open, as with keys read at the open.
+class ServerPages
+{
+public:
+    ServerPages(Connection &connection, QString table, QStringList sumFields)
+        : m_connection(connection), m_table(std::move(table)), m_sumFields(std::move(sumFields))
+    {
+        Statement statement = m_connection.prepare(
+            QStringLiteral("select (select max(rowid) from %2), count(*)%1 from %2").arg(sumColumns(), m_table));
+        statement.bind({});
+        statement.step();
+        // The largest key from the key index, in the same statement so it matches the count.
+        m_bound = statement.int64Value(0);
+        m_serverRows = int(statement.int64Value(1));
+        readSums(statement, 2);
+    }
+
+    int serverRows() const { return m_serverRows; }
+    qint64 bound() const { return m_bound; }
+
+    // Sums again after this terminal's own changes, over the same rows.
+    std::vector<long long> sums() const
+    {
+        if (m_stale) {
+            QStringList appended;
+            QVariantList bound{m_bound};
+            for (qint64 key : m_appended) {
+                appended << QStringLiteral("?");
+                bound << key;
+            }
+            QString condition = QStringLiteral("rowid<=?");
+            if (!appended.isEmpty())
+                condition += QStringLiteral(" or rowid in (%1)").arg(appended.join(QLatin1Char(',')));
+            Statement statement = m_connection.prepare(
+                QStringLiteral("select count(*)%1 from %2 where %3").arg(sumColumns(), m_table, condition));
+            statement.bind(bound);
+            statement.step();
+            readSums(statement, 1);
+            m_stale = false;
+        }
+        return m_sums;
+    }
+
+    void removed(int row)
+    {
+        if (row < m_serverRows)
+            --m_serverRows;
+        m_stale = true;
+    }
+    void changed() { m_stale = true; }
+    bool keysPending() const { return !m_keysComplete; }
+    void keysComplete() { m_keysComplete = true; }
+    void appended(qint64 key)
+    {
+        m_appended.push_back(key);
+        m_stale = true;
+    }
+
+    // Fills positions [from, to) (all below serverRows()) with their keys; positions
+    // the server no longer has rows for become kGoneKey.
+    void readKeys(std::vector<qint64> &keys, int from, int to) const
+    {
+        Statement statement = m_connection.prepare(
+            QStringLiteral("select rowid from %1 where rowid<=? order by rowid desc limit ? offset ?").arg(m_table));
+        statement.bind({m_bound, to - from, m_serverRows - to});
+        int position = to;
+        while (position > from && statement.step())
+            keys[--position] = statement.int64Value(0);
+        while (position > from)
+            keys[--position] = kGoneKey;
+    }
+
+private:
+    QString sumColumns() const
+    {
+        QString columns;
+        for (const QString &field : m_sumFields)
+            columns += QStringLiteral(",sum(%1)").arg(TenThousandths::serverExpression(quoted(field)));
+        return columns;
+    }
+
+    void readSums(const Statement &statement, int firstColumn) const
+    {
+        m_sums.assign(m_sumFields.size(), 0);
+        for (int i = 0; i < int(m_sumFields.size()); ++i)
+            m_sums[i] = statement.value(firstColumn + i).toLongLong();
+    }
+
+    Connection &m_connection;
+    QString m_table;
+    QStringList m_sumFields;
+    int m_serverRows = 0;
+    qint64 m_bound = 0;
+    std::vector<qint64> m_appended;
+    mutable std::vector<long long> m_sums;
+    mutable bool m_stale = false;
+    bool m_keysComplete = false;
+};
+
 // ------------------------------------------------------------------ keyset
 
 class KeysetRowSource final : public RowSource
 {
 public:
+    enum class Reading {
+        None,     // no rows: a table opened for appending
+        AllKeys,  // every key (and the prefetched columns) read at the open
+        KeyPages, // the count and sums at the open, the keys a page at a time as drawn
+    };
+
     // `keyOrder`: the statement has no order of its own, so its rows are listed in the
     // order they were added (by key).
     KeysetRowSource(Connection &connection, QString table, QString rest, QVariantList parameters,
-                    QStringList prefetchFields, bool readKeys, bool keyOrder = false)
+                    QStringList prefetchFields, Reading reading, bool keyOrder = false)
         : m_connection(connection), m_table(std::move(table)), m_rest(std::move(rest)),
           m_parameters(std::move(parameters)), m_prefetchFields(std::move(prefetchFields)), m_keyOrder(keyOrder)
     {
@@ -171,19 +327,39 @@ public:
             m_fields << shape.columnName(i);
             m_types.push_back(shape.declaredType(i));
         }
-        m_prefetched.resize(m_prefetchFields.size());
-        if (readKeys)
+        for (const QString &field : m_prefetchFields) {
+            if (!m_fields.contains(field))
+                throw DatabaseError(QStringLiteral("no such column: %1").arg(field));
+        }
+        if (reading == Reading::AllKeys) {
+            m_prefetched.resize(m_prefetchFields.size());
             readAllKeys();
+        } else if (reading == Reading::KeyPages) {
+            openPaged();
+        }
     }
 
     int count() const override { return int(m_keys.size()); }
     const QStringList &fieldNames() const override { return m_fields; }
     FieldType fieldType(int field) const override { return m_types.at(field); }
-    const std::vector<double> &prefetched(int index) const override { return m_prefetched.at(index); }
+
+    std::vector<long long> prefetchedSums() const override
+    {
+        if (m_paging)
+            return m_paging->sums();
+        std::vector<long long> sums(m_prefetched.size(), 0);
+        for (size_t i = 0; i < m_prefetched.size(); ++i) {
+            for (double value : m_prefetched[i])
+                sums[i] += TenThousandths::of(value);
+        }
+        return sums;
+    }
 
     QVariant value(int row, int field) const override
     {
-        const qint64 key = m_keys.at(row);
+        const qint64 key = keyAt(row);
+        if (key == kGoneKey)
+            return {}; // removed by another terminal before this one read its key
         auto cached = m_cache.find(key);
         if (cached == m_cache.end()) {
             fetchAround(row);
@@ -196,7 +372,7 @@ public:
 
     void remove(int row) override
     {
-        const qint64 key = m_keys.at(row);
+        const qint64 key = keyAt(row);
         journaled([&] {
             if (m_journal)
                 m_journal->beforeDelete(m_connection, m_table, key);
@@ -207,6 +383,8 @@ public:
         for (auto &column : m_prefetched)
             column.erase(column.begin() + row);
         m_cache.erase(key);
+        if (m_paging)
+            m_paging->removed(row);
     }
 
     void update(int row, const std::vector<QVariant> &values, const std::vector<bool> &changed) override
@@ -221,7 +399,7 @@ public:
         }
         if (assignments.isEmpty())
             return;
-        const qint64 key = m_keys.at(row);
+        const qint64 key = keyAt(row);
         bound << key;
         journaled([&] {
             if (m_journal)
@@ -234,6 +412,8 @@ public:
         });
         m_cache.erase(key);
         refreshPrefetched(row);
+        if (m_paging)
+            m_paging->changed();
     }
 
     int insert(const std::vector<QVariant> &values, const std::vector<bool> &changed) override
@@ -257,6 +437,8 @@ public:
             column.push_back(std::nan(""));
         const int row = count() - 1;
         refreshPrefetched(row);
+        if (m_paging)
+            m_paging->appended(m_keys.back());
         return row;
     }
 
@@ -287,6 +469,8 @@ public:
                 scannedValues.push_back(read(statement, 1));
             }
         }
+        if (m_paging && m_paging->keysPending())
+            readRemainingKeys(scannedKeys, scannedValues);
         std::vector<double> values;
         if (scannedKeys == m_keys) {
             values = std::move(scannedValues);
@@ -357,11 +541,8 @@ private:
     void readAllKeys()
     {
         QString columns = QStringLiteral("rowid");
-        for (const QString &field : m_prefetchFields) {
-            if (!m_fields.contains(field))
-                throw DatabaseError(QStringLiteral("no such column: %1").arg(field));
+        for (const QString &field : m_prefetchFields)
             columns += QLatin1Char(',') + quoted(field);
-        }
         Statement statement = m_connection.prepare(QStringLiteral("select %1 from %2 %3").arg(columns, m_table, m_rest));
         statement.bind(m_parameters);
         // The largest key bounds the row count: reserving it spares the copies of a
@@ -394,9 +575,59 @@ private:
         }
     }
 
+    void openPaged()
+    {
+        m_paging = std::make_unique<ServerPages>(m_connection, m_table, m_prefetchFields);
+        m_keys.assign(size_t(m_paging->serverRows()), kUnreadKey);
+    }
+
+    qint64 keyAt(int row) const
+    {
+        if (m_keys.at(row) == kUnreadKey)
+            readKeysAround(row);
+        return m_keys[row];
+    }
+
+    // Reads the unread keys of a stretch of a few screens around the row in one statement.
+    void readKeysAround(int row) const
+    {
+        constexpr int kHalfPage = 256;
+        int from = std::max(0, row - kHalfPage);
+        int to = std::min(m_paging->serverRows(), row + kHalfPage);
+        while (from < to && m_keys[from] != kUnreadKey)
+            ++from;
+        while (to > from && m_keys[to - 1] != kUnreadKey)
+            --to;
+        if (from < to)
+            m_paging->readKeys(m_keys, from, to);
+    }
+
+    // A sort needs every key: they come from the sort's own scan, in key order, and
+    // paging ends. The scan is cut to the rows of the open, so when nothing changed
+    // since, it lines up with the keys position for position.
+    void readRemainingKeys(std::vector<qint64> &scannedKeys, std::vector<double> &scannedValues)
+    {
+        if (!std::is_sorted(scannedKeys.begin(), scannedKeys.end())) {
+            // Rows come from the server's parallel scan in no set order.
+            const std::vector<int> order = stableOrderOf({scannedKeys.begin(), scannedKeys.end()});
+            permute(scannedKeys, order);
+            permute(scannedValues, order);
+        }
+        const size_t opened = size_t(std::upper_bound(scannedKeys.begin(), scannedKeys.end(), m_paging->bound())
+                                     - scannedKeys.begin());
+        scannedKeys.resize(opened);
+        scannedValues.resize(opened);
+        const size_t serverRows = size_t(m_paging->serverRows());
+        std::vector<qint64> keys(scannedKeys.begin(), scannedKeys.begin() + std::min(opened, serverRows));
+        keys.resize(serverRows, kGoneKey);
+        keys.insert(keys.end(), m_keys.begin() + serverRows, m_keys.end());
+        m_keys = std::move(keys);
+        m_paging->keysComplete();
+    }
+
     void refreshPrefetched(int row)
     {
-        if (m_prefetchFields.isEmpty())
+        if (m_prefetched.empty())
             return;
         QStringList columns;
         for (const QString &field : m_prefetchFields)
@@ -423,8 +654,9 @@ private:
         const int from = std::max(0, row - kBefore);
         const int to = std::min(count(), row + kAfter);
         for (int position = from; position < to; ++position) {
-            if (!m_cache.contains(m_keys[position]))
-                wanted << m_keys[position];
+            const qint64 key = keyAt(position);
+            if (key != kGoneKey && !m_cache.contains(key))
+                wanted << key;
         }
         if (wanted.isEmpty())
             return;
@@ -449,8 +681,10 @@ private:
     bool m_keyOrder = false;
     QStringList m_fields;
     std::vector<FieldType> m_types;
-    std::vector<qint64> m_keys;
+    // Paged keysets fill in their keys as rows are read.
+    mutable std::vector<qint64> m_keys;
     std::vector<std::vector<double>> m_prefetched;
+    std::unique_ptr<ServerPages> m_paging;
     mutable std::unordered_map<qint64, std::vector<QVariant>> m_cache;
 };
 
@@ -495,7 +729,7 @@ public:
     const QStringList &fieldNames() const override { return m_fields; }
     FieldType fieldType(int field) const override { return m_types.at(field); }
     QVariant value(int row, int field) const override { return m_rows.at(row).at(field); }
-    const std::vector<double> &prefetched(int) const override { throw DatabaseError(QStringLiteral("No prefetched fields")); }
+    std::vector<long long> prefetchedSums() const override { throw DatabaseError(QStringLiteral("No prefetched fields")); }
 
     void remove(int) override { readOnly(); }
     void update(int, const std::vector<QVariant> &, const std::vector<bool> &) override { readOnly(); }
@@ -543,13 +777,21 @@ std::unique_ptr<RowSource> RowSource::openKeyset(Connection &connection, const Q
     // added, whatever index the engine picks to find them.
     static const QRegularExpression orderBy(QStringLiteral(R"(\border\s+by\b)"), QRegularExpression::CaseInsensitiveOption);
     const QString rest = match.captured(3);
-    return std::make_unique<KeysetRowSource>(connection, match.captured(1), rest, parameters, prefetchFields, true,
+    // A whole table on a server is read in pages: a million keys over the network cost
+    // several times what the server takes to count and sum them, and the grid shows a
+    // screenful. The embedded file reads its keys quicker than a page count would cost.
+    using Reading = KeysetRowSource::Reading;
+    const Reading reading = connection.engine() == Connection::Engine::Server && rest.trimmed().isEmpty()
+                                ? Reading::KeyPages
+                                : Reading::AllKeys;
+    return std::make_unique<KeysetRowSource>(connection, match.captured(1), rest, parameters, prefetchFields, reading,
                                              !orderBy.match(rest).hasMatch());
 }
 
 std::unique_ptr<RowSource> RowSource::openTable(Connection &connection, const QString &table)
 {
-    return std::make_unique<KeysetRowSource>(connection, table, QString(), QVariantList(), QStringList(), false);
+    return std::make_unique<KeysetRowSource>(connection, table, QString(), QVariantList(), QStringList(),
+                                             KeysetRowSource::Reading::None);
 }
 
 std::unique_ptr<RowSource> RowSource::openMaterialized(Connection &connection, const QString &sql,

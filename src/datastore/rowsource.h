@@ -37,7 +37,8 @@ public:
     // Reorders the rows by one field; returns the new position of `currentRow`.
     virtual int sortBy(int field, bool descending, int currentRow) = 0;
 
-    virtual const std::vector<double> &prefetched(int index) const = 0;
+    // The sums of the prefetched fields over the rows, in ten-thousandths.
+    virtual std::vector<long long> prefetchedSums() const = 0;
 
     // Updates and deletes from now on are kept by the journal, each in one
     // transaction with the journal's own writes (nullptr: none).

@@ -2,6 +2,7 @@
 
 #include "dataset.h"
 #include "numberformat.h"
+#include "tenthousandths.h"
 
 #include <cmath>
 
@@ -15,9 +16,7 @@ FooterTotals::FooterTotals(int fields) : m_units(fields, 0)
 
 long long FooterTotals::unitsOf(double value)
 {
-    if (std::isnan(value))
-        return 0;
-    return std::llrint(static_cast<long double>(value) * kScale);
+    return TenThousandths::of(value);
 }
 
 void FooterTotals::add(int field, double value)
@@ -33,10 +32,9 @@ FooterTotals FooterTotals::of(const Dataset &dataset, const QStringList &fields,
     const int records = dataset.recordCount();
     totals.setCount(records);
     if (prefetched) {
-        for (int i = 0; i < fields.size(); ++i) {
-            for (double value : dataset.prefetchedColumn(i))
-                totals.add(i, value);
-        }
+        const std::vector<long long> sums = dataset.prefetchedSums();
+        for (int i = 0; i < fields.size(); ++i)
+            totals.m_units.at(i) = sums.at(i);
         return totals;
     }
     for (int i = 0; i < fields.size(); ++i) {

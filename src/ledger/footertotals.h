@@ -16,11 +16,12 @@ public:
     explicit FooterTotals(int fields = 0);
 
     // The totals of an open dataset (a closed one gives zeros). When `prefetched`, the
-    // dataset was told to prefetch exactly these fields in this order and its
-    // prefetched columns are summed; otherwise every record is read.
+    // dataset was told to prefetch exactly these fields in this order and gives their
+    // sums; otherwise every record is read.
     static FooterTotals of(const Dataset &dataset, const QStringList &fields, bool prefetched = false);
 
-    // A value in ten-thousandths, brought to the nearest one; NaN (a null) is 0.
+    // A value in ten-thousandths, brought to the nearest one (half to even); NaN (a
+    // null) is 0.
     static long long unitsOf(double value);
 
     void add(int field, double value);

@@ -71,6 +71,8 @@ private slots:
     void boundValuesAreData();
     void sortKeepsCurrentRecord_data();
     void sortKeepsCurrentRecord();
+    void sortOrdersNumbersOfEverySizeStably_data();
+    void sortOrdersNumbersOfEverySizeStably();
     void deleteMovesToNextRow();
     void editWritesOnlyTheCurrentRow();
     void movingAbandonsPendingEdit();
@@ -202,6 +204,45 @@ void DatasetTest::sortKeepsCurrentRecord()
     QCOMPARE(column(ledger, QStringLiteral("b")), names);
     QCOMPARE(ledger.value(QStringLiteral("b")).toString(), QStringLiteral("乙"));
     QCOMPARE(ledger.sort(), sort);
+}
+
+void DatasetTest::sortOrdersNumbersOfEverySizeStably_data()
+{
+    QTest::addColumn<QString>("sort");
+    QTest::addColumn<QStringList>("names");
+    // Equal numbers (two 0.5, a zero and a negative zero) keep the order they were added in.
+    QTest::newRow("ascending") << "4"
+                               << QStringList{"空", "负大", "负半", "零", "负零", "极小", "半1", "半2",
+                                              "65536", "65537", "四十亿", "大"};
+    QTest::newRow("descending") << "4 DESC"
+                                << QStringList{"大", "四十亿", "65537", "65536", "半1", "半2", "极小",
+                                               "零", "负零", "负半", "负大", "空"};
+}
+
+void DatasetTest::sortOrdersNumbersOfEverySizeStably()
+{
+    QFETCH(QString, sort);
+    QFETCH(QStringList, names);
+    TestWorkspace workspace;
+    Tdmfm module;
+    const QDate day(2014, 3, 1);
+    insertSales(*module.ADOConnection1, {{"a", "半1", day, "1", 0.5},
+                                         {"a", "大", day, "1", 1e15},
+                                         {"a", "零", day, "1", 0.0},
+                                         {"a", "65537", day, "1", 65537.0},
+                                         {"a", "负大", day, "1", -1e15},
+                                         {"a", "空", day, "1", QVariant()},
+                                         {"a", "负零", day, "1", -0.0},
+                                         {"a", "四十亿", day, "1", 4294967296.5},
+                                         {"a", "极小", day, "1", 1e-9},
+                                         {"a", "负半", day, "1", -0.5},
+                                         {"a", "65536", day, "1", 65536.0},
+                                         {"a", "半2", day, "1", 0.5}});
+    Dataset &ledger = *module.ADOQuery15;
+    ledger.setSql(QStringLiteral("select * from data"));
+    ledger.open();
+    ledger.setSort(sort);
+    QCOMPARE(column(ledger, QStringLiteral("b")), names);
 }
 
 void DatasetTest::deleteMovesToNextRow()

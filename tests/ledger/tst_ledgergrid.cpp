@@ -128,6 +128,9 @@ private slots:
         QTest::newRow("four decimals per addition")
             << QList<Sale>{sale("x", 0.1, 0.00006, 1e-5), sale("y", 0.2, 0.00006, 1e-5)}
             << QStringList{"总计", "2", "0.3", "0.0002", "0"};
+        // Halves go to the even ten-thousandth, whichever engine sums them.
+        QTest::newRow("halves to even") << QList<Sale>{sale("x", 0.03125, 0.09375, -0.03125)}
+                                        << QStringList{"总计", "1", "0.0312", "0.0938", "-0.0312"};
         QTest::newRow("negative profit") << QList<Sale>{sale("x", 7.5, -3.5, 2.0), sale("y", 2.5, 1.0, 0.0)}
                                          << QStringList{"总计", "2", "10", "-2.5", "2"};
     }
@@ -178,6 +181,55 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::exception, m_controller->showAllRecords());
         QCOMPARE(m_grid->rowCount(), 0);
         QCOMPARE(footerTexts(*m_grid), (QStringList{"总计", "0", "0", "0", "0"}));
+    }
+
+    // More rows than a server reads in one page: whichever position the grid draws
+    // shows its own row, edits keep the positions and the footers, a sale another
+    // terminal adds waits for the next show-all, and a sort still orders every row.
+    void largeLedgerShowsEachPositionsOwnRow()
+    {
+        constexpr int kRows = 1500;
+        auto nameOf = [](int sale) { return QStringLiteral("第%1号").arg(sale); };
+        Connection &db = *m_data->ADOConnection1;
+        db.beginTransaction();
+        for (int i = 0; i < kRows; ++i)
+            addSale(db, sale(nameOf(i), 1.0, double(i), 0.0));
+        db.commit();
+        m_controller->showAllRecords();
+        QCOMPARE(m_grid->rowCount(), kRows);
+        for (int row : {kRows - 1, 0, 700, 701})
+            QCOMPARE(m_grid->cellText(row, kName), nameOf(row));
+        QCOMPARE(m_grid->footerTextAt(8), QString::number(kRows * (kRows - 1) / 2));
+
+        Dataset &ledger = *m_data->ADOQuery15;
+        ledger.setCurrentRow(700);
+        ledger.deleteCurrent();
+        QCOMPARE(m_grid->rowCount(), kRows - 1);
+        // Rows not read before the delete as well as rows read before it.
+        for (int row : {0, 699, 700, 1100, 300, kRows - 2})
+            QCOMPARE(m_grid->cellText(row, kName), nameOf(row < 700 ? row : row + 1));
+        QCOMPARE(m_grid->footerTextAt(8), QString::number(kRows * (kRows - 1) / 2 - 700));
+
+        Connection otherTerminal(m_workspace->dataSource());
+        addSale(otherTerminal, sale(QStringLiteral("另一台"), 1.0, 0.5, 0.0));
+        ledger.setCurrentRow(1000);
+        ledger.edit();
+        ledger.setValue(QStringLiteral("4"), 0.0);
+        ledger.post();
+        QCOMPARE(m_grid->rowCount(), kRows - 1);
+        QCOMPARE(m_grid->cellText(1100, kName), nameOf(1101));
+        QCOMPARE(m_grid->footerTextAt(1), QString::number(kRows - 1));
+        QCOMPARE(m_grid->footerTextAt(8), QString::number(kRows * (kRows - 1) / 2 - 700 - 1001));
+
+        m_controller->showAllRecords();
+        QCOMPARE(m_grid->rowCount(), kRows);
+        QCOMPARE(m_grid->cellText(kRows - 1, kName), QStringLiteral("另一台"));
+        m_grid->clickTitle(kProfit);
+        QCOMPARE(m_grid->cellText(0, kName), nameOf(kRows - 1));
+        QCOMPARE(m_grid->cellText(kRows - 3, kName), QStringLiteral("另一台"));
+        QCOMPARE(m_grid->cellText(kRows - 1, kProfit), QStringLiteral("0"));
+        QCOMPARE(m_grid->currentRow(), ledger.currentRow());
+        QCOMPARE(ledger.displayText(QStringLiteral("b")), QStringLiteral("另一台"));
     }
 
     void sortCycle_data()
