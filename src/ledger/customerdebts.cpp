@@ -182,8 +182,8 @@ QList<CustomerDebt> load(Connection &connection)
 {
     ensureDebtIndex(connection);
     // Grouped by the amount as well: the engine counts equal amounts, and each amount
-    // is rounded here once, by the footer's rule, which no engine function matches
-    // exactly.
+    // is rounded here once, by the footer's rule, which the embedded engine has no
+    // function for.
     const QString name = customerColumn("e");
     const QString mobile = customerColumn("f");
     Statement statement = connection.prepare(
