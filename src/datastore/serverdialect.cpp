@@ -268,7 +268,8 @@ private:
     }
 
     // The embedded engine counts a null below every value: first when ascending, last
-    // when descending. The server's default is the opposite.
+    // when descending. The server's default is the opposite. The row key is never null
+    // and keeps the server's default, so its index serves the order either way.
     void placeNulls()
     {
         for (int i = 0; i + 1 < count(); ++i) {
@@ -293,7 +294,10 @@ private:
                         placed = true;
                     ++end;
                 }
-                if (end > term && !placed)
+                bool key = end > term && token(term).isWord("rowid");
+                for (int t = term + 1; key && t < end; ++t)
+                    key = token(t).isWord("asc") || token(t).isWord("desc");
+                if (end > term && !placed && !key)
                     token(end - 1).text += descending ? QStringLiteral(" nulls last") : QStringLiteral(" nulls first");
                 if (end < count() && token(end).depth == depth && token(end).isSymbol(","))
                     term = end + 1;

@@ -42,8 +42,15 @@ void ServerDialectTest::translates_data()
         << "select * from data" << R"(select "a", "b", "4", "day1", "o" from data order by "rowid")" << 0 << false;
     QTest::newRow("key and star, own order kept")
         << "select rowid, * from data where rowid in (?,?) order by rowid"
-        << R"(select rowid, "a", "b", "4", "day1", "o" from data where rowid in ($1,$2) order by rowid nulls first)"
+        << R"(select rowid, "a", "b", "4", "day1", "o" from data where rowid in ($1,$2) order by rowid)"
         << 2 << false;
+    // The key is never null: no null placement, so the key index can be walked backwards.
+    QTest::newRow("key order descending, paged")
+        << "select rowid from data where rowid<=? order by rowid desc limit ? offset ?"
+        << "select rowid from data where rowid<=$1 order by rowid desc limit $2 offset $3" << 3 << false;
+    QTest::newRow("key after another term")
+        << "select b from data order by b desc, rowid" << "select b from data order by b desc nulls last, rowid" << 0
+        << false;
     QTest::newRow("reading the key, no order added")
         << R"(select rowid, "4" from data where o='1')" << R"(select rowid, "4" from data where o='1')" << 0 << false;
     QTest::newRow("star inside count untouched")
