@@ -67,21 +67,7 @@ void datePart(sqlite3_context *context, int, sqlite3_value **arguments)
     const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(arguments[0]));
     // The charts call this once per record of a year: read the digits of a stored
     // "yyyy-MM-dd" directly, and parse anything else the slow way.
-    auto digits = [text](int from, int count) {
-        int value = 0;
-        for (int i = from; i < from + count; ++i) {
-            if (text[i] < '0' || text[i] > '9')
-                return -1;
-            value = value * 10 + (text[i] - '0');
-        }
-        return value;
-    };
-    QDate date;
-    if (sqlite3_value_bytes(arguments[0]) >= 10 && text[4] == '-' && text[7] == '-') {
-        const int year = digits(0, 4), month = digits(5, 2), day = digits(8, 2);
-        if (year >= 0 && month >= 0 && day >= 0 && QDate::isValid(year, month, day))
-            date = QDate(year, month, day);
-    }
+    QDate date = DateText::storedDatePrefix(QByteArrayView(text, sqlite3_value_bytes(arguments[0])));
     if (!date.isValid())
         date = QDate::fromString(QString::fromLatin1(text).left(10), QStringLiteral("yyyy-MM-dd"));
     if (!date.isValid()) {
