@@ -263,18 +263,38 @@ public:
         m_stale = true;
     }
 
-    // Fills positions [from, to) (all below serverRows()) with their keys; positions
-    // the server no longer has rows for become kGoneKey.
+    // Fills positions [from, to) (all below serverRows()) with their keys. Next to keys
+    // already read, the stretch is read between them, so it lines up with them whatever
+    // other terminals removed meanwhile: a removed row leaves a blank (kGoneKey) at the
+    // far end of the stretch, never a row shown twice or left out. Elsewhere (a jump)
+    // the stretch is counted from the end.
     void readKeys(std::vector<qint64> &keys, int from, int to) const
     {
-        Statement statement = m_connection.prepare(
-            QStringLiteral("select rowid from %1 where rowid<=? order by rowid desc limit ? offset ?").arg(m_table));
-        statement.bind({m_bound, to - from, m_serverRows - to});
-        int position = to;
-        while (position > from && statement.step())
-            keys[--position] = statement.int64Value(0);
-        while (position > from)
-            keys[--position] = kGoneKey;
+        // Keys this terminal appended lie above the bound, with other terminals' rows
+        // between: they are no anchor.
+        const qint64 above = to < int(keys.size()) && keys[to] > 0 ? std::min(keys[to], m_bound + 1) : m_bound + 1;
+        const qint64 below = from > 0 && keys[from - 1] > 0 ? keys[from - 1] : 0;
+        const bool upwards = above > m_bound && below > 0;
+        QString sql = QStringLiteral("select rowid from %1 where rowid<? and rowid>? order by rowid%2 limit ?")
+                          .arg(m_table, upwards ? QString() : QStringLiteral(" desc"));
+        QVariantList values{above, below, to - from};
+        if (above > m_bound && below == 0) {
+            sql += QStringLiteral(" offset ?");
+            values << m_serverRows - to;
+        }
+        Statement statement = m_connection.prepare(sql);
+        statement.bind(values);
+        if (upwards) {
+            int position = from;
+            while (position < to && statement.step())
+                keys[position++] = statement.int64Value(0);
+            std::fill(keys.begin() + position, keys.begin() + to, kGoneKey);
+        } else {
+            int position = to;
+            while (position > from && statement.step())
+                keys[--position] = statement.int64Value(0);
+            std::fill(keys.begin() + from, keys.begin() + position, kGoneKey);
+        }
     }
 
 private:

@@ -232,6 +232,37 @@ private slots:
         QCOMPARE(ledger.displayText(QStringLiteral("b")), QStringLiteral("另一台"));
     }
 
+    // A sale another terminal removes after the show-all leaves one blank row while
+    // the operator scrolls up from the end to rows drawn before: no sale is shown
+    // twice or left out.
+    void removalByAnotherTerminalLeavesOneBlank()
+    {
+        constexpr int kRows = 1200;
+        Connection &db = *m_data->ADOConnection1;
+        db.beginTransaction();
+        for (int i = 0; i < kRows; ++i)
+            addSale(db, sale(QStringLiteral("第%1号").arg(i), 1.0, 1.0, 0.0));
+        db.commit();
+        m_controller->showAllRecords();
+        // Both ends drawn before the removal.
+        QCOMPARE(m_grid->cellText(kRows - 1, kName), QStringLiteral("第%1号").arg(kRows - 1));
+        QCOMPARE(m_grid->cellText(0, kName), QStringLiteral("第0号"));
+        Connection otherTerminal(m_workspace->dataSource());
+        QCOMPARE(otherTerminal.execute(QStringLiteral("delete from data where b=?"), {QStringLiteral("第500号")}), 1);
+
+        QStringList shown;
+        for (int row = kRows - 1; row >= 0; --row)
+            shown.prepend(m_grid->cellText(row, kName));
+        QCOMPARE(shown.count(QString()), 1);
+        shown.removeAll(QString());
+        QStringList expected;
+        for (int i = 0; i < kRows; ++i) {
+            if (i != 500)
+                expected << QStringLiteral("第%1号").arg(i);
+        }
+        QCOMPARE(shown, expected);
+    }
+
     void sortCycle_data()
     {
         QTest::addColumn<QList<bool>>("ctrlClicks");
