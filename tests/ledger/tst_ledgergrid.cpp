@@ -221,15 +221,33 @@ private slots:
         QCOMPARE(m_grid->footerTextAt(1), QString::number(kRows - 1));
         QCOMPARE(m_grid->footerTextAt(8), QString::number(kRows * (kRows - 1) / 2 - 700 - 1001));
 
-        m_controller->showAllRecords();
+        // A sale this terminal appends joins the rows and the sums at once, and a sort
+        // before the next show-all orders it with the others.
+        const QString appended = QStringLiteral("本台新增");
+        ledger.append();
+        ledger.setValue(QStringLiteral("b"), appended);
+        ledger.setValue(QStringLiteral("4"), 2000.0);
+        ledger.post();
         QCOMPARE(m_grid->rowCount(), kRows);
-        QCOMPARE(m_grid->cellText(kRows - 1, kName), QStringLiteral("另一台"));
+        QCOMPARE(m_grid->cellText(kRows - 1, kName), appended);
+        QCOMPARE(m_grid->footerTextAt(8), QString::number(kRows * (kRows - 1) / 2 - 700 - 1001 + 2000));
         m_grid->clickTitle(kProfit);
-        QCOMPARE(m_grid->cellText(0, kName), nameOf(kRows - 1));
-        QCOMPARE(m_grid->cellText(kRows - 3, kName), QStringLiteral("另一台"));
+        QCOMPARE(m_grid->rowCount(), kRows);
+        QCOMPARE(m_grid->cellText(0, kName), appended);
+        QCOMPARE(m_grid->cellText(1, kName), nameOf(kRows - 1));
         QCOMPARE(m_grid->cellText(kRows - 1, kProfit), QStringLiteral("0"));
+
+        m_controller->showAllRecords();
+        QCOMPARE(m_grid->rowCount(), kRows + 1);
+        QCOMPARE(m_grid->cellText(kRows - 1, kName), QStringLiteral("另一台"));
+        QCOMPARE(m_grid->cellText(kRows, kName), appended);
+        ledger.setSort(QStringLiteral("4 DESC"));
+        QCOMPARE(m_grid->cellText(0, kName), appended);
+        QCOMPARE(m_grid->cellText(1, kName), nameOf(kRows - 1));
+        QCOMPARE(m_grid->cellText(kRows - 2, kName), QStringLiteral("另一台"));
+        QCOMPARE(m_grid->cellText(kRows, kProfit), QStringLiteral("0"));
         QCOMPARE(m_grid->currentRow(), ledger.currentRow());
-        QCOMPARE(ledger.displayText(QStringLiteral("b")), QStringLiteral("另一台"));
+        QCOMPARE(ledger.displayText(QStringLiteral("b")), appended);
     }
 
     // A sale another terminal removes after the show-all leaves one blank row while
