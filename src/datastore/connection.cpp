@@ -158,6 +158,16 @@ void Connection::rollback()
     m_backend->rollback();
 }
 
+void Connection::holdAcrossReconnects(const SessionHold &hold)
+{
+    m_backend->holdAcrossReconnects(hold);
+}
+
+void Connection::releaseHold()
+{
+    m_backend->releaseHold();
+}
+
 void Connection::backupInto(const QString &path)
 {
     m_backend->backupInto(path);

@@ -49,6 +49,21 @@ private:
     std::unique_ptr<StatementBackend> m_backend;
 };
 
+// What a server session holds that the next session must hold again, after a lost
+// connection, before it runs any command: `take` returns one row whose first column
+// is true when it took hold; when false, `refusal` fails the command and the next one
+// tries again. `identity` returns one value that must still be the one it returned
+// when the hold was made; when it is not, the store was replaced meanwhile and
+// `replaced` fails that command and every later one, since what the program read
+// belongs to a store that no longer exists. Statements in the server's own words.
+struct SessionHold
+{
+    QString take;
+    QString refusal;
+    QString identity;
+    QString replaced;
+};
+
 // The database connection: the only class that knows the engine. It talks either to
 // the embedded encrypted file (one till) or to a database server that several
 // terminals share. Statements are written once for both: `?` for values, `rowid` for
@@ -99,6 +114,11 @@ public:
     // Raises DatabaseError on any failure (the partly written file is left for the
     // caller to remove); on the server engine it always fails.
     void backupInto(const QString &path);
+
+    // Keeps `hold` across lost connections (one at a time; the server only: the embedded
+    // file never loses its connection). Reads the identity now.
+    void holdAcrossReconnects(const SessionHold &hold);
+    void releaseHold();
 
 private:
     Engine m_engine;

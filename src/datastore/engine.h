@@ -11,6 +11,8 @@
 #include <QVariant>
 #include <memory>
 
+struct SessionHold;
+
 class StatementBackend
 {
 public:
@@ -48,6 +50,9 @@ public:
     // engine's online backup, encrypted as the source is. Only the embedded engine has
     // one; the server's backups are made by its own tools.
     virtual void backupInto(const QString &path) = 0;
+    // See Connection::holdAcrossReconnects; an engine that never reconnects keeps nothing.
+    virtual void holdAcrossReconnects(const SessionHold &hold) = 0;
+    virtual void releaseHold() = 0;
 };
 
 std::unique_ptr<ConnectionBackend> openEmbeddedBackend(const QString &path, const QByteArray &key, bool create);

@@ -28,6 +28,7 @@ LedgerLock::~LedgerLock()
     if (m_descriptor >= 0) {
         ::close(m_descriptor);
     } else if (m_connection) {
+        m_connection->releaseHold();
         try {
             m_connection->scalar(QStringLiteral("select %1(%2, hashtext(current_schema()))")
                                      .arg(serverFunction(m_mode, false))
@@ -67,13 +68,18 @@ std::unique_ptr<LedgerLock> LedgerLock::tryLock(Connection &connection, Mode mod
 {
     if (connection.engine() != Connection::Engine::Server)
         return tryLock(connection.path(), mode);
-    const bool taken = connection
-                           .scalar(QStringLiteral("select case when %1(%2, hashtext(current_schema())) then 1 else 0 end")
-                                       .arg(serverFunction(mode, true))
-                                       .arg(kLockClass))
-                           .toInt() == 1;
+    const QString call =
+        QStringLiteral("%1(%2, hashtext(current_schema()))").arg(serverFunction(mode, true)).arg(kLockClass);
+    const bool taken = connection.scalar(QStringLiteral("select case when %1 then 1 else 0 end").arg(call)).toInt() == 1;
     if (!taken)
         return nullptr;
+    // The lock goes with the session: after a lost connection the next session takes it
+    // again before anything else, and first makes sure no restore replaced the ledger
+    // meanwhile (a restore makes its tables anew).
+    connection.holdAcrossReconnects({QStringLiteral("select ") + call,
+                                     QStringLiteral("数据正在恢复，此操作没有执行。请在恢复完成后再试。"),
+                                     QStringLiteral("select to_regclass('data')::oid"),
+                                     QStringLiteral("连接中断期间数据已被恢复，请关闭程序后重新启动。")});
     std::unique_ptr<LedgerLock> lock(new LedgerLock);
     lock->m_connection = &connection;
     lock->m_mode = mode;

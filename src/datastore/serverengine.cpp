@@ -2,6 +2,7 @@
 // engine's words and rewritten by ServerDialect; results come in binary form, so a
 // million keys and numbers are read without parsing text.
 #include "apperror.h"
+#include "connection.h"
 #include "datetext.h"
 #include "engine.h"
 #include "serverdialect.h"
@@ -396,6 +397,16 @@ public:
         throw DatabaseError(QStringLiteral("a server's ledger is backed up with its own tools"));
     }
 
+    void holdAcrossReconnects(const SessionHold &hold) override
+    {
+        m_hold.reset();
+        const QByteArray identity = firstValue(run(hold.identity.toUtf8(), {}, 0));
+        m_hold = Hold{hold, identity};
+        m_holdLost = false;
+    }
+
+    void releaseHold() override { m_hold.reset(); }
+
     QStringList tableNames() override
     {
         PGresult *result = run("select tablename from pg_catalog.pg_tables where schemaname = current_schema() "
@@ -445,6 +456,13 @@ public:
                   const std::vector<Oid> &types = {}, const std::vector<int> &formats = {})
     {
         ensureConnected();
+        return execute(text, values, resultFormat, types, formats);
+    }
+
+    // The same on the session as it is.
+    PGresult *execute(const QByteArray &text, const std::vector<std::optional<QByteArray>> &values = {},
+                      int resultFormat = 0, const std::vector<Oid> &types = {}, const std::vector<int> &formats = {})
+    {
         std::vector<const char *> pointers;
         std::vector<int> lengths;
         pointers.reserve(values.size());
@@ -523,8 +541,8 @@ private:
     {
         // Dates as text in ISO order whatever the server's default, and no notices on
         // standard error.
-        PQclear(run("set datestyle to ISO, YMD", {}, 0));
-        PQclear(run("set client_min_messages to warning", {}, 0));
+        PQclear(execute("set datestyle to ISO, YMD"));
+        PQclear(execute("set client_min_messages to warning"));
     }
 
     // The next command after a lost connection connects again by itself, unless the
@@ -532,8 +550,13 @@ private:
     // going on would write the rest of it on its own.
     void ensureConnected()
     {
-        if (PQstatus(m_connection) == CONNECTION_OK)
+        if (m_hold && m_hold->replaced)
+            throw DatabaseError(m_hold->wanted.replaced);
+        if (PQstatus(m_connection) == CONNECTION_OK) {
+            if (m_holdLost)
+                renewHold();
             return;
+        }
         if (m_transactionLost)
             throw DatabaseError(QStringLiteral("The connection to the database server was lost during a transaction; "
                                                "nothing of it was written."));
@@ -541,7 +564,34 @@ private:
         if (PQstatus(m_connection) != CONNECTION_OK)
             throw DatabaseError(trimmed(PQerrorMessage(m_connection)));
         m_shapes.clear();
+        m_holdLost = m_hold.has_value();
         prepareSession();
+        if (m_holdLost)
+            renewHold();
+    }
+
+    // A new session first checks that the store is still the one the hold was made on,
+    // then takes the hold again.
+    void renewHold()
+    {
+        if (firstValue(execute(m_hold->wanted.identity.toUtf8())) != m_hold->identity) {
+            m_hold->replaced = true;
+            throw DatabaseError(m_hold->wanted.replaced);
+        }
+        if (firstValue(execute(m_hold->wanted.take.toUtf8())) != "t")
+            throw DatabaseError(m_hold->wanted.refusal);
+        m_holdLost = false;
+    }
+
+    // The first column of the first row as text ("t"/"f" for a boolean), empty for
+    // none or null; frees the result.
+    static QByteArray firstValue(PGresult *result)
+    {
+        QByteArray value;
+        if (PQntuples(result) > 0 && PQnfields(result) > 0 && !PQgetisnull(result, 0, 0))
+            value = QByteArray(PQgetvalue(result, 0, 0), PQgetlength(result, 0, 0));
+        PQclear(result);
+        return value;
     }
 
     QString failureMessage(const PGresult *result)
@@ -559,7 +609,16 @@ private:
         return trimmed(result ? PQresultErrorMessage(result) : PQerrorMessage(m_connection));
     }
 
+    struct Hold
+    {
+        SessionHold wanted;
+        QByteArray identity;
+        bool replaced = false;
+    };
+
     PGconn *m_connection = nullptr;
+    std::optional<Hold> m_hold;
+    bool m_holdLost = false; // a new session has not taken the hold yet
     qint64 m_lastKey = 0;
     bool m_inTransaction = false;
     bool m_transactionLost = false;

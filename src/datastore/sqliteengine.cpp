@@ -339,6 +339,9 @@ public:
     void commit() override { run(QStringLiteral("commit")); }
     void rollback() override { run(QStringLiteral("rollback")); }
 
+    void holdAcrossReconnects(const SessionHold &) override {}
+    void releaseHold() override {}
+
     void backupInto(const QString &path) override
     {
         sqlite3 *target = nullptr;

@@ -97,6 +97,7 @@ private slots:
     void unusableBackupsAreRefused_data();
     void unusableBackupsAreRefused();
     void restoreWaitsForTheLedgerToBeFree();
+    void lostConnectionHoldsTheLedgerAgain();
     void adminCommandsListAndRestore();
     void oldBackupsAreRemovedByTheKeepingRules();
     void killedBackupsLeaveEverythingWhole();
@@ -336,6 +337,61 @@ void LedgerBackupTest::restoreWaitsForTheLedgerToBeFree()
         QVERIFY(restoring);
         QVERIFY_THROWS_EXCEPTION(DatabaseOpenError, Tdmfm(workspace.dataSource()));
     }
+}
+
+// A server connection that was lost and made again holds the ledger again before it
+// runs anything; a restore that slipped in while it was lost is noticed.
+void LedgerBackupTest::lostConnectionHoldsTheLedgerAgain()
+{
+    if (!TestWorkspace::onServer())
+        QSKIP("a connection to a database server");
+    TestWorkspace workspace;
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    backups.setWaitForFree(2000);
+    const QString taken = backups.backup();
+    Tdmfm module(workspace.dataSource());
+    Connection &terminal = *module.ADOConnection1;
+    Connection admin(workspace.dataSource());
+    auto refusal = [&](const std::function<void()> &command) {
+        try {
+            command();
+        } catch (const DatabaseError &error) {
+            return error.message();
+        }
+        return QStringLiteral("(ran)");
+    };
+    // The command that meets the loss fails; the next one connects again.
+    auto cut = [&] {
+        const QVariant backend = terminal.scalar(QStringLiteral("select pg_backend_pid()"));
+        QVERIFY(admin.scalar(QStringLiteral("select pg_terminate_backend(?, 10000)"), {backend}).toBool());
+        QVERIFY(refusal([&] { terminal.scalar(QStringLiteral("select 1")); }) != QStringLiteral("(ran)"));
+    };
+
+    cut();
+    QCOMPARE(terminal.scalar(QStringLiteral("select count(*) from data")).toInt(), 0);
+    QVERIFY(!LedgerLock::tryLock(admin, LedgerLock::Mode::Exclusive));
+
+    // While a restore holds the ledger the command is refused and runs nothing; once
+    // the restore lets go, the next command holds the ledger again and runs.
+    cut();
+    {
+        const auto restoring = LedgerLock::tryLock(admin, LedgerLock::Mode::Exclusive);
+        QVERIFY(restoring);
+        QCOMPARE(refusal([&] { terminal.execute(QStringLiteral("insert into data (b) values ('恢复中')")); }),
+                 QStringLiteral("数据正在恢复，此操作没有执行。请在恢复完成后再试。"));
+    }
+    QCOMPARE(admin.scalar(QStringLiteral("select count(*) from data")).toInt(), 0);
+    terminal.execute(QStringLiteral("insert into data (b) values ('恢复后')"));
+    QVERIFY(!LedgerLock::tryLock(admin, LedgerLock::Mode::Exclusive));
+
+    // A restore finished while the connection was lost: this program's rows and keys
+    // belong to a ledger that is gone, so nothing runs until it starts again.
+    cut();
+    backups.restore(taken);
+    for (int attempt = 0; attempt < 2; ++attempt)
+        QCOMPARE(refusal([&] { terminal.execute(QStringLiteral("insert into data (b) values ('过时')")); }),
+                 QStringLiteral("连接中断期间数据已被恢复，请关闭程序后重新启动。"));
+    QCOMPARE(admin.scalar(QStringLiteral("select count(*) from data")).toInt(), 0);
 }
 
 namespace {
