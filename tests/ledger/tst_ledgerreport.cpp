@@ -4,6 +4,7 @@
 #include "ledgerfixture.h"
 #include "ledgergrid.h"
 #include "ledgerreport.h"
+#include "readback.h"
 #include "reportpreviewdialog.h"
 #include "scriptedmessageboxes.h"
 #include "testworkspace.h"
@@ -22,19 +23,6 @@ namespace {
 
 const QString kAddress = QStringLiteral("https://support.quillmora.example/");
 
-// The text of a PDF as pdftotext reads it, in compatibility form (CJK fonts give
-// radical code points) and without any white space, so layouts compare by order.
-QString pdfText(const QString &path)
-{
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    if (!process.waitForFinished(60000))
-        return {};
-    QString text = QString::fromUtf8(process.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
-    text.remove(QRegularExpression(QStringLiteral("\\s")));
-    return text;
-}
-
 QString pdfTitle(const QString &path)
 {
     QProcess process;
@@ -45,17 +33,6 @@ QString pdfTitle(const QString &path)
             return line.mid(6).trimmed();
     }
     return {};
-}
-
-// Checks that the pieces appear in this order in the text.
-void verifyInOrder(const QString &text, const QStringList &pieces)
-{
-    qsizetype from = 0;
-    for (const QString &piece : pieces) {
-        const qsizetype at = text.indexOf(piece, from);
-        QVERIFY2(at >= 0, qPrintable(QStringLiteral("'%1' missing after position %2 in: %3").arg(piece).arg(from).arg(text)));
-        from = at + piece.size();
-    }
 }
 
 } // namespace
@@ -126,12 +103,12 @@ void LedgerReportTest::reportFollowsTheGridAsItStands()
     m_controller->setPurchaseColumnsHidden(true);
     m_grid->moveColumn(1, 0);
 
-    const QString text = pdfText(printToPdf(QStringLiteral("report.pdf")));
+    const QString text = ReadBack::pdfText(printToPdf(QStringLiteral("report.pdf")));
     QCOMPARE(pdfTitle(m_workspace->filePath(QStringLiteral("report.pdf"))), QStringLiteral("列表信息"));
     // "销售单价" is wider than its column and goes on over two lines, so its first line
     // is read out before the titles of one line; every character is there.
     QVERIFY2(text.contains(QStringLiteral("销售单")) && text.contains(QStringLiteral("价")), qPrintable(text));
-    verifyInOrder(text, {"Page.1", "销售报表", "Quillmora" + kAddress, "商品名称", "商品类别", "销售合计",
+    ReadBack::verifyInOrder(text, {"Page.1", "销售报表", "Quillmora" + kAddress, "商品名称", "商品类别", "销售合计",
                          "欠款金额", "销售日期", "客户名称", "手机", "备注",
                          "铅笔", "文具", "苹果", "水果", "可乐", "饮料", "总计", "2014-03-12"});
     // The footer row: the record count under the moved name column, "总计", the sale
@@ -149,9 +126,9 @@ void LedgerReportTest::dateIsTodaysOnEveryPrint()
     addSale(*m_data->ADOConnection1, sale);
     m_controller->showAllRecords();
     const ReportSettings settings = LedgerReport::settings(kAddress);
-    const QString first = pdfText(printToPdf(QStringLiteral("first.pdf")));
+    const QString first = ReadBack::pdfText(printToPdf(QStringLiteral("first.pdf")));
     Clock::setFixedNow(QDateTime(QDate(2015, 1, 2), QTime(8, 0)));
-    const QString second = pdfText(printToPdf(QStringLiteral("second.pdf")));
+    const QString second = ReadBack::pdfText(printToPdf(QStringLiteral("second.pdf")));
     QVERIFY(first.endsWith(QStringLiteral("2014-03-12")));
     QVERIFY(second.endsWith(QStringLiteral("2015-01-02")));
     QVERIFY(!second.contains(QStringLiteral("2014-03-12")));
@@ -171,10 +148,10 @@ void LedgerReportTest::longLedgerBreaksIntoPages()
     printer.setOutputFileName(path);
     const int pages = LedgerReport::print(&printer, *m_grid, LedgerReport::settings(kAddress));
     QVERIFY(pages >= 2);
-    const QString text = pdfText(path);
+    const QString text = ReadBack::pdfText(path);
     QStringList expected{"Page.1", "销售报表", "商品类别", "商品00", "商品01"};
     expected << "Page.2" << "商品类别" << "商品79" << "总计" << "80" << "80" << "2014-03-12";
-    verifyInOrder(text, expected);
+    ReadBack::verifyInOrder(text, expected);
     QVERIFY(!text.contains(QStringLiteral("Page.%1").arg(pages + 1)));
     // "销 售 报 表" only before the table.
     QCOMPARE(text.count(QStringLiteral("销售报表")), 1);
@@ -245,7 +222,7 @@ void LedgerReportTest::previewShowsTheReport()
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(path);
     dialog->printTo(&printer);
-    verifyInOrder(pdfText(path), {"Page.1", "销售报表", "商品类别", "苹果", "总计", "2014-03-12"});
+    ReadBack::verifyInOrder(ReadBack::pdfText(path), {"Page.1", "销售报表", "商品类别", "苹果", "总计", "2014-03-12"});
 
     dialog->closeAction->trigger();
     QTRY_VERIFY(!dialog);
