@@ -251,6 +251,27 @@ QString currentSchema(Connection &connection)
     return connection.scalar(QStringLiteral("select current_schema()")).toString();
 }
 
+// Runs `make`, which writes the backup into `temporary` and raises `failed(why)` for
+// what it finds wrong itself. Any failure removes the temporary file and is reported
+// once as "the backup of <ledger> failed: <why>".
+template<typename Make>
+QString backupOrFailure(const QString &ledger, const QString &temporary, Make &&make)
+{
+    auto failed = [&](const QString &why) {
+        QFile::remove(temporary);
+        return BackupError(BackupError::Kind::Failed, QStringLiteral("the backup of %1 failed: %2").arg(ledger, why));
+    };
+    try {
+        return make(failed);
+    } catch (const BackupError &error) {
+        if (error.kind() == BackupError::Kind::Failed && error.message().startsWith(QLatin1String("the backup of ")))
+            throw;
+        throw failed(error.message());
+    } catch (const AppError &error) {
+        throw failed(error.message());
+    }
+}
+
 } // namespace
 
 LedgerBackup::LedgerBackup(const DataSource &source, const QString &dataFolder)
@@ -284,11 +305,7 @@ QString LedgerBackup::embeddedBackup(Connection *open, bool beforeRestore)
         nameForNow(folder(), QStringLiteral("mdb"),
                    beforeRestore ? BackupFiles::Kind::BeforeRestore : BackupFiles::Kind::Regular);
     const QString temporary = temporaryName(folder(), name);
-    auto failed = [&](const QString &why) {
-        QFile::remove(temporary);
-        return BackupError(BackupError::Kind::Failed, QStringLiteral("the backup of %1 failed: %2").arg(ledgerPath(), why));
-    };
-    try {
+    return backupOrFailure(ledgerPath(), temporary, [&](const auto &failed) {
         std::unique_ptr<Connection> own;
         if (!open) {
             own = std::make_unique<Connection>(m_source);
@@ -311,13 +328,7 @@ QString LedgerBackup::embeddedBackup(Connection *open, bool beforeRestore)
         if (!(copy == ledger))
             throw failed(QStringLiteral("the copy holds %1 where the ledger holds %2").arg(describe(copy), describe(ledger)));
         return publish(temporary, folder(), name);
-    } catch (const BackupError &error) {
-        if (error.kind() == BackupError::Kind::Failed && error.message().startsWith(QLatin1String("the backup of ")))
-            throw;
-        throw failed(error.message());
-    } catch (const AppError &error) {
-        throw failed(error.message());
-    }
+    });
 }
 
 QString LedgerBackup::serverBackup(bool beforeRestore)
@@ -326,12 +337,7 @@ QString LedgerBackup::serverBackup(bool beforeRestore)
         nameForNow(folder(), QStringLiteral("dump"),
                    beforeRestore ? BackupFiles::Kind::BeforeRestore : BackupFiles::Kind::Regular);
     const QString temporary = temporaryName(folder(), name);
-    auto failed = [&](const QString &why) {
-        QFile::remove(temporary);
-        return BackupError(BackupError::Kind::Failed,
-                           QStringLiteral("the backup of %1 failed: %2").arg(m_source.displayName(), why));
-    };
-    try {
+    return backupOrFailure(m_source.displayName(), temporary, [&](const auto &failed) {
         Connection connection(m_source);
         // The dump and the counts it is checked against see one snapshot of the ledger,
         // whatever the other terminals write meanwhile.
@@ -363,13 +369,7 @@ QString LedgerBackup::serverBackup(bool beforeRestore)
             throw;
         }
         return publish(temporary, folder(), name);
-    } catch (const BackupError &error) {
-        if (error.kind() == BackupError::Kind::Failed && error.message().startsWith(QLatin1String("the backup of ")))
-            throw;
-        throw failed(error.message());
-    } catch (const AppError &error) {
-        throw failed(error.message());
-    }
+    });
 }
 
 void LedgerBackup::removeLeftovers() const
