@@ -36,11 +36,7 @@ app=$!
 pids+=($app)
 
 login="$(find_window 30 '^用户登录$')" || fail "the login window did not appear"
-xdotool windowactivate --sync "$login"
-sleep 0.5
-xdotool key --clearmodifiers Return
-xdotool type --delay 60 947
-xdotool key --clearmodifiers Return
+log_in "$login"
 main="$(find_window 30 '^Quillmora V3')" || fail "the main window did not appear"
 sleep 1
 

@@ -27,13 +27,7 @@ pids+=($app)
 login="$(timeout 30 xdotool search --sync --onlyvisible --name '^用户登录$' | head -n1)" || fail "the login window did not appear"
 [ -z "$(sessions)" ] || fail "a session row exists before anyone logged in: $(sessions)"
 
-# The super administrator, the only user, is chosen already: Enter moves on to the
-# password box, and Enter there confirms.
-xdotool windowactivate --sync "$login"
-sleep 0.5
-xdotool key --clearmodifiers Return
-xdotool type --delay 60 947
-xdotool key --clearmodifiers Return
+log_in "$login"
 
 one_session() { [ "$(sessions | wc -l)" -ge 1 ]; }
 wait_for 20 one_session || fail "no session row after the login"

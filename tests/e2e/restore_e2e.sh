@@ -26,11 +26,7 @@ backups() { "$bin/quillmora-admin" backups | tail -n +2; }
 app=$!
 pids+=($app)
 login="$(timeout 30 xdotool search --sync --onlyvisible --name '^用户登录$' | head -n1)" || fail "the login window did not appear"
-xdotool windowactivate --sync "$login"
-sleep 0.5
-xdotool key --clearmodifiers Return
-xdotool type --delay 60 947
-xdotool key --clearmodifiers Return
+log_in "$login"
 main="$(timeout 30 xdotool search --sync --onlyvisible --name '^Quillmora V3' | head -n1)" || fail "the main window did not appear"
 one_backup() { [ "$(backups | wc -l)" -eq 1 ]; }
 wait_for 20 one_backup || fail "no backup after the first login of the day: $(backups)"

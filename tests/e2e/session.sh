@@ -3,7 +3,7 @@
 # display (display.sh), and everything stopped and removed when the script ends.
 #
 # Provides: $work, $work/shop, require_tools, fail (shows the program's log in
-# $work/app.log), find_window, ended, close_main_window, and what display.sh provides.
+# $work/app.log), find_window, log_in, ended, close_main_window, and what display.sh provides.
 
 work="$(mktemp -d)"
 source "$(dirname "${BASH_SOURCE[0]}")/display.sh"
@@ -37,6 +37,16 @@ find_window() {
     sleep 0.2
   done
   return 1
+}
+
+# Logs in at the login window $1 as the super administrator, the only user of a new
+# ledger and chosen already: Enter moves on to the password box, Enter there confirms.
+log_in() {
+  xdotool windowactivate --sync "$1"
+  sleep 0.5
+  xdotool key --clearmodifiers Return
+  xdotool type --delay 60 947
+  xdotool key --clearmodifiers Return
 }
 
 # Whether the process $1 has ended.
