@@ -1,3 +1,4 @@
+#include "testfiles.h"
 #include "upRelease.h"
 
 #include <QProcess>
@@ -22,19 +23,6 @@ Run runAdmin(const QStringList &arguments)
     process.waitForFinished(60000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
 }
 
 const QByteArray kInfo = "#url=https://updates.example.com/q/quillmora\r\n"

@@ -1,4 +1,5 @@
 #include "testcertificates.h"
+#include "testfiles.h"
 #include "upRelease.h"
 #include "upgradeserver.h"
 
@@ -13,19 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
 
 // One installation of the probe in a folder of its own, with a runtime folder of its
 // own for the replacer and a temporary folder of its own.

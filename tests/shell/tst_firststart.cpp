@@ -8,6 +8,7 @@
 #include "passwordhash.h"
 #include "schema.h"
 #include "scriptedmessageboxes.h"
+#include "testfiles.h"
 #include "testworkspace.h"
 
 #include <QApplication>
@@ -20,23 +21,9 @@
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 QString legacyFixture(const QString &name)
 {
     return qEnvironmentVariable("QUILLMORA_SOURCE_DIR") + QStringLiteral("/tests/data/legacy/") + name;
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write(bytes);
 }
 
 QStringList folderEntries(const QString &folder)

@@ -1,5 +1,6 @@
 #include "installlayout.h"
 #include "scriptedmessageboxes.h"
+#include "testfiles.h"
 #include "upMessages.h"
 #include "upUpgrader.h"
 #include "upUpgraderUtils.h"
@@ -10,16 +11,6 @@
 #include <QtTest>
 
 using namespace Upgrade;
-
-namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-} // namespace
 
 // A program installed by the package manager is upgraded by the package manager: the
 // component checks nothing and replaces nothing there, against a real web server that

@@ -1,13 +1,14 @@
 #include "loopbackservers.h"
 #include "scriptedmessageboxes.h"
+#include "testcertificates.h"
+#include "testfiles.h"
 #include "upMessages.h"
+#include "upRelease.h"
 #include "upUpgrader.h"
 #include "upUpgraderPassword.h"
 #include "upUpgraderQuestion.h"
 #include "upUpgraderUtils.h"
 #include "upUpgraderWizard.h"
-#include "testcertificates.h"
-#include "upRelease.h"
 #include "upgradeserver.h"
 #include "urlopener.h"
 
@@ -29,20 +30,6 @@ using namespace Upgrade;
 namespace M = UpgradeMessages;
 
 namespace {
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        qFatal("cannot write %s", qPrintable(path));
-    file.write(bytes);
-}
 
 void whenModal(std::function<void(QWidget *)> action)
 {
