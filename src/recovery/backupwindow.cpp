@@ -108,8 +108,8 @@ void Tbackupfm::refresh()
 
 void Tbackupfm::restoreChosen()
 {
-    const int row = ListView1->currentRow();
-    if (row < 0 || row >= int(m_paths.size()) || ListView1->selectedItems().isEmpty()) {
+    const int row = SaleTable::chosenRow(*ListView1, int(m_paths.size()));
+    if (row < 0) {
         showMessage(this, QStringLiteral("请先在列表中选择一个备份！"));
         return;
     }

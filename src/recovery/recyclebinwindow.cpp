@@ -54,8 +54,8 @@ void Trecyclefm::refresh()
 
 void Trecyclefm::restoreChosen()
 {
-    const int row = ListView1->currentRow();
-    if (row < 0 || row >= int(m_keys.size()) || ListView1->selectedItems().isEmpty()) {
+    const int row = SaleTable::chosenRow(*ListView1, int(m_keys.size()));
+    if (row < 0) {
         showMessage(this, QStringLiteral("请先在列表中选择要恢复的记录！"));
         return;
     }

@@ -59,4 +59,12 @@ QString text(const QVariant &value)
     }
 }
 
+int chosenRow(const QTableWidget &table, int rows)
+{
+    const int row = table.currentRow();
+    if (row < 0 || row >= rows || table.selectedItems().isEmpty())
+        return -1;
+    return row;
+}
+
 } // namespace SaleTable

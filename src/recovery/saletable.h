@@ -15,6 +15,9 @@ void prepare(QTableWidget &table);
 void setColumns(QTableWidget &table, const QStringList &leading, const QStringList &fields);
 // Appends a row; `leading` and `values` in the order of setColumns.
 void addRow(QTableWidget &table, const QStringList &leading, const QVariantList &values);
+// The row the operator chose, or -1 when none is (nothing selected, or a row past the
+// first `rows`, the ones the window keeps something for).
+int chosenRow(const QTableWidget &table, int rows);
 // A value as the table shows it: dates as yyyy-MM-dd, times with seconds, numbers in
 // full, a null as nothing.
 QString text(const QVariant &value);
