@@ -223,6 +223,17 @@ void run(const QString &engine, const DataSource &store, qint64 records, int run
         constexpr int kProfit = 8;
         constexpr int kName = 1;
         auto showAll = [&] { ledger.showAllRecords(); };
+        if (db.engine() == Connection::Engine::Server) {
+            // The first sort of a field in a server ledger makes the field's sort index,
+            // once; later sorts count and read through it.
+            bench.measure(QStringLiteral("sort by profit, the first in a ledger (makes its index)"), [&] {
+                grid.clickTitle(kProfit);
+                draw();
+            }, [&] {
+                db.execute(QStringLiteral("drop index if exists data_sort_4"));
+                showAll();
+            });
+        }
         bench.measure(QStringLiteral("sort by profit (number)"), [&] {
             grid.clickTitle(kProfit);
             draw();

@@ -146,15 +146,18 @@ QStringList Connection::tableNames()
 void Connection::beginTransaction()
 {
     m_backend->beginTransaction();
+    m_inTransaction = true;
 }
 
 void Connection::commit()
 {
+    m_inTransaction = false;
     m_backend->commit();
 }
 
 void Connection::rollback()
 {
+    m_inTransaction = false;
     m_backend->rollback();
 }
 

@@ -107,6 +107,8 @@ public:
     void beginTransaction();
     void commit();
     void rollback();
+    // Between beginTransaction() and its commit() or rollback().
+    bool inTransaction() const { return m_inTransaction; }
 
     // The embedded file only: writes a consistent copy of the database into the new
     // file `path` with the engine's online backup, keyed as this one. The copy sees the
@@ -124,4 +126,5 @@ private:
     Engine m_engine;
     QString m_path;
     std::unique_ptr<ConnectionBackend> m_backend;
+    bool m_inTransaction = false;
 };

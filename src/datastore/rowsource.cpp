@@ -2,83 +2,28 @@
 
 #include "apperror.h"
 #include "connection.h"
+#include "serverkeys.h"
+#include "sortedruns.h"
+#include "sortorder.h"
+#include "sqlnames.h"
 #include "tenthousandths.h"
 #include "writejournal.h"
 
-#include <QCollator>
 #include <QDate>
 #include <QHash>
-#include <QLocale>
 #include <QRegularExpression>
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cmath>
 #include <numeric>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
+using SortOrder::orderedBits;
+using SortOrder::stableOrderOf;
+
 namespace {
-
-QString quoted(const QString &identifier)
-{
-    return QLatin1Char('"') + QString(identifier).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-}
-
-QString placeholders(int count)
-{
-    QStringList marks;
-    marks.reserve(count);
-    for (int i = 0; i < count; ++i)
-        marks << QStringLiteral("?");
-    return marks.join(QLatin1Char(','));
-}
-
-// The positions of `keys` in ascending key order; equal keys keep their order. A radix
-// sort, sixteen bits a pass, skipping passes where all keys share the digit: a sort of a
-// million rows is a few passes over memory, several times quicker than comparing.
-std::vector<int> stableOrderOf(const std::vector<std::uint64_t> &keys)
-{
-    struct Item
-    {
-        std::uint64_t key;
-        int position;
-    };
-    const size_t n = keys.size();
-    std::vector<Item> items(n);
-    for (size_t i = 0; i < n; ++i)
-        items[i] = {keys[i], int(i)};
-    std::vector<Item> scratch(n);
-    std::vector<size_t> starts(size_t(1) << 16);
-    for (int shift = 0; shift < 64; shift += 16) {
-        std::fill(starts.begin(), starts.end(), 0);
-        for (const Item &item : items)
-            ++starts[(item.key >> shift) & 0xffff];
-        if (n == 0 || starts[(items[0].key >> shift) & 0xffff] == n)
-            continue;
-        size_t next = 0;
-        for (size_t &start : starts)
-            next += std::exchange(start, next);
-        for (const Item &item : items)
-            scratch[starts[(item.key >> shift) & 0xffff]++] = item;
-        items.swap(scratch);
-    }
-    std::vector<int> order(n);
-    for (size_t i = 0; i < n; ++i)
-        order[i] = items[i].position;
-    return order;
-}
-
-// A double as an unsigned number in the same order, NaN (a null) below everything.
-std::uint64_t orderedBits(double value)
-{
-    if (std::isnan(value))
-        return 0;
-    if (value == 0.0)
-        value = 0.0; // -0 and 0 are equal
-    const auto bits = std::bit_cast<std::uint64_t>(value);
-    return (bits >> 63) ? ~bits : bits | (std::uint64_t(1) << 63);
-}
 
 // Orders rows by ranks: numbers by value, texts by the Chinese collation (pinyin),
 // nulls first (last when descending). Equal ranks keep their current order.
@@ -109,16 +54,7 @@ public:
     // Replaces ids by ranks in the Chinese collation; NaN (null) stays.
     void toRanks(std::vector<double> &values) const
     {
-        QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
-        collator.setNumericMode(false);
-        std::vector<QCollatorSortKey> keys;
-        keys.reserve(m_texts.size());
-        for (const QString &text : m_texts)
-            keys.push_back(collator.sortKey(text));
-        std::vector<int> byCollation(m_texts.size());
-        std::iota(byCollation.begin(), byCollation.end(), 0);
-        std::stable_sort(byCollation.begin(), byCollation.end(),
-                         [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+        const std::vector<int> byCollation = SortOrder::pinyinOrder(m_texts);
         std::vector<double> rankOf(m_texts.size());
         for (size_t rank = 0; rank < byCollation.size(); ++rank)
             rankOf[byCollation[rank]] = double(rank);
@@ -164,21 +100,10 @@ public:
     {
         if (m_distinct.isEmpty())
             return std::move(m_numbers);
-        // Texts compare with the Chinese collation; dates and codes keep a sensible
-        // order under it as well, since digits sort by value.
         QStringList texts(m_distinct.size());
         for (auto it = m_distinct.cbegin(); it != m_distinct.cend(); ++it)
             texts[it.value()] = it.key();
-        QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
-        collator.setNumericMode(false);
-        std::vector<int> byCollation(texts.size());
-        std::iota(byCollation.begin(), byCollation.end(), 0);
-        std::vector<QCollatorSortKey> keys;
-        keys.reserve(texts.size());
-        for (const QString &text : texts)
-            keys.push_back(collator.sortKey(text));
-        std::stable_sort(byCollation.begin(), byCollation.end(),
-                         [&](int a, int b) { return keys[a].compare(keys[b]) < 0; });
+        const std::vector<int> byCollation = SortOrder::pinyinOrder(texts);
         std::vector<double> rankOfText(texts.size());
         for (size_t rank = 0; rank < byCollation.size(); ++rank)
             rankOfText[byCollation[rank]] = double(rank);
@@ -198,9 +123,6 @@ private:
 };
 
 // ------------------------------------------------------------ server pages
-
-constexpr qint64 kUnreadKey = 0; // row keys start at 1
-constexpr qint64 kGoneKey = -1;  // a position whose row another terminal removed
 
 // What a paged keyset asks of the server. At the open, one aggregate gives the count,
 // the largest key and the sums; keys are then read a page at a time, counted from the
@@ -229,18 +151,10 @@ public:
     std::vector<long long> sums() const
     {
         if (m_stale) {
-            QStringList appended;
-            QVariantList bound{m_bound};
-            for (qint64 key : m_appended) {
-                appended << QStringLiteral("?");
-                bound << key;
-            }
-            QString condition = QStringLiteral("rowid<=?");
-            if (!appended.isEmpty())
-                condition += QStringLiteral(" or rowid in (%1)").arg(appended.join(QLatin1Char(',')));
+            const KeyedRows rows = openedRows();
             Statement statement = m_connection.prepare(
-                QStringLiteral("select count(*)%1 from %2 where %3").arg(sumColumns(), m_table, condition));
-            statement.bind(bound);
+                QStringLiteral("select count(*)%1 from %2 where %3").arg(sumColumns(), m_table, rows.condition));
+            statement.bind(rows.parameters);
             statement.step();
             readSums(statement, 1);
             m_stale = false;
@@ -263,38 +177,23 @@ public:
         m_stale = true;
     }
 
-    // Fills positions [from, to) (all below serverRows()) with their keys. Next to keys
-    // already read, the stretch is read between them, so it lines up with them whatever
-    // other terminals removed meanwhile: a removed row leaves a blank (kGoneKey) at the
-    // far end of the stretch, never a row shown twice or left out. Elsewhere (a jump)
-    // the stretch is counted from the end.
+    // Fills positions [from, to) (all below serverRows()) with their keys.
     void readKeys(std::vector<qint64> &keys, int from, int to) const
     {
         // Keys this terminal appended lie above the bound, with other terminals' rows
         // between: they are no anchor.
-        const qint64 above = to < int(keys.size()) && keys[to] > 0 ? std::min(keys[to], m_bound + 1) : m_bound + 1;
-        const qint64 below = from > 0 && keys[from - 1] > 0 ? keys[from - 1] : 0;
-        const bool upwards = above > m_bound && below > 0;
-        QString sql = QStringLiteral("select rowid from %1 where rowid<? and rowid>? order by rowid%2 limit ?")
-                          .arg(m_table, upwards ? QString() : QStringLiteral(" desc"));
-        QVariantList values{above, below, to - from};
-        if (above > m_bound && below == 0) {
-            sql += QStringLiteral(" offset ?");
-            values << m_serverRows - to;
-        }
-        Statement statement = m_connection.prepare(sql);
-        statement.bind(values);
-        if (upwards) {
-            int position = from;
-            while (position < to && statement.step())
-                keys[position++] = statement.int64Value(0);
-            std::fill(keys.begin() + position, keys.begin() + to, kGoneKey);
-        } else {
-            int position = to;
-            while (position > from && statement.step())
-                keys[--position] = statement.int64Value(0);
-            std::fill(keys.begin() + from, keys.begin() + position, kGoneKey);
-        }
+        readKeyStretch(m_connection, openedRows(), std::span(keys).first(size_t(m_serverRows)), from, to);
+    }
+
+    // The rows of the open, and those this terminal appended since.
+    KeyedRows openedRows() const
+    {
+        KeyedRows rows{m_table, QStringLiteral("rowid<=?"), {m_bound}};
+        for (qint64 key : m_appended)
+            rows.parameters << key;
+        if (!m_appended.empty())
+            rows.condition += QStringLiteral(" or rowid in (%1)").arg(placeholders(int(m_appended.size())));
+        return rows;
     }
 
 private:
@@ -302,7 +201,7 @@ private:
     {
         QString columns;
         for (const QString &field : m_sumFields)
-            columns += QStringLiteral(",sum(%1)").arg(TenThousandths::serverExpression(quoted(field)));
+            columns += QStringLiteral(",sum(%1)").arg(TenThousandths::serverExpression(quotedName(field)));
         return columns;
     }
 
@@ -403,8 +302,13 @@ public:
         for (auto &column : m_prefetched)
             column.erase(column.begin() + row);
         m_cache.erase(key);
-        if (m_paging)
+        if (m_runs) {
+            if (row < m_runs->rows())
+                m_runs->removed(row);
+            m_paging->changed();
+        } else if (m_paging) {
             m_paging->removed(row);
+        }
     }
 
     void update(int row, const std::vector<QVariant> &values, const std::vector<bool> &changed) override
@@ -414,11 +318,15 @@ public:
         for (size_t i = 0; i < values.size(); ++i) {
             if (!changed[i])
                 continue;
-            assignments << quoted(m_fields[int(i)]) + QStringLiteral("=?");
+            assignments << quotedName(m_fields[int(i)]) + QStringLiteral("=?");
             bound << values[i];
         }
         if (assignments.isEmpty())
             return;
+        // A row given another value of the sort field would be counted in another run
+        // than the one it is shown in.
+        if (m_runs && changed[size_t(m_runsField)])
+            readEveryKey();
         const qint64 key = keyAt(row);
         bound << key;
         journaled([&] {
@@ -443,7 +351,7 @@ public:
         for (size_t i = 0; i < values.size(); ++i) {
             if (!changed[i])
                 continue;
-            columns << quoted(m_fields[int(i)]);
+            columns << quotedName(m_fields[int(i)]);
             bound << values[i];
         }
         if (columns.isEmpty())
@@ -464,11 +372,19 @@ public:
 
     int sortBy(int field, bool descending, int currentRow) override
     {
+        if (m_paging && m_paging->keysPending()) {
+            if (m_runs && m_runsField == field)
+                return descending == m_runs->descending() ? currentRow : m_runs->reverse(m_keys, currentRow);
+            if (m_runs)
+                readEveryKey();
+            else if (const auto position = sortInRuns(field, descending, currentRow))
+                return *position;
+        }
         // Read the sort field for every key in one scan of the same statement, then
         // order the keys in memory. Numbers are read as doubles and texts as ids of
         // their distinct values, so a million rows need no value objects per row.
         const bool numeric = m_types[field] == FieldType::Number || m_types[field] == FieldType::Integer;
-        const QString column = quoted(m_fields[field]);
+        const QString column = quotedName(m_fields[field]);
         DistinctTexts texts;
         auto read = [&](const Statement &statement, int index) {
             if (statement.isNull(index))
@@ -562,7 +478,7 @@ private:
     {
         QString columns = QStringLiteral("rowid");
         for (const QString &field : m_prefetchFields)
-            columns += QLatin1Char(',') + quoted(field);
+            columns += QLatin1Char(',') + quotedName(field);
         Statement statement = m_connection.prepare(QStringLiteral("select %1 from %2 %3").arg(columns, m_table, m_rest));
         statement.bind(m_parameters);
         // The largest key bounds the row count: reserving it spares the copies of a
@@ -595,6 +511,35 @@ private:
         }
     }
 
+    // A whole table on the server sorted without reading every row (see SortedRuns);
+    // nothing when the server cannot sort it that way.
+    std::optional<int> sortInRuns(int field, bool descending, int currentRow)
+    {
+        const qint64 currentKey = currentRow >= 0 ? keyAt(currentRow) : kUnreadKey;
+        std::unique_ptr<SortedRuns> runs =
+            SortedRuns::open(m_connection, m_paging->openedRows(), m_fields[field], m_types[field], descending);
+        if (!runs)
+            return std::nullopt;
+        m_runs = std::move(runs);
+        m_runsField = field;
+        m_keys.assign(size_t(m_runs->rows()), kUnreadKey);
+        if (currentRow < 0)
+            return currentRow;
+        const int position = currentKey > 0 ? m_runs->positionOf(currentKey) : -1;
+        if (position < 0)
+            return std::min(currentRow, count() - 1); // another terminal removed it
+        m_keys[size_t(position)] = currentKey;
+        return position;
+    }
+
+    // Ends reading keys as drawn: every key is read, in the order shown.
+    void readEveryKey()
+    {
+        m_runs->readAll(m_keys);
+        m_runs.reset();
+        m_paging->keysComplete();
+    }
+
     void openPaged()
     {
         m_paging = std::make_unique<ServerPages>(m_connection, m_table, m_prefetchFields);
@@ -603,8 +548,12 @@ private:
 
     qint64 keyAt(int row) const
     {
-        if (m_keys.at(row) == kUnreadKey)
-            readKeysAround(row);
+        if (m_keys.at(row) == kUnreadKey) {
+            if (m_runs)
+                m_runs->readAround(m_keys, row);
+            else
+                readKeysAround(row);
+        }
         return m_keys[row];
     }
 
@@ -651,7 +600,7 @@ private:
             return;
         QStringList columns;
         for (const QString &field : m_prefetchFields)
-            columns << quoted(field);
+            columns << quotedName(field);
         Statement statement = m_connection.prepare(
             QStringLiteral("select %1 from %2 where rowid=?").arg(columns.join(QLatin1Char(',')), m_table));
         statement.bind({m_keys.at(row)});
@@ -705,6 +654,9 @@ private:
     mutable std::vector<qint64> m_keys;
     std::vector<std::vector<double>> m_prefetched;
     std::unique_ptr<ServerPages> m_paging;
+    // A paged table sorted by one field, read as drawn.
+    std::unique_ptr<SortedRuns> m_runs;
+    int m_runsField = -1;
     mutable std::unordered_map<qint64, std::vector<QVariant>> m_cache;
 };
 

@@ -18,6 +18,8 @@ namespace {
 
 constexpr int kProfit = 8; // position of "利 润" in the design order
 constexpr int kName = 1;
+constexpr int kTotal = 7;
+constexpr int kDay = 10;
 
 QStringList columnTexts(const DataGrid &grid, int position)
 {
@@ -279,6 +281,110 @@ private slots:
                 expected << QStringLiteral("第%1号").arg(i);
         }
         QCOMPARE(shown, expected);
+    }
+
+    // A sort of a ledger larger than a page: every position shows its own row in the
+    // order of a stable sort (equal values in the order the sales were added), through
+    // another terminal's removal, a turn of direction, a delete, an edit of the sorted
+    // value and a sort by a second column.
+    void largeSortedLedgerShowsEachPositionsOwnRow_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QVariant>("editedValue");
+        QTest::newRow("number with nulls") << kProfit << QStringLiteral("4") << QVariant(999.0);
+        QTest::newRow("text in pinyin order") << kName << QStringLiteral("b") << QVariant(QStringLiteral("阿"));
+        QTest::newRow("date") << kDay << QStringLiteral("day1") << QVariant(QDate(2030, 1, 1));
+    }
+
+    void largeSortedLedgerShowsEachPositionsOwnRow()
+    {
+        QFETCH(int, position);
+        QFETCH(QString, field);
+        QFETCH(QVariant, editedValue);
+        constexpr int kRows = 1500;
+        const QStringList names{"张", "阿", "赵", "李", "王"}; // pinyin ranks 3, 0, 4, 1, 2
+        const QList<int> nameRank{3, 0, 4, 1, 2};
+        auto profitOf = [](int i) { return i % 101 == 0 ? QVariant() : QVariant(double(i % 37)); };
+        // Each sale's place in the order: its sort value (a null lowest), then when added.
+        auto rankOf = [&](int i) -> double {
+            if (position == kProfit)
+                return i % 101 == 0 ? -1e300 : double(i % 37);
+            return position == kName ? nameRank[i % 5] : i % 23;
+        };
+        Connection &db = *m_data->ADOConnection1;
+        db.beginTransaction();
+        for (int i = 0; i < kRows; ++i) {
+            Sale each = sale(names[i % 5], double(i), profitOf(i), 0.0);
+            each.day = QDate(2020, 1, 1).addDays(i % 23);
+            addSale(db, each);
+        }
+        db.commit();
+        auto ordered = [&](QList<int> sales, bool descending) {
+            std::stable_sort(sales.begin(), sales.end(), [&](int a, int b) {
+                return descending ? rankOf(a) > rankOf(b) : rankOf(a) < rankOf(b);
+            });
+            QStringList totals;
+            for (int i : sales)
+                totals << QString::number(i);
+            return totals;
+        };
+        QList<int> present(kRows);
+        std::iota(present.begin(), present.end(), 0);
+        // Read from the end up, as an operator scrolling back would.
+        auto shownTotals = [&] {
+            QStringList totals;
+            for (int row = m_grid->rowCount() - 1; row >= 0; --row)
+                totals.prepend(m_grid->cellText(row, kTotal));
+            return totals;
+        };
+
+        m_controller->showAllRecords();
+        Dataset &ledger = *m_data->ADOQuery15;
+        ledger.setCurrentRow(1200);
+        m_grid->clickTitle(position); // descending
+        QCOMPARE(m_grid->cellText(m_grid->currentRow(), kTotal), QStringLiteral("1200"));
+        const QString removed = ordered(present, true).at(700);
+        Connection otherTerminal(m_workspace->dataSource());
+        QCOMPARE(otherTerminal.execute(QStringLiteral("delete from data where \"6\"=?"), {removed.toDouble()}), 1);
+        present.removeAll(removed.toInt());
+        QStringList shown = shownTotals();
+        QCOMPARE(shown.count(QString()), 1);
+        shown.removeAll(QString());
+        QCOMPARE(shown, ordered(present, true));
+
+        m_grid->clickTitle(position); // ascending
+        QCOMPARE(m_grid->cellText(m_grid->currentRow(), kTotal), QStringLiteral("1200"));
+        shown = shownTotals();
+        shown.removeAll(QString());
+        QCOMPARE(shown, ordered(present, false));
+
+        ledger.setCurrentRow(100);
+        const int deleted = m_grid->cellText(100, kTotal).toInt();
+        ledger.deleteCurrent();
+        present.removeAll(deleted);
+        shown = shownTotals();
+        shown.removeAll(QString());
+        QCOMPARE(shown, ordered(present, false));
+
+        // The edited sale stays where it is shown until the next sort.
+        ledger.setCurrentRow(10);
+        const QString edited = m_grid->cellText(10, kTotal);
+        ledger.edit();
+        ledger.setValue(field, editedValue);
+        ledger.post();
+        QCOMPARE(m_grid->cellText(10, kTotal), edited);
+        shown = shownTotals();
+        shown.removeAll(QString());
+        QCOMPARE(shown, ordered(present, false));
+
+        m_grid->clickTitle(kTotal); // descending by total
+        shown = shownTotals();
+        shown.removeAll(QString());
+        QStringList byTotal = ordered(present, false);
+        std::sort(byTotal.begin(), byTotal.end(), [](const QString &a, const QString &b) { return a.toInt() > b.toInt(); });
+        QCOMPARE(shown, byTotal);
+        QCOMPARE(m_grid->cellText(m_grid->currentRow(), kTotal), edited);
     }
 
     void sortCycle_data()

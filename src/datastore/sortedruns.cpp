@@ -1,0 +1,378 @@
+#include "sortedruns.h"
+
+#include "apperror.h"
+#include "connection.h"
+#include "sortorder.h"
+#include "sqlnames.h"
+
+#include <QDate>
+#include <algorithm>
+#include <numeric>
+#include <span>
+#include <unordered_set>
+
+namespace {
+
+// Beyond this many distinct values, counting them costs about what reading every row
+// does, and a page of the grid would span too many runs.
+constexpr int kMostRuns = 100000;
+// A few screens: the stretch read around a row the grid draws.
+constexpr int kHalfStretch = 256;
+// Values named in one statement that reads whole runs.
+constexpr int kRunsAtOnce = 500;
+
+// The index that lets the server count a value's rows and read them in key order. Made
+// the first time a field is sorted; a login that may not make indexes, or a transaction
+// that a failed statement would spoil, goes without.
+bool ensureIndex(Connection &connection, const QString &table, const QString &field, const QString &expression)
+{
+    const QString index = quotedName(table + QStringLiteral("_sort_") + field);
+    auto present = [&] { return connection.scalar(QStringLiteral("select to_regclass(?) is not null"), {index}).toBool(); };
+    if (present())
+        return true;
+    if (connection.inTransaction())
+        return false;
+    try {
+        connection.execute(QStringLiteral("create index if not exists %1 on %2 ((%3), rowid)")
+                               .arg(index, quotedName(table), expression));
+    } catch (const DatabaseError &) {
+        // Another terminal made it meanwhile, or this login may not.
+    }
+    return present();
+}
+
+// The server's own estimate of a field's distinct values, when it has statistics.
+double distinctEstimate(Connection &connection, const QString &table, const QString &field)
+{
+    const QVariant estimate = connection.scalar(
+        QStringLiteral("select case when s.n_distinct >= 0 then s.n_distinct else -s.n_distinct * greatest(c.reltuples, 0) end "
+                       "from pg_catalog.pg_stats s join pg_catalog.pg_class c on c.oid = to_regclass(?) "
+                       "where s.schemaname = current_schema() and s.tablename = ? and s.attname = ?"),
+        {quotedName(table), table, field});
+    return estimate.isValid() ? estimate.toDouble() : 0;
+}
+
+} // namespace
+
+std::unique_ptr<SortedRuns> SortedRuns::open(Connection &connection, const KeyedRows &rows, const QString &field,
+                                             FieldType type, bool descending)
+{
+    Kind kind;
+    QString expression = quotedName(field);
+    switch (type) {
+    case FieldType::Number:
+    case FieldType::Integer:
+        kind = Kind::Number;
+        break;
+    case FieldType::Date:
+        // A sale date may carry a time of day; the ledger orders by the day alone.
+        kind = Kind::Day;
+        expression = QStringLiteral("cast(%1 as date)").arg(expression);
+        break;
+    case FieldType::Text:
+        kind = Kind::Text;
+        break;
+    default:
+        return nullptr;
+    }
+    if (distinctEstimate(connection, rows.table, field) > kMostRuns
+        || !ensureIndex(connection, rows.table, field, expression))
+        return nullptr;
+    std::unique_ptr<SortedRuns> runs(new SortedRuns(connection, rows, expression, kind, descending));
+    runs->countRuns(kMostRuns);
+    if (runs->m_runs.size() > size_t(kMostRuns))
+        return nullptr;
+    runs->putInOrder();
+    return runs;
+}
+
+SortedRuns::SortedRuns(Connection &connection, KeyedRows rows, QString expression, Kind kind, bool descending)
+    : m_connection(connection), m_filter(std::move(rows)), m_expression(std::move(expression)), m_kind(kind),
+      m_descending(descending)
+{
+}
+
+// Every row of the table counted by value, less the rows outside the filter (others'
+// rows added since the open, a handful), in one statement so both see the same rows:
+// the whole table is counted from the index alone, in parallel.
+void SortedRuns::countRuns(int limit)
+{
+    Statement statement = m_connection.prepare(
+        QStringLiteral("select %1, count(*), 0 from %2 group by 1 "
+                       "union all select %1, 0, count(*) from %2 where not (%3) group by 1 limit ?")
+            .arg(m_expression, m_filter.table, m_filter.condition));
+    statement.bind(m_filter.parameters + QVariantList{limit + 1});
+    QHash<QString, int> byText;
+    std::unordered_map<std::uint64_t, int> byNumber;
+    while (statement.step()) {
+        const qint64 rows = statement.int64Value(1) - statement.int64Value(2);
+        int run = runOf(statement, 0);
+        if (run < 0) {
+            run = int(m_runs.size());
+            m_runs.push_back({statement.value(0), 0, 0});
+            if (statement.isNull(0))
+                m_nullRun = run;
+            else if (m_kind == Kind::Text)
+                m_textRuns.insert(statement.value(0).toString(), run);
+            else
+                m_numberRuns.emplace(m_kind == Kind::Day ? std::uint64_t(statement.dateValue(0).toJulianDay())
+                                                         : SortOrder::orderedBits(statement.doubleValue(0)),
+                                     run);
+        }
+        m_runs[run].rows += int(rows);
+    }
+}
+
+void SortedRuns::putInOrder()
+{
+    // Runs of values the table no longer holds within the filter are dropped.
+    std::vector<int> order;
+    for (int run = 0; run < int(m_runs.size()); ++run) {
+        if (m_runs[run].rows > 0 && run != m_nullRun)
+            order.push_back(run);
+    }
+    if (m_kind == Kind::Text) {
+        std::sort(order.begin(), order.end(),
+                  [&](int a, int b) { return m_runs[a].value.toString() < m_runs[b].value.toString(); });
+        QStringList texts;
+        for (int run : order)
+            texts << m_runs[run].value.toString();
+        const std::vector<int> byCollation = SortOrder::pinyinOrder(texts);
+        std::vector<int> sorted;
+        for (int index : byCollation)
+            sorted.push_back(order[index]);
+        order = std::move(sorted);
+    } else {
+        auto rank = [&](int run) {
+            const QVariant &value = m_runs[run].value;
+            return m_kind == Kind::Day ? std::uint64_t(value.toDate().toJulianDay())
+                                       : SortOrder::orderedBits(value.toDouble());
+        };
+        std::sort(order.begin(), order.end(), [&](int a, int b) { return rank(a) < rank(b); });
+    }
+    if (m_nullRun >= 0 && m_runs[m_nullRun].rows > 0)
+        order.insert(order.begin(), m_nullRun);
+    if (m_descending)
+        std::reverse(order.begin(), order.end());
+
+    std::vector<Run> runs;
+    runs.reserve(order.size());
+    m_rows = 0;
+    for (int run : order) {
+        runs.push_back(m_runs[run]);
+        runs.back().start = m_rows;
+        m_rows += runs.back().rows;
+    }
+    m_runs = std::move(runs);
+    m_nullRun = -1;
+    m_numberRuns.clear();
+    m_textRuns.clear();
+    for (int run = 0; run < int(m_runs.size()); ++run) {
+        const QVariant &value = m_runs[run].value;
+        if (!value.isValid())
+            m_nullRun = run;
+        else if (m_kind == Kind::Text)
+            m_textRuns.insert(value.toString(), run);
+        else if (m_kind == Kind::Day)
+            m_numberRuns.emplace(std::uint64_t(value.toDate().toJulianDay()), run);
+        else
+            m_numberRuns.emplace(SortOrder::orderedBits(value.toDouble()), run);
+    }
+}
+
+int SortedRuns::runOf(const Statement &statement, int column) const
+{
+    if (statement.isNull(column))
+        return m_nullRun;
+    if (m_kind == Kind::Text)
+        return m_textRuns.value(statement.value(column).toString(), -1);
+    const std::uint64_t key = m_kind == Kind::Day ? std::uint64_t(statement.dateValue(column).toJulianDay())
+                                                  : SortOrder::orderedBits(statement.doubleValue(column));
+    auto found = m_numberRuns.find(key);
+    return found == m_numberRuns.end() ? -1 : found->second;
+}
+
+int SortedRuns::runAt(int row) const
+{
+    auto after = std::upper_bound(m_runs.begin(), m_runs.end(), row,
+                                  [](int position, const Run &run) { return position < run.start; });
+    return int(after - m_runs.begin()) - 1;
+}
+
+KeyedRows SortedRuns::rowsOf(const Run &run) const
+{
+    KeyedRows rows = m_filter;
+    rows.condition = QStringLiteral("(%1) and %2").arg(m_filter.condition, m_expression);
+    if (run.value.isValid()) {
+        rows.condition += QStringLiteral("=?");
+        rows.parameters << run.value;
+    } else {
+        rows.condition += QStringLiteral(" is null");
+    }
+    return rows;
+}
+
+int SortedRuns::reverse(std::vector<qint64> &keys, int row)
+{
+    std::vector<qint64> reversed;
+    reversed.reserve(keys.size());
+    std::vector<Run> runs(m_runs.rbegin(), m_runs.rend());
+    int newRow = row;
+    int start = 0;
+    for (Run &run : runs) {
+        reversed.insert(reversed.end(), keys.begin() + run.start, keys.begin() + run.start + run.rows);
+        if (row >= run.start && row < run.start + run.rows)
+            newRow = start + (row - run.start);
+        run.start = start;
+        start += run.rows;
+    }
+    reversed.insert(reversed.end(), keys.begin() + m_rows, keys.end());
+    keys = std::move(reversed);
+    m_runs = std::move(runs);
+    m_descending = !m_descending;
+    const int last = int(m_runs.size()) - 1;
+    if (m_nullRun >= 0)
+        m_nullRun = last - m_nullRun;
+    for (auto &entry : m_numberRuns)
+        entry.second = last - entry.second;
+    for (auto it = m_textRuns.begin(); it != m_textRuns.end(); ++it)
+        it.value() = last - it.value();
+    return newRow;
+}
+
+int SortedRuns::positionOf(qint64 key) const
+{
+    Statement statement = m_connection.prepare(
+        QStringLiteral("select %1 from %2 where rowid=?").arg(m_expression, m_filter.table));
+    statement.bind({key});
+    if (!statement.step())
+        return -1;
+    const int run = runOf(statement, 0);
+    if (run < 0 || m_runs[run].rows == 0)
+        return -1;
+    KeyedRows before = rowsOf(m_runs[run]);
+    const qint64 ahead = m_connection
+                             .scalar(QStringLiteral("select count(*) from %1 where (%2) and rowid<?")
+                                         .arg(before.table, before.condition),
+                                     before.parameters + QVariantList{key})
+                             .toLongLong();
+    return m_runs[run].start + int(std::min<qint64>(ahead, m_runs[run].rows - 1));
+}
+
+void SortedRuns::readAround(std::vector<qint64> &keys, int row) const
+{
+    int from = std::max(0, row - kHalfStretch);
+    int to = std::min(m_rows, row + kHalfStretch);
+    while (from < to && keys[from] != kUnreadKey)
+        ++from;
+    while (to > from && keys[to - 1] != kUnreadKey)
+        --to;
+    if (from >= to)
+        return;
+    // Runs wholly inside the stretch are read together; a run the stretch cuts is read
+    // in part, next to the keys already read where there are some.
+    std::vector<int> whole;
+    for (int run = runAt(from); run < int(m_runs.size()) && m_runs[run].start < to; ++run) {
+        const Run &each = m_runs[run];
+        if (each.rows == 0)
+            continue;
+        const int first = std::max(from, each.start);
+        const int end = std::min(to, each.start + each.rows);
+        if (first == each.start && end == each.start + each.rows) {
+            whole.push_back(run);
+            continue;
+        }
+        readKeyStretch(m_connection, rowsOf(each), std::span(keys).subspan(size_t(each.start), size_t(each.rows)),
+                       first - each.start, end - each.start);
+    }
+    for (size_t at = 0; at < whole.size(); at += kRunsAtOnce)
+        readWholeRuns(keys, {whole.begin() + at, whole.begin() + std::min(whole.size(), at + kRunsAtOnce)});
+}
+
+void SortedRuns::readWholeRuns(std::vector<qint64> &keys, const std::vector<int> &runs) const
+{
+    QStringList conditions;
+    QVariantList values;
+    for (int run : runs) {
+        if (m_runs[run].value.isValid())
+            values << m_runs[run].value;
+        else
+            conditions << QStringLiteral("%1 is null").arg(m_expression);
+    }
+    if (!values.isEmpty())
+        conditions << QStringLiteral("%1 in (%2)").arg(m_expression, placeholders(int(values.size())));
+    Statement statement = m_connection.prepare(QStringLiteral("select %1, rowid from %2 where (%3) and (%4) order by rowid")
+                                                   .arg(m_expression, m_filter.table, m_filter.condition,
+                                                        conditions.join(QStringLiteral(" or "))));
+    statement.bind(m_filter.parameters + values);
+    std::vector<std::pair<int, qint64>> keyed;
+    while (statement.step())
+        keyed.emplace_back(runOf(statement, 0), statement.int64Value(1));
+    place(keys, keyed, runs);
+}
+
+void SortedRuns::readAll(std::vector<qint64> &keys) const
+{
+    Statement statement = m_connection.prepare(
+        QStringLiteral("select %1, rowid from %2 where %3").arg(m_expression, m_filter.table, m_filter.condition));
+    statement.bind(m_filter.parameters);
+    std::vector<std::pair<int, qint64>> keyed;
+    keyed.reserve(size_t(m_rows));
+    while (statement.step())
+        keyed.emplace_back(runOf(statement, 0), statement.int64Value(1));
+    // Rows come from the server's parallel scan in no set order.
+    std::vector<std::uint64_t> order(keyed.size());
+    for (size_t i = 0; i < keyed.size(); ++i)
+        order[i] = std::uint64_t(keyed[i].second);
+    std::vector<std::pair<int, qint64>> sorted;
+    sorted.reserve(keyed.size());
+    for (int position : SortOrder::stableOrderOf(order))
+        sorted.push_back(keyed[position]);
+    std::vector<int> runs(m_runs.size());
+    std::iota(runs.begin(), runs.end(), 0);
+    place(keys, sorted, runs);
+}
+
+void SortedRuns::place(std::vector<qint64> &keys, const std::vector<std::pair<int, qint64>> &keyed,
+                       const std::vector<int> &runs) const
+{
+    std::unordered_map<int, std::vector<qint64>> found;
+    for (int run : runs)
+        found[run];
+    for (const auto &[run, key] : keyed) {
+        auto entry = found.find(run);
+        if (entry != found.end())
+            entry->second.push_back(key);
+    }
+    for (auto &[run, runKeys] : found) {
+        // Keys read before stay where they are shown, so an edit goes to the row the
+        // operator sees; the others fill the unread places in key order. Places left
+        // over are rows another terminal removed; rows it gave this value since the
+        // count have no place.
+        const auto slice = std::span(keys).subspan(size_t(m_runs[run].start), size_t(m_runs[run].rows));
+        std::unordered_set<qint64> shown;
+        for (qint64 key : slice) {
+            if (key > 0)
+                shown.insert(key);
+        }
+        auto next = runKeys.cbegin();
+        for (qint64 &slot : slice) {
+            if (slot != kUnreadKey)
+                continue;
+            while (next != runKeys.cend() && shown.contains(*next))
+                ++next;
+            slot = next != runKeys.cend() ? *next++ : kGoneKey;
+        }
+    }
+}
+
+void SortedRuns::removed(int row)
+{
+    const int run = runAt(row);
+    if (run < 0)
+        return;
+    --m_runs[run].rows;
+    for (size_t later = size_t(run) + 1; later < m_runs.size(); ++later)
+        --m_runs[later].start;
+    --m_rows;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+namespace SortOrder {
+
+// The positions of `keys` in ascending key order; equal keys keep their order.
+std::vector<int> stableOrderOf(const std::vector<std::uint64_t> &keys);
+
+// A double as an unsigned number in the same order, NaN (a null) below everything;
+// -0 and 0 are equal.
+std::uint64_t orderedBits(double value);
+
+// The indexes of `texts` in the Chinese collation's order (pinyin); texts it holds equal
+// keep their order. Dates written as ISO texts and codes keep a sensible order under
+// it as well, since digits sort by value.
+std::vector<int> pinyinOrder(const QStringList &texts);
+
+} // namespace SortOrder

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// A table or column name as a quoted identifier, safe in any statement.
+inline QString quotedName(const QString &name)
+{
+    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+}
+
+// "?,?,…": one mark for each of `count` values.
+inline QString placeholders(int count)
+{
+    QString marks;
+    marks.reserve(2 * count);
+    for (int i = 0; i < count; ++i)
+        marks += i ? QStringLiteral(",?") : QStringLiteral("?");
+    return marks;
+}
