@@ -91,7 +91,9 @@ public:
     // Deletes the current row; the next row (the previous one at the end) becomes current.
     void deleteCurrent();
 
-    // --- sorting: "field" or "field DESC"; the current record stays current.
+    // --- sorting: "field" or "field DESC"; the current record stays current. Records
+    // with equal values keep the order they were added in (for a statement with an
+    // order of its own: the order before the sort).
     void setSort(const QString &sortText);
     const QString &sort() const { return m_sortText; }
 

@@ -375,10 +375,10 @@ public:
         if (m_paging && m_paging->keysPending()) {
             if (m_runs && m_runsField == field)
                 return descending == m_runs->descending() ? currentRow : m_runs->reverse(m_keys, currentRow);
+            if (const auto position = sortInRuns(field, descending, currentRow))
+                return *position;
             if (m_runs)
                 readEveryKey();
-            else if (const auto position = sortInRuns(field, descending, currentRow))
-                return *position;
         }
         // Read the sort field for every key in one scan of the same statement, then
         // order the keys in memory. Numbers are read as doubles and texts as ids of
@@ -411,29 +411,40 @@ public:
         if (scannedKeys == m_keys) {
             values = std::move(scannedValues);
         } else {
-            // The keys were reordered by an earlier sort or changed by edits: look each
-            // one up among the scanned keys.
-            std::vector<int> byKey(scannedKeys.size());
-            std::iota(byKey.begin(), byKey.end(), 0);
-            if (!std::is_sorted(scannedKeys.begin(), scannedKeys.end()))
-                std::sort(byKey.begin(), byKey.end(), [&](int a, int b) { return scannedKeys[a] < scannedKeys[b]; });
-            values.resize(m_keys.size());
-            for (size_t i = 0; i < m_keys.size(); ++i) {
-                const qint64 key = m_keys[i];
-                auto found = std::lower_bound(byKey.begin(), byKey.end(), key,
-                                              [&](int position, qint64 wanted) { return scannedKeys[position] < wanted; });
-                if (found != byKey.end() && scannedKeys[*found] == key) {
-                    values[i] = scannedValues[*found];
+            // The keys were reordered by an earlier sort or changed by edits: both lists
+            // are put in key order and merged, quicker than a search for each key.
+            const std::vector<int> scannedByKey = orderByKey(scannedKeys);
+            values.assign(m_keys.size(), std::nan(""));
+            size_t next = 0;
+            for (int position : orderByKey(m_keys)) {
+                const qint64 key = m_keys[position];
+                while (next < scannedByKey.size() && scannedKeys[scannedByKey[next]] < key)
+                    ++next;
+                if (next < scannedByKey.size() && scannedKeys[scannedByKey[next]] == key) {
+                    values[position] = scannedValues[scannedByKey[next]];
                     continue;
                 }
+                if (key <= 0)
+                    continue; // a row another terminal removed
                 // Appended since the open and outside its condition.
                 Statement statement = m_connection.prepare(QStringLiteral("select %1 from %2 where rowid=?").arg(column, m_table));
                 statement.bind({key});
-                values[i] = statement.step() ? read(statement, 0) : std::nan("");
+                values[position] = statement.step() ? read(statement, 0) : std::nan("");
             }
         }
         if (!numeric)
             texts.toRanks(values);
+        if (m_keyOrder && !std::is_sorted(m_keys.begin(), m_keys.end())) {
+            // Equal values stay in the order the records were added, whatever order an
+            // earlier sort left.
+            const std::vector<int> byKey = orderByKey(m_keys);
+            permute(m_keys, byKey);
+            permute(values, byKey);
+            for (auto &prefetchedColumn : m_prefetched)
+                permute(prefetchedColumn, byKey);
+            if (currentRow >= 0)
+                currentRow = int(std::find(byKey.begin(), byKey.end(), currentRow) - byKey.begin());
+        }
         const std::vector<int> order = sortedPositions(values, descending);
         permute(m_keys, order);
         for (auto &prefetchedColumn : m_prefetched)
@@ -462,6 +473,12 @@ private:
             m_connection.rollback();
             throw;
         }
+    }
+
+    // Positions of `keys` in key order (a removed row's blank last).
+    static std::vector<int> orderByKey(const std::vector<qint64> &keys)
+    {
+        return stableOrderOf({keys.begin(), keys.end()});
     }
 
     template<typename T>
@@ -578,7 +595,7 @@ private:
     {
         if (!std::is_sorted(scannedKeys.begin(), scannedKeys.end())) {
             // Rows come from the server's parallel scan in no set order.
-            const std::vector<int> order = stableOrderOf({scannedKeys.begin(), scannedKeys.end()});
+            const std::vector<int> order = orderByKey(scannedKeys);
             permute(scannedKeys, order);
             permute(scannedValues, order);
         }

@@ -19,6 +19,7 @@ namespace {
 constexpr int kProfit = 8; // position of "利 润" in the design order
 constexpr int kName = 1;
 constexpr int kTotal = 7;
+constexpr int kCategory = 0;
 constexpr int kDay = 10;
 
 QStringList columnTexts(const DataGrid &grid, int position)
@@ -283,10 +284,10 @@ private slots:
         QCOMPARE(shown, expected);
     }
 
-    // A sort of a ledger larger than a page: every position shows its own row in the
-    // order of a stable sort (equal values in the order the sales were added), through
-    // another terminal's removal, a turn of direction, a delete, an edit of the sorted
-    // value and a sort by a second column.
+    // A sort of a ledger larger than a page: every position shows its own row, equal
+    // values in the order the sales were added, through another terminal's removal, a
+    // turn of direction, a delete, an edit of the sorted value and a sort by another
+    // column.
     void largeSortedLedgerShowsEachPositionsOwnRow_data()
     {
         QTest::addColumn<int>("position");
@@ -359,8 +360,14 @@ private slots:
         shown.removeAll(QString());
         QCOMPARE(shown, ordered(present, false));
 
-        ledger.setCurrentRow(100);
-        const int deleted = m_grid->cellText(100, kTotal).toInt();
+        // The blank row stands where the engine last placed it: write to shown rows.
+        auto shownRowFrom = [&](int row) {
+            while (m_grid->cellText(row, kTotal).isEmpty())
+                ++row;
+            return row;
+        };
+        ledger.setCurrentRow(shownRowFrom(100));
+        const int deleted = m_grid->cellText(ledger.currentRow(), kTotal).toInt();
         ledger.deleteCurrent();
         present.removeAll(deleted);
         shown = shownTotals();
@@ -368,22 +375,26 @@ private slots:
         QCOMPARE(shown, ordered(present, false));
 
         // The edited sale stays where it is shown until the next sort.
-        ledger.setCurrentRow(10);
-        const QString edited = m_grid->cellText(10, kTotal);
+        const int editedRow = shownRowFrom(10);
+        ledger.setCurrentRow(editedRow);
+        const QString edited = m_grid->cellText(editedRow, kTotal);
         ledger.edit();
         ledger.setValue(field, editedValue);
         ledger.post();
-        QCOMPARE(m_grid->cellText(10, kTotal), edited);
+        QCOMPARE(m_grid->cellText(editedRow, kTotal), edited);
         shown = shownTotals();
         shown.removeAll(QString());
         QCOMPARE(shown, ordered(present, false));
 
-        m_grid->clickTitle(kTotal); // descending by total
+        // Every sale has the same category: a sort by it lists them in the order they
+        // were added, whatever the order before.
+        m_grid->clickTitle(kCategory);
         shown = shownTotals();
         shown.removeAll(QString());
-        QStringList byTotal = ordered(present, false);
-        std::sort(byTotal.begin(), byTotal.end(), [](const QString &a, const QString &b) { return a.toInt() > b.toInt(); });
-        QCOMPARE(shown, byTotal);
+        QStringList added;
+        for (int i : present)
+            added << QString::number(i);
+        QCOMPARE(shown, added);
         QCOMPARE(m_grid->cellText(m_grid->currentRow(), kTotal), edited);
     }
 
