@@ -21,20 +21,23 @@ constexpr int kHalfStretch = 256;
 // Values named in one statement that reads whole runs.
 constexpr int kRunsAtOnce = 500;
 
-// The index that lets the server count a value's rows and read them in key order. Made
-// the first time a field is sorted; a login that may not make indexes, or a transaction
-// that a failed statement would spoil, goes without.
-bool ensureIndex(Connection &connection, const QString &table, const QString &field, const QString &expression)
+QString indexName(const QString &table, const QString &field)
 {
-    const QString index = quotedName(table + QStringLiteral("_sort_") + field);
+    return quotedName(table + QStringLiteral("_sort_") + field);
+}
+
+// A login that may not make indexes, or a transaction that a failed statement would
+// spoil, goes without.
+bool ensureIndex(Connection &connection, const QString &table, const QString &field, const QString &statement)
+{
+    const QString index = indexName(table, field);
     auto present = [&] { return connection.scalar(QStringLiteral("select to_regclass(?) is not null"), {index}).toBool(); };
     if (present())
         return true;
     if (connection.inTransaction())
         return false;
     try {
-        connection.execute(QStringLiteral("create index if not exists %1 on %2 ((%3), rowid)")
-                               .arg(index, quotedName(table), expression));
+        connection.execute(statement);
     } catch (const DatabaseError &) {
         // Another terminal made it meanwhile, or this login may not.
     }
@@ -54,30 +57,40 @@ double distinctEstimate(Connection &connection, const QString &table, const QStr
 
 } // namespace
 
-std::unique_ptr<SortedRuns> SortedRuns::open(Connection &connection, const KeyedRows &rows, const QString &field,
-                                             FieldType type, bool descending)
+std::optional<std::pair<SortedRuns::Kind, QString>> SortedRuns::orderOf(const QString &field, FieldType type)
 {
-    Kind kind;
-    QString expression = quotedName(field);
+    const QString column = quotedName(field);
     switch (type) {
     case FieldType::Number:
     case FieldType::Integer:
-        kind = Kind::Number;
-        break;
+        return std::pair{Kind::Number, column};
     case FieldType::Date:
         // A sale date may carry a time of day; the ledger orders by the day alone.
-        kind = Kind::Day;
-        expression = QStringLiteral("cast(%1 as date)").arg(expression);
-        break;
+        return std::pair{Kind::Day, QStringLiteral("cast(%1 as date)").arg(column)};
     case FieldType::Text:
-        kind = Kind::Text;
-        break;
+        return std::pair{Kind::Text, column};
     default:
-        return nullptr;
+        return std::nullopt;
     }
-    if (distinctEstimate(connection, rows.table, field) > kMostRuns
-        || !ensureIndex(connection, rows.table, field, expression))
+}
+
+QString SortedRuns::indexStatement(const QString &table, const QString &field, FieldType type)
+{
+    const auto order = orderOf(field, type);
+    if (!order)
+        return {};
+    return QStringLiteral("create index if not exists %1 on %2 ((%3), rowid)")
+        .arg(indexName(table, field), quotedName(table), order->second);
+}
+
+std::unique_ptr<SortedRuns> SortedRuns::open(Connection &connection, const KeyedRows &rows, const QString &field,
+                                             FieldType type, bool descending)
+{
+    const auto order = orderOf(field, type);
+    if (!order || distinctEstimate(connection, rows.table, field) > kMostRuns
+        || !ensureIndex(connection, rows.table, field, indexStatement(rows.table, field, type)))
         return nullptr;
+    const auto &[kind, expression] = *order;
     std::unique_ptr<SortedRuns> runs(new SortedRuns(connection, rows, expression, kind, descending));
     runs->countRuns(kMostRuns);
     if (runs->m_runs.size() > size_t(kMostRuns))

@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QVariant>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <unordered_map>
 #include <vector>
 
@@ -26,6 +28,10 @@ public:
     // too many distinct values for runs to pay, or it has no order of this kind.
     static std::unique_ptr<SortedRuns> open(Connection &connection, const KeyedRows &rows, const QString &field,
                                             FieldType type, bool descending);
+
+    // The index a sort by the field counts and reads its runs through (made by the
+    // first sort of the field when missing); empty for a type without such an order.
+    static QString indexStatement(const QString &table, const QString &field, FieldType type);
 
     // Positions [0, rows()) belong to the runs.
     int rows() const { return m_rows; }
@@ -52,6 +58,8 @@ private:
         int rows = 0;
     };
 
+    // What runs of the field are ordered by, and the expression the server groups.
+    static std::optional<std::pair<Kind, QString>> orderOf(const QString &field, FieldType type);
     SortedRuns(Connection &connection, KeyedRows rows, QString expression, Kind kind, bool descending);
     void countRuns(int limit);
     void putInOrder();
