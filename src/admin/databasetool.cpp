@@ -62,6 +62,7 @@ void addTablesAndAdministrator(Connection &connection)
     connection.beginTransaction();
     try {
         Schema::addTables(connection);
+        Schema::addSortIndexes(connection);
         connection.execute(QStringLiteral("insert into userdb values (?, ?)"),
                            {QString::fromUtf8(DatabaseTool::kSuperAdministrator),
                             PasswordHash::hash(QString::fromLatin1(DatabaseTool::kDefaultPassword))});
@@ -271,6 +272,7 @@ void copyLedger(Connection &from, Connection &to)
         // Session ids are kept: they are the rows' own keys.
         copyRows(from, to, QStringLiteral("rz"));
         copyJournal(from, to);
+        Schema::addSortIndexes(to);
         Schema::continueKeys(to);
         to.commit();
     } catch (...) {

@@ -332,6 +332,7 @@ QStringList copyInto(LegacyDatabase &source, Connection &target, const Options &
         Schema::addTables(target);
         for (const TableLayout &layout : kTables)
             copyTable(layout, source, target, options, extras);
+        Schema::addSortIndexes(target);
         Schema::continueKeys(target);
         if (beforeCommit)
             beforeCommit();

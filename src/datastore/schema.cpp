@@ -61,16 +61,6 @@ void createServerTables(Connection &connection)
     dataColumns << QStringLiteral("day1 timestamp(0)") << QStringLiteral("o ") + text << key;
     connection.execute(QStringLiteral("create table data (%1)").arg(dataColumns.join(QStringLiteral(", "))));
     connection.execute(QStringLiteral("create index data_day1 on data (day1, \"4\")"));
-    // A sort by a column of the ledger grid counts each value's rows and reads them in
-    // key order through an index of its own (made at the first sort where missing).
-    auto sortIndex = [&](const char *field, FieldType type) {
-        connection.execute(SortedRuns::indexStatement(QStringLiteral("data"), QString::fromLatin1(field), type));
-    };
-    for (const char *field : {"a", "b", "c", "d", "e", "f", "z"})
-        sortIndex(field, FieldType::Text);
-    for (const char *field : {"1", "2", "3", "6", "4", "5"})
-        sortIndex(field, FieldType::Number);
-    sortIndex("day1", FieldType::Date);
     connection.execute(QStringLiteral("create table userdb (username %1, passwd %1, %2)").arg(text, key));
     // Session ids are the rows' own: kept when a ledger moves between engines. Log-in
     // and log-out times are the texts the program writes, as in the file: old logs hold
@@ -95,6 +85,20 @@ void addTables(Connection &connection)
     else
         createEmbeddedTables(connection);
     SaleJournal::addTables(connection);
+}
+
+void addSortIndexes(Connection &connection)
+{
+    if (connection.engine() != Connection::Engine::Server)
+        return;
+    auto sortIndex = [&](const char *field, FieldType type) {
+        connection.execute(SortedRuns::indexStatement(QStringLiteral("data"), QString::fromLatin1(field), type));
+    };
+    for (const char *field : {"a", "b", "c", "d", "e", "f", "z"})
+        sortIndex(field, FieldType::Text);
+    for (const char *field : {"1", "2", "3", "6", "4", "5"})
+        sortIndex(field, FieldType::Number);
+    sortIndex("day1", FieldType::Date);
 }
 
 void continueKeys(Connection &connection)

@@ -24,6 +24,10 @@ void createTables(Connection &connection);
 
 // The same inside a transaction the caller holds.
 void addTables(Connection &connection);
+// On a server: the index of each ledger grid column that a sort counts and reads its
+// runs through. Made after a ledger's rows are loaded, which is quicker than keeping
+// them up during the load; a ledger without them gets each at its first sort.
+void addSortIndexes(Connection &connection);
 // After rows were copied in with their ids: new session rows continue after them.
 void continueKeys(Connection &connection);
 
