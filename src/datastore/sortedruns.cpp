@@ -115,25 +115,29 @@ void SortedRuns::countRuns(int limit)
                        "union all select %1, 0, count(*) from %2 where not (%3) group by 1 limit ?")
             .arg(m_expression, m_filter.table, m_filter.condition));
     statement.bind(m_filter.parameters + QVariantList{limit + 1});
-    QHash<QString, int> byText;
-    std::unordered_map<std::uint64_t, int> byNumber;
     while (statement.step()) {
         const qint64 rows = statement.int64Value(1) - statement.int64Value(2);
         int run = runOf(statement, 0);
         if (run < 0) {
             run = int(m_runs.size());
             m_runs.push_back({statement.value(0), 0, 0});
-            if (statement.isNull(0))
-                m_nullRun = run;
-            else if (m_kind == Kind::Text)
-                m_textRuns.insert(statement.value(0).toString(), run);
-            else
-                m_numberRuns.emplace(m_kind == Kind::Day ? std::uint64_t(statement.dateValue(0).toJulianDay())
-                                                         : SortOrder::orderedBits(statement.doubleValue(0)),
-                                     run);
+            findable(run);
         }
         m_runs[run].rows += int(rows);
     }
+}
+
+void SortedRuns::findable(int run)
+{
+    const QVariant &value = m_runs[run].value;
+    if (!value.isValid())
+        m_nullRun = run;
+    else if (m_kind == Kind::Text)
+        m_textRuns.insert(value.toString(), run);
+    else if (m_kind == Kind::Day)
+        m_numberRuns.emplace(std::uint64_t(value.toDate().toJulianDay()), run);
+    else
+        m_numberRuns.emplace(SortOrder::orderedBits(value.toDouble()), run);
 }
 
 void SortedRuns::putInOrder()
@@ -180,17 +184,8 @@ void SortedRuns::putInOrder()
     m_nullRun = -1;
     m_numberRuns.clear();
     m_textRuns.clear();
-    for (int run = 0; run < int(m_runs.size()); ++run) {
-        const QVariant &value = m_runs[run].value;
-        if (!value.isValid())
-            m_nullRun = run;
-        else if (m_kind == Kind::Text)
-            m_textRuns.insert(value.toString(), run);
-        else if (m_kind == Kind::Day)
-            m_numberRuns.emplace(std::uint64_t(value.toDate().toJulianDay()), run);
-        else
-            m_numberRuns.emplace(SortOrder::orderedBits(value.toDouble()), run);
-    }
+    for (int run = 0; run < int(m_runs.size()); ++run)
+        findable(run);
 }
 
 int SortedRuns::runOf(const Statement &statement, int column) const

@@ -62,6 +62,8 @@ private:
     static std::optional<std::pair<Kind, QString>> orderOf(const QString &field, FieldType type);
     SortedRuns(Connection &connection, KeyedRows rows, QString expression, Kind kind, bool descending);
     void countRuns(int limit);
+    // Lets runOf() find the run by its value.
+    void findable(int run);
     void putInOrder();
     // The run with the value in the statement's column, or -1.
     int runOf(const Statement &statement, int column) const;
