@@ -407,6 +407,16 @@ public:
         }
         if (m_paging && m_paging->keysPending())
             readRemainingKeys(scannedKeys, scannedValues);
+        if (m_keyOrder && !std::is_sorted(m_keys.begin(), m_keys.end())) {
+            // Equal values stay in the order the records were added, whatever order an
+            // earlier sort left.
+            const std::vector<int> byKey = orderByKey(m_keys);
+            permute(m_keys, byKey);
+            for (auto &prefetchedColumn : m_prefetched)
+                permute(prefetchedColumn, byKey);
+            if (currentRow >= 0)
+                currentRow = int(std::find(byKey.begin(), byKey.end(), currentRow) - byKey.begin());
+        }
         std::vector<double> values;
         if (scannedKeys == m_keys) {
             values = std::move(scannedValues);
@@ -434,17 +444,6 @@ public:
         }
         if (!numeric)
             texts.toRanks(values);
-        if (m_keyOrder && !std::is_sorted(m_keys.begin(), m_keys.end())) {
-            // Equal values stay in the order the records were added, whatever order an
-            // earlier sort left.
-            const std::vector<int> byKey = orderByKey(m_keys);
-            permute(m_keys, byKey);
-            permute(values, byKey);
-            for (auto &prefetchedColumn : m_prefetched)
-                permute(prefetchedColumn, byKey);
-            if (currentRow >= 0)
-                currentRow = int(std::find(byKey.begin(), byKey.end(), currentRow) - byKey.begin());
-        }
         const std::vector<int> order = sortedPositions(values, descending);
         permute(m_keys, order);
         for (auto &prefetchedColumn : m_prefetched)
@@ -478,6 +477,11 @@ private:
     // Positions of `keys` in key order (a removed row's blank last).
     static std::vector<int> orderByKey(const std::vector<qint64> &keys)
     {
+        if (std::is_sorted(keys.begin(), keys.end())) {
+            std::vector<int> positions(keys.size());
+            std::iota(positions.begin(), positions.end(), 0);
+            return positions;
+        }
         return stableOrderOf({keys.begin(), keys.end()});
     }
 

@@ -134,10 +134,22 @@ void SortedRuns::findable(int run)
         m_nullRun = run;
     else if (m_kind == Kind::Text)
         m_textRuns.insert(value.toString(), run);
-    else if (m_kind == Kind::Day)
-        m_numberRuns.emplace(std::uint64_t(value.toDate().toJulianDay()), run);
     else
-        m_numberRuns.emplace(SortOrder::orderedBits(value.toDouble()), run);
+        m_numberRuns.emplace(numberKey(value), run);
+}
+
+void SortedRuns::makeAllFindable()
+{
+    m_nullRun = -1;
+    m_numberRuns.clear();
+    m_textRuns.clear();
+    for (int run = 0; run < int(m_runs.size()); ++run)
+        findable(run);
+}
+
+std::uint64_t SortedRuns::numberKey(const QVariant &value) const
+{
+    return m_kind == Kind::Day ? std::uint64_t(value.toDate().toJulianDay()) : SortOrder::orderedBits(value.toDouble());
 }
 
 void SortedRuns::putInOrder()
@@ -160,12 +172,8 @@ void SortedRuns::putInOrder()
             sorted.push_back(order[index]);
         order = std::move(sorted);
     } else {
-        auto rank = [&](int run) {
-            const QVariant &value = m_runs[run].value;
-            return m_kind == Kind::Day ? std::uint64_t(value.toDate().toJulianDay())
-                                       : SortOrder::orderedBits(value.toDouble());
-        };
-        std::sort(order.begin(), order.end(), [&](int a, int b) { return rank(a) < rank(b); });
+        std::sort(order.begin(), order.end(),
+                  [&](int a, int b) { return numberKey(m_runs[a].value) < numberKey(m_runs[b].value); });
     }
     if (m_nullRun >= 0 && m_runs[m_nullRun].rows > 0)
         order.insert(order.begin(), m_nullRun);
@@ -181,11 +189,7 @@ void SortedRuns::putInOrder()
         m_rows += runs.back().rows;
     }
     m_runs = std::move(runs);
-    m_nullRun = -1;
-    m_numberRuns.clear();
-    m_textRuns.clear();
-    for (int run = 0; run < int(m_runs.size()); ++run)
-        findable(run);
+    makeAllFindable();
 }
 
 int SortedRuns::runOf(const Statement &statement, int column) const
@@ -238,13 +242,7 @@ int SortedRuns::reverse(std::vector<qint64> &keys, int row)
     keys = std::move(reversed);
     m_runs = std::move(runs);
     m_descending = !m_descending;
-    const int last = int(m_runs.size()) - 1;
-    if (m_nullRun >= 0)
-        m_nullRun = last - m_nullRun;
-    for (auto &entry : m_numberRuns)
-        entry.second = last - entry.second;
-    for (auto it = m_textRuns.begin(); it != m_textRuns.end(); ++it)
-        it.value() = last - it.value();
+    makeAllFindable();
     return newRow;
 }
 

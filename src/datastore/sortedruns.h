@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QVariant>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -62,8 +63,12 @@ private:
     static std::optional<std::pair<Kind, QString>> orderOf(const QString &field, FieldType type);
     SortedRuns(Connection &connection, KeyedRows rows, QString expression, Kind kind, bool descending);
     void countRuns(int limit);
-    // Lets runOf() find the run by its value.
+    // Lets runOf() find the run by its value; makeAllFindable() does it for every run
+    // after they moved.
     void findable(int run);
+    void makeAllFindable();
+    // A number's or a day's value as an unsigned number in the same order.
+    std::uint64_t numberKey(const QVariant &value) const;
     void putInOrder();
     // The run with the value in the statement's column, or -1.
     int runOf(const Statement &statement, int column) const;
