@@ -3,34 +3,14 @@
 #include "apperror.h"
 #include "inifile.h"
 #include "schema.h"
+#include "serveraddress.h"
 
 #include <QFileInfo>
 #include <QUrl>
-#include <libpq-fe.h>
 
 namespace {
 
 constexpr const char *kConfigFileName = "database.conf";
-
-// The value of a libpq parameter in a connection address, empty when absent. Raises
-// DatabaseError with the client library's message when the address does not parse.
-QString addressParameter(const QString &uri, const char *name)
-{
-    char *error = nullptr;
-    PQconninfoOption *options = PQconninfoParse(uri.toUtf8().constData(), &error);
-    if (!options) {
-        const QString message = error ? QString::fromUtf8(error).trimmed() : QStringLiteral("out of memory");
-        PQfreemem(error);
-        throw DatabaseError(message);
-    }
-    QString value;
-    for (PQconninfoOption *option = options; option->keyword; ++option) {
-        if (qstrcmp(option->keyword, name) == 0 && option->val)
-            value = QString::fromUtf8(option->val);
-    }
-    PQconninfoFree(options);
-    return value;
-}
 
 } // namespace
 
@@ -41,6 +21,8 @@ DataSource DataSource::embeddedFile(const QString &path)
 
 DataSource DataSource::server(const QString &uri)
 {
+    if (const QString refused = ServerAddress::refusal(uri); !refused.isEmpty())
+        throw DatabaseError(refused);
     return DataSource(Engine::Server, uri);
 }
 
@@ -58,7 +40,7 @@ DataSource DataSource::choose(const QStringList &arguments)
         const auto url = IniFile::find(IniFile::readSection(config, QStringLiteral("database")), QStringLiteral("url"));
         if (!url || url->isEmpty())
             throw DatabaseError(QStringLiteral("%1 has no url= in its [database] section").arg(path));
-        if (!addressParameter(*url, "password").isEmpty())
+        if (!ServerAddress::parameter(*url, "password").isEmpty())
             throw DatabaseError(
                 QStringLiteral("%1 holds a password; keep it in ~/.pgpass (or the file PGPASSFILE names) instead").arg(path));
         return server(*url);
@@ -81,7 +63,7 @@ QString DataSource::displayName() const
         return m_location;
     QString shown = m_location;
     try {
-        const QString password = addressParameter(m_location, "password");
+        const QString password = ServerAddress::parameter(m_location, "password");
         if (!password.isEmpty())
             shown.replace(password, QStringLiteral("***"));
         // The percent-encoded form of a password in a URI.

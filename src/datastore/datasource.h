@@ -12,6 +12,8 @@ public:
 
     static DataSource embeddedFile(const QString &path);
     // A libpq connection address, e.g. postgresql://till1@shopserver/shop?sslmode=verify-full.
+    // Raises DatabaseError for an address with a password in it or one that would reach
+    // a server over a network without checking its certificate (ServerAddress::refusal).
     static DataSource server(const QString &uri);
 
     // The choice of the application and of quillmora-admin: `--database URI` among the
