@@ -146,6 +146,7 @@ std::unique_ptr<Connection> openLedger(const DataSource &source)
     // ledger made before them gets them now.
     try {
         SaleJournal::ensureTables(*connection);
+        SortedRuns::dropWholeTextIndexes(*connection, QStringLiteral("data"));
     } catch (const DatabaseError &error) {
         throw DatabaseOpenError(DatabaseOpenError::Reason::Other,
                                 source.isServer() ? source.displayName() : QFileInfo(source.location()).absoluteFilePath(),

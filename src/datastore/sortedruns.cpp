@@ -20,6 +20,15 @@ constexpr int kMostRuns = 100000;
 constexpr int kHalfStretch = 256;
 // Values named in one statement that reads whole runs.
 constexpr int kRunsAtOnce = 500;
+// Characters of a text that its sort index holds. An index entry must fit in a third of
+// a server page, and a remark may be of any length: the index orders and finds texts by
+// their beginning, and the whole text is compared only among the few sharing it.
+constexpr int kIndexedCharacters = 200;
+
+QString indexedPrefix(const QString &text)
+{
+    return QStringLiteral("left(%1, %2)").arg(text).arg(kIndexedCharacters);
+}
 
 QString indexName(const QString &table, const QString &field)
 {
@@ -57,6 +66,24 @@ double distinctEstimate(Connection &connection, const QString &table, const QStr
 
 } // namespace
 
+QString SortedRuns::indexedExpression(Kind kind, const QString &expression)
+{
+    return kind == Kind::Text ? indexedPrefix(expression) : expression;
+}
+
+QString SortedRuns::equalTo(const QString &placeholder) const
+{
+    if (m_kind == Kind::Text)
+        return QStringLiteral("%1=%2 and %3=%4")
+            .arg(indexedExpression(m_kind, m_expression), indexedPrefix(placeholder), m_expression, placeholder);
+    return QStringLiteral("%1=%2").arg(m_expression, placeholder);
+}
+
+QVariantList SortedRuns::equalToValues(const QVariant &value) const
+{
+    return m_kind == Kind::Text ? QVariantList{value, value} : QVariantList{value};
+}
+
 std::optional<std::pair<SortedRuns::Kind, QString>> SortedRuns::orderOf(const QString &field, FieldType type)
 {
     const QString column = quotedName(field);
@@ -80,7 +107,32 @@ QString SortedRuns::indexStatement(const QString &table, const QString &field, F
     if (!order)
         return {};
     return QStringLiteral("create index if not exists %1 on %2 ((%3), rowid)")
-        .arg(indexName(table, field), quotedName(table), order->second);
+        .arg(indexName(table, field), quotedName(table), indexedExpression(order->first, order->second));
+}
+
+void SortedRuns::dropWholeTextIndexes(Connection &connection, const QString &table)
+{
+    if (connection.engine() != Connection::Engine::Server)
+        return;
+    // A sort index whose first column is a text column itself, not its beginning.
+    Statement statement = connection.prepare(
+        QStringLiteral("select c.relname from pg_catalog.pg_index i "
+                       "join pg_catalog.pg_class c on c.oid = i.indexrelid "
+                       "join pg_catalog.pg_attribute a on a.attrelid = i.indrelid and a.attnum = i.indkey[0] "
+                       "where i.indrelid = to_regclass(?) and c.relname like ? "
+                       "and a.atttypid = 'pg_catalog.text'::pg_catalog.regtype"));
+    statement.bind({quotedName(table), table + QStringLiteral("\\_sort\\_%")});
+    QStringList names;
+    while (statement.step())
+        names << statement.value(0).toString();
+    for (const QString &name : names) {
+        try {
+            connection.execute(QStringLiteral("drop index if exists %1").arg(quotedName(name)));
+        } catch (const DatabaseError &) {
+            // A login that does not own the table leaves it to one that does; sorts work
+            // either way.
+        }
+    }
 }
 
 std::unique_ptr<SortedRuns> SortedRuns::open(Connection &connection, const KeyedRows &rows, const QString &field,
@@ -214,12 +266,11 @@ int SortedRuns::runAt(int row) const
 KeyedRows SortedRuns::rowsOf(const Run &run) const
 {
     KeyedRows rows = m_filter;
-    rows.condition = QStringLiteral("(%1) and %2").arg(m_filter.condition, m_expression);
     if (run.value.isValid()) {
-        rows.condition += QStringLiteral("=?");
-        rows.parameters << run.value;
+        rows.condition = QStringLiteral("(%1) and %2").arg(m_filter.condition, equalTo(QStringLiteral("?")));
+        rows.parameters << equalToValues(run.value);
     } else {
-        rows.condition += QStringLiteral(" is null");
+        rows.condition = QStringLiteral("(%1) and %2 is null").arg(m_filter.condition, m_expression);
     }
     return rows;
 }
@@ -305,8 +356,17 @@ void SortedRuns::readWholeRuns(std::vector<qint64> &keys, const std::vector<int>
         else
             conditions << QStringLiteral("%1 is null").arg(m_expression);
     }
-    if (!values.isEmpty())
+    if (!values.isEmpty() && m_kind == Kind::Text) {
+        QStringList prefixes;
+        for (qsizetype i = 0; i < values.size(); ++i)
+            prefixes << indexedPrefix(QStringLiteral("?"));
+        conditions << QStringLiteral("(%1 in (%2) and %3 in (%4))")
+                          .arg(indexedExpression(m_kind, m_expression), prefixes.join(QLatin1Char(',')), m_expression,
+                               placeholders(int(values.size())));
+        values += values;
+    } else if (!values.isEmpty()) {
         conditions << QStringLiteral("%1 in (%2)").arg(m_expression, placeholders(int(values.size())));
+    }
     Statement statement = m_connection.prepare(QStringLiteral("select %1, rowid from %2 where (%3) and (%4) order by rowid")
                                                    .arg(m_expression, m_filter.table, m_filter.condition,
                                                         conditions.join(QStringLiteral(" or "))));

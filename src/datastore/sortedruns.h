@@ -34,6 +34,11 @@ public:
     // first sort of the field when missing); empty for a type without such an order.
     static QString indexStatement(const QString &table, const QString &field, FieldType type);
 
+    // Drops the sort indexes of `table` that hold whole texts, as ledgers made before
+    // the indexes held a text's beginning have: such an index refuses a long text, so
+    // the sale could not be stored. The next sort of the field makes the new one.
+    static void dropWholeTextIndexes(Connection &connection, const QString &table);
+
     // Positions [0, rows()) belong to the runs.
     int rows() const { return m_rows; }
     bool descending() const { return m_descending; }
@@ -61,6 +66,12 @@ private:
 
     // What runs of the field are ordered by, and the expression the server groups.
     static std::optional<std::pair<Kind, QString>> orderOf(const QString &field, FieldType type);
+    // What the index holds of the expression: a text's beginning, else all of it.
+    static QString indexedExpression(Kind kind, const QString &expression);
+    // A condition that the expression equals the value at `placeholder`, said so that
+    // the index finds the rows, and the values it takes for one placeholder.
+    QString equalTo(const QString &placeholder) const;
+    QVariantList equalToValues(const QVariant &value) const;
     SortedRuns(Connection &connection, KeyedRows rows, QString expression, Kind kind, bool descending);
     void countRuns(int limit);
     // Lets runOf() find the run by its value; makeAllFindable() does it for every run

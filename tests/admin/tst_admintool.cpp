@@ -106,6 +106,7 @@ private slots:
     void importLegacyPrintsItsCheck();
     void copyMovesALedgerThereAndBack();
     void copyToTheServerIsAllOrNothing();
+    void copyCarriesTextsOfAnyLength();
     void copyKeepsTheRecycleBinAndHistory();
     void datesAndTimesRoundTrip_data();
     void datesAndTimesRoundTrip();
@@ -232,6 +233,34 @@ void AdminToolTest::copyMovesALedgerThereAndBack()
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.output.contains(QStringLiteral("exists already")), qPrintable(run.output));
     QCOMPARE(server.scalar(QStringLiteral("select count(*) from data")).toInt(), 250);
+}
+
+// No box limits its text's length: a remark of 100 KB (that does not compress) and a
+// long name go to the other engine and back unchanged.
+void AdminToolTest::copyCarriesTextsOfAnyLength()
+{
+    TestWorkspace workspace(TestWorkspace::Database::None);
+    const QString source = workspace.filePath(QStringLiteral("source.mdb"));
+    DatabaseTool::createDatabase(source);
+    QString remark;
+    QRandomGenerator random(7);
+    for (int i = 0; i < 100 * 1024 / 3; ++i) // three bytes each
+        remark += QChar(char16_t(0x4E00 + random.bounded(0x5000)));
+    {
+        Connection connection(source, Schema::databaseKey());
+        connection.execute(QStringLiteral("insert into data (b, e, z, \"6\") values (?, ?, ?, 1)"),
+                           {remark.left(1000), remark.mid(1000, 1000), remark});
+        connection.execute(QStringLiteral("insert into data (b, z, \"6\") values ('短', ?, 2)"), {remark.left(5000)});
+    }
+    const QString there = TestWorkspace::onServer() ? workspace.serverUrl() : workspace.filePath(QStringLiteral("there.mdb"));
+    Run run = runAdmin({QStringLiteral("copy"), QStringLiteral("--from"), source, QStringLiteral("--to"), there});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+    run = runAdmin({QStringLiteral("copy"), QStringLiteral("--from"), there, QStringLiteral("--to"), QStringLiteral("back.mdb")});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+
+    const QStringList original = ledgerContent(DataSource::embeddedFile(source));
+    QVERIFY(original.join(QString()).contains(remark));
+    QCOMPARE(ledgerContent(DataSource::embeddedFile(workspace.filePath(QStringLiteral("back.mdb")))), original);
 }
 
 void AdminToolTest::copyToTheServerIsAllOrNothing()

@@ -4,6 +4,7 @@
 #include "ledgerfixture.h"
 #include "ledgergrid.h"
 #include "ledgerqueries.h"
+#include "schema.h"
 #include "scriptedmessageboxes.h"
 #include "testworkspace.h"
 
@@ -396,6 +397,65 @@ private slots:
             added << QString::number(i);
         QCOMPARE(shown, added);
         QCOMPARE(m_grid->cellText(m_grid->currentRow(), kTotal), edited);
+    }
+
+    // A remark of any length is stored and sorted, on a ledger made before the sort
+    // indexes held a text's beginning too: by its beginning, and among texts that begin
+    // alike by the whole text; equal texts in the order they were added.
+    void longRemarksAreStoredAndSorted()
+    {
+        constexpr int kRemark = 13;
+        Connection &db = *m_data->ADOConnection1;
+        if (db.engine() == Connection::Engine::Server) {
+            // The whole-text index such a ledger has: it refused a remark of 3,000 bytes.
+            db.execute(QStringLiteral("drop index if exists data_sort_z"));
+            db.execute(QStringLiteral("create index data_sort_z on data ((z), rowid)"));
+            Schema::openLedger(m_workspace->dataSource());
+        }
+        const QString common(300, QChar(0x5907)); // 备, longer than any indexed beginning
+        // 100 KB that do not compress: the server compresses an index entry first.
+        QString filler;
+        QRandomGenerator random(21);
+        for (int i = 0; i < 100 * 1024 / 3; ++i) // three bytes each
+            filler += QChar(char16_t(0x4E00 + random.bounded(0x5000)));
+        const QStringList remarks{common + QStringLiteral("乙") + filler, common + QStringLiteral("甲") + filler,
+                                  QStringLiteral("阿"), QString(), common, common + QStringLiteral("甲") + filler};
+        for (int i = 0; i < remarks.size(); ++i) {
+            addSale(db, sale(QStringLiteral("x"), double(i), 1.0, 0.0));
+            db.execute(QStringLiteral("update data set z=? where \"6\"=?"),
+                       {remarks[i].isNull() ? QVariant() : QVariant(remarks[i]), double(i)});
+        }
+        QCOMPARE(db.scalar(QStringLiteral("select z from data where \"6\"=0")).toString(), remarks[0]);
+
+        m_controller->showAllRecords();
+        m_grid->clickTitle(kRemark); // descending
+        QCOMPARE(columnTexts(*m_grid, kTotal), (QStringList{"0", "1", "5", "4", "2", "3"}));
+        m_grid->clickTitle(kRemark); // ascending
+        QCOMPARE(columnTexts(*m_grid, kTotal), (QStringList{"3", "2", "4", "1", "5", "0"}));
+        QCOMPARE(m_grid->cellText(5, kRemark), remarks[0]);
+        if (db.engine() == Connection::Engine::Server) {
+            // The sort went through the index, made anew on the remark's beginning.
+            const QString index = db.scalar(QStringLiteral("select indexdef from pg_indexes where indexname='data_sort_z' "
+                                                           "and schemaname=current_schema()"))
+                                      .toString();
+            QVERIFY2(index.contains(QLatin1String("\"left\"(z, 200)")), qPrintable(index));
+        }
+
+        // Another sort counts afresh on the server, and the edit of a long remark goes
+        // to the row shown.
+        m_grid->clickTitle(kTotal);
+        m_grid->clickTitle(kRemark);
+        QCOMPARE(columnTexts(*m_grid, kTotal), (QStringList{"0", "1", "5", "4", "2", "3"}));
+        Dataset &ledger = *m_data->ADOQuery15;
+        ledger.setCurrentRow(1);
+        ledger.edit();
+        ledger.setValue(QStringLiteral("z"), QString(common + QStringLiteral("乙") + filler + QLatin1Char('y')));
+        ledger.post();
+        QCOMPARE(db.scalar(QStringLiteral("select z from data where \"6\"=1")).toString(),
+                 QString(common + QStringLiteral("乙") + filler + QLatin1Char('y')));
+        m_grid->clickTitle(kTotal);
+        m_grid->clickTitle(kRemark);
+        QCOMPARE(columnTexts(*m_grid, kTotal), (QStringList{"1", "0", "5", "4", "2", "3"}));
     }
 
     void sortCycle_data()
