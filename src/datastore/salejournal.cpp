@@ -6,6 +6,7 @@
 #include "rowsource.h"
 
 #include <QHash>
+#include <QSysInfo>
 #include <algorithm>
 
 namespace SaleJournal {
@@ -29,7 +30,8 @@ const QStringList &metaColumns()
 {
     static const QStringList names = {QStringLiteral("deleted_at"), QStringLiteral("deleted_by"),
                                       QStringLiteral("sale_key"),   QStringLiteral("bin_key"),
-                                      QStringLiteral("changed_at"), QStringLiteral("changed_by")};
+                                      QStringLiteral("changed_at"), QStringLiteral("changed_by"),
+                                      QStringLiteral("deleted_on"), QStringLiteral("changed_on")};
     return names;
 }
 
@@ -98,13 +100,14 @@ QString columnDefinition(const Connection &connection, const Column &column)
 }
 
 void createTable(Connection &connection, const QString &table, const std::vector<Column> &meta,
-                 const std::vector<Column> &columns)
+                 const std::vector<Column> &columns, const Column &terminal)
 {
     QStringList definitions;
     for (const Column &column : meta)
         definitions << columnDefinition(connection, column);
     for (const Column &column : columns)
         definitions << columnDefinition(connection, column);
+    definitions << columnDefinition(connection, terminal);
     // The same hidden row key as data's.
     if (onServer(connection))
         definitions << QStringLiteral("rowid bigint generated always as identity primary key");
@@ -114,6 +117,18 @@ void createTable(Connection &connection, const QString &table, const std::vector
 std::vector<Column> deletedMeta()
 {
     return {{QStringLiteral("deleted_at"), FieldType::DateTime}, {QStringLiteral("deleted_by"), FieldType::Text}};
+}
+
+// Came after the first ledgers: last, so that a ledger given it later has the same
+// column order as a new one.
+Column deletedTerminal()
+{
+    return {QStringLiteral("deleted_on"), FieldType::Text};
+}
+
+Column changesTerminal()
+{
+    return {QStringLiteral("changed_on"), FieldType::Text};
 }
 
 std::vector<Column> changesMeta()
@@ -145,19 +160,21 @@ Gaps findGaps(Connection &connection)
     gaps.deletedMissing = !tables.contains(deletedTable());
     gaps.changesMissing = !tables.contains(changesTable());
     const std::vector<Column> columns = dataColumns(connection);
-    auto missingIn = [&](const QString &table) {
+    auto missingIn = [&](const QString &table, const Column &terminal) {
         const QStringList present = connection.tableFields(table);
         std::vector<Column> missing;
         for (const Column &column : columns) {
             if (!present.contains(column.name))
                 missing.push_back(column);
         }
+        if (!present.contains(terminal.name))
+            missing.push_back(terminal);
         return missing;
     };
     if (!gaps.deletedMissing)
-        gaps.deletedColumns = missingIn(deletedTable());
+        gaps.deletedColumns = missingIn(deletedTable(), deletedTerminal());
     if (!gaps.changesMissing)
-        gaps.changesColumns = missingIn(changesTable());
+        gaps.changesColumns = missingIn(changesTable(), changesTerminal());
     return gaps;
 }
 
@@ -165,9 +182,9 @@ void fillGaps(Connection &connection, const Gaps &gaps)
 {
     const std::vector<Column> columns = dataColumns(connection);
     if (gaps.deletedMissing)
-        createTable(connection, deletedTable(), deletedMeta(), columns);
+        createTable(connection, deletedTable(), deletedMeta(), columns, deletedTerminal());
     if (gaps.changesMissing) {
-        createTable(connection, changesTable(), changesMeta(), columns);
+        createTable(connection, changesTable(), changesMeta(), columns, changesTerminal());
         connection.execute(QStringLiteral("create index sale_changes_sale on sale_changes (sale_key)"));
         connection.execute(QStringLiteral("create index sale_changes_bin on sale_changes (bin_key)"));
     }
@@ -195,18 +212,20 @@ QDateTime asDateTime(const QVariant &value)
     return {};
 }
 
-// Reads entries whose first three columns are the row key, the time and the operator.
+// Reads entries whose first four columns are the row key, the time, the operator and
+// the terminal.
 std::vector<Entry> readEntries(Statement &rows, int fieldCount, bool withSaleKey)
 {
     std::vector<Entry> entries;
-    const int first = withSaleKey ? 4 : 3;
+    const int first = withSaleKey ? 5 : 4;
     while (rows.step()) {
         Entry entry;
         entry.key = rows.int64Value(0);
         entry.time = asDateTime(rows.value(1));
         entry.operatorName = rows.value(2).toString();
+        entry.terminal = rows.value(3).toString();
         if (withSaleKey)
-            entry.saleKey = rows.isNull(3) ? 0 : rows.int64Value(3);
+            entry.saleKey = rows.isNull(4) ? 0 : rows.int64Value(4);
         for (int i = 0; i < fieldCount; ++i)
             entry.values << rows.value(first + i);
         entries.push_back(std::move(entry));
@@ -276,8 +295,9 @@ int recordOldValues(Connection &connection, const QString &condition, const QVar
     // The stamp goes in afterwards: a value in the select list would have no column
     // type the server could infer it from. Only this transaction's rows lack one.
     if (kept > 0)
-        connection.execute(QStringLiteral("update sale_changes set changed_at=?, changed_by=? where changed_at is null"),
-                           {timeOf(stamp), stamp.operatorName});
+        connection.execute(
+            QStringLiteral("update sale_changes set changed_at=?, changed_by=?, changed_on=? where changed_at is null"),
+            {timeOf(stamp), stamp.operatorName, stamp.terminal});
     return kept;
 }
 
@@ -289,8 +309,8 @@ qint64 keepDeleted(Connection &connection, qint64 saleKey, const Stamp &stamp)
         == 0)
         return 0;
     const qint64 binKey = connection.lastInsertRowId();
-    connection.execute(QStringLiteral("update deleted_sales set deleted_at=?, deleted_by=? where rowid=?"),
-                       {timeOf(stamp), stamp.operatorName, binKey});
+    connection.execute(QStringLiteral("update deleted_sales set deleted_at=?, deleted_by=?, deleted_on=? where rowid=?"),
+                       {timeOf(stamp), stamp.operatorName, stamp.terminal, binKey});
     connection.execute(QStringLiteral("update sale_changes set sale_key=null, bin_key=? where sale_key=?"),
                        {binKey, saleKey});
     return binKey;
@@ -309,7 +329,7 @@ int updateSales(Connection &connection, const QString &assignments, const QVaria
 std::vector<Entry> deletedSales(Connection &connection)
 {
     const QStringList fields = keptFields(connection);
-    Statement rows = connection.prepare(QStringLiteral("select rowid, deleted_at, deleted_by, %1 from deleted_sales "
+    Statement rows = connection.prepare(QStringLiteral("select rowid, deleted_at, deleted_by, deleted_on, %1 from deleted_sales "
                                                        "order by deleted_at desc, rowid desc")
                                             .arg(quotedList(fields)));
     return readEntries(rows, int(fields.size()), false);
@@ -367,11 +387,16 @@ std::vector<ChangedSale> changedSales(Connection &connection)
 std::vector<Entry> changesOf(Connection &connection, qint64 saleKey)
 {
     const QStringList fields = keptFields(connection);
-    Statement rows = connection.prepare(QStringLiteral("select rowid, changed_at, changed_by, sale_key, %1 from sale_changes "
+    Statement rows = connection.prepare(QStringLiteral("select rowid, changed_at, changed_by, changed_on, sale_key, %1 from sale_changes "
                                                        "where sale_key=? order by changed_at desc, rowid desc")
                                             .arg(quotedList(fields)));
     rows.bind({saleKey});
     return readEntries(rows, int(fields.size()), true);
+}
+
+QString thisTerminal()
+{
+    return QSysInfo::machineHostName();
 }
 
 Stamp SalesWriteJournal::stamp() const

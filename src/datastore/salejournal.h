@@ -13,10 +13,15 @@ class Connection;
 // The recycle bin of deleted sales and the history of changed sales: two tables beside
 // `data` that keep what a delete or a modify replaced, with the operator and the time.
 //
-//   deleted_sales  deleted_at, deleted_by, then every column of data;
+//   deleted_sales  deleted_at, deleted_by, then every column of data, deleted_on;
 //   sale_changes   sale_key (the sale's row key in data; null while the sale is in the
 //                  recycle bin), bin_key (its row in deleted_sales while it is there),
-//                  changed_at, changed_by, then the old value of every column of data.
+//                  changed_at, changed_by, then the old value of every column of data,
+//                  changed_on.
+//
+// *_on is the host name of the terminal that made the change: in a shop where every
+// till logs in as the same user, it tells the tills apart. Ledgers made before it get
+// the column when opened; their older rows have none.
 //
 // Both have a hidden row key like data's. Their rows are written in the transaction of
 // the delete or modify itself, so neither exists without the other. No dataset of the
@@ -26,11 +31,15 @@ namespace SaleJournal {
 inline constexpr const char *kDeletedSales = "deleted_sales";
 inline constexpr const char *kSaleChanges = "sale_changes";
 
-// Who made a change and when.
+// This machine's host name, as the journal records it.
+QString thisTerminal();
+
+// Who made a change, when, and on which terminal.
 struct Stamp
 {
     QString operatorName;
     QDateTime time;
+    QString terminal = thisTerminal();
 };
 
 // --- the tables
@@ -73,6 +82,7 @@ struct Entry
     qint64 saleKey = 0; // the sale in data (history of a sale in the ledger), else 0
     QDateTime time;
     QString operatorName;
+    QString terminal; // empty for a change recorded before terminals were
     QVariantList values; // in the order of keptFields()
 };
 

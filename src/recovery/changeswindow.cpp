@@ -54,7 +54,7 @@ void Tchangesfm::refresh()
         }
     }
     ListView1->resizeColumnsToContents();
-    SaleTable::setColumns(*ListView2, {QStringLiteral("修改时间"), QStringLiteral("操作员")}, fields);
+    SaleTable::setColumns(*ListView2, {QStringLiteral("修改时间"), QStringLiteral("操作员"), QStringLiteral("终端")}, fields);
     if (!m_saleKeys.empty())
         ListView1->selectRow(0);
 }
@@ -62,11 +62,11 @@ void Tchangesfm::refresh()
 void Tchangesfm::showChangesOf(int row)
 {
     Connection &connection = *dmfm->ADOConnection1;
-    SaleTable::setColumns(*ListView2, {QStringLiteral("修改时间"), QStringLiteral("操作员")},
+    SaleTable::setColumns(*ListView2, {QStringLiteral("修改时间"), QStringLiteral("操作员"), QStringLiteral("终端")},
                           SaleJournal::keptFields(connection));
     if (row < 0 || row >= int(m_saleKeys.size()))
         return;
     for (const SaleJournal::Entry &entry : SaleJournal::changesOf(connection, m_saleKeys[size_t(row)]))
-        SaleTable::addRow(*ListView2, {SaleTable::text(entry.time), entry.operatorName}, entry.values);
+        SaleTable::addRow(*ListView2, {SaleTable::text(entry.time), entry.operatorName, entry.terminal}, entry.values);
     ListView2->resizeColumnsToContents();
 }

@@ -42,11 +42,11 @@ void Trecyclefm::refresh()
 {
     Connection &connection = *dmfm->ADOConnection1;
     const std::vector<SaleJournal::Entry> entries = SaleJournal::deletedSales(connection);
-    SaleTable::setColumns(*ListView1, {QStringLiteral("删除时间"), QStringLiteral("操作员")},
+    SaleTable::setColumns(*ListView1, {QStringLiteral("删除时间"), QStringLiteral("操作员"), QStringLiteral("终端")},
                           SaleJournal::keptFields(connection));
     m_keys.clear();
     for (const SaleJournal::Entry &entry : entries) {
-        SaleTable::addRow(*ListView1, {SaleTable::text(entry.time), entry.operatorName}, entry.values);
+        SaleTable::addRow(*ListView1, {SaleTable::text(entry.time), entry.operatorName, entry.terminal}, entry.values);
         m_keys.push_back(entry.key);
     }
     ListView1->resizeColumnsToContents();

@@ -286,7 +286,8 @@ void makeJournal(Connection &db)
 {
     for (const char *name : {"跑步鞋", "速干T恤", "篮球"})
         db.execute(QStringLiteral("insert into data (b, z, \"6\") values (?, '', 10.5)"), {QString::fromUtf8(name)});
-    const SaleJournal::Stamp stamp{QStringLiteral("店长"), QDateTime(QDate(2024, 5, 6), QTime(9, 0))};
+    const SaleJournal::Stamp stamp{QStringLiteral("店长"), QDateTime(QDate(2024, 5, 6), QTime(9, 0)),
+                                   QStringLiteral("收银台2")};
     SaleJournal::updateSales(db, QStringLiteral("z=?"), {QStringLiteral("已结清")}, QStringLiteral("b=?"),
                              {QStringLiteral("速干T恤")}, stamp);
     SaleJournal::updateSales(db, QStringLiteral("b=?"), {QStringLiteral("排球")}, QStringLiteral("b=?"),
@@ -309,11 +310,13 @@ void checkJournal(Connection &db)
     const std::vector<SaleJournal::Entry> changes = SaleJournal::changesOf(db, changed[0].saleKey);
     QCOMPARE(changes.size(), size_t(1));
     QCOMPARE(changes[0].operatorName, QStringLiteral("店长"));
+    QCOMPARE(changes[0].terminal, QStringLiteral("收银台2"));
     QCOMPARE(changes[0].values.at(fields.indexOf(QStringLiteral("z"))).toString(), QString());
 
     const std::vector<SaleJournal::Entry> bin = SaleJournal::deletedSales(db);
     QCOMPARE(bin.size(), size_t(1));
     QCOMPARE(bin[0].values.at(name).toString(), QStringLiteral("排球"));
+    QCOMPARE(bin[0].terminal, QStringLiteral("收银台2"));
     const qint64 back = SaleJournal::restoreDeleted(db, bin[0].key);
     const std::vector<SaleJournal::Entry> history = SaleJournal::changesOf(db, back);
     QCOMPARE(history.size(), size_t(1));

@@ -91,6 +91,7 @@ private slots:
     void failedWritesLeaveNoTrace();
     void updateSalesKeepsHistoryForOtherCode();
     void olderLedgerGetsTheTablesWhenOpened();
+    void journalNamesTheTerminal();
     void putBackTwiceIsRefused();
 };
 
@@ -319,6 +320,63 @@ void SaleJournalTest::olderLedgerGetsTheTablesWhenOpened()
     const QStringList tables = connection.tableNames();
     Schema::openLedger(workspace.dataSource());
     QCOMPARE(connection.tableNames(), tables);
+}
+
+// Every till may log in as the same user: the bin and the history say which terminal
+// made each change. A ledger whose journal predates that gets the columns when opened;
+// its older rows name none.
+void SaleJournalTest::journalNamesTheTerminal()
+{
+    TestWorkspace workspace;
+    {
+        Connection connection(workspace.dataSource());
+        for (const auto &[table, column] : {std::pair{"deleted_sales", "deleted_on"}, std::pair{"sale_changes", "changed_on"}}) {
+            const QString name = QString::fromLatin1(table);
+            if (connection.engine() == Connection::Engine::Server) {
+                connection.execute(QStringLiteral("alter table %1 drop column %2").arg(name, QLatin1String(column)));
+                continue;
+            }
+            // The embedded engine cannot drop a column: the table is made again without it.
+            QStringList kept = connection.tableFields(name);
+            kept.removeAll(QLatin1String(column));
+            for (QString &field : kept)
+                field = QLatin1Char('"') + field + QLatin1Char('"');
+            connection.execute(QStringLiteral("create table old_journal as select %1 from %2").arg(kept.join(QLatin1Char(',')), name));
+            connection.execute(QStringLiteral("drop table %1").arg(name));
+            connection.execute(QStringLiteral("alter table old_journal rename to %1").arg(name));
+        }
+        addSales(connection);
+        connection.execute(QStringLiteral("insert into sale_changes (sale_key, changed_at, changed_by, b) "
+                                          "select rowid, ?, '老店长', b from data where b='跑步鞋'"),
+                           {kNow.addDays(-1)});
+    }
+    Tdmfm module(workspace.dataSource());
+    Connection &connection = *module.ADOConnection1;
+    QCOMPARE(connection.tableFields(QStringLiteral("deleted_sales")).constLast(), QStringLiteral("deleted_on"));
+    QCOMPARE(connection.tableFields(QStringLiteral("sale_changes")).constLast(), QStringLiteral("changed_on"));
+    QCOMPARE(SaleJournal::keptFields(connection), kSaleColumns);
+
+    const SaleJournal::Stamp there{QStringLiteral("超级管理员"), kNow, QStringLiteral("收银台2")};
+    QCOMPARE(SaleJournal::updateSales(connection, QStringLiteral("z=?"), {QStringLiteral("改")}, QStringLiteral("b=?"),
+                                      {QStringLiteral("跑步鞋")}, there),
+             1);
+    const qint64 sale = connection.scalar(QStringLiteral("select rowid from data where b='跑步鞋'")).toLongLong();
+    const std::vector<SaleJournal::Entry> changes = SaleJournal::changesOf(connection, sale);
+    QCOMPARE(changes.size(), size_t(2));
+    QCOMPARE(changes[0].terminal, QStringLiteral("收银台2"));
+    QCOMPARE(changes[1].operatorName, QStringLiteral("老店长"));
+    QCOMPARE(changes[1].terminal, QString());
+
+    // The data module's writes name this machine.
+    module.setOperatorName(QStringLiteral("超级管理员"));
+    Dataset &ledger = *module.ADOQuery15;
+    ledger.open();
+    goTo(ledger, QStringLiteral("篮球"));
+    ledger.deleteCurrent();
+    const std::vector<SaleJournal::Entry> bin = SaleJournal::deletedSales(connection);
+    QCOMPARE(bin.size(), size_t(1));
+    QVERIFY(!SaleJournal::thisTerminal().isEmpty());
+    QCOMPARE(bin[0].terminal, SaleJournal::thisTerminal());
 }
 
 void SaleJournalTest::putBackTwiceIsRefused()

@@ -211,12 +211,14 @@ void RecoveryWindowsTest::recycleBinPutsADeletedSaleBack()
     unlock(bin->Gate, QStringLiteral("947"));
     QCOMPARE(bin->ListView1->rowCount(), 2);
     const QStringList titles = headers(bin->ListView1);
-    QCOMPARE(titles.mid(0, 2), (QStringList{"删除时间", "操作员"}));
+    QCOMPARE(titles.mid(0, 3), (QStringList{"删除时间", "操作员", "终端"}));
     QVERIFY2(titles.contains(QStringLiteral("商品名称")) || titles.contains(QStringLiteral("b")), qPrintable(titles.join(',')));
-    // Newest first, with who deleted it and when.
-    QCOMPARE(rowTexts(bin->ListView1, 0).mid(0, 2), (QStringList{"2024-05-06 09:20:00", "店长"}));
+    // Newest first, with who deleted it, when, and on which terminal.
+    const QString terminal = QSysInfo::machineHostName();
+    QVERIFY(!terminal.isEmpty());
+    QCOMPARE(rowTexts(bin->ListView1, 0).mid(0, 3), (QStringList{"2024-05-06 09:20:00", "店长", terminal}));
     QVERIFY(rowTexts(bin->ListView1, 0).contains(QStringLiteral("篮球")));
-    QCOMPARE(rowTexts(bin->ListView1, 1).mid(0, 2), (QStringList{"2024-05-06 09:15:00", "收银员"}));
+    QCOMPARE(rowTexts(bin->ListView1, 1).mid(0, 3), (QStringList{"2024-05-06 09:15:00", "收银员", terminal}));
     QVERIFY(rowTexts(bin->ListView1, 1).contains(QStringLiteral("399.8")));
     keepPicture(bin, QStringLiteral("recyclebin"));
 
@@ -270,7 +272,8 @@ void RecoveryWindowsTest::changesShowEachSalesHistory()
     QCOMPARE(changes->ListView2->rowCount(), 2);
     const QStringList newest = rowTexts(changes->ListView2, 0);
     const QStringList oldest = rowTexts(changes->ListView2, 1);
-    QCOMPARE(newest.mid(0, 2), (QStringList{"2024-05-06 09:16:00", "收银员"}));
+    QCOMPARE(headers(changes->ListView2).mid(0, 3), (QStringList{"修改时间", "操作员", "终端"}));
+    QCOMPARE(newest.mid(0, 3), (QStringList{"2024-05-06 09:16:00", "收银员", QSysInfo::machineHostName()}));
     QVERIFY(newest.contains(QStringLiteral("王芳")) && newest.contains(QStringLiteral("380")));
     QVERIFY(oldest.contains(QStringLiteral("王芳")) && oldest.contains(QStringLiteral("399.8")));
     keepPicture(changes, QStringLiteral("changes"));
