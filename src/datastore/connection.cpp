@@ -171,6 +171,16 @@ void Connection::releaseHold()
     m_backend->releaseHold();
 }
 
+void Connection::listen(const QString &channel)
+{
+    m_backend->listen(channel);
+}
+
+std::vector<std::pair<int, QString>> Connection::takeNotifications()
+{
+    return m_backend->takeNotifications();
+}
+
 void Connection::backupInto(const QString &path)
 {
     m_backend->backupInto(path);

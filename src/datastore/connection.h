@@ -122,6 +122,14 @@ public:
     void holdAcrossReconnects(const SessionHold &hold);
     void releaseHold();
 
+    // The server's notifications: listen() starts receiving those sent on `channel` by
+    // any session; takeNotifications() returns the ones received since the last call,
+    // each with the sending session's process id, without waiting. Raises DatabaseError
+    // when the connection is lost (a new one must listen again). The embedded engine
+    // has none.
+    void listen(const QString &channel);
+    std::vector<std::pair<int, QString>> takeNotifications();
+
 private:
     Engine m_engine;
     QString m_path;

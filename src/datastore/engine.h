@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QVariant>
 #include <memory>
+#include <utility>
+#include <vector>
 
 struct SessionHold;
 
@@ -53,6 +55,10 @@ public:
     // See Connection::holdAcrossReconnects; an engine that never reconnects keeps nothing.
     virtual void holdAcrossReconnects(const SessionHold &hold) = 0;
     virtual void releaseHold() = 0;
+    // See Connection::listen and Connection::takeNotifications; an engine without
+    // notifications receives none.
+    virtual void listen(const QString &) {}
+    virtual std::vector<std::pair<int, QString>> takeNotifications() { return {}; }
 };
 
 std::unique_ptr<ConnectionBackend> openEmbeddedBackend(const QString &path, const QByteArray &key, bool create);

@@ -354,13 +354,19 @@ public:
             columns << quotedName(m_fields[int(i)]);
             bound << values[i];
         }
-        if (columns.isEmpty())
-            m_connection.execute(QStringLiteral("insert into %1 default values").arg(m_table));
-        else
-            m_connection.execute(QStringLiteral("insert into %1 (%2) values (%3)")
-                                     .arg(m_table, columns.join(QLatin1Char(',')), placeholders(int(columns.size()))),
-                                 bound);
-        m_keys.push_back(m_connection.lastInsertRowId());
+        qint64 key = 0;
+        journaled([&] {
+            if (columns.isEmpty())
+                m_connection.execute(QStringLiteral("insert into %1 default values").arg(m_table));
+            else
+                m_connection.execute(QStringLiteral("insert into %1 (%2) values (%3)")
+                                         .arg(m_table, columns.join(QLatin1Char(',')), placeholders(int(columns.size()))),
+                                     bound);
+            key = m_connection.lastInsertRowId();
+            if (m_journal)
+                m_journal->afterInsert(m_connection, m_table, key);
+        });
+        m_keys.push_back(key);
         for (auto &column : m_prefetched)
             column.push_back(std::nan(""));
         const int row = count() - 1;
@@ -460,7 +466,8 @@ private:
     template<typename Write>
     void journaled(Write &&write)
     {
-        if (!m_journal) {
+        // Inside a transaction of the caller's, that one keeps them together.
+        if (!m_journal || m_connection.inTransaction()) {
             write();
             return;
         }

@@ -3,6 +3,7 @@
 #include "apperror.h"
 #include "clock.h"
 #include "connection.h"
+#include "ledgerchanges.h"
 #include "rowsource.h"
 
 #include <QHash>
@@ -298,6 +299,7 @@ int recordOldValues(Connection &connection, const QString &condition, const QVar
         connection.execute(
             QStringLiteral("update sale_changes set changed_at=?, changed_by=?, changed_on=? where changed_at is null"),
             {timeOf(stamp), stamp.operatorName, stamp.terminal});
+    LedgerChanges::announce(connection, {0, kept, 0});
     return kept;
 }
 
@@ -313,6 +315,7 @@ qint64 keepDeleted(Connection &connection, qint64 saleKey, const Stamp &stamp)
                        {timeOf(stamp), stamp.operatorName, stamp.terminal, binKey});
     connection.execute(QStringLiteral("update sale_changes set sale_key=null, bin_key=? where sale_key=?"),
                        {binKey, saleKey});
+    LedgerChanges::announce(connection, {0, 0, 1});
     return binKey;
 }
 
@@ -350,6 +353,7 @@ qint64 restoreDeleted(Connection &connection, qint64 binKey)
             throw DatabaseError(QString::fromLatin1(kRowNotLocated));
         connection.execute(QStringLiteral("update sale_changes set sale_key=?, bin_key=null where bin_key=?"),
                            {saleKey, binKey});
+        LedgerChanges::announce(connection, {1, 0, 0});
         return saleKey;
     });
 }
@@ -408,6 +412,12 @@ void SalesWriteJournal::beforeUpdate(Connection &connection, const QString &tabl
 {
     if (table == kData)
         recordOldValues(connection, QStringLiteral("rowid=?"), {rowKey}, stamp());
+}
+
+void SalesWriteJournal::afterInsert(Connection &connection, const QString &table, qint64)
+{
+    if (table == kData)
+        LedgerChanges::announce(connection, {1, 0, 0});
 }
 
 void SalesWriteJournal::beforeDelete(Connection &connection, const QString &table, qint64 rowKey)

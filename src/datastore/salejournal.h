@@ -110,6 +110,8 @@ std::vector<Entry> changesOf(Connection &connection, qint64 saleKey);
 
 // The journal the data module gives its datasets: deletes and modifies of sales are
 // kept with the operator set here and the clock's time; other tables are not kept.
+// Every write of sales, here and in the functions above, is announced to the other
+// terminals (LedgerChanges::announce) in its own transaction.
 class SalesWriteJournal final : public WriteJournal
 {
 public:
@@ -118,6 +120,7 @@ public:
 
     void beforeUpdate(Connection &connection, const QString &table, qint64 rowKey) override;
     void beforeDelete(Connection &connection, const QString &table, qint64 rowKey) override;
+    void afterInsert(Connection &connection, const QString &table, qint64 rowKey) override;
 
 private:
     Stamp stamp() const;

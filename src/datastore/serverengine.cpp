@@ -407,6 +407,25 @@ public:
 
     void releaseHold() override { m_hold.reset(); }
 
+    void listen(const QString &channel) override
+    {
+        QString quoted = channel;
+        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        PQclear(run(QStringLiteral("listen \"%1\"").arg(quoted).toUtf8(), {}, 0));
+    }
+
+    std::vector<std::pair<int, QString>> takeNotifications() override
+    {
+        if (PQstatus(m_connection) != CONNECTION_OK || !PQconsumeInput(m_connection))
+            throw DatabaseError(trimmed(PQerrorMessage(m_connection)));
+        std::vector<std::pair<int, QString>> received;
+        while (PGnotify *notification = PQnotifies(m_connection)) {
+            received.emplace_back(notification->be_pid, QString::fromUtf8(notification->extra));
+            PQfreemem(notification);
+        }
+        return received;
+    }
+
     QStringList tableNames() override
     {
         PGresult *result = run("select tablename from pg_catalog.pg_tables where schemaname = current_schema() "
