@@ -13,6 +13,7 @@
 #include "entrypanel.h"
 #include "framewatcher.h"
 #include "guardedcommand.h"
+#include "ledgerchanges.h"
 #include "ledgergrid.h"
 #include "ledgerreport.h"
 #include "login.h"
@@ -40,6 +41,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
@@ -356,6 +358,47 @@ void TMainForm::buildStatusBar()
     }
     statusPanels[1]->setText(QStringLiteral("操作员："));
     statusPanels[3]->setText(supportAddress());
+    changeNote = new QLabel(bar);
+    changeNote->setObjectName(QStringLiteral("ChangeNote"));
+    changeNote->setFrameShape(QFrame::StyledPanel);
+    changeNote->setFrameShadow(QFrame::Sunken);
+    changeNote->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Plain text drawn like a link: a rich-text link does not fit the bar's height.
+    changeNote->setStyleSheet(QStringLiteral("QLabel#ChangeNote { color: #0000c0; text-decoration: underline; }"));
+    changeNote->setCursor(Qt::PointingHandCursor);
+    changeNote->setToolTip(QStringLiteral("点击重新读取账本"));
+    changeNote->installEventFilter(this);
+    bar->addWidget(changeNote, 1);
+    changeNote->hide();
+}
+
+void TMainForm::showChangeNote(const QString &note)
+{
+    if (note.isEmpty()) {
+        changeNote->hide();
+        changeNote->clear();
+        statusPanels[3]->show();
+        return;
+    }
+    changeNote->setText(note);
+    statusPanels[3]->hide();
+    changeNote->show();
+}
+
+void TMainForm::watchLedgerChanges()
+{
+    if (!dmfm || m_ledgerChanges)
+        return;
+    m_ledgerChanges = new LedgerChanges(*dmfm->ADOConnection1, dmfm->dataSource(), this);
+    connect(m_ledgerChanges, &LedgerChanges::changed, this,
+            [this](const LedgerChangeCounts &counts) { showChangeNote(LedgerChanges::noteText(counts)); });
+    // An open is a read of the ledger; a sort only puts the rows read in another order.
+    Dataset *ledger = dmfm->ADOQuery15;
+    connect(ledger, &Dataset::reset, m_ledgerChanges, [this, ledger] {
+        if (ledger->isOpen() && ledger->sort().isEmpty())
+            m_ledgerChanges->markRead();
+    });
+    m_ledgerChanges->start();
 }
 
 void TMainForm::showStep()
@@ -365,6 +408,7 @@ void TMainForm::showStep()
     if (dmfm) {
         dmfm->openAppendTable();
         entryCommands->setDatasets(dmfm->ADOTable5, dmfm->ADOQuery15);
+        watchLedgerChanges();
     }
     Panel3->hide();
     Panel3->DBDateTimeEditEh1->setDate(Clock::today());
@@ -444,6 +488,27 @@ void TMainForm::resizeStep()
     QWidget *area = centralWidget();
     DBGridEh1->setGeometry(0, 0, area->width(), gridHeight);
     Panel1->setGeometry(0, gridHeight, area->width(), std::max(0, area->height() - gridHeight));
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == changeNote && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        runGuarded(this, [this] { refreshFromChangeNote(); });
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::refreshFromChangeNote()
+{
+    // The operator asked for it: the current statement again, its sort and row kept;
+    // before any, every record.
+    Dataset *ledger = m_ledger->dataset();
+    if (ledger && ledger->isOpen())
+        m_ledger->requery();
+    else
+        showAllRecords();
 }
 
 bool TMainForm::event(QEvent *event)

@@ -21,6 +21,7 @@ class QPushButton;
 class QToolBar;
 class QToolButton;
 
+class LedgerChanges;
 class LedgerController;
 class QuickQueryPanel;
 class CustomerDebtsWindow;
@@ -106,6 +107,11 @@ public:
     QAction *N18 = nullptr;
     TupUpgrader *upUpgrader1 = nullptr;
     QLabel *statusPanels[4] = {};
+    // Shown in the status bar in place of the last panel while other terminals have
+    // changed sales since this one last read them; a click on it reads them again.
+    QLabel *changeNote = nullptr;
+    // What other terminals did since this one read the ledger (set in the show step).
+    LedgerChanges *ledgerChanges() const { return m_ledgerChanges; }
 
     // Add, load, modify and delete of sales records through the entry panel.
     EntryCommands *entryCommands = nullptr;
@@ -118,12 +124,16 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     void buildStatusBar();
+    void watchLedgerChanges();
+    void showChangeNote(const QString &note);
+    void refreshFromChangeNote();
     void buildUpgrader();
     void buildLowerPanel();
     void buildToolBar();
@@ -148,6 +158,7 @@ private:
     bool m_loginOpen = false;
     std::function<void()> m_upgradeCheck;
     std::unique_ptr<AutomaticBackup> m_automaticBackup;
+    LedgerChanges *m_ledgerChanges = nullptr;
     QPointer<Trecyclefm> m_recycleBin;
     QPointer<Tchangesfm> m_changes;
     QPointer<Tbackupfm> m_backupWindow;
