@@ -147,7 +147,9 @@ done
 # purchase price, sale price; Enter from there walks to "新  增", one more presses it.
 xdotool mousemove --window "$main" 284 232 click 1
 sleep 0.3
-xdotool type --delay 60 '跑步鞋'
+# ASCII only: xdotool types a Chinese character by remapping a key, which a busy
+# machine garbles; Chinese texts are stored and read back by the other tests.
+xdotool type --delay 60 'Shoes'
 xdotool key --clearmodifiers Tab
 xdotool type --delay 60 'PKG-E2E'
 xdotool key --clearmodifiers Tab
@@ -182,7 +184,7 @@ query() {
   sqlcipher -batch "$ledger" "PRAGMA key='kv3mrt.qzx'; PRAGMA cipher_page_size=4096; $1" | grep -v '^ok$'
 }
 sale="$(query 'select a, b, d, "1", "2", "3", "6", "4", o from data;')"
-[ "$sale" = '跑步鞋|PKG-E2E|42|100.0|168.5|1.0|168.5|68.5|1' ] || failed "the ledger holds '$sale'"
+[ "$sale" = 'Shoes|PKG-E2E|42|100.0|168.5|1.0|168.5|68.5|1' ] || failed "the ledger holds '$sale'"
 [ "$(query 'select username from userdb;')" = '超级管理员' ] || failed "users: $(query 'select username from userdb;')"
 [ "$(query 'select count(*) from rz where jtime is not null;')" = 1 ] || failed "session log: $(query 'select * from rz;')"
 echo "sale found in $ledger: $sale"
