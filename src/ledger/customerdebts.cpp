@@ -151,6 +151,15 @@ namespace {
 // engine counts an expression index as covering only when it holds the plain columns
 // the expressions use. Made the first time the list is read from a ledger; a server
 // login that may not make indexes reads the list without one.
+//
+// A server's index entry must fit in a third of a page, and no box limits a name's
+// length: there the index holds the sales whose customer texts are short enough
+// (shortCustomer()), and a small index finds the rest, which are read on their own.
+QString shortCustomer()
+{
+    return QStringLiteral("octet_length(coalesce(e, ''))+octet_length(coalesce(f, ''))<=1200");
+}
+
 void ensureDebtIndex(Connection &connection)
 {
     static const QString kName = QStringLiteral("data_debts");
@@ -166,12 +175,14 @@ void ensureDebtIndex(Connection &connection)
                                .arg(kName, name, mobile));
         return;
     }
-    if (connection.scalar(QStringLiteral("select to_regclass(?) is not null"), {kName}).toBool())
+    if (connection.scalar(QStringLiteral("select to_regclass(?) is not null"), {kName + QStringLiteral("_long")}).toBool())
         return;
     try {
         connection.execute(
-            QStringLiteral("create index if not exists %1 on data (%2, %3, \"5\", day1) include (e, f) where \"5\"<>0")
-                .arg(kName, name, mobile));
+            QStringLiteral("create index if not exists %1 on data (%2, %3, \"5\", day1) include (e, f) where \"5\"<>0 and %4")
+                .arg(kName, name, mobile, shortCustomer()));
+        connection.execute(QStringLiteral("create index if not exists %1_long on data (\"5\") where \"5\"<>0 and not (%2)")
+                               .arg(kName, shortCustomer()));
     } catch (const DatabaseError &) {
     }
 }
@@ -186,29 +197,34 @@ QList<CustomerDebt> load(Connection &connection)
     // function for.
     const QString name = customerColumn("e");
     const QString mobile = customerColumn("f");
-    Statement statement = connection.prepare(
-        QStringLiteral("select %1, %2, \"5\", count(*), min(day1), max(day1) from data where \"5\"<>0 "
-                       "group by %1, %2, \"5\"")
-            .arg(name, mobile));
+    QStringList parts{QString()};
+    if (connection.engine() == Connection::Engine::Server)
+        parts = {QStringLiteral(" and ") + shortCustomer(), QStringLiteral(" and not (%1)").arg(shortCustomer())};
     QHash<CustomerKey, qsizetype> index;
     QList<CustomerDebt> debts;
-    while (statement.step()) {
-        const CustomerKey key{statement.value(0).toString(), statement.value(1).toString()};
-        const qint64 count = statement.int64Value(3);
-        const QDate oldest = statement.dateValue(4);
-        const QDate newest = statement.dateValue(5);
-        auto found = index.find(key);
-        if (found == index.end()) {
-            found = index.insert(key, debts.size());
-            debts.append(CustomerDebt{key, 0, 0, oldest, newest});
+    for (const QString &part : parts) {
+        Statement statement = connection.prepare(
+            QStringLiteral("select %1, %2, \"5\", count(*), min(day1), max(day1) from data where \"5\"<>0%3 "
+                           "group by %1, %2, \"5\"")
+                .arg(name, mobile, part));
+        while (statement.step()) {
+            const CustomerKey key{statement.value(0).toString(), statement.value(1).toString()};
+            const qint64 count = statement.int64Value(3);
+            const QDate oldest = statement.dateValue(4);
+            const QDate newest = statement.dateValue(5);
+            auto found = index.find(key);
+            if (found == index.end()) {
+                found = index.insert(key, debts.size());
+                debts.append(CustomerDebt{key, 0, 0, oldest, newest});
+            }
+            CustomerDebt &debt = debts[*found];
+            debt.owedUnits += unitsOf(statement.doubleValue(2)) * count;
+            debt.sales += int(count);
+            if (oldest.isValid() && (!debt.oldest.isValid() || oldest < debt.oldest))
+                debt.oldest = oldest;
+            if (newest.isValid() && (!debt.newest.isValid() || newest > debt.newest))
+                debt.newest = newest;
         }
-        CustomerDebt &debt = debts[*found];
-        debt.owedUnits += unitsOf(statement.doubleValue(2)) * count;
-        debt.sales += int(count);
-        if (oldest.isValid() && (!debt.oldest.isValid() || oldest < debt.oldest))
-            debt.oldest = oldest;
-        if (newest.isValid() && (!debt.newest.isValid() || newest > debt.newest))
-            debt.newest = newest;
     }
     std::sort(debts.begin(), debts.end(), [](const CustomerDebt &a, const CustomerDebt &b) {
         if (a.owedUnits != b.owedUnits)

@@ -4,6 +4,7 @@
 #include "datagrid.h"
 #include "datamodule.h"
 #include "ledgergrid.h"
+#include "schema.h"
 #include "testfaults.h"
 #include "testworkspace.h"
 
@@ -86,6 +87,7 @@ private slots:
     void search_data();
     void search();
     void salesOfACustomer();
+    void longCustomerTextsAreListed();
 
     void settleZeroesTheCustomersSalesOnly();
     void payment_data();
@@ -303,6 +305,34 @@ void CustomerDebtsTest::salesOfACustomer()
     ledger.setValue(QStringLiteral("z"), QStringLiteral("已联系"));
     ledger.post();
     QCOMPARE(db().scalar(QStringLiteral("select z from data where b='手套'")).toString(), QStringLiteral("已联系"));
+}
+
+// No box limits a customer's name: a sale owed by a customer with a name of 100 KB is
+// stored and listed, also on a ledger whose list index came before long names.
+void CustomerDebtsTest::longCustomerTextsAreListed()
+{
+    if (db().engine() == Connection::Engine::Server) {
+        db().execute(QStringLiteral("create index data_debts on data (e, f, \"5\", day1) where \"5\"<>0"));
+        Schema::openLedger(m_workspace->dataSource());
+    }
+    QString longName;
+    QRandomGenerator random(5);
+    for (int i = 0; i < 100 * 1024 / 3; ++i) // three bytes each, not compressible
+        longName += QChar(char16_t(0x4E00 + random.bounded(0x5000)));
+    addDebtSale(db(), {longName, QStringLiteral("13800000001"), 10.0});
+    addDebtSale(db(), {longName, QStringLiteral("13800000001"), 10.5});
+    addDebtSale(db(), {longName, longName.left(500), 5.0});
+    addDebtSale(db(), {QStringLiteral("张三"), QString(), 3.0});
+
+    const QList<CustomerDebt> debts = CustomerDebts::load(db());
+    QCOMPARE(debts.size(), 3);
+    const CustomerDebt *owing = find(debts, longName, QStringLiteral("13800000001"));
+    QVERIFY(owing);
+    QCOMPARE(owing->owedText(), QStringLiteral("20.5"));
+    QCOMPARE(owing->sales, 2);
+    QVERIFY(find(debts, longName, longName.left(500)));
+    QVERIFY(find(debts, QStringLiteral("张三")));
+    QCOMPARE(CustomerDebts::amountText(CustomerDebts::totalUnits(debts)), QStringLiteral("28.5"));
 }
 
 void CustomerDebtsTest::settleZeroesTheCustomersSalesOnly()
