@@ -113,7 +113,8 @@ void addSortIndexes(Connection &connection)
     if (connection.engine() != Connection::Engine::Server)
         return;
     auto sortIndex = [&](const char *field, FieldType type) {
-        connection.execute(SortedRuns::indexStatement(QStringLiteral("data"), QString::fromLatin1(field), type));
+        for (const QString &statement : SortedRuns::indexStatements(QStringLiteral("data"), QString::fromLatin1(field), type))
+            connection.execute(statement);
     };
     for (const char *field : {"a", "b", "c", "d", "e", "f", "z"})
         sortIndex(field, FieldType::Text);

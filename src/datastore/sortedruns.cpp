@@ -20,35 +20,60 @@ constexpr int kMostRuns = 100000;
 constexpr int kHalfStretch = 256;
 // Values named in one statement that reads whole runs.
 constexpr int kRunsAtOnce = 500;
-// Characters of a text that its sort index holds. An index entry must fit in a third of
-// a server page, and a remark may be of any length: the index orders and finds texts by
-// their beginning, and the whole text is compared only among the few sharing it.
-constexpr int kIndexedCharacters = 200;
+// Bytes of a text that its sort index holds whole. An index entry must fit in a third
+// of a server page, and a remark may be of any length: texts up to this size (all of a
+// shop's, as a rule) are held whole, so the index alone serves a sort; longer ones have
+// an index of their own that holds their beginning, and they are compared whole among
+// the few that share it.
+constexpr int kWholeTextBytes = 2000;
+constexpr int kLongTextPrefix = 200; // characters
 
-QString indexedPrefix(const QString &text)
+QString shortText(const QString &column)
 {
-    return QStringLiteral("left(%1, %2)").arg(text).arg(kIndexedCharacters);
+    return QStringLiteral("coalesce(octet_length(%1), 0)<%2").arg(column).arg(kWholeTextBytes);
+}
+
+QString longText(const QString &column)
+{
+    return QStringLiteral("coalesce(octet_length(%1), 0)>=%2").arg(column).arg(kWholeTextBytes);
+}
+
+QString textPrefix(const QString &text)
+{
+    return QStringLiteral("left(%1, %2)").arg(text).arg(kLongTextPrefix);
+}
+
+bool isShortText(const QVariant &value)
+{
+    return value.toString().toUtf8().size() < kWholeTextBytes;
 }
 
 QString indexName(const QString &table, const QString &field)
 {
-    return quotedName(table + QStringLiteral("_sort_") + field);
+    return table + QStringLiteral("_sort_") + field;
 }
 
 // A login that may not make indexes, or a transaction that a failed statement would
 // spoil, goes without.
-bool ensureIndex(Connection &connection, const QString &table, const QString &field, const QString &statement)
+bool ensureIndexes(Connection &connection, const QStringList &names, const QStringList &statements)
 {
-    const QString index = indexName(table, field);
-    auto present = [&] { return connection.scalar(QStringLiteral("select to_regclass(?) is not null"), {index}).toBool(); };
+    auto present = [&] {
+        for (const QString &name : names) {
+            if (!connection.scalar(QStringLiteral("select to_regclass(?) is not null"), {quotedName(name)}).toBool())
+                return false;
+        }
+        return true;
+    };
     if (present())
         return true;
     if (connection.inTransaction())
         return false;
-    try {
-        connection.execute(statement);
-    } catch (const DatabaseError &) {
-        // Another terminal made it meanwhile, or this login may not.
+    for (const QString &statement : statements) {
+        try {
+            connection.execute(statement);
+        } catch (const DatabaseError &) {
+            // Another terminal made it meanwhile, or this login may not.
+        }
     }
     return present();
 }
@@ -66,22 +91,25 @@ double distinctEstimate(Connection &connection, const QString &table, const QStr
 
 } // namespace
 
-QString SortedRuns::indexedExpression(Kind kind, const QString &expression)
+QString SortedRuns::equalTo(const QVariant &value, QVariantList &parameters) const
 {
-    return kind == Kind::Text ? indexedPrefix(expression) : expression;
+    parameters << value;
+    if (m_kind != Kind::Text)
+        return m_expression + QStringLiteral("=?");
+    // Each condition names the part of the table its index holds, so that the server
+    // takes that index.
+    if (isShortText(value))
+        return QStringLiteral("%1=? and %2").arg(m_expression, shortText(m_expression));
+    parameters << value;
+    return QStringLiteral("%1=%2 and %3=? and %4")
+        .arg(textPrefix(m_expression), textPrefix(QStringLiteral("?")), m_expression, longText(m_expression));
 }
 
-QString SortedRuns::equalTo(const QString &placeholder) const
+QString SortedRuns::isNull() const
 {
     if (m_kind == Kind::Text)
-        return QStringLiteral("%1=%2 and %3=%4")
-            .arg(indexedExpression(m_kind, m_expression), indexedPrefix(placeholder), m_expression, placeholder);
-    return QStringLiteral("%1=%2").arg(m_expression, placeholder);
-}
-
-QVariantList SortedRuns::equalToValues(const QVariant &value) const
-{
-    return m_kind == Kind::Text ? QVariantList{value, value} : QVariantList{value};
+        return QStringLiteral("%1 is null and %2").arg(m_expression, shortText(m_expression));
+    return m_expression + QStringLiteral(" is null");
 }
 
 std::optional<std::pair<SortedRuns::Kind, QString>> SortedRuns::orderOf(const QString &field, FieldType type)
@@ -101,26 +129,33 @@ std::optional<std::pair<SortedRuns::Kind, QString>> SortedRuns::orderOf(const QS
     }
 }
 
-QString SortedRuns::indexStatement(const QString &table, const QString &field, FieldType type)
+QStringList SortedRuns::indexStatements(const QString &table, const QString &field, FieldType type)
 {
     const auto order = orderOf(field, type);
     if (!order)
         return {};
-    return QStringLiteral("create index if not exists %1 on %2 ((%3), rowid)")
-        .arg(indexName(table, field), quotedName(table), indexedExpression(order->first, order->second));
+    const QString name = indexName(table, field);
+    const QString statement = QStringLiteral("create index if not exists %1 on %2 ((%3), rowid)")
+                                  .arg(quotedName(name), quotedName(table), order->second);
+    if (order->first != Kind::Text)
+        return {statement};
+    return {statement + QStringLiteral(" where ") + shortText(order->second),
+            QStringLiteral("create index if not exists %1 on %2 ((%3), rowid) where %4")
+                .arg(quotedName(name + QStringLiteral("_long")), quotedName(table), textPrefix(order->second),
+                     longText(order->second))};
 }
 
 void SortedRuns::dropWholeTextIndexes(Connection &connection, const QString &table)
 {
     if (connection.engine() != Connection::Engine::Server)
         return;
-    // A sort index whose first column is a text column itself, not its beginning.
+    // A sort index whose first column is a text column, for every length of it.
     Statement statement = connection.prepare(
         QStringLiteral("select c.relname from pg_catalog.pg_index i "
                        "join pg_catalog.pg_class c on c.oid = i.indexrelid "
                        "join pg_catalog.pg_attribute a on a.attrelid = i.indrelid and a.attnum = i.indkey[0] "
                        "where i.indrelid = to_regclass(?) and c.relname like ? "
-                       "and a.atttypid = 'pg_catalog.text'::pg_catalog.regtype"));
+                       "and a.atttypid = 'pg_catalog.text'::pg_catalog.regtype and i.indpred is null"));
     statement.bind({quotedName(table), table + QStringLiteral("\\_sort\\_%")});
     QStringList names;
     while (statement.step())
@@ -139,8 +174,12 @@ std::unique_ptr<SortedRuns> SortedRuns::open(Connection &connection, const Keyed
                                              FieldType type, bool descending)
 {
     const auto order = orderOf(field, type);
-    if (!order || distinctEstimate(connection, rows.table, field) > kMostRuns
-        || !ensureIndex(connection, rows.table, field, indexStatement(rows.table, field, type)))
+    if (!order || distinctEstimate(connection, rows.table, field) > kMostRuns)
+        return nullptr;
+    QStringList names{indexName(rows.table, field)};
+    if (order->first == Kind::Text)
+        names << names.first() + QStringLiteral("_long");
+    if (!ensureIndexes(connection, names, indexStatements(rows.table, field, type)))
         return nullptr;
     const auto &[kind, expression] = *order;
     std::unique_ptr<SortedRuns> runs(new SortedRuns(connection, rows, expression, kind, descending));
@@ -267,10 +306,9 @@ KeyedRows SortedRuns::rowsOf(const Run &run) const
 {
     KeyedRows rows = m_filter;
     if (run.value.isValid()) {
-        rows.condition = QStringLiteral("(%1) and %2").arg(m_filter.condition, equalTo(QStringLiteral("?")));
-        rows.parameters << equalToValues(run.value);
+        rows.condition = QStringLiteral("(%1) and %2").arg(m_filter.condition, equalTo(run.value, rows.parameters));
     } else {
-        rows.condition = QStringLiteral("(%1) and %2 is null").arg(m_filter.condition, m_expression);
+        rows.condition = QStringLiteral("(%1) and %2").arg(m_filter.condition, isNull());
     }
     return rows;
 }
@@ -350,23 +388,23 @@ void SortedRuns::readWholeRuns(std::vector<qint64> &keys, const std::vector<int>
 {
     QStringList conditions;
     QVariantList values;
+    QVariantList longer;
     for (int run : runs) {
-        if (m_runs[run].value.isValid())
-            values << m_runs[run].value;
+        const QVariant &value = m_runs[run].value;
+        if (!value.isValid())
+            conditions << QStringLiteral("(%1)").arg(isNull());
+        else if (m_kind == Kind::Text && !isShortText(value))
+            longer << value;
         else
-            conditions << QStringLiteral("%1 is null").arg(m_expression);
+            values << value;
     }
-    if (!values.isEmpty() && m_kind == Kind::Text) {
-        QStringList prefixes;
-        for (qsizetype i = 0; i < values.size(); ++i)
-            prefixes << indexedPrefix(QStringLiteral("?"));
-        conditions << QStringLiteral("(%1 in (%2) and %3 in (%4))")
-                          .arg(indexedExpression(m_kind, m_expression), prefixes.join(QLatin1Char(',')), m_expression,
-                               placeholders(int(values.size())));
-        values += values;
-    } else if (!values.isEmpty()) {
-        conditions << QStringLiteral("%1 in (%2)").arg(m_expression, placeholders(int(values.size())));
+    if (!values.isEmpty()) {
+        conditions << QStringLiteral("(%1 in (%2)%3)")
+                          .arg(m_expression, placeholders(int(values.size())),
+                               m_kind == Kind::Text ? QStringLiteral(" and ") + shortText(m_expression) : QString());
     }
+    for (const QVariant &text : longer)
+        conditions << QStringLiteral("(%1)").arg(equalTo(text, values));
     Statement statement = m_connection.prepare(QStringLiteral("select %1, rowid from %2 where (%3) and (%4) order by rowid")
                                                    .arg(m_expression, m_filter.table, m_filter.condition,
                                                         conditions.join(QStringLiteral(" or "))));

@@ -30,13 +30,15 @@ public:
     static std::unique_ptr<SortedRuns> open(Connection &connection, const KeyedRows &rows, const QString &field,
                                             FieldType type, bool descending);
 
-    // The index a sort by the field counts and reads its runs through (made by the
-    // first sort of the field when missing); empty for a type without such an order.
-    static QString indexStatement(const QString &table, const QString &field, FieldType type);
+    // The indexes a sort by the field reads its runs through (made by the first sort of
+    // the field when missing): on (value, key), for a text one for texts held whole and
+    // one for long texts by their beginning. Empty for a type without such an order.
+    static QStringList indexStatements(const QString &table, const QString &field, FieldType type);
 
-    // Drops the sort indexes of `table` that hold whole texts, as ledgers made before
-    // the indexes held a text's beginning have: such an index refuses a long text, so
-    // the sale could not be stored. The next sort of the field makes the new one.
+    // Drops the sort indexes of `table` that hold texts of every length whole, as
+    // ledgers made before long texts had an index of their own have: such an index
+    // refuses a long text, so the sale could not be stored. The next sort of the field
+    // makes the new ones.
     static void dropWholeTextIndexes(Connection &connection, const QString &table);
 
     // Positions [0, rows()) belong to the runs.
@@ -66,12 +68,11 @@ private:
 
     // What runs of the field are ordered by, and the expression the server groups.
     static std::optional<std::pair<Kind, QString>> orderOf(const QString &field, FieldType type);
-    // What the index holds of the expression: a text's beginning, else all of it.
-    static QString indexedExpression(Kind kind, const QString &expression);
-    // A condition that the expression equals the value at `placeholder`, said so that
-    // the index finds the rows, and the values it takes for one placeholder.
-    QString equalTo(const QString &placeholder) const;
-    QVariantList equalToValues(const QVariant &value) const;
+    // A condition that the expression equals `value`, said so that the index finds the
+    // rows; its parameters are appended to `parameters`.
+    QString equalTo(const QVariant &value, QVariantList &parameters) const;
+    // The condition of the run without a value, said the same way.
+    QString isNull() const;
     SortedRuns(Connection &connection, KeyedRows rows, QString expression, Kind kind, bool descending);
     void countRuns(int limit);
     // Lets runOf() find the run by its value; makeAllFindable() does it for every run
