@@ -46,6 +46,33 @@ private slots:
         m_workspace.reset();
     }
 
+    // Another terminal's sale shows as a note in place of the last status panel, the
+    // grid untouched; a click on the note reads the ledger again and the note goes.
+    void changeNoteShowsAndRefreshesOnAClick()
+    {
+        DataGrid *grid = m_form->findChild<DataGrid *>(QStringLiteral("DBGridEh1"));
+        QVERIFY(grid);
+        m_form->Button12->click();
+        QCOMPARE(grid->rowCount(), 2);
+        QVERIFY(m_form->changeNote->isHidden());
+
+        Tdmfm otherTerminal(m_workspace->dataSource());
+        otherTerminal.openAppendTable();
+        Dataset &table = *otherTerminal.ADOTable5;
+        table.append();
+        table.setValue(QStringLiteral("b"), QStringLiteral("袜子"));
+        table.post();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_form->changeNote->isHidden(), 3000);
+        QCOMPARE(m_form->changeNote->text(), QStringLiteral("其他终端新增 1 笔，点此刷新"));
+        QVERIFY(m_form->statusPanels[3]->isHidden());
+        QCOMPARE(grid->rowCount(), 2);
+
+        QTest::mouseClick(m_form->changeNote, Qt::LeftButton);
+        QCOMPARE(grid->rowCount(), 3);
+        QVERIFY(m_form->changeNote->isHidden());
+        QVERIFY(!m_form->statusPanels[3]->isHidden());
+    }
+
     void gridQueryAndHideOptions()
     {
         DataGrid *grid = m_form->findChild<DataGrid *>(QStringLiteral("DBGridEh1"));
