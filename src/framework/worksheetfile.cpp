@@ -1,6 +1,7 @@
 #include "worksheetfile.h"
 
 #include "apperror.h"
+#include "backgroundsheetwriter.h"
 #include "biff5writer.h"
 #include "csvsheetwriter.h"
 #include "outputfile.h"
@@ -50,8 +51,11 @@ void write(const WorksheetContent &content, const QString &fileName, WorksheetFo
             break;
         }
         case WorksheetFormat::Xlsx: {
+            // The workbook is written on a thread of its own while the records are read
+            // here: each takes about as long as the other.
             XlsxSheetWriter writer(file.temporaryName());
-            writeWorksheet(writer, content, progress, true);
+            BackgroundSheetWriter background(writer);
+            writeWorksheet(background, content, progress, true);
             break;
         }
         }

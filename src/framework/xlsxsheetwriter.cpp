@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <clocale>
 #include <locale.h>
+#include <thread>
 #include <xlsxwriter.h>
 
 // The library prints numbers with the C library, which follows the process's numeric
@@ -16,7 +17,7 @@
 class CNumericLocale
 {
 public:
-    CNumericLocale()
+    CNumericLocale() : m_thread(std::this_thread::get_id())
     {
         m_locale = newlocale(LC_NUMERIC_MASK, "C", duplocale(uselocale(nullptr)));
         if (m_locale)
@@ -24,15 +25,18 @@ public:
     }
     ~CNumericLocale()
     {
-        if (m_locale) {
+        if (!m_locale)
+            return;
+        // The locale belongs to the thread that took it; another thread never had it.
+        if (std::this_thread::get_id() == m_thread)
             uselocale(m_previous);
-            freelocale(m_locale);
-        }
+        freelocale(m_locale);
     }
     CNumericLocale(const CNumericLocale &) = delete;
     CNumericLocale &operator=(const CNumericLocale &) = delete;
 
 private:
+    std::thread::id m_thread;
     locale_t m_locale = nullptr;
     locale_t m_previous = nullptr;
 };
@@ -165,5 +169,9 @@ void XlsxSheetWriter::endFile()
     errno = 0;
     lxw_workbook *workbook = m_workbook;
     m_workbook = nullptr;
-    check(workbook_close(workbook));
+    const lxw_error error = workbook_close(workbook);
+    const int systemError = errno;
+    m_cLocale.reset();
+    errno = systemError;
+    check(error);
 }
