@@ -33,6 +33,7 @@ void ReportPageView::setReport(GridReport *report)
     m_report = report;
     m_cache.clear();
     m_lastCurrent = 0;
+    m_chosen = 0;
     if (m_report)
         m_report->layOutThrough(0);
     updateScrollBars();
@@ -137,6 +138,13 @@ int ReportPageView::currentPage() const
 {
     if (!m_report || m_report->pageCount() == 0)
         return 0;
+    // The page asked for stays current while it is in view, even where the end of the
+    // report keeps it from the top.
+    if (m_chosen > 0 && m_chosen <= m_report->pageCount()) {
+        const QRect chosen = pageRect(m_chosen - 1);
+        if (chosen.bottom() > 0 && chosen.top() < viewport()->height())
+            return m_chosen;
+    }
     const QSizeF size = scaledPage();
     // The page whose row holds the upper third of the view.
     const double y = verticalScrollBar()->value() + viewport()->height() / 3.0 - kGap;
@@ -153,7 +161,10 @@ void ReportPageView::setCurrentPage(int page)
     updateScrollBars();
     const QSizeF size = scaledPage();
     const int row = (page - 1) / columnCount();
+    m_chosen = page;
+    m_scrolling = true;
     verticalScrollBar()->setValue(int(row * (size.height() + kGap)));
+    m_scrolling = false;
     viewport()->update();
     noteCurrentPage();
 }
@@ -230,6 +241,9 @@ void ReportPageView::resizeEvent(QResizeEvent *event)
 
 void ReportPageView::scrollContentsBy(int, int)
 {
+    // Scrolled by hand: the page in view is the current one.
+    if (!m_scrolling)
+        m_chosen = 0;
     viewport()->update();
     noteCurrentPage();
 }

@@ -64,6 +64,9 @@ private:
     Mode m_mode = Mode::FitWidth;
     double m_zoom = 1.0;
     int m_lastCurrent = 0;
+    // The page last asked for (0: none since the last scroll by hand).
+    int m_chosen = 0;
+    bool m_scrolling = false;
     int m_paintedPages = 0;
     QCache<int, QImage> m_cache;
 };
