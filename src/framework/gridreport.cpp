@@ -519,7 +519,7 @@ void GridReport::paintPage(QPainter &painter, int page)
     }
 }
 
-int GridReport::print(QPrinter *printer)
+int GridReport::print(QPrinter *printer, const std::function<bool(int printed)> &printed)
 {
     Layout &l = *m_layout;
     printer->setDocName(l.s.jobTitle);
@@ -541,6 +541,10 @@ int GridReport::print(QPrinter *printer)
         painter.resetTransform();
         painter.scale(deviceScale, deviceScale);
         paintPage(painter, page);
+        if (printed && !printed(page + 1)) {
+            printer->abort();
+            return page + 1;
+        }
     }
     painter.end();
     return page;

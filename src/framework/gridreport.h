@@ -115,8 +115,10 @@ public:
     void paintPage(QPainter &painter, int page);
 
     // Paints every page on the printer (which the caller has set up), one after the
-    // other: no more than one page is held at a time. Returns the number of pages.
-    int print(QPrinter *printer);
+    // other: no more than one page is held at a time. `printed` hears each page as it
+    // is done and may say stop (false): the job is then aborted. Returns the number
+    // of pages printed.
+    int print(QPrinter *printer, const std::function<bool(int printed)> &printed = {});
 
 private:
     struct Layout;

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFontComboBox>
@@ -14,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPrinter>
+#include <QProgressDialog>
 #include <QTimer>
 #include <QPushButton>
 #include <QToolBar>
@@ -201,8 +203,22 @@ void ReportPreviewDialog::updatePageButtons()
 void ReportPreviewDialog::print()
 {
     QPrintDialog dialog(m_printer.get(), this);
-    if (dialog.exec() == QDialog::Accepted)
-        printTo(m_printer.get());
+    if (dialog.exec() != QDialog::Accepted || !m_maker)
+        return;
+    const std::unique_ptr<GridReport> report = m_maker(m_settings);
+    if (!report)
+        return;
+    // A long report goes to the printer page after page; the operator sees how far it
+    // is and may cancel it.
+    QProgressDialog progress(QStringLiteral("正在打印……"), QStringLiteral("取消"), 0, 0, this);
+    progress.setWindowTitle(QStringLiteral("打印"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    report->print(m_printer.get(), [&progress](int printed) {
+        progress.setLabelText(QStringLiteral("正在打印第 %1 页……").arg(printed));
+        QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+    });
 }
 
 void ReportPreviewDialog::openSetup()

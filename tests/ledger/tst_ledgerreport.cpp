@@ -339,9 +339,26 @@ void LedgerReportTest::layoutInStepsMatchesTheWholeLayout()
     QCOMPARE(page, whole->pageCount());
     QVERIFY(page >= 5);
     // And the printer gets as many pages, one after the other.
-    QCOMPARE(LedgerReport::report(*m_grid, LedgerReport::settings(kAddress))->print(&printer), page);
+    QList<int> printed;
+    QCOMPARE(LedgerReport::report(*m_grid, LedgerReport::settings(kAddress))->print(&printer, [&printed](int n) {
+        printed << n;
+        return true;
+    }), page);
+    QCOMPARE(printed.size(), page);
+    QCOMPARE(printed.last(), page);
     const QString text = ReadBack::pdfText(m_workspace->filePath(QStringLiteral("steps.pdf")));
     ReadBack::verifyInOrder(text, {"Page.1", "苹果0", QStringLiteral("Page.%1").arg(page), "苹果299", "总计", "300"});
+
+    // A print cancelled after its second page stops there.
+    QPrinter cancelled(QPrinter::HighResolution);
+    cancelled.setOutputFormat(QPrinter::PdfFormat);
+    cancelled.setOutputFileName(m_workspace->filePath(QStringLiteral("cancelled.pdf")));
+    int asked = 0;
+    QCOMPARE(LedgerReport::report(*m_grid, LedgerReport::settings(kAddress))->print(&cancelled, [&asked](int n) {
+        ++asked;
+        return n < 2;
+    }), 2);
+    QCOMPARE(asked, 2);
 }
 
 QTEST_MAIN(LedgerReportTest)
