@@ -97,9 +97,10 @@ void XlsxSheetWriter::prepare(const SheetLayout &layout)
     if (!m_workbook)
         beginFile();
     for (const auto &[column, caption] : layout.titles) {
-        // A little room beside the title, and never narrower than the default column.
-        const double width = std::max(LXW_DEF_COL_WIDTH, widthOf(caption) + 2);
-        check(worksheet_set_column(m_sheet, lxw_col_t(column), lxw_col_t(column), width, nullptr));
+        // A little room beside the title; a short title keeps the default width.
+        const double width = widthOf(caption) + 2;
+        if (width > LXW_DEF_COL_WIDTH)
+            check(worksheet_set_column(m_sheet, lxw_col_t(column), lxw_col_t(column), width, nullptr));
     }
     if (layout.frozenRows > 0)
         worksheet_freeze_panes(m_sheet, lxw_row_t(layout.frozenRows), 0);

@@ -7,6 +7,7 @@
 #include "urlopener.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QtTest>
 #include <memory>
 
@@ -24,6 +25,7 @@ private slots:
     void readBackBySpreadsheetProgram_data();
     void readBackBySpreadsheetProgram();
     void csvBytes();
+    void workbookKeepsTitlesInViewAndFitsColumns();
 
 private:
     void addThreeSales();
@@ -151,6 +153,29 @@ void ExportFormatsTest::csvBytes()
              bytes.constData());
     // The shortest text of each double: 0.1, not 0.10000000000000001.
     QVERIFY2(bytes.contains(",1234567.89,,0.1,2013-12-01,"), bytes.constData());
+}
+
+void ExportFormatsTest::workbookKeepsTitlesInViewAndFitsColumns()
+{
+    addThreeSales();
+    const QString path = exportAs(QStringLiteral("sales.xlsx"));
+    // The sheet's own XML, out of the workbook's zip container.
+    QProcess unzip;
+    unzip.start(QStringLiteral("python3"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("import sys, zipfile; "
+                                "sys.stdout.write(zipfile.ZipFile(sys.argv[1]).read('xl/worksheets/sheet1.xml').decode())"),
+                 path});
+    QVERIFY(unzip.waitForFinished(60000));
+    const QString xml = QString::fromUtf8(unzip.readAllStandardOutput());
+    QVERIFY2(xml.contains(QStringLiteral("<sheetData>")), qPrintable(unzip.readAllStandardError()));
+    // The title, maker and column title rows stay in view.
+    QVERIFY2(xml.contains(QStringLiteral("ySplit=\"3\"")) && xml.contains(QStringLiteral("state=\"frozen\"")),
+             qPrintable(xml.left(600)));
+    // "商品类别" takes eight character widths, and two more of room; "手 机" fits the default.
+    QVERIFY2(xml.contains(QStringLiteral("<col min=\"1\" max=\"1\" width=\"10.7109375\" customWidth=\"1\"/>")),
+             qPrintable(xml.left(1200)));
+    QVERIFY2(!xml.contains(QStringLiteral("<col min=\"13\" max=\"13\"")), qPrintable(xml.left(1200)));
 }
 
 QTEST_MAIN(ExportFormatsTest)
