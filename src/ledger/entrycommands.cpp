@@ -1,6 +1,7 @@
 #include "entrycommands.h"
 
 #include "apperror.h"
+#include "appinfo.h"
 #include "dataset.h"
 #include "entrypanel.h"
 #include "guardedcommand.h"
@@ -64,7 +65,16 @@ void EntryCommands::add()
 {
     if (!m_panel->checkRequired())
         return;
-    LedgerRecords::add(appendTable(), m_panel->entry());
+    const SaleEntry entry = m_panel->entry();
+    // The boxes stay filled after an add, so a run of similar sales is quick to type;
+    // that also makes one Enter too many a second, identical sale.
+    if (m_lastAdded && *m_lastAdded == entry
+        && MessageBoxes::ask(window(), {applicationTitle(), QStringLiteral("与上一笔销售完全相同，确定再增加一笔吗？"),
+                                        QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No})
+               != QMessageBox::Yes)
+        return;
+    LedgerRecords::add(appendTable(), entry);
+    m_lastAdded = entry;
     MessageBoxes::information(window(), QStringLiteral("增加数据成功！"));
     showAllRecords(ledger());
     if (m_deleteButton)

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "saleform.h"
+
 #include <QObject>
 #include <QPointer>
+#include <optional>
 
 class Dataset;
 class EntryPanel;
@@ -48,4 +51,6 @@ private:
     QPointer<QAbstractButton> m_deleteButton;
     QPointer<Dataset> m_appendTable;
     QPointer<Dataset> m_ledger;
+    // The boxes of the last sale this panel added, to catch an accidental second add.
+    std::optional<SaleEntry> m_lastAdded;
 };

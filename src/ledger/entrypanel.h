@@ -101,6 +101,7 @@ private:
     void buildEnterChain();
     void buildTabOrder();
     void stepQuantity(int delta);
+    static void showText(QLineEdit *box, const QString &text);
     bool filterPriceKey(QKeyEvent *event) const;
     // Runs `change` without the live calculation: the clear routine and the loading of
     // a record set the computed boxes themselves afterwards.
