@@ -4,6 +4,7 @@
 #include "appinfo.h"
 #include "dataset.h"
 #include "entrypanel.h"
+#include "goodsautofill.h"
 #include "guardedcommand.h"
 #include "ledgeractions.h"
 #include "ledgerrecords.h"
@@ -16,6 +17,7 @@ EntryCommands::EntryCommands(EntryPanel *panel, QAbstractButton *deleteButton, Q
     : QObject(parent), m_panel(panel), m_deleteButton(deleteButton)
 {
     m_panel->Button3->setEnabled(false);
+    m_goods = new GoodsAutofill(m_panel, this);
     connect(m_panel->Button1, &QPushButton::clicked, this, guarded(m_panel, [this] { add(); }));
     connect(m_panel->Button3, &QPushButton::clicked, this, guarded(m_panel, [this] { modify(); }));
     connect(m_panel, &EntryPanel::closeClicked, this, guarded(m_panel, [this] { closePanel(); }));
@@ -25,6 +27,7 @@ void EntryCommands::setDatasets(Dataset *appendTable, Dataset *ledger)
 {
     m_appendTable = appendTable;
     m_ledger = ledger;
+    m_goods->setLedger(ledger);
 }
 
 Dataset &EntryCommands::appendTable() const

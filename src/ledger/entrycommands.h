@@ -8,6 +8,7 @@
 
 class Dataset;
 class EntryPanel;
+class GoodsAutofill;
 class QAbstractButton;
 
 // What the entry panel's buttons and the ledger's delete button do to the records:
@@ -53,4 +54,5 @@ private:
     QPointer<Dataset> m_ledger;
     // The boxes of the last sale this panel added, to catch an accidental second add.
     std::optional<SaleEntry> m_lastAdded;
+    GoodsAutofill *m_goods = nullptr;
 };

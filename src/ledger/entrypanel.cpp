@@ -298,6 +298,16 @@ void EntryPanel::showEntry(const SaleEntry &entry)
     });
 }
 
+void EntryPanel::fillGoods(const GoodsDetails &goods)
+{
+    showText(Edit12, goods.category);
+    showText(Edit13, goods.goodsName);
+    showText(Edit14, goods.model);
+    showText(Edit8, goods.unit);
+    showText(Edit15, goods.purchasePrice);
+    showText(Edit9, goods.salePrice);
+}
+
 void EntryPanel::showText(QLineEdit *box, const QString &text)
 {
     // A text put into a box is read from its start; setText leaves the cursor at the end,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "goodslookup.h"
 #include "salecalculation.h"
 #include "saleform.h"
 
@@ -72,6 +73,9 @@ public:
     SaleEntry entry() const;
     // Fills the boxes from a record; the computed boxes show the record's own values.
     void showEntry(const SaleEntry &entry);
+
+    // Fills the goods boxes of a sale sold before; the other boxes stay, the sums follow.
+    void fillGoods(const GoodsDetails &goods);
 
     // The required boxes of an add or a modify, checked in this order; warns about
     // and focuses the first blank one.
