@@ -15,6 +15,7 @@
 #include "datagrid.h"
 #include "datamodule.h"
 #include "datasource.h"
+#include "goodslookup.h"
 #include "ledgergrid.h"
 #include "ledgerqueries.h"
 #include "ledgerreport.h"
@@ -415,6 +416,26 @@ void run(const QString &engine, const DataSource &store, qint64 records, int run
         bench.measure(QStringLiteral("chart query: profit per day of a month"), [&] {
             SalesChartQueries::open(*data.ADOQuery1, SalesChartQueries::daily(QStringLiteral("3"), QStringLiteral("2020")));
         });
+
+        // The entry panel's goods look-ups, each as one keystroke (Enter) or one choice.
+        {
+            GoodsLookup lookup(db);
+            bench.measure(QStringLiteral("goods look-up: latest sale of a scanned code"), [&] {
+                if (!lookup.latestByCode(QStringLiteral("SP1001")))
+                    throw AppError(QStringLiteral("no sale of SP1001"));
+            });
+            bench.measure(QStringLiteral("goods look-up: latest sale of a chosen name"), [&] {
+                if (!lookup.latestByName(QStringLiteral("跑步鞋")))
+                    throw AppError(QStringLiteral("no sale of 跑步鞋"));
+            });
+            GoodsNameMatcher names;
+            bench.measure(QStringLiteral("goods names: the list read once per show-all"), [&] {
+                names = GoodsNameMatcher(lookup.soldNames());
+            });
+            bench.measure(QStringLiteral("goods names: offered for one keystroke (pinyin initials)"), [&] {
+                names.matching(QStringLiteral("pb"));
+            });
+        }
     }
     rows.insert(rows.end(), bench.rows.begin(), bench.rows.end());
 }

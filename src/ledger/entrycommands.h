@@ -1,10 +1,14 @@
 #pragma once
 
+#include "saleform.h"
+
 #include <QObject>
 #include <QPointer>
+#include <optional>
 
 class Dataset;
 class EntryPanel;
+class GoodsAutofill;
 class QAbstractButton;
 
 // What the entry panel's buttons and the ledger's delete button do to the records:
@@ -48,4 +52,7 @@ private:
     QPointer<QAbstractButton> m_deleteButton;
     QPointer<Dataset> m_appendTable;
     QPointer<Dataset> m_ledger;
+    // The boxes of the last sale this panel added, to catch an accidental second add.
+    std::optional<SaleEntry> m_lastAdded;
+    GoodsAutofill *m_goods = nullptr;
 };
