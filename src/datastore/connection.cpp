@@ -171,6 +171,17 @@ void Connection::releaseHold()
     m_backend->releaseHold();
 }
 
+void Connection::keepSession()
+{
+    if (!m_inTransaction)
+        m_backend->keepSession();
+}
+
+void Connection::setSessionName(const QString &name)
+{
+    m_backend->setSessionName(name);
+}
+
 void Connection::backupInto(const QString &path)
 {
     m_backend->backupInto(path);

@@ -53,6 +53,9 @@ public:
     // See Connection::holdAcrossReconnects; an engine that never reconnects keeps nothing.
     virtual void holdAcrossReconnects(const SessionHold &hold) = 0;
     virtual void releaseHold() = 0;
+    // See Connection::keepSession and setSessionName.
+    virtual void keepSession() = 0;
+    virtual void setSessionName(const QString &name) = 0;
 };
 
 std::unique_ptr<ConnectionBackend> openEmbeddedBackend(const QString &path, const QByteArray &key, bool create);

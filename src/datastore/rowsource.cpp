@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "connection.h"
+#include "rowcheck.h"
 #include "serverkeys.h"
 #include "sortedruns.h"
 #include "sortorder.h"
@@ -279,23 +280,34 @@ public:
         const qint64 key = keyAt(row);
         if (key == kGoneKey)
             return {}; // removed by another terminal before this one read its key
-        auto cached = m_cache.find(key);
-        if (cached == m_cache.end()) {
-            fetchAround(row);
-            cached = m_cache.find(key);
-            if (cached == m_cache.end())
-                return {}; // the row was deleted by another copy of the application
-        }
-        return cached->second.at(field);
+        const CachedRow *cached = cachedRow(row, key);
+        if (!cached)
+            return {}; // the row was deleted by another copy of the application
+        return cached->values.at(field);
     }
 
-    void remove(int row) override
+    RowVersion version(int row) const override
     {
         const qint64 key = keyAt(row);
+        const CachedRow *cached = key == kGoneKey ? nullptr : cachedRow(row, key);
+        if (!cached)
+            return {};
+        RowVersion version{key, cached->values};
+        for (const auto &[field, stored] : cached->stored)
+            version.values[size_t(field)] = stored;
+        return version;
+    }
+
+    void remove(int row, const RowVersion &asRead) override
+    {
+        const qint64 key = keyAt(row);
+        // A delete is as much a decision about the values shown as a modify is: a row
+        // another terminal changed meanwhile is not removed unseen.
+        const RowCheck::Condition unchanged = readCondition(key, asRead, std::vector<bool>(m_fields.size(), true));
         journaled([&] {
             if (m_journal)
                 m_journal->beforeDelete(m_connection, m_table, key);
-            if (m_connection.execute(QStringLiteral("delete from %1 where rowid=?").arg(m_table), {key}) == 0)
+            if (!RowCheck::writeOne(m_connection, QStringLiteral("delete from %1").arg(m_table), {}, unchanged))
                 throw DatabaseError(QString::fromLatin1(kRowNotLocated));
         });
         m_keys.erase(m_keys.begin() + row);
@@ -311,7 +323,8 @@ public:
         }
     }
 
-    void update(int row, const std::vector<QVariant> &values, const std::vector<bool> &changed) override
+    void update(int row, const RowVersion &asRead, const std::vector<QVariant> &values,
+                const std::vector<bool> &changed) override
     {
         QStringList assignments;
         QVariantList bound;
@@ -328,14 +341,16 @@ public:
         if (m_runs && changed[size_t(m_runsField)])
             readEveryKey();
         const qint64 key = keyAt(row);
-        bound << key;
+        // Each field written must still hold what this terminal read: otherwise another
+        // terminal's change to it (a payment, a remark) would be overwritten unseen.
+        const RowCheck::Condition unchanged = readCondition(key, asRead, changed);
         journaled([&] {
             if (m_journal)
                 m_journal->beforeUpdate(m_connection, m_table, key);
-            if (m_connection.execute(
-                    QStringLiteral("update %1 set %2 where rowid=?").arg(m_table, assignments.join(QLatin1Char(','))),
-                    bound)
-                == 0)
+            if (!RowCheck::writeOne(
+                    m_connection,
+                    QStringLiteral("update %1 set %2").arg(m_table, assignments.join(QLatin1Char(','))), bound,
+                    unchanged))
                 throw DatabaseError(QString::fromLatin1(kRowNotLocated));
         });
         m_cache.erase(key);
@@ -454,13 +469,50 @@ public:
     }
 
 private:
-    // A write with a journal is one transaction: the journal's rows and the change
-    // are kept together, and a change that fails (refused, or no row found) leaves
-    // nothing of the journal behind.
+    // What a row's values, read in one fetch, hold: the values as shown, and where a
+    // date column's stored value says more (a time of day, a text), that value too.
+    struct CachedRow
+    {
+        std::vector<QVariant> values;
+        std::vector<std::pair<int, QVariant>> stored;
+    };
+
+    const CachedRow *cachedRow(int row, qint64 key) const
+    {
+        auto cached = m_cache.find(key);
+        if (cached == m_cache.end()) {
+            fetchAround(row);
+            cached = m_cache.find(key);
+            if (cached == m_cache.end())
+                return nullptr;
+        }
+        return &cached->second;
+    }
+
+    // The row `key` as `asRead` holds it, compared on the fields `compared`. A row not
+    // read (removed before this terminal read it) cannot be written.
+    RowCheck::Condition readCondition(qint64 key, const RowVersion &asRead, const std::vector<bool> &compared) const
+    {
+        if (!asRead.isValid() || asRead.key != key || asRead.values.size() != size_t(m_fields.size()))
+            throw DatabaseError(QString::fromLatin1(kRowNotLocated));
+        QStringList fields;
+        QVariantList values;
+        for (size_t i = 0; i < compared.size(); ++i) {
+            if (!compared[i])
+                continue;
+            fields << m_fields[int(i)];
+            values << asRead.values[i];
+        }
+        return RowCheck::unchanged(m_connection, key, fields, values);
+    }
+
+    // A write is one transaction: the journal's rows and the change are kept together,
+    // and a change that fails (refused, no row found as read, or more than one) leaves
+    // nothing behind.
     template<typename Write>
     void journaled(Write &&write)
     {
-        if (!m_journal) {
+        if (m_connection.inTransaction()) {
             write();
             return;
         }
@@ -655,11 +707,17 @@ private:
         statement.bind(wanted);
         const int fields = int(m_fields.size());
         while (statement.step()) {
-            std::vector<QVariant> values;
-            values.reserve(fields);
-            for (int i = 0; i < fields; ++i)
-                values.push_back(statement.value(i + 1));
-            m_cache[statement.int64Value(0)] = std::move(values);
+            CachedRow row;
+            row.values.reserve(fields);
+            for (int i = 0; i < fields; ++i) {
+                row.values.push_back(statement.value(i + 1));
+                if (m_types[i] == FieldType::Date || m_types[i] == FieldType::DateTime) {
+                    QVariant stored = statement.exactValue(i + 1);
+                    if (stored != row.values.back())
+                        row.stored.emplace_back(i, std::move(stored));
+                }
+            }
+            m_cache[statement.int64Value(0)] = std::move(row);
         }
     }
 
@@ -678,7 +736,7 @@ private:
     // A paged table sorted by one field, read as drawn.
     std::unique_ptr<SortedRuns> m_runs;
     int m_runsField = -1;
-    mutable std::unordered_map<qint64, std::vector<QVariant>> m_cache;
+    mutable std::unordered_map<qint64, CachedRow> m_cache;
 };
 
 // ------------------------------------------------------------ materialized
@@ -724,8 +782,12 @@ public:
     QVariant value(int row, int field) const override { return m_rows.at(row).at(field); }
     std::vector<long long> prefetchedSums() const override { throw DatabaseError(QStringLiteral("No prefetched fields")); }
 
-    void remove(int) override { readOnly(); }
-    void update(int, const std::vector<QVariant> &, const std::vector<bool> &) override { readOnly(); }
+    RowVersion version(int) const override { return {}; }
+    void remove(int, const RowVersion &) override { readOnly(); }
+    void update(int, const RowVersion &, const std::vector<QVariant> &, const std::vector<bool> &) override
+    {
+        readOnly();
+    }
     int insert(const std::vector<QVariant> &, const std::vector<bool> &) override { readOnly(); }
 
     int sortBy(int field, bool descending, int currentRow) override

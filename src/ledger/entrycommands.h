@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rowsource.h"
+
 #include <QObject>
 #include <QPointer>
 
@@ -48,4 +50,7 @@ private:
     QPointer<QAbstractButton> m_deleteButton;
     QPointer<Dataset> m_appendTable;
     QPointer<Dataset> m_ledger;
+    // The record the panel was loaded with, as this terminal read it then: what a
+    // modify of that record checks the stored row against.
+    RowVersion m_loaded;
 };
