@@ -128,7 +128,8 @@ public:
     // (the next call tries again); does nothing inside a transaction.
     void keepSession();
     // The server only: every session of this connection, made now or again later,
-    // is listed by the server under this name followed by the ledger's schema.
+    // is listed by the server under this name followed by the ledger's schema (empty:
+    // the name it connected with).
     void setSessionName(const QString &name);
 
 private:

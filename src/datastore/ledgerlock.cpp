@@ -34,6 +34,8 @@ LedgerLock::~LedgerLock()
     } else if (m_connection) {
         m_connection->releaseHold();
         try {
+            if (m_mode == Mode::Shared)
+                m_connection->setSessionName(QString());
             m_connection->scalar(QStringLiteral("select %1(%2, hashtext(current_schema()))")
                                      .arg(serverFunction(m_mode, false))
                                      .arg(kLockClass));

@@ -420,7 +420,10 @@ public:
     void setSessionName(const QString &name) override
     {
         m_sessionName = name;
-        nameSession();
+        if (name.isEmpty())
+            PQclear(run("reset application_name", {}, 0));
+        else
+            nameSession();
     }
 
     QStringList tableNames() override
