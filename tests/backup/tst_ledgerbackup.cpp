@@ -101,6 +101,7 @@ private slots:
     void lostConnectionHoldsTheLedgerAgain();
     void adminCommandsListAndRestore();
     void restoreAfterServerRestartFindsAnIdleTill();
+    void restoreCountsTerminalSessionsWithoutTheirLock();
     void oldBackupsAreRemovedByTheKeepingRules();
     void killedBackupsLeaveEverythingWhole();
     void fullDiskReportsAndKeepsEverything_data();
@@ -457,6 +458,33 @@ void LedgerBackupTest::restoreAfterServerRestartFindsAnIdleTill()
         QVERIFY2(restored.status == 0, qPrintable(restored.output));
         Connection connection(workspace.dataSource());
         QCOMPARE(connection.scalar(QStringLiteral("select count(*) from data")).toInt(), 0);
+    }
+}
+
+// A terminal's session that holds no lock at the moment (made again, its lock not yet
+// taken) still keeps a restore out; another ledger's terminals in the same database
+// do not.
+void LedgerBackupTest::restoreCountsTerminalSessionsWithoutTheirLock()
+{
+    if (!TestWorkspace::onServer())
+        QSKIP("a connection to a database server");
+    TestWorkspace workspace;
+    TestWorkspace otherLedger;
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const QString taken = backups.backup();
+    Tdmfm besideIt(otherLedger.dataSource());
+    backups.restore(taken);
+    Tdmfm terminal(workspace.dataSource());
+    terminal.ADOConnection1->scalar(QStringLiteral("select pg_advisory_unlock_all()"));
+    {
+        Connection admin(workspace.dataSource());
+        QVERIFY(LedgerLock::tryLock(admin, LedgerLock::Mode::Exclusive));
+    }
+    try {
+        backups.restore(taken);
+        QFAIL("restored while a terminal was connected");
+    } catch (const BackupError &error) {
+        QCOMPARE(error.kind(), BackupError::Kind::InUse);
     }
 }
 
