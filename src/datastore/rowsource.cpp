@@ -170,6 +170,15 @@ public:
         m_stale = true;
     }
     void changed() { m_stale = true; }
+    // One row's summed fields changed by these amounts (in field order): the sums
+    // follow without counting every row again.
+    void adjusted(const std::vector<long long> &delta)
+    {
+        if (m_stale)
+            return;
+        for (size_t i = 0; i < m_sums.size() && i < delta.size(); ++i)
+            m_sums[i] += delta[i];
+    }
     bool keysPending() const { return !m_keysComplete; }
     void keysComplete() { m_keysComplete = true; }
     void appended(qint64 key)
@@ -344,6 +353,7 @@ public:
         // Each field written must still hold what this terminal read: otherwise another
         // terminal's change to it (a payment, a remark) would be overwritten unseen.
         const RowCheck::Condition unchanged = readCondition(key, asRead, changed);
+        std::vector<long long> delta;
         journaled([&] {
             if (m_journal)
                 m_journal->beforeUpdate(m_connection, m_table, key);
@@ -352,11 +362,13 @@ public:
                     QStringLiteral("update %1 set %2").arg(m_table, assignments.join(QLatin1Char(','))), bound,
                     unchanged))
                 throw DatabaseError(QString::fromLatin1(kRowNotLocated));
+            if (m_paging)
+                delta = summedChange(key, asRead, changed);
         });
         m_cache.erase(key);
         refreshPrefetched(row);
         if (m_paging)
-            m_paging->changed();
+            m_paging->adjusted(delta);
     }
 
     int insert(const std::vector<QVariant> &values, const std::vector<bool> &changed) override
@@ -487,6 +499,33 @@ private:
                 return nullptr;
         }
         return &cached->second;
+    }
+
+    // How much an update that found the row as `asRead` holds it changed the sums of
+    // the prefetched fields: the fields it assigned held the values read before, and
+    // hold what the engine reads now. In the same rounding as the server's sums.
+    std::vector<long long> summedChange(qint64 key, const RowVersion &asRead, const std::vector<bool> &assigned)
+    {
+        if (m_prefetchFields.isEmpty())
+            return {};
+        QStringList columns;
+        for (const QString &field : m_prefetchFields)
+            columns << TenThousandths::serverExpression(quotedName(field));
+        Statement statement = m_connection.prepare(
+            QStringLiteral("select %1 from %2 where rowid=?").arg(columns.join(QLatin1Char(',')), m_table));
+        statement.bind({key});
+        if (!statement.step())
+            throw DatabaseError(QString::fromLatin1(kRowNotLocated));
+        std::vector<long long> delta(m_prefetchFields.size(), 0);
+        for (int i = 0; i < int(m_prefetchFields.size()); ++i) {
+            const int field = int(m_fields.indexOf(m_prefetchFields[i]));
+            if (!assigned[size_t(field)])
+                continue;
+            const QVariant before = asRead.values[size_t(field)];
+            delta[size_t(i)] = (statement.isNull(i) ? 0 : statement.int64Value(i))
+                               - (before.isValid() ? TenThousandths::of(before.toDouble()) : 0);
+        }
+        return delta;
     }
 
     // The row `key` as `asRead` holds it, compared on the fields `compared`. A row not
