@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QtTest>
+#include <thread>
 
 namespace {
 
@@ -82,6 +83,7 @@ private slots:
     void badFilesAreRefusedAndLeftUntouched();
     void busyFileWaitsForWriter();
     void lostServerConnectionWritesNothingHalf();
+    void statementCutOffWhileRunningIsNotSentAgain();
     void valuesReadCompareEqualToThemselves_data();
     void valuesReadCompareEqualToThemselves();
     void keyedWriteOfMoreThanOneRowIsRolledBack();
@@ -471,6 +473,41 @@ void DatasetTest::lostServerConnectionWritesNothingHalf()
     insertSales(connection, {{"a", "五", {2014, 3, 5}}});
     QCOMPARE(storedNames(admin), QStringLiteral("五"));
     QCOMPARE(connection.lastInsertRowId(), admin.scalar(QStringLiteral("select max(rowid) from data")).toLongLong());
+}
+
+// A session lost while its statement runs leaves the statement's outcome unknown: it
+// fails, in words the operator understands, and is never sent a second time.
+void DatasetTest::statementCutOffWhileRunningIsNotSentAgain()
+{
+    if (!TestWorkspace::onServer())
+        QSKIP("a connection to a database server");
+    TestWorkspace workspace;
+    Tdmfm module;
+    Connection &connection = *module.ADOConnection1;
+    const QVariant backend = connection.scalar(QStringLiteral("select pg_backend_pid()"));
+    std::thread cut([&] {
+        Connection admin(workspace.dataSource());
+        // Once the insert is under way on the server.
+        for (int i = 0; i < 100; ++i) {
+            if (admin.scalar(QStringLiteral("select count(*) from pg_stat_activity where pid=? and state='active'"),
+                             {backend})
+                    .toInt()
+                > 0)
+                break;
+            QThread::msleep(50);
+        }
+        admin.scalar(QStringLiteral("select pg_terminate_backend(?, 10000)"), {backend});
+    });
+    QString failure;
+    try {
+        connection.execute(QStringLiteral("insert into data (b) select '慢' from pg_sleep(3)"));
+    } catch (const DatabaseError &error) {
+        failure = error.message();
+    }
+    cut.join();
+    QVERIFY2(failure.startsWith(QStringLiteral("无法连接数据库服务器，请检查网络和服务器后重试。\n")), qPrintable(failure));
+    QCOMPARE(connection.scalar(QStringLiteral("select count(*) from data")).toInt(), 0);
+    QCOMPARE(storedNames(connection), QString());
 }
 
 void DatasetTest::valuesReadCompareEqualToThemselves_data()
