@@ -103,7 +103,7 @@ void TestLegacyConversion::terminalOfAServerIsNotAsked()
     putDataFile(original);
     QFile conf(QStringLiteral("database.conf"));
     QVERIFY(conf.open(QIODevice::WriteOnly));
-    conf.write("[database]\nurl=postgresql://till1@shopserver/shop\n");
+    conf.write("[database]\nurl=postgresql://till1@shopserver/shop?sslmode=verify-full\n");
     conf.close();
     QCOMPARE(LegacyConversion::offer(QStringLiteral("data.mdb"), program()), LegacyConversion::Outcome::NotNeeded);
     QVERIFY(m_boxes->asked.isEmpty());
