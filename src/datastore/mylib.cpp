@@ -61,11 +61,6 @@ void openSql(Dataset &query, const QString &sql, const QVariantList &parameters)
     query.open();
 }
 
-void reopenSql(Dataset &query, const QString &sql, const QVariantList &parameters)
-{
-    query.reopen(singleLine(sql), parameters);
-}
-
 void execSql(Dataset &query, const QString &sql, const QVariantList &parameters)
 {
     query.close();

@@ -341,8 +341,6 @@ public:
 
     void holdAcrossReconnects(const SessionHold &) override {}
     void releaseHold() override {}
-    void keepSession() override {}
-    void setSessionName(const QString &) override {}
 
     void backupInto(const QString &path) override
     {

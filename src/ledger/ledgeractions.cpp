@@ -5,6 +5,6 @@
 
 void showAllRecords(Dataset &ledger)
 {
-    mylib::reopenSql(ledger, QStringLiteral("select * from data "));
+    mylib::openSql(ledger, QStringLiteral("select * from data "));
     ledger.last();
 }

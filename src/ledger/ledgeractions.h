@@ -3,6 +3,5 @@
 class Dataset;
 
 // Reloads every record of table data into the ledger dataset and makes the last one
-// current, so the grid shows the end of the list. A reload that fails leaves the
-// ledger's rows as they were.
+// current, so the grid shows the end of the list.
 void showAllRecords(Dataset &ledger);

@@ -46,8 +46,7 @@ public:
     DatasetTableModel *model() const { return m_model; }
 
     // Every record, with the last one current. Raises the store's error, after which
-    // the grid, its rows and its footers are as they were: a failed reload is no
-    // empty ledger.
+    // the dataset is closed and the footers show zeros.
     void showAllRecords();
     // The quick query; with nothing ticked it first says so, then runs anyway.
     void quickQuery(const QuickQueryInput &input);

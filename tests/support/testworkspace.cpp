@@ -64,12 +64,8 @@ bool TestWorkspace::onServer()
     return !testServerAddress().isEmpty();
 }
 
-TestWorkspace::TestWorkspace(Database database) : TestWorkspace(database, testServerAddress())
-{
-}
-
-TestWorkspace::TestWorkspace(Database database, const QString &serverAddress)
-    : m_previousDirectory(QDir::currentPath()), m_previousHome(qgetenv("HOME")), m_serverAddress(serverAddress)
+TestWorkspace::TestWorkspace(Database database)
+    : m_previousDirectory(QDir::currentPath()), m_previousHome(qgetenv("HOME"))
 {
     if (!m_dir.isValid())
         qFatal("cannot create a temporary folder");
@@ -78,7 +74,7 @@ TestWorkspace::TestWorkspace(Database database, const QString &serverAddress)
     qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("home/.config")).toLocal8Bit());
     QStandardPaths::setTestModeEnabled(true);
     QDir::setCurrent(m_dir.path());
-    if (m_serverAddress.isEmpty()) {
+    if (!onServer()) {
         if (database == Database::Fresh)
             QFile::copy(templateDatabase(), databasePath());
         return;
@@ -86,9 +82,9 @@ TestWorkspace::TestWorkspace(Database database, const QString &serverAddress)
     // A schema of our own: as fresh as a new file, and other test processes work
     // beside it in the same database.
     m_serverSchema = nextSchemaName();
-    m_serverUrl = addressWithSchema(m_serverAddress, m_serverSchema);
+    m_serverUrl = addressWithSchema(testServerAddress(), m_serverSchema);
     {
-        Connection server(DataSource::server(m_serverAddress));
+        Connection server(DataSource::server(testServerAddress()));
         server.execute(QStringLiteral("create schema %1").arg(m_serverSchema));
     }
     if (database == Database::Fresh) {
@@ -108,7 +104,7 @@ TestWorkspace::~TestWorkspace()
     if (m_serverSchema.isEmpty())
         return;
     try {
-        Connection server(DataSource::server(m_serverAddress));
+        Connection server(DataSource::server(testServerAddress()));
         // A connection a test left open must not hold the run up.
         server.execute(QStringLiteral("set lock_timeout = '5s'"));
         server.execute(QStringLiteral("drop schema %1 cascade").arg(m_serverSchema));
@@ -119,5 +115,5 @@ TestWorkspace::~TestWorkspace()
 
 DataSource TestWorkspace::dataSource() const
 {
-    return m_serverUrl.isEmpty() ? DataSource::embeddedFile(databasePath()) : DataSource::server(m_serverUrl);
+    return onServer() ? DataSource::server(m_serverUrl) : DataSource::embeddedFile(databasePath());
 }
