@@ -5,6 +5,7 @@
 #include "engine.h"
 #include "openerror.h"
 #include "schema.h"
+#include "sqlnames.h"
 
 // ---------------------------------------------------------------- Statement
 
@@ -141,6 +142,13 @@ QStringList Connection::tableFields(const QString &table)
 QStringList Connection::tableNames()
 {
     return m_backend->tableNames();
+}
+
+bool Connection::hasIndex(const QString &name)
+{
+    if (engine() == Engine::Server)
+        return scalar(QStringLiteral("select to_regclass(?) is not null"), {quotedName(name)}).toBool();
+    return scalar(QStringLiteral("select count(*) from sqlite_master where type='index' and name=?"), {name}).toInt() > 0;
 }
 
 void Connection::beginTransaction()

@@ -103,6 +103,10 @@ public:
     QStringList tableFields(const QString &table);
     // The tables the database holds, in alphabetical order.
     QStringList tableNames();
+    // Whether an index of this name exists. Asked before a "create index if not exists":
+    // the server takes that statement's lock on the table even when the index is there,
+    // and waits behind any terminal in the middle of a write.
+    bool hasIndex(const QString &name);
 
     void beginTransaction();
     void commit();

@@ -134,7 +134,8 @@ void addLookupIndexes(Connection &connection)
         const QString name = QStringLiteral("data_goods_%1").arg(QLatin1String(field));
         const QString columns = server ? QStringLiteral("substr(%1, 1, %2), rowid").arg(QLatin1String(field)).arg(kLookupPrefix)
                                        : QString::fromLatin1(field);
-        connection.execute(QStringLiteral("create index if not exists %1 on data (%2)").arg(name, columns));
+        if (!connection.hasIndex(name))
+            connection.execute(QStringLiteral("create index if not exists %1 on data (%2)").arg(name, columns));
     }
 }
 

@@ -59,7 +59,7 @@ bool ensureIndexes(Connection &connection, const QStringList &names, const QStri
 {
     auto present = [&] {
         for (const QString &name : names) {
-            if (!connection.scalar(QStringLiteral("select to_regclass(?) is not null"), {quotedName(name)}).toBool())
+            if (!connection.hasIndex(name))
                 return false;
         }
         return true;

@@ -166,16 +166,13 @@ void ensureDebtIndex(Connection &connection)
     const QString name = customerColumn("e");
     const QString mobile = customerColumn("f");
     if (connection.engine() == Connection::Engine::EmbeddedFile) {
-        if (connection.scalar(QStringLiteral("select count(*) from sqlite_master where type='index' and name=?"),
-                              {kName})
-                .toInt()
-            > 0)
+        if (connection.hasIndex(kName))
             return;
         connection.execute(QStringLiteral("create index if not exists %1 on data (%2, %3, \"5\", day1, e, f) where \"5\"<>0")
                                .arg(kName, name, mobile));
         return;
     }
-    if (connection.scalar(QStringLiteral("select to_regclass(?) is not null"), {kName + QStringLiteral("_long")}).toBool())
+    if (connection.hasIndex(kName + QStringLiteral("_long")))
         return;
     try {
         connection.execute(
