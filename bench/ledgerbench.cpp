@@ -18,6 +18,7 @@
 #include "goodslookup.h"
 #include "ledgergrid.h"
 #include "ledgerqueries.h"
+#include "ledgerrecords.h"
 #include "ledgerreport.h"
 #include "reportpageview.h"
 #include "reportpreviewdialog.h"
@@ -134,7 +135,10 @@ QString cachedLedger(const QString &dataDir, qint64 records)
 class Bench
 {
 public:
-    Bench(QString engine, qint64 records, int runs) : m_engine(std::move(engine)), m_records(records), m_runs(runs) {}
+    Bench(QString engine, qint64 records, int runs)
+        : m_engine(std::move(engine)), m_records(records), m_runs(runs)
+    {
+    }
 
     // Runs `prepare` (untimed) and `action` (timed) `runs` times.
     void measure(const QString &name, const std::function<void()> &action,
@@ -376,6 +380,24 @@ void run(const QString &engine, const DataSource &store, qint64 records, int run
             table.post();
             ledger.showAllRecords();
             draw();
+        });
+
+        // What "修  改" does to the record loaded into the entry panel: the write that
+        // checks the row still holds what was read, then the reload it is followed by.
+        SaleEntry loaded;
+        RowVersion asRead;
+        bool remarked = false;
+        bench.measure(QStringLiteral("modify one record (post, refresh)"), [&] {
+            LedgerRecords::modifyCurrent(*data.ADOQuery15, loaded, asRead);
+            ledger.showAllRecords();
+            draw();
+        }, [&] {
+            showAll();
+            draw();
+            loaded = LedgerRecords::currentEntry(*data.ADOQuery15);
+            asRead = data.ADOQuery15->currentVersion();
+            remarked = !remarked;
+            loaded.remarks = remarked ? QStringLiteral("改过备注") : QString();
         });
 
         // The customer debts window: the engine groups and counts, the amounts are

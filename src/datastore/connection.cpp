@@ -189,6 +189,17 @@ std::vector<std::pair<int, QString>> Connection::takeNotifications()
     return m_backend->takeNotifications();
 }
 
+void Connection::keepSession()
+{
+    if (!m_inTransaction)
+        m_backend->keepSession();
+}
+
+void Connection::setSessionName(const QString &name)
+{
+    m_backend->setSessionName(name);
+}
+
 void Connection::backupInto(const QString &path)
 {
     m_backend->backupInto(path);

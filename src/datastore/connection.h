@@ -133,6 +133,15 @@ public:
     // has none.
     void listen(const QString &channel);
     std::vector<std::pair<int, QString>> takeNotifications();
+    // The server only: a session the server ended while idle (a restart) is replaced
+    // now, with its hold taken again, rather than at the next command. Sends nothing
+    // while the session is fine. Raises DatabaseError when the server cannot be reached
+    // (the next call tries again); does nothing inside a transaction.
+    void keepSession();
+    // The server only: every session of this connection, made now or again later,
+    // is listed by the server under this name followed by the ledger's schema (empty:
+    // the name it connected with).
+    void setSessionName(const QString &name);
 
 private:
     Engine m_engine;

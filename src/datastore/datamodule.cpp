@@ -5,8 +5,11 @@
 #include "schema.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QTimer>
 
 Tdmfm *dmfm = nullptr;
 
@@ -37,6 +40,10 @@ Tdmfm::Tdmfm(const DataSource &source, QObject *parent)
         m_lock = LedgerLock::tryLock(*ADOConnection1, LedgerLock::Mode::Shared);
         if (!m_lock)
             throw DatabaseOpenError(DatabaseOpenError::Reason::Other, source.displayName(), busy);
+        m_sessionTimer = new QTimer(this);
+        m_sessionTimer->setInterval(1000);
+        connect(m_sessionTimer, &QTimer::timeout, this, [this] { keepSession(); });
+        m_sessionTimer->start();
     }
     try {
         Schema::addLookupIndexes(*ADOConnection1);
@@ -65,6 +72,24 @@ Tdmfm::~Tdmfm()
     delete ADOQuery1;
     delete ADOQuery15;
     delete ADOTable5;
+}
+
+void Tdmfm::keepSession()
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now < m_nextSessionCheck)
+        return;
+    QElapsedTimer took;
+    took.start();
+    try {
+        ADOConnection1->keepSession();
+    } catch (const std::exception &) {
+        // The server is not back yet: try again at the next tick, or after a pause when
+        // reaching it was slow (a host that does not answer), so the window does not
+        // stall every second during an outage. A command meanwhile tries by itself.
+        if (took.elapsed() > 1000)
+            m_nextSessionCheck = now + 30000;
+    }
 }
 
 void Tdmfm::openAppendTable()

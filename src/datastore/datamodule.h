@@ -9,6 +9,8 @@
 #include <QObject>
 #include <memory>
 
+class QTimer;
+
 class DataSource;
 
 // The data module: the one connection to the data store and the datasets the windows
@@ -56,6 +58,11 @@ private:
     SaleJournal::SalesWriteJournal m_journal;
     // Held while the ledger is open here, so no restore replaces it meanwhile.
     std::unique_ptr<LedgerLock> m_lock;
+    // A server session ended by a restart is made again, lock and all, while this
+    // terminal sits idle: not only at its next command.
+    void keepSession();
+    QTimer *m_sessionTimer = nullptr;
+    qint64 m_nextSessionCheck = 0;
 };
 
 // The application's data module, set while one exists.

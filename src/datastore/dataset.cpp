@@ -47,6 +47,24 @@ void Dataset::open()
     emit currentRowChanged(m_current);
 }
 
+void Dataset::reopen(const QString &sql, const QVariantList &parameters)
+{
+    std::unique_ptr<RowSource> source = RowSource::openKeyset(m_connection, sql, parameters, m_prefetchFields);
+    if (!source)
+        source = RowSource::openMaterialized(m_connection, sql, parameters);
+    // Only now, with the new rows at hand, is anything of the old ones given up.
+    discardPendingEdit();
+    m_sql = sql;
+    m_parameters = parameters;
+    m_source = std::move(source);
+    m_source->setJournal(m_journal);
+    m_sortText.clear();
+    m_current = m_source->count() > 0 ? 0 : -1;
+    m_eof = m_source->count() == 0;
+    emit reset();
+    emit currentRowChanged(m_current);
+}
+
 void Dataset::openTable(const QString &table)
 {
     close();
@@ -134,6 +152,7 @@ void Dataset::discardPendingEdit()
     m_state = State::Browse;
     m_editBuffer.clear();
     m_editChanged.clear();
+    m_editRead = {};
 }
 
 void Dataset::moveTo(int row, bool eof)
@@ -235,10 +254,24 @@ void Dataset::append()
     m_editChanged.assign(m_source->fieldNames().size(), false);
 }
 
+RowVersion Dataset::currentVersion() const
+{
+    if (!m_source || m_current < 0 || m_current >= m_source->count())
+        return {};
+    return m_source->version(m_current);
+}
+
 void Dataset::edit()
+{
+    edit(RowVersion());
+}
+
+void Dataset::edit(const RowVersion &asRead)
 {
     requireRow();
     discardPendingEdit();
+    RowVersion current = m_source->version(m_current);
+    m_editRead = asRead.isValid() && asRead.key == current.key ? asRead : std::move(current);
     m_state = State::Edit;
     const int fields = int(m_source->fieldNames().size());
     m_editBuffer.reserve(fields);
@@ -267,7 +300,7 @@ void Dataset::post()
         emit rowAppended(row);
         moveTo(row);
     } else {
-        m_source->update(m_current, m_editBuffer, m_editChanged);
+        m_source->update(m_current, m_editRead, m_editBuffer, m_editChanged);
         discardPendingEdit();
         emit rowChanged(m_current);
     }
@@ -288,7 +321,7 @@ void Dataset::deleteCurrent()
     requireRow();
     discardPendingEdit();
     const int row = m_current;
-    m_source->remove(row);
+    m_source->remove(row, m_source->version(row));
     emit rowRemoved(row);
     const int count = m_source->count();
     m_current = -1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fieldtype.h"
+#include "rowsource.h"
 
 #include <QObject>
 #include <QString>
@@ -40,6 +41,9 @@ public:
     const QVariantList &parameters() const { return m_parameters; }
     // Opens the statement; raises DatabaseError and stays closed when it fails.
     void open();
+    // Opens another statement in place of the current one. When it fails, the dataset
+    // stays as it was (statement, rows, sort, current row) and DatabaseError is raised.
+    void reopen(const QString &sql, const QVariantList &parameters);
     // Opens a table for appending only: no rows are read.
     void openTable(const QString &table);
     // Runs the statement without a result set; the dataset stays closed.
@@ -84,11 +88,20 @@ public:
     // --- editing
     State state() const { return m_state; }
     void append();
+    // Edits the current row. Its post writes only where the row still holds what this
+    // terminal read for each field the edit sets: the values it holds now, or
+    // `asRead` (currentVersion() taken earlier, when the operator was shown the row)
+    // when that is a version of the current row. Otherwise the post writes nothing and
+    // raises the "Row cannot be located" error.
     void edit();
+    void edit(const RowVersion &asRead);
+    // The current row as this terminal read it (invalid when there is none).
+    RowVersion currentVersion() const;
     void setValue(const QString &field, const QVariant &value);
     void post();
     void cancel();
-    // Deletes the current row; the next row (the previous one at the end) becomes current.
+    // Deletes the current row, only while it holds every value this terminal read for
+    // it; the next row (the previous one at the end) becomes current.
     void deleteCurrent();
 
     // --- sorting: "field" or "field DESC"; the current record stays current. Records
@@ -125,6 +138,7 @@ private:
     State m_state = State::Browse;
     std::vector<QVariant> m_editBuffer;
     std::vector<bool> m_editChanged;
+    RowVersion m_editRead;
     QString m_sortText;
     WriteJournal *m_journal = nullptr;
 };

@@ -59,6 +59,9 @@ public:
     // notifications receives none.
     virtual void listen(const QString &) {}
     virtual std::vector<std::pair<int, QString>> takeNotifications() { return {}; }
+    // See Connection::keepSession and setSessionName.
+    virtual void keepSession() = 0;
+    virtual void setSessionName(const QString &name) = 0;
 };
 
 std::unique_ptr<ConnectionBackend> openEmbeddedBackend(const QString &path, const QByteArray &key, bool create);

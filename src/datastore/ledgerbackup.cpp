@@ -522,10 +522,19 @@ QString LedgerBackup::serverRestore(const QString &path)
         throw unusableBackup(path, QStringLiteral("it is a backup of the ledger in the schema %1, not %2")
                                        .arg(contents.schema, schema));
 
+    // Terminals cut off by a server restart hold no lock until they have made their
+    // sessions again; a terminal's session is counted even before its lock is back.
+    LedgerLock::waitForReclaims(connection);
     QElapsedTimer waited;
     waited.start();
     std::unique_ptr<LedgerLock> lock;
-    while (!(lock = LedgerLock::tryLock(connection, LedgerLock::Mode::Exclusive))) {
+    auto takeAlone = [&] {
+        lock = LedgerLock::tryLock(connection, LedgerLock::Mode::Exclusive);
+        if (lock && LedgerLock::otherTerminals(connection) > 0)
+            lock.reset();
+        return lock != nullptr;
+    };
+    while (!takeAlone()) {
         if (waited.elapsed() >= m_waitForFree)
             throw BackupError(BackupError::Kind::InUse,
                               QStringLiteral("%1 is open in another program; close it on every terminal and restore again")

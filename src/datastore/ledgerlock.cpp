@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -14,6 +15,9 @@ namespace {
 
 // The first key of the server's two-part advisory lock names this program's locks.
 constexpr int kLockClass = 0x51554d4c;
+
+// How the server lists a terminal's sessions (followed by the ledger's schema).
+const QString kTerminalSession = QStringLiteral("quillmora terminal");
 
 QString serverFunction(LedgerLock::Mode mode, bool take)
 {
@@ -30,6 +34,8 @@ LedgerLock::~LedgerLock()
     } else if (m_connection) {
         m_connection->releaseHold();
         try {
+            if (m_mode == Mode::Shared)
+                m_connection->setSessionName(QString());
             m_connection->scalar(QStringLiteral("select %1(%2, hashtext(current_schema()))")
                                      .arg(serverFunction(m_mode, false))
                                      .arg(kLockClass));
@@ -68,6 +74,8 @@ std::unique_ptr<LedgerLock> LedgerLock::tryLock(Connection &connection, Mode mod
 {
     if (connection.engine() != Connection::Engine::Server)
         return tryLock(connection.path(), mode);
+    if (mode == Mode::Shared)
+        connection.setSessionName(kTerminalSession);
     const QString call =
         QStringLiteral("%1(%2, hashtext(current_schema()))").arg(serverFunction(mode, true)).arg(kLockClass);
     const bool taken = connection.scalar(QStringLiteral("select case when %1 then 1 else 0 end").arg(call)).toInt() == 1;
@@ -84,4 +92,27 @@ std::unique_ptr<LedgerLock> LedgerLock::tryLock(Connection &connection, Mode mod
     lock->m_connection = &connection;
     lock->m_mode = mode;
     return lock;
+}
+
+int LedgerLock::otherTerminals(Connection &connection)
+{
+    if (connection.engine() != Connection::Engine::Server)
+        return 0;
+    return connection
+        .scalar(QStringLiteral("select count(*) from pg_stat_activity where datname = current_database() "
+                               "and pid <> pg_backend_pid() "
+                               "and application_name = left(?::text || ' ' || coalesce(current_schema(), ''), 63)"),
+                {kTerminalSession})
+        .toInt();
+}
+
+void LedgerLock::waitForReclaims(Connection &connection)
+{
+    if (connection.engine() != Connection::Engine::Server)
+        return;
+    const double up =
+        connection.scalar(QStringLiteral("select extract(epoch from now() - pg_postmaster_start_time())::float8"))
+            .toDouble();
+    if (up >= 0 && up < kReclaimSeconds)
+        QThread::msleep((unsigned long)((kReclaimSeconds - up) * 1000) + 1);
 }

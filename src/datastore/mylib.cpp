@@ -61,6 +61,11 @@ void openSql(Dataset &query, const QString &sql, const QVariantList &parameters)
     query.open();
 }
 
+void reopenSql(Dataset &query, const QString &sql, const QVariantList &parameters)
+{
+    query.reopen(singleLine(sql), parameters);
+}
+
 void execSql(Dataset &query, const QString &sql, const QVariantList &parameters)
 {
     query.close();

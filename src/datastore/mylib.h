@@ -17,6 +17,10 @@ bool checkRequired(QComboBox *combo, const QString &message);
 
 // Closes the query, sets the statement and opens it on its first row.
 void openSql(Dataset &query, const QString &sql, const QVariantList &parameters = {});
+// Sets the statement and opens it on its first row, as openSql does, except that a
+// statement that fails to open (a server that cannot be reached) leaves the query as
+// it was: its statement, rows, sort and current row.
+void reopenSql(Dataset &query, const QString &sql, const QVariantList &parameters = {});
 // Closes the query, sets the statement and runs it; the query stays closed.
 void execSql(Dataset &query, const QString &sql, const QVariantList &parameters = {});
 // Opens the distinct values of a column in ascending order.

@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "connection.h"
+#include "rowcheck.h"
 #include "serverkeys.h"
 #include "sortedruns.h"
 #include "sortorder.h"
@@ -169,6 +170,15 @@ public:
         m_stale = true;
     }
     void changed() { m_stale = true; }
+    // One row's summed fields changed by these amounts (in field order): the sums
+    // follow without counting every row again.
+    void adjusted(const std::vector<long long> &delta)
+    {
+        if (m_stale)
+            return;
+        for (size_t i = 0; i < m_sums.size() && i < delta.size(); ++i)
+            m_sums[i] += delta[i];
+    }
     bool keysPending() const { return !m_keysComplete; }
     void keysComplete() { m_keysComplete = true; }
     void appended(qint64 key)
@@ -279,23 +289,34 @@ public:
         const qint64 key = keyAt(row);
         if (key == kGoneKey)
             return {}; // removed by another terminal before this one read its key
-        auto cached = m_cache.find(key);
-        if (cached == m_cache.end()) {
-            fetchAround(row);
-            cached = m_cache.find(key);
-            if (cached == m_cache.end())
-                return {}; // the row was deleted by another copy of the application
-        }
-        return cached->second.at(field);
+        const CachedRow *cached = cachedRow(row, key);
+        if (!cached)
+            return {}; // the row was deleted by another copy of the application
+        return cached->values.at(field);
     }
 
-    void remove(int row) override
+    RowVersion version(int row) const override
     {
         const qint64 key = keyAt(row);
+        const CachedRow *cached = key == kGoneKey ? nullptr : cachedRow(row, key);
+        if (!cached)
+            return {};
+        RowVersion version{key, cached->values};
+        for (const auto &[field, stored] : cached->stored)
+            version.values[size_t(field)] = stored;
+        return version;
+    }
+
+    void remove(int row, const RowVersion &asRead) override
+    {
+        const qint64 key = keyAt(row);
+        // A delete is as much a decision about the values shown as a modify is: a row
+        // another terminal changed meanwhile is not removed unseen.
+        const RowCheck::Condition unchanged = readCondition(key, asRead, std::vector<bool>(m_fields.size(), true));
         journaled([&] {
             if (m_journal)
                 m_journal->beforeDelete(m_connection, m_table, key);
-            if (m_connection.execute(QStringLiteral("delete from %1 where rowid=?").arg(m_table), {key}) == 0)
+            if (!RowCheck::writeOne(m_connection, QStringLiteral("delete from %1").arg(m_table), {}, unchanged))
                 throw DatabaseError(QString::fromLatin1(kRowNotLocated));
         });
         m_keys.erase(m_keys.begin() + row);
@@ -311,7 +332,8 @@ public:
         }
     }
 
-    void update(int row, const std::vector<QVariant> &values, const std::vector<bool> &changed) override
+    void update(int row, const RowVersion &asRead, const std::vector<QVariant> &values,
+                const std::vector<bool> &changed) override
     {
         QStringList assignments;
         QVariantList bound;
@@ -328,20 +350,25 @@ public:
         if (m_runs && changed[size_t(m_runsField)])
             readEveryKey();
         const qint64 key = keyAt(row);
-        bound << key;
+        // Each field written must still hold what this terminal read: otherwise another
+        // terminal's change to it (a payment, a remark) would be overwritten unseen.
+        const RowCheck::Condition unchanged = readCondition(key, asRead, changed);
+        std::vector<long long> delta;
         journaled([&] {
             if (m_journal)
                 m_journal->beforeUpdate(m_connection, m_table, key);
-            if (m_connection.execute(
-                    QStringLiteral("update %1 set %2 where rowid=?").arg(m_table, assignments.join(QLatin1Char(','))),
-                    bound)
-                == 0)
+            if (!RowCheck::writeOne(
+                    m_connection,
+                    QStringLiteral("update %1 set %2").arg(m_table, assignments.join(QLatin1Char(','))), bound,
+                    unchanged))
                 throw DatabaseError(QString::fromLatin1(kRowNotLocated));
+            if (m_paging)
+                delta = summedChange(key, asRead, changed);
         });
         m_cache.erase(key);
         refreshPrefetched(row);
         if (m_paging)
-            m_paging->changed();
+            m_paging->adjusted(delta);
     }
 
     int insert(const std::vector<QVariant> &values, const std::vector<bool> &changed) override
@@ -460,14 +487,78 @@ public:
     }
 
 private:
-    // A write with a journal is one transaction: the journal's rows and the change
-    // are kept together, and a change that fails (refused, or no row found) leaves
-    // nothing of the journal behind.
+    // What a row's values, read in one fetch, hold: the values as shown, and where a
+    // date column's stored value says more (a time of day, a text), that value too.
+    struct CachedRow
+    {
+        std::vector<QVariant> values;
+        std::vector<std::pair<int, QVariant>> stored;
+    };
+
+    const CachedRow *cachedRow(int row, qint64 key) const
+    {
+        auto cached = m_cache.find(key);
+        if (cached == m_cache.end()) {
+            fetchAround(row);
+            cached = m_cache.find(key);
+            if (cached == m_cache.end())
+                return nullptr;
+        }
+        return &cached->second;
+    }
+
+    // How much an update that found the row as `asRead` holds it changed the sums of
+    // the prefetched fields: the fields it assigned held the values read before, and
+    // hold what the engine reads now. In the same rounding as the server's sums.
+    std::vector<long long> summedChange(qint64 key, const RowVersion &asRead, const std::vector<bool> &assigned)
+    {
+        if (m_prefetchFields.isEmpty())
+            return {};
+        QStringList columns;
+        for (const QString &field : m_prefetchFields)
+            columns << TenThousandths::serverExpression(quotedName(field));
+        Statement statement = m_connection.prepare(
+            QStringLiteral("select %1 from %2 where rowid=?").arg(columns.join(QLatin1Char(',')), m_table));
+        statement.bind({key});
+        if (!statement.step())
+            throw DatabaseError(QString::fromLatin1(kRowNotLocated));
+        std::vector<long long> delta(m_prefetchFields.size(), 0);
+        for (int i = 0; i < int(m_prefetchFields.size()); ++i) {
+            const int field = int(m_fields.indexOf(m_prefetchFields[i]));
+            if (!assigned[size_t(field)])
+                continue;
+            const QVariant before = asRead.values[size_t(field)];
+            delta[size_t(i)] = (statement.isNull(i) ? 0 : statement.int64Value(i))
+                               - (before.isValid() ? TenThousandths::of(before.toDouble()) : 0);
+        }
+        return delta;
+    }
+
+    // The row `key` as `asRead` holds it, compared on the fields `compared`. A row not
+    // read (removed before this terminal read it) cannot be written.
+    RowCheck::Condition readCondition(qint64 key, const RowVersion &asRead, const std::vector<bool> &compared) const
+    {
+        if (!asRead.isValid() || asRead.key != key || asRead.values.size() != size_t(m_fields.size()))
+            throw DatabaseError(QString::fromLatin1(kRowNotLocated));
+        QStringList fields;
+        QVariantList values;
+        for (size_t i = 0; i < compared.size(); ++i) {
+            if (!compared[i])
+                continue;
+            fields << m_fields[int(i)];
+            values << asRead.values[i];
+        }
+        return RowCheck::unchanged(m_connection, key, fields, values);
+    }
+
+    // A write is one transaction: the journal's rows and the change are kept together,
+    // and a change that fails (refused, no row found as read, or more than one) leaves
+    // nothing behind.
     template<typename Write>
     void journaled(Write &&write)
     {
         // Inside a transaction of the caller's, that one keeps them together.
-        if (!m_journal || m_connection.inTransaction()) {
+        if (m_connection.inTransaction()) {
             write();
             return;
         }
@@ -662,11 +753,17 @@ private:
         statement.bind(wanted);
         const int fields = int(m_fields.size());
         while (statement.step()) {
-            std::vector<QVariant> values;
-            values.reserve(fields);
-            for (int i = 0; i < fields; ++i)
-                values.push_back(statement.value(i + 1));
-            m_cache[statement.int64Value(0)] = std::move(values);
+            CachedRow row;
+            row.values.reserve(fields);
+            for (int i = 0; i < fields; ++i) {
+                row.values.push_back(statement.value(i + 1));
+                if (m_types[i] == FieldType::Date || m_types[i] == FieldType::DateTime) {
+                    QVariant stored = statement.exactValue(i + 1);
+                    if (stored != row.values.back())
+                        row.stored.emplace_back(i, std::move(stored));
+                }
+            }
+            m_cache[statement.int64Value(0)] = std::move(row);
         }
     }
 
@@ -685,7 +782,7 @@ private:
     // A paged table sorted by one field, read as drawn.
     std::unique_ptr<SortedRuns> m_runs;
     int m_runsField = -1;
-    mutable std::unordered_map<qint64, std::vector<QVariant>> m_cache;
+    mutable std::unordered_map<qint64, CachedRow> m_cache;
 };
 
 // ------------------------------------------------------------ materialized
@@ -731,8 +828,12 @@ public:
     QVariant value(int row, int field) const override { return m_rows.at(row).at(field); }
     std::vector<long long> prefetchedSums() const override { throw DatabaseError(QStringLiteral("No prefetched fields")); }
 
-    void remove(int) override { readOnly(); }
-    void update(int, const std::vector<QVariant> &, const std::vector<bool> &) override { readOnly(); }
+    RowVersion version(int) const override { return {}; }
+    void remove(int, const RowVersion &) override { readOnly(); }
+    void update(int, const RowVersion &, const std::vector<QVariant> &, const std::vector<bool> &) override
+    {
+        readOnly();
+    }
     int insert(const std::vector<QVariant> &, const std::vector<bool> &) override { readOnly(); }
 
     int sortBy(int field, bool descending, int currentRow) override

@@ -10,11 +10,21 @@
 class Connection;
 class WriteJournal;
 
-// A write that finds no row: another terminal deleted it after this one read it. It
-// fails like any refused write, in the words operators know from the provider, so
-// nobody is told that a change was stored when nothing was.
+// A write that finds no row as it was read: another terminal deleted or changed it
+// after this one read it. It fails like any refused write, in the words operators know
+// from the provider, so nobody is told that a change was stored when nothing was.
 inline constexpr const char *kRowNotLocated =
     "Row cannot be located for updating. Some values may have been changed since it was last read.";
+
+// A row as this terminal read it: its key and its values as stored (see
+// Statement::exactValue), in field order. Writes to the row compare with these.
+struct RowVersion
+{
+    qint64 key = 0;
+    std::vector<QVariant> values;
+
+    bool isValid() const { return key != 0; }
+};
 
 // Where a dataset's rows come from. Positions are 0-based rows in the current order.
 class RowSource
@@ -27,10 +37,17 @@ public:
     virtual FieldType fieldType(int field) const = 0;
     virtual QVariant value(int row, int field) const = 0;
 
+    // The row as this terminal holds it; invalid for a row another terminal removed
+    // before this one read it.
+    virtual RowVersion version(int row) const = 0;
+
     // Edits write to the database at once; each raises DatabaseError and leaves the
-    // rows as they were when the engine refuses.
-    virtual void remove(int row) = 0;
-    virtual void update(int row, const std::vector<QVariant> &values, const std::vector<bool> &changed) = 0;
+    // rows as they were when the engine refuses. An update or delete writes only while
+    // the row holds what `asRead` says (an update: each field it assigns; a delete:
+    // every field); otherwise it writes nothing and raises kRowNotLocated.
+    virtual void remove(int row, const RowVersion &asRead) = 0;
+    virtual void update(int row, const RowVersion &asRead, const std::vector<QVariant> &values,
+                        const std::vector<bool> &changed) = 0;
     // Returns the position of the new row.
     virtual int insert(const std::vector<QVariant> &values, const std::vector<bool> &changed) = 0;
 

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <poll.h>
 #include <vector>
 
 namespace {
@@ -51,6 +52,13 @@ constexpr qint64 kMicrosecondsPerDay = 86400LL * 1000 * 1000;
 QString trimmed(const char *message)
 {
     return QString::fromUtf8(message ? message : "").trimmed();
+}
+
+// What the operator reads when the server cannot be reached, above the client
+// library's own words for the reason.
+QString unreachable(const QString &reason)
+{
+    return QStringLiteral("无法连接数据库服务器，请检查网络和服务器后重试。\n") + reason;
 }
 
 // A sale's date is a timestamp of whole seconds on the server (`timestamp(0)`, type
@@ -374,7 +382,7 @@ public:
             PQfinish(m_connection);
             throw DatabaseError(message);
         }
-        PQsetNoticeProcessor(m_connection, [](void *, const char *) {}, nullptr);
+        watchNotices();
         try {
             prepareSession();
         } catch (...) {
@@ -424,6 +432,17 @@ public:
             PQfreemem(notification);
         }
         return received;
+    }
+
+    void keepSession() override { ensureConnected(); }
+
+    void setSessionName(const QString &name) override
+    {
+        m_sessionName = name;
+        if (name.isEmpty())
+            PQclear(run("reset application_name", {}, 0));
+        else
+            nameSession();
     }
 
     QStringList tableNames() override
@@ -562,6 +581,54 @@ private:
         // standard error.
         PQclear(execute("set datestyle to ISO, YMD"));
         PQclear(execute("set client_min_messages to warning"));
+        nameSession();
+    }
+
+    // The name with the schema: several ledgers may share one database.
+    void nameSession()
+    {
+        if (!m_sessionName.isEmpty())
+            PQclear(execute("select set_config('application_name', left($1::text || ' ' || coalesce(current_schema(), ''), 63), false)",
+                            {m_sessionName.toUtf8()}));
+    }
+
+    // Notices are not shown; a session the server ends while idle (a restart, an
+    // administrator) says so with a fatal message that arrives as one.
+    void watchNotices()
+    {
+        m_endedByServer = false;
+        PQsetNoticeReceiver(
+            m_connection,
+            [](void *self, const PGresult *notice) {
+                const char *severity = PQresultErrorField(notice, PG_DIAG_SEVERITY_NONLOCALIZED);
+                if (severity && (qstrcmp(severity, "FATAL") == 0 || qstrcmp(severity, "PANIC") == 0))
+                    static_cast<ServerConnection *>(self)->m_endedByServer = true;
+            },
+            this);
+    }
+
+    // Whether the session is known to be gone before anything is sent: the server
+    // ended it while it was idle (its last words and the closed socket wait to be
+    // read). Such a session is replaced without a word, since nothing was sent on it
+    // that could be lost. Reads only what is there; never waits.
+    bool foundEnded()
+    {
+        for (int reads = 0; reads < 4 && !m_endedByServer; ++reads) {
+            const int socket = PQsocket(m_connection);
+            if (socket < 0)
+                return true;
+            pollfd descriptor{socket, POLLIN, 0};
+            if (::poll(&descriptor, 1, 0) <= 0)
+                return false;
+            if (!PQconsumeInput(m_connection))
+                return true;
+            // Parses what arrived: a fatal message reaches the notice receiver, and any
+            // notification waits for PQnotifies.
+            PQisBusy(m_connection);
+            if (PQstatus(m_connection) != CONNECTION_OK)
+                return true;
+        }
+        return m_endedByServer;
     }
 
     // The next command after a lost connection connects again by itself, unless the
@@ -571,17 +638,24 @@ private:
     {
         if (m_hold && m_hold->replaced)
             throw DatabaseError(m_hold->wanted.replaced);
-        if (PQstatus(m_connection) == CONNECTION_OK) {
+        if (PQstatus(m_connection) == CONNECTION_OK && !foundEnded()) {
             if (m_holdLost)
                 renewHold();
             return;
         }
+        if (m_inTransaction) {
+            // The transaction went with the session: nothing of it is written.
+            m_inTransaction = false;
+            m_transactionLost = true;
+        }
         if (m_transactionLost)
-            throw DatabaseError(QStringLiteral("The connection to the database server was lost during a transaction; "
-                                               "nothing of it was written."));
+            throw DatabaseError(unreachable(
+                QStringLiteral("The connection to the database server was lost during a transaction; "
+                               "nothing of it was written.")));
         PQreset(m_connection);
+        watchNotices();
         if (PQstatus(m_connection) != CONNECTION_OK)
-            throw DatabaseError(trimmed(PQerrorMessage(m_connection)));
+            throw DatabaseError(unreachable(trimmed(PQerrorMessage(m_connection))));
         m_shapes.clear();
         m_holdLost = m_hold.has_value();
         prepareSession();
@@ -620,7 +694,7 @@ private:
                 m_transactionLost = true;
                 m_inTransaction = false;
             }
-            return trimmed(PQerrorMessage(m_connection));
+            return unreachable(trimmed(PQerrorMessage(m_connection)));
         }
         const char *primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
         if (primary)
@@ -641,6 +715,8 @@ private:
     qint64 m_lastKey = 0;
     bool m_inTransaction = false;
     bool m_transactionLost = false;
+    bool m_endedByServer = false;
+    QString m_sessionName;
     QHash<QString, ServerDialect::TableShape> m_shapes;
 };
 

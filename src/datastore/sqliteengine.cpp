@@ -341,6 +341,8 @@ public:
 
     void holdAcrossReconnects(const SessionHold &) override {}
     void releaseHold() override {}
+    void keepSession() override {}
+    void setSessionName(const QString &) override {}
 
     void backupInto(const QString &path) override
     {

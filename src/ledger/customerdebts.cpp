@@ -5,6 +5,7 @@
 #include "datamodule.h"
 #include "footertotals.h"
 #include "numberformat.h"
+#include "rowcheck.h"
 #include "salejournal.h"
 
 #include <QHash>
@@ -80,10 +81,10 @@ void writeAmount(Connection &connection, const CustomerDebt &shown, const OwedSa
 {
     // The history of changes keeps the sale as it was, in this same transaction.
     const SaleJournal::Stamp stamp{dmfm ? dmfm->operatorName() : QString(), Clock::now()};
-    SaleJournal::recordOldValues(connection, QStringLiteral("rowid=? and \"5\"=?"), {sale.key, sale.stored}, stamp);
-    const int changed = connection.execute(QStringLiteral("update data set \"5\"=? where rowid=? and \"5\"=?"),
-                                           {amount, sale.key, sale.stored});
-    if (changed != 1)
+    const RowCheck::Condition unchanged =
+        RowCheck::unchanged(connection, sale.key, {QStringLiteral("5")}, {sale.stored});
+    SaleJournal::recordOldValues(connection, unchanged.sql, unchanged.values, stamp);
+    if (!RowCheck::writeOne(connection, QStringLiteral("update data set \"5\"=?"), {amount}, unchanged))
         throw DebtChangedError(QStringLiteral("%1 的欠款已被其他终端更改，未做任何修改。请核对后重试。").arg(shown.messageName()),
                                shown.owedUnits);
 }

@@ -55,6 +55,7 @@ void EntryCommands::newEntry()
     m_panel->raise();
     m_panel->clear();
     m_panel->Button3->setEnabled(false);
+    m_loaded = {};
 }
 
 void EntryCommands::closePanel()
@@ -62,6 +63,7 @@ void EntryCommands::closePanel()
     m_panel->hide();
     m_panel->clear();
     m_panel->Button3->setEnabled(false);
+    m_loaded = {};
 }
 
 void EntryCommands::add()
@@ -93,6 +95,7 @@ void EntryCommands::loadCurrent(const QString &firstColumnField)
     // Every box is read before any changes: a record that cannot be shown whole is
     // not half loaded over the previous one, where "修  改" would write the mixture.
     const SaleEntry entry = LedgerRecords::currentEntry(records);
+    m_loaded = records.currentVersion();
     m_panel->show();
     m_panel->raise();
     m_panel->Button3->setEnabled(true);
@@ -106,7 +109,8 @@ void EntryCommands::modify()
     if (!m_panel->checkRequired())
         return;
     Dataset &records = ledger();
-    LedgerRecords::modifyCurrent(records, m_panel->entry());
+    LedgerRecords::modifyCurrent(records, m_panel->entry(), m_loaded);
+    m_loaded = {};
     showAllRecords(records);
     m_panel->hide();
     MessageBoxes::information(window(), QStringLiteral("修改数据成功！"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rowsource.h"
 #include "saleform.h"
 
 #include <QObject>
@@ -55,4 +56,7 @@ private:
     // The boxes of the last sale this panel added, to catch an accidental second add.
     std::optional<SaleEntry> m_lastAdded;
     GoodsAutofill *m_goods = nullptr;
+    // The record the panel was loaded with, as this terminal read it then: what a
+    // modify of that record checks the stored row against.
+    RowVersion m_loaded;
 };

@@ -5,6 +5,6 @@
 
 void showAllRecords(Dataset &ledger)
 {
-    mylib::openSql(ledger, QStringLiteral("select * from data "));
+    mylib::reopenSql(ledger, QStringLiteral("select * from data "));
     ledger.last();
 }

@@ -198,13 +198,13 @@ void LedgerController::quickQuery(const QuickQueryInput &input)
         scanDates = LedgerQueries::prefersScan(inRange, records);
     }
     const SqlStatement statement = LedgerQueries::quickQuery(input, scanDates);
-    mylib::openSql(*m_dataset, statement.text, statement.parameters);
+    mylib::reopenSql(*m_dataset, statement.text, statement.parameters);
 }
 
 void LedgerController::showQuery(const SqlStatement &statement)
 {
     requireDataset();
-    mylib::openSql(*m_dataset, statement.text, statement.parameters);
+    mylib::reopenSql(*m_dataset, statement.text, statement.parameters);
 }
 
 void LedgerController::requery()
@@ -216,7 +216,7 @@ void LedgerController::requery()
     const QVariantList parameters = m_dataset->parameters();
     const QString sort = m_dataset->sort();
     const int row = m_dataset->currentRow();
-    mylib::openSql(*m_dataset, sql, parameters);
+    mylib::reopenSql(*m_dataset, sql, parameters);
     if (!sort.isEmpty())
         m_dataset->setSort(sort);
     if (!m_dataset->isEmpty())

@@ -46,7 +46,8 @@ public:
     DatasetTableModel *model() const { return m_model; }
 
     // Every record, with the last one current. Raises the store's error, after which
-    // the dataset is closed and the footers show zeros.
+    // the grid, its rows and its footers are as they were: a failed reload is no
+    // empty ledger.
     void showAllRecords();
     // The quick query; with nothing ticked it first says so, then runs anyway.
     void quickQuery(const QuickQueryInput &input);

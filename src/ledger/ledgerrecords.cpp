@@ -15,14 +15,14 @@ void add(Dataset &appendTable, const SaleEntry &entry)
     appendTable.post();
 }
 
-void modifyCurrent(Dataset &ledger, const SaleEntry &entry)
+void modifyCurrent(Dataset &ledger, const SaleEntry &entry, const RowVersion &asRead)
 {
     const SaleRecord record = SaleRecord::fromEntry(entry);
     // The panel shows a sale's date alone. A sale that carries a time of day (one of
     // the Windows version) keeps it unless the date itself is changed.
     const QVariant storedDay = ledger.value(QStringLiteral("day1"));
     const bool sameDay = storedDay.isValid() && storedDay.toDate() == record.saleDate;
-    ledger.edit();
+    ledger.edit(asRead);
     for (const auto &[column, value] : record.columnValues()) {
         if (sameDay && column == QLatin1String("day1"))
             continue;

@@ -7,6 +7,7 @@
 #include "ledgerbackup.h"
 #include "ledgerlock.h"
 #include "openerror.h"
+#include "privateserver.h"
 #include "salejournal.h"
 #include "schema.h"
 #include "testworkspace.h"
@@ -99,6 +100,8 @@ private slots:
     void restoreWaitsForTheLedgerToBeFree();
     void lostConnectionHoldsTheLedgerAgain();
     void adminCommandsListAndRestore();
+    void restoreAfterServerRestartFindsAnIdleTill();
+    void restoreCountsTerminalSessionsWithoutTheirLock();
     void oldBackupsAreRemovedByTheKeepingRules();
     void killedBackupsLeaveEverythingWhole();
     void fullDiskReportsAndKeepsEverything_data();
@@ -360,11 +363,11 @@ void LedgerBackupTest::lostConnectionHoldsTheLedgerAgain()
         }
         return QStringLiteral("(ran)");
     };
-    // The command that meets the loss fails; the next one connects again.
+    // The server ends the terminal's session while it is idle; its next command makes
+    // a new one first.
     auto cut = [&] {
         const QVariant backend = terminal.scalar(QStringLiteral("select pg_backend_pid()"));
         QVERIFY(admin.scalar(QStringLiteral("select pg_terminate_backend(?, 10000)"), {backend}).toBool());
-        QVERIFY(refusal([&] { terminal.scalar(QStringLiteral("select 1")); }) != QStringLiteral("(ran)"));
     };
 
     cut();
@@ -414,6 +417,76 @@ Run runAdmin(const QString &folder, const QStringList &arguments)
 }
 
 } // namespace
+
+// A till sits idle through a restart of the server, which ends its session and so its
+// hold on the ledger; a restore started right after the restart must still find it.
+void LedgerBackupTest::restoreAfterServerRestartFindsAnIdleTill()
+{
+    if (!TestWorkspace::onServer())
+        QSKIP("a database server of the test's own");
+    PrivateServer server;
+    QVERIFY2(!server.address().isEmpty(), qPrintable(server.error()));
+    {
+        TestWorkspace workspace(TestWorkspace::Database::Fresh, server.address());
+        const QString taken = LedgerBackup(workspace.dataSource(), workspace.path()).backup();
+        QProcess till;
+        till.setWorkingDirectory(workspace.path());
+        till.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tillprobe"), {QStringLiteral("idle")});
+        QVERIFY(till.waitForReadyRead(30000));
+        QCOMPARE(till.readLine().trimmed(), QByteArray("open"));
+        {
+            Connection connection(workspace.dataSource());
+            connection.execute(QStringLiteral("insert into data (b) values ('恢复前')"));
+        }
+
+        QVERIFY2(server.restart(), qPrintable(server.error()));
+        const Run refused =
+            runAdmin(workspace.path(), {QStringLiteral("--database"), workspace.serverUrl(), QStringLiteral("restore"), taken});
+        QCOMPARE(refused.status, 1);
+        QVERIFY2(refused.output.contains(QStringLiteral("open in another program")), qPrintable(refused.output));
+        {
+            Connection connection(workspace.dataSource());
+            QCOMPARE(connection.scalar(QStringLiteral("select count(*) from data")).toInt(), 1);
+        }
+
+        // Once the till is closed the same restore goes through.
+        till.closeWriteChannel();
+        QVERIFY(till.waitForFinished(30000));
+        QCOMPARE(till.exitCode(), 0);
+        const Run restored =
+            runAdmin(workspace.path(), {QStringLiteral("--database"), workspace.serverUrl(), QStringLiteral("restore"), taken});
+        QVERIFY2(restored.status == 0, qPrintable(restored.output));
+        Connection connection(workspace.dataSource());
+        QCOMPARE(connection.scalar(QStringLiteral("select count(*) from data")).toInt(), 0);
+    }
+}
+
+// A terminal's session that holds no lock at the moment (made again, its lock not yet
+// taken) still keeps a restore out; another ledger's terminals in the same database
+// do not.
+void LedgerBackupTest::restoreCountsTerminalSessionsWithoutTheirLock()
+{
+    if (!TestWorkspace::onServer())
+        QSKIP("a connection to a database server");
+    TestWorkspace workspace;
+    TestWorkspace otherLedger;
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const QString taken = backups.backup();
+    Tdmfm besideIt(otherLedger.dataSource());
+    backups.restore(taken);
+    Tdmfm terminal(workspace.dataSource());
+    terminal.ADOConnection1->scalar(QStringLiteral("select pg_advisory_unlock_all()"));
+    {
+        Connection admin(workspace.dataSource());
+        QVERIFY(LedgerLock::tryLock(admin, LedgerLock::Mode::Exclusive));
+    }
+    try {
+        backups.restore(taken);
+        QFAIL("restored while a terminal was connected");
+    } catch (const BackupError &error) {
+        QCOMPARE(error.kind(), BackupError::Kind::InUse);
+    }
+}
 
 void LedgerBackupTest::adminCommandsListAndRestore()
 {

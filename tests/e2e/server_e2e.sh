@@ -149,7 +149,7 @@ sleep 1
 [ -n "$artifacts" ] && mkdir -p "$artifacts" && import -window "$main" "$artifacts/server-e2e-main.png"
 sessions="$(admin sessions)" || fail "sessions: $sessions"
 [ "$(echo "$sessions" | wc -l)" -eq 1 ] && [[ "$sessions" == *"超级管理员"* ]] || fail "session rows on the server: $sessions"
-[ "$(psql_admin -d shop -c "select count(*) from pg_stat_ssl s join pg_stat_activity a using (pid) where a.application_name = 'quillmora' and s.ssl")" -ge 1 ] \
+[ "$(psql_admin -d shop -c "select count(*) from pg_stat_ssl s join pg_stat_activity a using (pid) where a.application_name like 'quillmora terminal %' and s.ssl")" -ge 1 ] \
   || fail "the terminal's connection does not use TLS"
 xdotool windowactivate --sync "$main"
 sleep 0.3

@@ -35,7 +35,10 @@ inline void addSale(Connection &connection, const Sale &sale)
 // main window's width. Members go in the reverse order of their creation.
 struct LedgerGridFixture
 {
-    LedgerGridFixture() : data(workspace.dataSource()), controller(configured(grid))
+    LedgerGridFixture() : LedgerGridFixture(QString()) {}
+    // On the server at `serverAddress` (a PrivateServer's); empty: the engine under test.
+    explicit LedgerGridFixture(const QString &serverAddress)
+        : workspace(workspaceOn(serverAddress)), data(workspace.dataSource()), controller(configured(grid))
     {
         controller.attach(data.ADOQuery15);
         grid.resize(929, 300);
@@ -48,6 +51,12 @@ struct LedgerGridFixture
     LedgerController controller;
 
 private:
+    static TestWorkspace workspaceOn(const QString &serverAddress)
+    {
+        if (serverAddress.isEmpty())
+            return TestWorkspace();
+        return TestWorkspace(TestWorkspace::Database::Fresh, serverAddress);
+    }
     static DataGrid &configured(DataGrid &grid)
     {
         LedgerGrid::configure(grid);

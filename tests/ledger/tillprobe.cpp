@@ -6,12 +6,16 @@
 //                              after each; prints "added A failed F" and each error
 //        tillprobe hold TAG    adds one sale inside a transaction, prints "holding",
 //                              and commits once a line arrives on standard input
+//        tillprobe idle        opens the ledger, prints "open", and sits idle (its
+//                              event loop running, as a till between sales) until
+//                              standard input is closed or a line arrives
 #include "apperror.h"
 #include "datamodule.h"
 #include "ledgeractions.h"
 #include "ledgerrecords.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTextStream>
 #include <cstdio>
 
@@ -64,6 +68,13 @@ int main(int argc, char *argv[])
             out << "added " << added << " failed " << failed << Qt::endl;
             return failed == 0 ? 0 : 1;
         }
+        if (arguments.size() == 1 && arguments[0] == QLatin1String("idle")) {
+            QSocketNotifier input(0, QSocketNotifier::Read);
+            QObject::connect(&input, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+            out << "open" << Qt::endl;
+            app.exec();
+            return 0;
+        }
         if (arguments.size() == 2 && arguments[0] == QLatin1String("hold")) {
             data.ADOConnection1->beginTransaction();
             LedgerRecords::add(*data.ADOTable5, sale(arguments[1], 1));
@@ -79,6 +90,6 @@ int main(int argc, char *argv[])
         err << "tillprobe: " << errorText(error) << Qt::endl;
         return 1;
     }
-    err << "usage: tillprobe add N TAG | tillprobe hold TAG\n";
+    err << "usage: tillprobe add N TAG | tillprobe hold TAG | tillprobe idle\n";
     return 2;
 }

@@ -3,7 +3,9 @@
 #include "fonts.h"
 #include "ledgerfixture.h"
 #include "ledgergrid.h"
+#include "guardedcommand.h"
 #include "ledgerqueries.h"
+#include "privateserver.h"
 #include "schema.h"
 #include "scriptedmessageboxes.h"
 #include "testworkspace.h"
@@ -180,11 +182,57 @@ private slots:
         QCOMPARE(footerTexts(*m_grid), (QStringList{"总计", "3", "40.5", "4.25", "0"}));
         QCOMPARE(m_grid->currentRow(), 2);
 
-        // A statement the store rejects leaves the grid empty with zero footers.
+        // A reload the store refuses is no empty ledger: the rows, the current row and
+        // the footers stay as they were.
         m_data->ADOConnection1->execute(QStringLiteral("alter table data rename to gone"));
         QVERIFY_THROWS_EXCEPTION(std::exception, m_controller->showAllRecords());
-        QCOMPARE(m_grid->rowCount(), 0);
-        QCOMPARE(footerTexts(*m_grid), (QStringList{"总计", "0", "0", "0", "0"}));
+        QCOMPARE(m_grid->rowCount(), 3);
+        QCOMPARE(m_grid->currentRow(), 2);
+        QCOMPARE(footerTexts(*m_grid), (QStringList{"总计", "3", "40.5", "4.25", "0"}));
+    }
+
+    // Show-all and a query while the server is down: the operator is told why in
+    // Chinese, and the grid still shows what it showed.
+    void reloadDuringAnOutageKeepsTheGrid()
+    {
+        if (!TestWorkspace::onServer())
+            QSKIP("a database server of the test's own");
+        PrivateServer server;
+        QVERIFY2(!server.address().isEmpty(), qPrintable(server.error()));
+        {
+            LedgerGridFixture fixture(server.address());
+            for (const Sale &each : {sale("x", 10.0, 1.0, 0.0), sale("y", 20.0, 2.0, 5.0)})
+                addSale(*fixture.data.ADOConnection1, each);
+            fixture.controller.showAllRecords();
+            QCOMPARE(footerTexts(fixture.grid), (QStringList{"总计", "2", "30", "3", "5"}));
+            // What the operator has in view before the outage.
+            QCOMPARE(columnTexts(fixture.grid, kName), (QStringList{"x", "y"}));
+            QVERIFY2(server.stop(), qPrintable(server.error()));
+
+            const std::function<void()> reloads[] = {
+                [&] { fixture.controller.showAllRecords(); },
+                [&] {
+                    QuickQueryInput byName;
+                    byName.byName = true;
+                    byName.name = QStringLiteral("x");
+                    fixture.controller.quickQuery(byName);
+                },
+            };
+            for (const auto &reload : reloads) {
+                m_boxes->expect(QMessageBox::Ok);
+                QVERIFY(!runGuarded(&fixture.grid, reload));
+                const MessageBoxRequest failure = m_boxes->asked.last().request;
+                QCOMPARE(failure.icon, QMessageBox::Critical);
+                QVERIFY2(failure.text.startsWith(QStringLiteral("无法连接数据库服务器，请检查网络和服务器后重试。\n")),
+                         qPrintable(failure.text));
+                QCOMPARE(fixture.grid.rowCount(), 2);
+                QCOMPARE(columnTexts(fixture.grid, kName), (QStringList{"x", "y"}));
+                QCOMPARE(footerTexts(fixture.grid), (QStringList{"总计", "2", "30", "3", "5"}));
+            }
+            QVERIFY2(server.start(), qPrintable(server.error()));
+            fixture.controller.showAllRecords();
+            QCOMPARE(fixture.grid.rowCount(), 2);
+        }
     }
 
     // More rows than a server reads in one page: whichever position the grid draws

@@ -8,6 +8,10 @@
 #                               the same with the server's default durability (the
 #                               benchmark's), where tests skip the flushes to disk
 #   testserver.sh stop STATE    stop that server and remove its folder and STATE
+#   testserver.sh restart STATE restart that server (its sessions end, as in a restart
+#                               at night); waits until it accepts connections again
+#   testserver.sh halt STATE    stop that server, keeping its folder (an outage)
+#   testserver.sh resume STATE  start it again after halt
 # The server refuses to run as root: as root it runs as the postgres account, which
 # is given the folder.
 set -euo pipefail
@@ -41,6 +45,7 @@ start)
     || { cat "$folder/initdb.log" >&2; exit 1; }
   settings="-c listen_addresses='' -c unix_socket_directories='$folder' -c max_connections=300"
   [ "${3:-}" = durable ] || settings="$settings -c fsync=off -c synchronous_commit=off -c full_page_writes=off"
+  echo "$settings" > "$state/settings"
   as_server "$bindir/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 60 -o "$settings" \
     start >/dev/null || { cat "$folder/server.log" >&2; exit 1; }
   as_server "$bindir/createdb" -h "$folder" -U quillmora quillmora_test
@@ -57,8 +62,17 @@ stop)
   rm -rf "$state"
   echo "testserver: stopped"
   ;;
+restart|halt|resume)
+  folder="$(cat "$state/folder")"
+  case "$action" in
+  restart) as_server "$bindir/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 60 -m fast restart >/dev/null ;;
+  halt) as_server "$bindir/pg_ctl" -D "$folder/data" -w -t 60 -m fast stop >/dev/null ;;
+  resume) as_server "$bindir/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 60 -o "$(cat "$state/settings")" \
+            start >/dev/null ;;
+  esac || { tail -n 20 "$folder/server.log" >&2; exit 1; }
+  ;;
 *)
-  echo "usage: testserver.sh start|stop STATE" >&2
+  echo "usage: testserver.sh start|stop|restart|halt|resume STATE" >&2
   exit 2
   ;;
 esac

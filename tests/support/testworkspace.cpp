@@ -64,8 +64,12 @@ bool TestWorkspace::onServer()
     return !testServerAddress().isEmpty();
 }
 
-TestWorkspace::TestWorkspace(Database database)
-    : m_previousDirectory(QDir::currentPath()), m_previousHome(qgetenv("HOME"))
+TestWorkspace::TestWorkspace(Database database) : TestWorkspace(database, testServerAddress())
+{
+}
+
+TestWorkspace::TestWorkspace(Database database, const QString &serverAddress)
+    : m_previousDirectory(QDir::currentPath()), m_previousHome(qgetenv("HOME")), m_serverAddress(serverAddress)
 {
     if (!m_dir.isValid())
         qFatal("cannot create a temporary folder");
@@ -74,7 +78,7 @@ TestWorkspace::TestWorkspace(Database database)
     qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("home/.config")).toLocal8Bit());
     QStandardPaths::setTestModeEnabled(true);
     QDir::setCurrent(m_dir.path());
-    if (!onServer()) {
+    if (m_serverAddress.isEmpty()) {
         if (database == Database::Fresh)
             QFile::copy(templateDatabase(), databasePath());
         return;
@@ -82,9 +86,9 @@ TestWorkspace::TestWorkspace(Database database)
     // A schema of our own: as fresh as a new file, and other test processes work
     // beside it in the same database.
     m_serverSchema = nextSchemaName();
-    m_serverUrl = addressWithSchema(testServerAddress(), m_serverSchema);
+    m_serverUrl = addressWithSchema(m_serverAddress, m_serverSchema);
     {
-        Connection server(DataSource::server(testServerAddress()));
+        Connection server(DataSource::server(m_serverAddress));
         server.execute(QStringLiteral("create schema %1").arg(m_serverSchema));
     }
     if (database == Database::Fresh) {
@@ -104,7 +108,7 @@ TestWorkspace::~TestWorkspace()
     if (m_serverSchema.isEmpty())
         return;
     try {
-        Connection server(DataSource::server(testServerAddress()));
+        Connection server(DataSource::server(m_serverAddress));
         // A connection a test left open must not hold the run up.
         server.execute(QStringLiteral("set lock_timeout = '5s'"));
         server.execute(QStringLiteral("drop schema %1 cascade").arg(m_serverSchema));
@@ -115,5 +119,5 @@ TestWorkspace::~TestWorkspace()
 
 DataSource TestWorkspace::dataSource() const
 {
-    return onServer() ? DataSource::server(m_serverUrl) : DataSource::embeddedFile(databasePath());
+    return m_serverUrl.isEmpty() ? DataSource::embeddedFile(databasePath()) : DataSource::server(m_serverUrl);
 }

@@ -21,6 +21,9 @@ public:
     enum class Database { Fresh, None };
 
     explicit TestWorkspace(Database database = Database::Fresh);
+    // A workspace on the server at `serverAddress` (a PrivateServer's) whatever the
+    // engine under test.
+    TestWorkspace(Database database, const QString &serverAddress);
     ~TestWorkspace();
     TestWorkspace(const TestWorkspace &) = delete;
     TestWorkspace &operator=(const TestWorkspace &) = delete;
@@ -41,6 +44,7 @@ private:
     QTemporaryDir m_dir;
     QString m_previousDirectory;
     QByteArray m_previousHome;
+    QString m_serverAddress;
     QString m_serverSchema;
     QString m_serverUrl;
 };

@@ -1,0 +1,45 @@
+#include "rowcheck.h"
+
+#include "apperror.h"
+#include "connection.h"
+#include "sqlnames.h"
+
+namespace RowCheck {
+
+Condition unchanged(const Connection &connection, qint64 key, const QStringList &fields, const QVariantList &values)
+{
+    // The embedded engine's `is` compares nulls as equal values; the server says the
+    // same in the standard's words. Plain `=` would never match a null read.
+    const QString same = connection.engine() == Connection::Engine::Server ? QStringLiteral(" is not distinct from ?")
+                                                                           : QStringLiteral(" is ?");
+    Condition condition{QStringLiteral("rowid=?"), {key}};
+    for (int i = 0; i < fields.size(); ++i) {
+        condition.sql += QStringLiteral(" and ") + quotedName(fields[i]) + same;
+        condition.values << values.value(i);
+    }
+    return condition;
+}
+
+bool writeOne(Connection &connection, const QString &statement, const QVariantList &values,
+              const Condition &condition)
+{
+    const bool ownTransaction = !connection.inTransaction();
+    if (ownTransaction)
+        connection.beginTransaction();
+    try {
+        const int changed =
+            connection.execute(statement + QStringLiteral(" where ") + condition.sql, values + condition.values);
+        if (changed > 1)
+            throw DatabaseError(
+                QStringLiteral("%1 rows matched one row's key; nothing was written.").arg(changed));
+        if (ownTransaction)
+            connection.commit();
+        return changed == 1;
+    } catch (...) {
+        if (ownTransaction)
+            connection.rollback();
+        throw;
+    }
+}
+
+} // namespace RowCheck
