@@ -3,6 +3,7 @@
 #include "apperror.h"
 #include "connection.h"
 #include "databasetool.h"
+#include "ledgerbackup.h"
 #include "legacydatabase.h"
 #include "openerror.h"
 #include "schema.h"
@@ -26,12 +27,17 @@ void checkLedger(const QString &path, const QString &source)
     if (LegacyDatabase::isAccessFile(path))
         return;
     const QString shown = QDir::toNativeSeparators(source);
+    QStringList foreign;
     try {
-        Schema::openLedger(path);
+        foreign = LedgerBackup::foreignObjects(*Schema::openLedger(path));
     } catch (const DatabaseOpenError &error) {
         throw AppError(QStringLiteral("所选文件不是可用的账本：%1\n\n%2")
                            .arg(shown, DatabaseOpenError(error.reason(), shown, error.engineMessage()).message()));
     }
+    // A trigger or view would run inside the shop's ledger from then on.
+    if (!foreign.isEmpty())
+        throw AppError(QStringLiteral("所选文件不是可用的账本：%1\n\n其中有账本以外的内容：%2")
+                           .arg(shown, foreign.join(QStringLiteral("，"))));
 }
 
 void refuseWhenPresent(const QString &folder)

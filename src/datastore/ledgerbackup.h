@@ -4,6 +4,7 @@
 #include "datasource.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QString>
 #include <vector>
 
@@ -70,8 +71,21 @@ public:
     // is checked first; the replaced ledger is kept as a backup of its own
     // ("...-before-restore"), whose path is returned. Refused (InUse) while another
     // program has the ledger open, after waiting for it as long as setWaitForFree says.
+    // A data.mdb that is a symbolic link is restored at the file it points to.
     QString restore(const QString &backup);
     void setWaitForFree(int milliseconds) { m_waitForFree = milliseconds; }
+
+    // A backup the keeping rule must leave alone: one that a restore is about to use.
+    void spare(const QString &path) { m_spared = QFileInfo(path).fileName(); }
+
+    // Takes away what other accounts may do with the ledger's files: data.mdb and every
+    // backup 0600, backups/ 0700. Files made before this rule held are mended here.
+    void protectFiles() const;
+
+    // What a ledger coming from outside holds beyond the ledger's own tables and their
+    // indexes (a trigger, a view, another table), each as "<kind> <name>"; empty when
+    // nothing. Such a file is never taken in: a trigger would run on the shop's sales.
+    static QStringList foreignObjects(Connection &connection);
 
 private:
     QString embeddedBackup(Connection *open, bool beforeRestore);
@@ -82,8 +96,26 @@ private:
     void removeLeftovers() const;
     void applyKeepingRule() const;
     QString ledgerPath() const;
+    QString makeFolder() const;
 
     DataSource m_source;
     QString m_dataFolder;
     int m_waitForFree = 0;
+    QString m_spared;
 };
+
+// A new ledger file (made by init or copied by copy) is written under a temporary name
+// beside its final one and takes that name only when it is complete, so a program
+// killed halfway never leaves a half-made ledger under the name the program opens.
+namespace NewLedgerFile {
+
+// ".<name>.<process id>.partial" in the final path's folder. Temporary files of
+// programs that died are removed here.
+QString temporaryFor(const QString &finalPath);
+
+// Flushes the finished temporary file, makes it 0600 and gives it the final name.
+// Never replaces a file: when the final name exists meanwhile the temporary file is
+// removed and AppError raised.
+void publish(const QString &temporary, const QString &finalPath);
+
+} // namespace NewLedgerFile

@@ -2,6 +2,7 @@
 #include "apperror.h"
 #include "datamodule.h"
 #include "firststart.h"
+#include "ledgerbackup.h"
 #include "legacyconversion.h"
 #include "login.h"
 #include "mainform.h"
@@ -59,6 +60,8 @@ int main(int argc, char *argv[])
         MessageBoxes::reportError(nullptr, error);
         return 1;
     }
+    // The ledger and backups of an earlier version may still be open to other accounts.
+    LedgerBackup(dataModule->dataSource(), dataModule->dataFolder()).protectFiles();
     auto statistics = std::make_unique<TForm4>();
     mainForm->setLoginWindow(login.get());
     mainForm->setStatisticsWindow(statistics.get());

@@ -123,6 +123,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    std::function<void(const QString &)> restartForRestore();
     void buildStatusBar();
     void buildUpgrader();
     void buildLowerPanel();

@@ -19,6 +19,7 @@
 #include <QtTest>
 #include <csignal>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -96,6 +97,11 @@ private slots:
     void restoredBackupHoldsTheRowsOfItsMoment();
     void unusableBackupsAreRefused_data();
     void unusableBackupsAreRefused();
+    void foreignObjectsAreRefused_data();
+    void foreignObjectsAreRefused();
+    void restoreAtTheTargetOfALink();
+    void chosenBackupRemovedWhileWaitingIsRestored();
+    void filesAreForThisAccountOnly();
     void restoreWaitsForTheLedgerToBeFree();
     void lostConnectionHoldsTheLedgerAgain();
     void adminCommandsListAndRestore();
@@ -116,16 +122,16 @@ void LedgerBackupTest::backupIsAnEncryptedCheckedCopy()
     const QString expected = TestWorkspace::onServer() ? QStringLiteral("data-20240506-183000.dump")
                                                        : QStringLiteral("data-20240506-183000.mdb");
     QCOMPARE(path, workspace.filePath(QStringLiteral("backups/") + expected));
-    // A second one in the same second gets a name of its own; the first one of the day
-    // then goes by the keeping rules.
+    // A second one in the same second gets a name of its own; both stay (the last
+    // 48 hours are kept whole).
     const QString second = backups.backup(&connection);
     QCOMPARE(QFileInfo(second).fileName(), QString(expected).replace(QStringLiteral("000."), QStringLiteral("000-2.")));
-    QCOMPARE(backupFiles(backups.folder()), QStringList{QFileInfo(second).fileName()});
+    QCOMPARE(backupFiles(backups.folder()), (QStringList{QFileInfo(second).fileName(), expected}));
     QVERIFY(backups.hasBackupOf(kNow.date()));
     QVERIFY(!backups.hasBackupOf(kNow.date().addDays(-1)));
 
     const std::vector<BackupInfo> listed = backups.list();
-    QCOMPARE(listed.size(), size_t(1));
+    QCOMPARE(listed.size(), size_t(2));
     QCOMPARE(listed[0].sales, 299);
     QCOMPARE(listed[0].size, QFileInfo(second).size());
     QCOMPARE(listed[0].time, kNow);
@@ -279,6 +285,209 @@ void LedgerBackupTest::unusableBackupsAreRefused()
         }
         QVERIFY(listed);
     }
+}
+
+void LedgerBackupTest::foreignObjectsAreRefused_data()
+{
+    // What is added to the ledger before the backup is made of it, and the words that
+    // must name it in the refusal (empty: the backup is a ledger and is restored).
+    QTest::addColumn<QStringList>("embedded");
+    QTest::addColumn<QStringList>("server");
+    QTest::addColumn<QStringList>("dumpedAlso");
+    QTest::addColumn<QString>("named");
+    const QString function = QStringLiteral(
+        "create function reset_password() returns trigger language plpgsql as "
+        "$$ begin update userdb set passwd = 'known'; return new; end $$");
+    QTest::newRow("trigger")
+        << QStringList{"create trigger reset_password after insert on data begin update userdb set passwd = 'known'; end"}
+        << QStringList{function, "create trigger reset_password after insert on data for each row execute function reset_password()"}
+        << QStringList{} << "trigger";
+    QTest::newRow("function")
+        << QStringList{} << QStringList{function} << QStringList{"--schema"} << "function";
+    QTest::newRow("view") << QStringList{"create view owed as select e, \"5\" from data"}
+                          << QStringList{"create view owed as select e, \"5\" from data"} << QStringList{"owed"} << "view";
+    QTest::newRow("other table") << QStringList{"create table notes (t text)", "insert into notes values ('x')"}
+                                 << QStringList{"create table notes (t text)", "insert into notes values ('x')"}
+                                 << QStringList{"notes"} << "table";
+    QTest::newRow("other schema") << QStringList{} << QStringList{"create schema elsewhere", "create table elsewhere.data (t text)"}
+                                  << QStringList{"elsewhere.data"} << "schema";
+    // A converted ledger's extra columns, an index of the shop's own: a ledger still.
+    QTest::newRow("extra columns and an index")
+        << QStringList{"alter table data add column extra text", "alter table deleted_sales add column terminal text",
+                       "create index data_extra on data (extra)"}
+        << QStringList{"alter table data add column extra text", "alter table deleted_sales add column terminal text",
+                       "create index data_extra on data (extra)"}
+        << QStringList{} << "";
+}
+
+void LedgerBackupTest::foreignObjectsAreRefused()
+{
+    QFETCH(QStringList, embedded);
+    QFETCH(QStringList, server);
+    QFETCH(QStringList, dumpedAlso);
+    QFETCH(QString, named);
+    const bool onServer = TestWorkspace::onServer();
+    const QStringList statements = onServer ? server : embedded;
+    if (statements.isEmpty())
+        QSKIP("no such object in this engine's ledger");
+    TestWorkspace workspace;
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const QString crafted = workspace.filePath(onServer ? QStringLiteral("crafted.dump") : QStringLiteral("crafted.mdb"));
+    QStringList before;
+    {
+        Connection connection(workspace.dataSource());
+        DatabaseTool::addDemoSales(connection, 30);
+        before = snapshot(connection);
+        const QString made = backups.backup(&connection);
+        if (!onServer) {
+            QVERIFY(QFile::copy(made, crafted));
+            Connection file(crafted, Schema::databaseKey());
+            for (const QString &statement : statements)
+                file.execute(statement);
+        } else {
+            // The objects go into the ledger for the dump and are taken out again.
+            for (const QString &statement : statements)
+                connection.execute(statement);
+            const QString schema = connection.scalar(QStringLiteral("select current_schema()")).toString();
+            QStringList arguments{QStringLiteral("--format=custom"), QStringLiteral("--file=") + crafted};
+            if (dumpedAlso.contains(QStringLiteral("--schema"))) {
+                arguments << QStringLiteral("--schema=") + schema;
+            } else {
+                for (const QString &table : kTables + dumpedAlso)
+                    arguments << QStringLiteral("--table=") + (table.contains(QLatin1Char('.')) ? table : schema + QLatin1Char('.') + table);
+            }
+            arguments << QStringLiteral("--dbname=") + workspace.serverUrl();
+            QProcess dump;
+            dump.start(QStringLiteral("pg_dump"), arguments);
+            QVERIFY(dump.waitForFinished(60000));
+            QVERIFY2(dump.exitCode() == 0, dump.readAllStandardError().constData());
+            if (named.isEmpty()) {
+                before.clear();
+            } else {
+                connection.execute(QStringLiteral("drop schema if exists elsewhere cascade"));
+                connection.execute(QStringLiteral("drop view if exists owed"));
+                connection.execute(QStringLiteral("drop table if exists notes"));
+                connection.execute(QStringLiteral("drop trigger if exists reset_password on data"));
+                connection.execute(QStringLiteral("drop function if exists reset_password()"));
+            }
+        }
+    }
+    const QStringList filesBefore = backupFiles(backups.folder());
+    const QByteArray ledgerBefore = onServer ? QByteArray() : digest(workspace.databasePath());
+
+    if (named.isEmpty()) {
+        backups.restore(crafted);
+        Connection restored(workspace.dataSource());
+        QVERIFY(restored.tableFields(QStringLiteral("data")).contains(QStringLiteral("extra")));
+        QCOMPARE(restored.scalar(QStringLiteral("select count(*) from data")).toInt(), 30);
+        return;
+    }
+    QVERIFY_THROWS_EXCEPTION(BackupError, backups.check(crafted));
+    try {
+        backups.restore(crafted);
+        QFAIL("a backup holding more than a ledger was restored");
+    } catch (const BackupError &error) {
+        QCOMPARE(error.kind(), BackupError::Kind::Unusable);
+        QVERIFY2(error.message().contains(named), qPrintable(error.message()));
+        qInfo("%s", qPrintable(error.message()));
+    }
+    QCOMPARE(backupFiles(backups.folder()), filesBefore);
+    if (!onServer)
+        QCOMPARE(digest(workspace.databasePath()), ledgerBefore);
+    Connection connection(workspace.dataSource());
+    QCOMPARE(snapshot(connection), before);
+    if (onServer) {
+        QCOMPARE(connection.scalar(QStringLiteral("select count(*) from pg_trigger t join pg_class c on c.oid = t.tgrelid "
+                                                  "where c.relname = 'data' and not t.tgisinternal")).toInt(), 0);
+        QCOMPARE(connection.scalar(QStringLiteral("select count(*) from pg_proc where proname = 'reset_password'")).toInt(), 0);
+    }
+}
+
+void LedgerBackupTest::restoreAtTheTargetOfALink()
+{
+    if (TestWorkspace::onServer())
+        QSKIP("about the embedded file");
+    TestWorkspace workspace;
+    // The ledger lies on another disk; data.mdb in the working folder points to it.
+    const QString elsewhere = workspace.filePath(QStringLiteral("disk/ledger.mdb"));
+    QDir().mkpath(QFileInfo(elsewhere).absolutePath());
+    QVERIFY(QFile::rename(workspace.databasePath(), elsewhere));
+    QVERIFY(QFile::link(elsewhere, workspace.databasePath()));
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const QString taken = backups.backup();
+    {
+        Connection connection(workspace.dataSource());
+        DatabaseTool::addDemoSales(connection, 5);
+    }
+    backups.restore(taken);
+    QVERIFY(QFileInfo(workspace.databasePath()).isSymLink());
+    QCOMPARE(QFileInfo(workspace.databasePath()).symLinkTarget(), elsewhere);
+    Connection target(elsewhere, Schema::databaseKey());
+    QCOMPARE(target.scalar(QStringLiteral("select count(*) from data")).toInt(), 0);
+    QCOMPARE(QDir(QFileInfo(elsewhere).absolutePath()).entryList(QDir::Files | QDir::Hidden), QStringList{"ledger.mdb"});
+}
+
+// The program closing for a restore makes a backup of its own; whatever its keeping
+// rule does meanwhile, the backup the restore waits for is restored whole.
+void LedgerBackupTest::chosenBackupRemovedWhileWaitingIsRestored()
+{
+    if (TestWorkspace::onServer())
+        QSKIP("the program backs up the embedded file by itself, a server's ledger only on request");
+    TestWorkspace workspace;
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    QString taken;
+    {
+        Connection connection(workspace.dataSource());
+        DatabaseTool::addDemoSales(connection, 7);
+        taken = backups.backup(&connection);
+        DatabaseTool::addDemoSales(connection, 3);
+    }
+    auto module = std::make_unique<Tdmfm>(workspace.dataSource());
+    std::thread closing([&] {
+        QThread::msleep(800);
+        QFile::remove(taken);
+        module.reset();
+    });
+    backups.setWaitForFree(20000);
+    const QString kept = backups.restore(taken);
+    closing.join();
+    Connection restored(workspace.dataSource());
+    QCOMPARE(restored.scalar(QStringLiteral("select count(*) from data")).toInt(), 7);
+    QCOMPARE(backups.check(kept), 10);
+}
+
+void LedgerBackupTest::filesAreForThisAccountOnly()
+{
+    TestWorkspace workspace;
+    auto mode = [](const QString &path) {
+        struct stat status;
+        return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 0777) : -1;
+    };
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    // As an earlier version left them: open to everyone.
+    QDir().mkpath(backups.folder());
+    QFile::setPermissions(backups.folder(), QFileDevice::Permissions(0x7755));
+    const QString old = QDir(backups.folder()).filePath(TestWorkspace::onServer() ? QStringLiteral("data-20240101-120000.dump")
+                                                                               : QStringLiteral("data-20240101-120000.mdb"));
+    {
+        QFile file(old);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.setPermissions(QFileDevice::Permissions(0x6644));
+    }
+    if (!TestWorkspace::onServer())
+        QFile::setPermissions(workspace.databasePath(), QFileDevice::Permissions(0x6644));
+    QCOMPARE(mode(old), 0644);
+
+    const QString made = backups.backup();
+    QCOMPARE(mode(backups.folder()), 0700);
+    QCOMPARE(mode(made), 0600);
+    QCOMPARE(mode(old), 0600);
+    if (!TestWorkspace::onServer())
+        QCOMPARE(mode(workspace.databasePath()), 0600);
+    const QString kept = backups.restore(made);
+    QCOMPARE(mode(kept), 0600);
+    if (!TestWorkspace::onServer())
+        QCOMPARE(mode(workspace.databasePath()), 0600);
 }
 
 void LedgerBackupTest::restoreWaitsForTheLedgerToBeFree()
