@@ -162,6 +162,9 @@ void TestFirstStart::refusesWhatIsNoLedger_data()
     QTest::newRow("ledger key, a table missing") << "notables";
     QTest::newRow("no such file") << "missing";
     QTest::newRow("a folder") << "folder";
+    // A ledger that carries code: it would run on every sale from then on.
+    QTest::newRow("ledger with a trigger") << "trigger";
+    QTest::newRow("ledger with a view") << "view";
 }
 
 void TestFirstStart::refusesWhatIsNoLedger()
@@ -191,6 +194,13 @@ void TestFirstStart::refusesWhatIsNoLedger()
             .execute(QStringLiteral("create table data (a text)"));
     } else if (kind == QLatin1String("folder")) {
         QVERIFY(QDir().mkpath(source));
+    } else if (kind == QLatin1String("trigger") || kind == QLatin1String("view")) {
+        Connection db(source, Schema::databaseKey(), Connection::OpenMode::CreateFile);
+        Schema::createTables(db);
+        db.execute(kind == QLatin1String("trigger")
+                       ? QStringLiteral("create trigger reset_password after insert on data "
+                                        "begin update userdb set passwd = 'known'; end")
+                       : QStringLiteral("create view owed as select e from data"));
     }
     const QByteArray before = readFile(source);
 
@@ -201,6 +211,10 @@ void TestFirstStart::refusesWhatIsNoLedger()
         QVERIFY2(error.message().contains(QDir::toNativeSeparators(source)), qPrintable(error.message()));
         // The temporary copy is nothing the user knows of.
         QVERIFY2(!error.message().contains(QLatin1String(".data.mdb.")), qPrintable(error.message()));
+        if (kind == QLatin1String("trigger") || kind == QLatin1String("view"))
+            QVERIFY2(error.message().contains(kind == QLatin1String("trigger") ? QStringLiteral("trigger reset_password")
+                                                                              : QStringLiteral("view owed")),
+                     qPrintable(error.message()));
     }
     QCOMPARE(folderEntries(target()), QStringList());
     QVERIFY(!LedgerSetup::hasLedger(target()));
