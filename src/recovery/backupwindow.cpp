@@ -63,9 +63,12 @@ Tbackupfm::Tbackupfm(QWidget *parent, Mode mode, Restarter restarter)
                     ListView1->setEnabled(true);
                     BitBtn2->setEnabled(true);
                     refresh();
+                    // Ready for the keyboard: Down chooses the newest backup.
+                    ListView1->setFocus();
                 }));
         connect(BitBtn2, &QPushButton::clicked, this, guarded(this, [this] { restoreChosen(); }));
     }
+    SaleTable::placeWindow(*this);
     show();
 }
 
@@ -103,7 +106,7 @@ void Tbackupfm::refresh()
                           {});
         m_paths.push_back(info.path);
     }
-    ListView1->resizeColumnsToContents();
+    SaleTable::placeWindow(*this, {ListView1});
 }
 
 void Tbackupfm::restoreChosen()
