@@ -63,7 +63,10 @@ Tbackupfm::Tbackupfm(QWidget *parent, Mode mode, Restarter restarter)
                     ListView1->setEnabled(true);
                     BitBtn2->setEnabled(true);
                     refresh();
-                    // Ready for the keyboard: Down chooses the newest backup.
+                    // Ready for the keyboard: the newest backup is chosen, the arrows
+                    // choose another, Tab moves on to "恢复".
+                    if (ListView1->rowCount() > 0)
+                        ListView1->selectRow(0);
                     ListView1->setFocus();
                 }));
         connect(BitBtn2, &QPushButton::clicked, this, guarded(this, [this] { restoreChosen(); }));

@@ -21,6 +21,8 @@ void prepare(QTableWidget &table)
     table.setSelectionBehavior(QAbstractItemView::SelectRows);
     table.setSelectionMode(QAbstractItemView::SingleSelection);
     table.verticalHeader()->setVisible(false);
+    // A list to choose from, not cells to edit: Tab moves on to the window's buttons.
+    table.setTabKeyNavigation(false);
     table.setEnabled(false);
 }
 
