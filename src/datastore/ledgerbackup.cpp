@@ -595,6 +595,110 @@ int LedgerBackup::checkDump(const QString &path) const
     return int(readDump(path).counts.data);
 }
 
+namespace {
+
+// Copies `from` to `to` block by block; errno of the failure, 0 when whole and flushed.
+int copyFile(const QString &from, const QString &to)
+{
+    const int input = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
+    if (input < 0)
+        return errno;
+    const int output = ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kFileMode);
+    if (output < 0) {
+        const int error = errno;
+        ::close(input);
+        return error;
+    }
+    int error = 0;
+    std::vector<char> block(1 << 20);
+    for (;;) {
+        const ssize_t got = ::read(input, block.data(), block.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            error = got < 0 ? errno : 0;
+            break;
+        }
+        for (ssize_t done = 0; done < got && error == 0;) {
+            const ssize_t wrote = ::write(output, block.data() + done, size_t(got - done));
+            if (wrote < 0 && errno != EINTR)
+                error = errno;
+            else if (wrote > 0)
+                done += wrote;
+        }
+        if (error != 0)
+            break;
+    }
+    if (error == 0 && ::fsync(output) != 0)
+        error = errno;
+    if (::close(output) != 0 && error == 0)
+        error = errno;
+    ::close(input);
+    return error;
+}
+
+} // namespace
+
+BackupCopyReport LedgerBackup::copyTo(const QString &target, bool all) const
+{
+    BackupCopyReport report;
+    const QString destination = QDir(target).absolutePath();
+    auto failure = [&](const QString &file, int error) {
+        QString text = QStringLiteral("cannot copy %1 to %2: %3").arg(file, destination, errorText(error));
+        if (!report.copied.isEmpty())
+            text += QStringLiteral(" (copied before it: %1)").arg(report.copied.join(QStringLiteral(", ")));
+        return BackupError(error == ENOSPC || error == EDQUOT ? BackupError::Kind::NoRoom : BackupError::Kind::Failed, text);
+    };
+    if (!QFileInfo(destination).isDir())
+        throw BackupError(BackupError::Kind::Failed, QStringLiteral("the folder %1 is not there").arg(destination));
+    auto sound = [&](const QString &path) {
+        try {
+            check(path);
+            return true;
+        } catch (const BackupError &) {
+            return false;
+        }
+    };
+    for (const BackupInfo &info : list()) {
+        if (info.sales < 0) {
+            report.unusable << info.fileName;
+            continue;
+        }
+        const QString there = QDir(destination).filePath(info.fileName);
+        if (QFileInfo::exists(there) && QFileInfo(there).size() == info.size && sound(there)) {
+            report.alreadyThere << info.fileName;
+        } else {
+            const QString partial = QDir(destination).filePath(
+                QStringLiteral(".%1.%2%3").arg(info.fileName).arg(qint64(::getpid())).arg(QLatin1String(kPartialSuffix)));
+            QFile::remove(partial);
+            if (const int error = copyFile(info.path, partial); error != 0) {
+                QFile::remove(partial);
+                throw failure(info.fileName, error);
+            }
+            if (!sound(partial)) {
+                QFile::remove(partial);
+                throw failure(info.fileName, EIO);
+            }
+            // The name is taken only by a checked copy; one that was there and did not
+            // check (a copy cut short by hand) is replaced.
+            if (::rename(QFile::encodeName(partial).constData(), QFile::encodeName(there).constData()) != 0) {
+                const int error = errno;
+                QFile::remove(partial);
+                throw failure(info.fileName, error);
+            }
+            const int folder = ::open(QFile::encodeName(destination).constData(), O_RDONLY | O_CLOEXEC);
+            if (folder >= 0) {
+                ::fsync(folder);
+                ::close(folder);
+            }
+            report.copied << info.fileName;
+        }
+        if (!all)
+            break;
+    }
+    return report;
+}
+
 QString LedgerBackup::restore(const QString &backup)
 {
     const QString path = backup.contains(QLatin1Char('/')) ? QFileInfo(backup).absoluteFilePath()

@@ -19,6 +19,7 @@ public:
         Failed,   // the backup or restore itself failed (full disk, no permission, ...)
         Unusable, // the backup to restore does not open with the key or fails its check
         InUse,    // another program has the ledger open
+        NoRoom,   // the disk a copy goes to is full
     };
 
     BackupError(Kind kind, const QString &message) : AppError(message), m_kind(kind) {}
@@ -26,6 +27,14 @@ public:
 
 private:
     Kind m_kind;
+};
+
+// What a copy of backups to another disk did.
+struct BackupCopyReport
+{
+    QStringList copied;       // file names copied and checked there
+    QStringList alreadyThere; // a sound copy of the same name was there already
+    QStringList unusable;     // backups that do not open as a ledger, not copied
 };
 
 struct BackupInfo
@@ -74,6 +83,14 @@ public:
     // A data.mdb that is a symbolic link is restored at the file it points to.
     QString restore(const QString &backup);
     void setWaitForFree(int milliseconds) { m_waitForFree = milliseconds; }
+
+    // Copies the newest usable backup (or every one) into `folder`, a USB stick for
+    // instance, each under its own name. Each copy is written under a temporary name,
+    // flushed, checked as a restore checks (the key, the integrity check) and only then
+    // named; a copy that fails (a full or removed disk) leaves nothing under a backup's
+    // name and raises BackupError (NoRoom for a full disk) naming what was copied
+    // before it.
+    BackupCopyReport copyTo(const QString &folder, bool all) const;
 
     // A backup the keeping rule must leave alone: one that a restore is about to use.
     void spare(const QString &path) { m_spared = QFileInfo(path).fileName(); }

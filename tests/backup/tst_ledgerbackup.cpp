@@ -102,6 +102,8 @@ private slots:
     void restoreAtTheTargetOfALink();
     void chosenBackupRemovedWhileWaitingIsRestored();
     void filesAreForThisAccountOnly();
+    void copyToAnotherDisk_data();
+    void copyToAnotherDisk();
     void restoreWaitsForTheLedgerToBeFree();
     void lostConnectionHoldsTheLedgerAgain();
     void adminCommandsListAndRestore();
@@ -488,6 +490,91 @@ void LedgerBackupTest::filesAreForThisAccountOnly()
     QCOMPARE(mode(kept), 0600);
     if (!TestWorkspace::onServer())
         QCOMPARE(mode(workspace.databasePath()), 0600);
+}
+
+void LedgerBackupTest::copyToAnotherDisk_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<bool>("all");
+    QTest::newRow("the newest") << "folder" << false;
+    QTest::newRow("all of them") << "folder" << true;
+    QTest::newRow("a small disk that fills up") << "tmpfs" << true;
+    QTest::newRow("a stick that is gone") << "missing" << false;
+}
+
+void LedgerBackupTest::copyToAnotherDisk()
+{
+    QFETCH(QString, where);
+    QFETCH(bool, all);
+    TestWorkspace workspace;
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    QStringList made;
+    {
+        Connection connection(workspace.dataSource());
+        for (int day = 3; day >= 1; --day) {
+            Clock::setFixedNow(kNow.addDays(-day));
+            DatabaseTool::addDemoSales(connection, 4000, quint32(day));
+            made.prepend(QFileInfo(backups.backup(&connection)).fileName());
+        }
+    }
+    // One that no longer opens: reported, never copied.
+    const QString broken = QStringLiteral("data-20240101-120000.") + QFileInfo(made.first()).suffix();
+    {
+        QFile file(QDir(backups.folder()).filePath(broken));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+    }
+    QHash<QString, QByteArray> before;
+    for (const QString &file : made)
+        before.insert(file, digest(QDir(backups.folder()).filePath(file)));
+
+    QString stick = workspace.filePath(QStringLiteral("stick"));
+    bool mounted = false;
+    if (where == QLatin1String("tmpfs")) {
+        if (::geteuid() != 0)
+            QSKIP("mounting a small disk needs root");
+        QDir().mkpath(stick);
+        // Room for one backup and a half.
+        const qint64 size = QFileInfo(QDir(backups.folder()).filePath(made.first())).size();
+        const QByteArray options = QStringLiteral("size=%1k").arg((size * 3 / 2) / 1024 + 8).toLatin1();
+        if (::mount("tmpfs", QFile::encodeName(stick).constData(), "tmpfs", 0, options.constData()) != 0)
+            QSKIP("this machine allows no tmpfs mount");
+        mounted = true;
+    } else if (where == QLatin1String("folder")) {
+        QDir().mkpath(stick);
+    }
+    auto unmount = qScopeGuard([&] {
+        if (mounted)
+            ::umount2(QFile::encodeName(stick).constData(), MNT_DETACH);
+    });
+
+    BackupCopyReport report;
+    try {
+        report = backups.copyTo(stick, all);
+        QVERIFY(where == QLatin1String("folder"));
+        QCOMPARE(report.copied, all ? made : made.mid(0, 1));
+        QCOMPARE(report.unusable, all ? QStringList{broken} : QStringList{});
+        // Again: nothing to copy twice.
+        QCOMPARE(backups.copyTo(stick, all).alreadyThere, report.copied);
+    } catch (const BackupError &error) {
+        qInfo("%s", qPrintable(error.message()));
+        QVERIFY2(where != QLatin1String("folder"), qPrintable(error.message()));
+        if (where == QLatin1String("tmpfs")) {
+            QCOMPARE(error.kind(), BackupError::Kind::NoRoom);
+            QVERIFY2(error.message().contains(made.at(1)) && error.message().contains(made.at(0)), qPrintable(error.message()));
+        }
+    }
+    // Whatever carries a backup's name there is a whole, sound copy; nothing else is left.
+    if (where != QLatin1String("missing")) {
+        const QStringList there = QDir(stick).entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::Reversed);
+        QCOMPARE(there, where == QLatin1String("tmpfs") ? made.mid(0, 1) : report.copied);
+        for (const QString &file : there) {
+            QCOMPARE(backups.check(QDir(stick).filePath(file)), 4000 * (3 - int(made.indexOf(file))));
+            QCOMPARE(digest(QDir(stick).filePath(file)), before.value(file));
+        }
+    }
+    for (const QString &file : made)
+        QCOMPARE(digest(QDir(backups.folder()).filePath(file)), before.value(file));
 }
 
 void LedgerBackupTest::restoreWaitsForTheLedgerToBeFree()

@@ -292,6 +292,25 @@ void RecoveryWindowsTest::backupFromTheMenu()
     QCOMPARE(m_boxes->asked.last().request.text, QStringLiteral("数据已备份到：\n") + made);
     QCOMPARE(LedgerBackup(m_module->dataSource(), m_module->dataFolder()).check(made), 1);
     keepPicture(window, QStringLiteral("backup"));
+
+    // "复制到其他位置…": the newest backup onto a stick, checked there; a stick that
+    // is gone is said so.
+    const QString stick = m_workspace->filePath(QStringLiteral("stick"));
+    QDir().mkpath(stick);
+    QString chosen = stick;
+    Tbackupfm::setFolderChooser([&chosen](QWidget *) { return chosen; });
+    auto forget = qScopeGuard([] { Tbackupfm::setFolderChooser({}); });
+    QVERIFY(window->copyButton->isEnabled());
+    m_boxes->expect(QMessageBox::Ok);
+    QTest::mouseClick(window->copyButton, Qt::LeftButton);
+    QCOMPARE(m_boxes->asked.last().request.icon, QMessageBox::Information);
+    QVERIFY2(m_boxes->asked.last().request.text.contains(QFileInfo(made).fileName()), qPrintable(m_boxes->asked.last().request.text));
+    QCOMPARE(LedgerBackup(m_module->dataSource(), m_module->dataFolder()).check(QDir(stick).filePath(QFileInfo(made).fileName())), 1);
+    chosen = m_workspace->filePath(QStringLiteral("gone"));
+    m_boxes->expect(QMessageBox::Ok);
+    QTest::mouseClick(window->copyButton, Qt::LeftButton);
+    QCOMPARE(m_boxes->asked.last().request.icon, QMessageBox::Critical);
+    QVERIFY(m_boxes->asked.last().request.text.startsWith(QStringLiteral("复制备份失败：")));
 }
 
 void RecoveryWindowsTest::restoreFromTheMenuRestarts()
