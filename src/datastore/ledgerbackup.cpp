@@ -3,6 +3,7 @@
 #include "backupfiles.h"
 #include "clock.h"
 #include "connection.h"
+#include "inifile.h"
 #include "ledgerlock.h"
 #include "openerror.h"
 #include "salejournal.h"
@@ -366,6 +367,15 @@ LedgerBackup::LedgerBackup(const DataSource &source, const QString &dataFolder)
 
 QString LedgerBackup::folder() const
 {
+    // Every terminal of a server's ledger reads the same database.conf, so each finds
+    // the shop's one list of backups where it names it (a shared folder), not a list
+    // of its own.
+    if (m_source.isServer()) {
+        const QString setting = QDir(m_dataFolder).filePath(QStringLiteral("database.conf"));
+        const auto named = IniFile::find(IniFile::readSection(setting, QStringLiteral("backup")), QStringLiteral("folder"));
+        if (named && !named->isEmpty())
+            return QDir::cleanPath(QDir(m_dataFolder).absoluteFilePath(QDir::fromNativeSeparators(*named)));
+    }
     return QDir(m_dataFolder).filePath(QStringLiteral("backups"));
 }
 

@@ -47,7 +47,9 @@ struct BackupInfo
     bool beforeRestore = false;
 };
 
-// The ledger's backups in `backups/` beside data.mdb (a server's: beside database.conf).
+// The ledger's backups in `backups/` beside data.mdb. A server's go to the folder that
+// database.conf names ([backup] folder=, relative to database.conf's folder), else to
+// `backups/` beside database.conf.
 //
 // A backup of the embedded file is a copy made with the engine's online backup, never
 // a copy of the file's bytes, so a program writing meanwhile cannot tear it. It is

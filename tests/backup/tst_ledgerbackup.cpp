@@ -104,6 +104,7 @@ private slots:
     void filesAreForThisAccountOnly();
     void copyToAnotherDisk_data();
     void copyToAnotherDisk();
+    void serverBackupsGoWhereTheSettingSays();
     void restoreWaitsForTheLedgerToBeFree();
     void lostConnectionHoldsTheLedgerAgain();
     void adminCommandsListAndRestore();
@@ -923,6 +924,31 @@ void LedgerBackupTest::fullDiskReportsAndKeepsEverything()
     QCOMPARE(QDir(backups.folder()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("data-20240101-120000.mdb")});
     Connection check(ledger, Schema::databaseKey());
     QCOMPARE(check.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+}
+
+// Each terminal's folder has its database.conf; [backup] folder= gives them one place.
+void LedgerBackupTest::serverBackupsGoWhereTheSettingSays()
+{
+    if (!TestWorkspace::onServer())
+        QSKIP("about a server's ledger");
+    TestWorkspace workspace;
+    const QString conf = workspace.filePath(QStringLiteral("database.conf"));
+    QVERIFY(QFile::exists(conf));
+    {
+        QFile file(conf);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("\n[backup]\nfolder=../shop-backups\n");
+    }
+    const QString shared = QDir::cleanPath(workspace.filePath(QStringLiteral("../shop-backups")));
+    auto removeShared = qScopeGuard([&] { QDir(shared).removeRecursively(); });
+    QDir(shared).removeRecursively();
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    QCOMPARE(backups.folder(), shared);
+    const Run made = runAdmin(workspace.path(), {QStringLiteral("backup")});
+    QCOMPARE(made.status, 0);
+    QVERIFY2(made.output.contains(shared + QLatin1Char('/')), qPrintable(made.output));
+    QCOMPARE(backups.list().size(), size_t(1));
+    QVERIFY(!QFileInfo::exists(workspace.filePath(QStringLiteral("backups"))));
 }
 
 QTEST_MAIN(LedgerBackupTest)
