@@ -4,6 +4,7 @@
 #include "clock.h"
 #include "connection.h"
 #include "inifile.h"
+#include "ledgerkey.h"
 #include "ledgerlock.h"
 #include "openerror.h"
 #include "salejournal.h"
@@ -109,6 +110,24 @@ void requireBackupFile(const QString &path)
         throw unusableBackup(path, QStringLiteral("no such file"));
 }
 
+// Opens a copy of the embedded ledger with whichever of the keys it was written with
+// (the shop's own, one a change of key replaced, the built-in one); `usedKey` tells which.
+std::unique_ptr<Connection> openCopy(const QString &path, QByteArray *usedKey = nullptr)
+{
+    const QList<QByteArray> keys = LedgerKey::candidates();
+    for (qsizetype i = 0;; ++i) {
+        try {
+            auto connection = std::make_unique<Connection>(path, keys[i]);
+            if (usedKey)
+                *usedKey = keys[i];
+            return connection;
+        } catch (const DatabaseOpenError &error) {
+            if (error.reason() != DatabaseOpenError::Reason::WrongPassword || i + 1 == keys.size())
+                throw;
+        }
+    }
+}
+
 // Opens a backup of the embedded file and checks it as a ledger: the key, the tables,
 // the integrity check. Returns its counts.
 Counts checkEmbedded(const QString &path)
@@ -116,7 +135,8 @@ Counts checkEmbedded(const QString &path)
     auto unusable = [&](const QString &why) { return unusableBackup(path, why); };
     requireBackupFile(path);
     try {
-        Connection copy(path, Schema::databaseKey());
+        const std::unique_ptr<Connection> opened = openCopy(path);
+        Connection &copy = *opened;
         const QStringList tables = copy.tableNames();
         for (const QString &table : Schema::tables()) {
             if (!tables.contains(table))
@@ -133,6 +153,9 @@ Counts checkEmbedded(const QString &path)
             throw unusable(QStringLiteral("the integrity check reports: ") + problems.join(QStringLiteral("; ")));
         return countRows(copy);
     } catch (const DatabaseOpenError &error) {
+        if (error.reason() == DatabaseOpenError::Reason::WrongPassword)
+            throw unusable(QStringLiteral("it opens with no key known here (one made with a key of the shop's own on "
+                                          "another machine needs that key: quillmora-admin set-key)"));
         throw unusable(error.message());
     } catch (const BackupError &) {
         throw;
@@ -569,8 +592,7 @@ std::vector<BackupInfo> LedgerBackup::list() const
                 info.sales = checkDump(info.path);
             } else {
                 // The count only: the full check is the restore's.
-                Connection copy(info.path, Schema::databaseKey());
-                info.sales = int(copy.scalar(QStringLiteral("select count(*) from data")).toLongLong());
+                info.sales = int(openCopy(info.path)->scalar(QStringLiteral("select count(*) from data")).toLongLong());
             }
         } catch (const AppError &) {
             info.sales = -1;
@@ -648,6 +670,94 @@ int copyFile(const QString &from, const QString &to)
 }
 
 } // namespace
+
+namespace {
+
+QString quotedKey(const QByteArray &key)
+{
+    return QLatin1Char('\'') + QString::fromUtf8(key).replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+}
+
+// Re-encrypts the ledger file `path` with `key`: a copy under a temporary name beside
+// it is re-keyed, checked (the key, the integrity check, the same rows) and flushed, and
+// only then renamed over it, so the file under its name always opens with one of the
+// keys LedgerKey keeps. False when it had the key already.
+bool reencrypt(const QString &path, const QByteArray &key)
+{
+    QByteArray oldKey;
+    Counts counts;
+    {
+        const std::unique_ptr<Connection> original = openCopy(path, &oldKey);
+        if (oldKey == key)
+            return false;
+        counts = countRows(*original);
+    }
+    const QString temporary = NewLedgerFile::temporaryFor(path);
+    auto removeTemporary = qScopeGuard([&] {
+        QFile::remove(temporary);
+        QFile::remove(temporary + QStringLiteral("-journal"));
+    });
+    if (const int error = copyFile(path, temporary); error != 0)
+        throw BackupError(BackupError::Kind::Failed, QStringLiteral("cannot copy %1: %2").arg(path, errorText(error)));
+    {
+        Connection copy(temporary, oldKey);
+        copy.execute(QStringLiteral("pragma rekey = ") + quotedKey(key));
+    }
+    {
+        Connection check(temporary, key);
+        if (check.scalar(QStringLiteral("pragma integrity_check")).toString() != QLatin1String("ok") || !(countRows(check) == counts))
+            throw BackupError(BackupError::Kind::Failed, QStringLiteral("the re-encrypted copy of %1 does not check").arg(path));
+    }
+    flushToDisk(temporary);
+    if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0)
+        throw BackupError(BackupError::Kind::Failed, QStringLiteral("cannot put %1 in place: %2").arg(path, errorText(errno)));
+    removeTemporary.dismiss();
+    flushToDisk(QFileInfo(path).absolutePath());
+    return true;
+}
+
+} // namespace
+
+LedgerBackup::KeyChange LedgerBackup::changeKey(const QByteArray &key)
+{
+    if (m_source.isServer())
+        throw BackupError(BackupError::Kind::Failed,
+                          QStringLiteral("a server's ledger is guarded by the server's own logins; the key is for data.mdb"));
+    const QString ledger = ledgerPath();
+    std::unique_ptr<LedgerLock> lock;
+    if (QFileInfo::exists(ledger)) {
+        lock = LedgerLock::tryLock(m_source.location(), LedgerLock::Mode::Exclusive);
+        if (!lock)
+            throw BackupError(BackupError::Kind::InUse,
+                              QStringLiteral("%1 is open in another program; close it and set the key again").arg(ledger));
+    }
+    // The key first: from here on every file opens either with it or with the key it
+    // still has, which is kept until the change has reached them all.
+    LedgerKey::store(key);
+    KeyChange change;
+    try {
+        if (QFileInfo::exists(ledger))
+            change.ledger = reencrypt(ledger, key);
+        for (const QString &file : QDir(folder()).entryList(QDir::Files)) {
+            const std::optional<BackupFiles::Name> name = BackupFiles::parse(file);
+            if (!name || name->extension != QLatin1String("mdb"))
+                continue;
+            try {
+                if (reencrypt(QDir(folder()).filePath(file), key))
+                    change.backups << file;
+            } catch (const DatabaseOpenError &) {
+                change.unusable << file;
+            } catch (const BackupError &) {
+                change.unusable << file;
+            }
+        }
+    } catch (const DatabaseOpenError &error) {
+        throw BackupError(BackupError::Kind::Failed, error.message());
+    }
+    if (change.unusable.isEmpty())
+        LedgerKey::forgetPrevious();
+    return change;
+}
 
 BackupCopyReport LedgerBackup::copyTo(const QString &target, bool all) const
 {
@@ -767,6 +877,8 @@ QString LedgerBackup::embeddedRestore(const QString &path)
                                   .arg(path, copy.error() != QFileDevice::NoError ? copy.errorString() : chosen.errorString()));
     }
     checkEmbedded(incoming);
+    // A backup made before the shop's own key was set goes in place under that key.
+    reencrypt(incoming, LedgerKey::current());
     flushToDisk(incoming);
 
     // The ledger being replaced becomes a backup of its own.

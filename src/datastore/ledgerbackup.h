@@ -94,6 +94,18 @@ public:
     // before it.
     BackupCopyReport copyTo(const QString &folder, bool all) const;
 
+    // Makes `key` the shop's own key (LedgerKey) and re-encrypts data.mdb and every
+    // backup of it with it, each through a checked copy renamed into place. Refused
+    // (InUse) while a program has the ledger open. A backup that opens with no known key
+    // is left as it is and named in `unusable`.
+    struct KeyChange
+    {
+        bool ledger = false;  // data.mdb was re-encrypted
+        QStringList backups;  // backups re-encrypted
+        QStringList unusable; // backups left as they were
+    };
+    KeyChange changeKey(const QByteArray &key);
+
     // A backup the keeping rule must leave alone: one that a restore is about to use.
     void spare(const QString &path) { m_spared = QFileInfo(path).fileName(); }
 

@@ -5,6 +5,7 @@
 #include "databasetool.h"
 #include "datamodule.h"
 #include "ledgerbackup.h"
+#include "ledgerkey.h"
 #include "ledgerlock.h"
 #include "openerror.h"
 #include "salejournal.h"
@@ -90,7 +91,12 @@ class LedgerBackupTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { Clock::setFixedNow(kNow); }
+    void init()
+    {
+        Clock::setFixedNow(kNow);
+        // The shop's key lives under each workspace's own home.
+        qunsetenv("XDG_CONFIG_HOME");
+    }
     void cleanup() { Clock::setFixedNow(std::nullopt); }
 
     void backupIsAnEncryptedCheckedCopy();
@@ -105,6 +111,8 @@ private slots:
     void copyToAnotherDisk_data();
     void copyToAnotherDisk();
     void serverBackupsGoWhereTheSettingSays();
+    void shopKeyRoundTrip();
+    void killedKeyChangeLeavesAReadableLedger();
     void restoreWaitsForTheLedgerToBeFree();
     void lostConnectionHoldsTheLedgerAgain();
     void adminCommandsListAndRestore();
@@ -949,6 +957,170 @@ void LedgerBackupTest::serverBackupsGoWhereTheSettingSays()
     QVERIFY2(made.output.contains(shared + QLatin1Char('/')), qPrintable(made.output));
     QCOMPARE(backups.list().size(), size_t(1));
     QVERIFY(!QFileInfo::exists(workspace.filePath(QStringLiteral("backups"))));
+}
+
+namespace {
+
+Run runAdminWithInput(const QString &folder, const QStringList &arguments, const QByteArray &input)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(adminPath(), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(120000))
+        return {-1, QStringLiteral("did not finish")};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAll())};
+}
+
+bool opensWith(const QString &path, const QByteArray &key)
+{
+    try {
+        Connection connection(path, key);
+        return connection.scalar(QStringLiteral("pragma integrity_check")).toString() == QLatin1String("ok");
+    } catch (const DatabaseOpenError &) {
+        return false;
+    }
+}
+
+} // namespace
+
+void LedgerBackupTest::shopKeyRoundTrip()
+{
+    if (TestWorkspace::onServer())
+        QSKIP("about the embedded file");
+    const QByteArray key("春天的账本 2024");
+    QString before, after;
+    QByteArray ledgerBefore;
+    {
+        TestWorkspace workspace;
+        LedgerBackup backups(workspace.dataSource(), workspace.path());
+        {
+            Connection connection(workspace.dataSource());
+            DatabaseTool::addDemoSales(connection, 30);
+            before = backups.backup(&connection);
+        }
+        ledgerBefore = digest(workspace.databasePath());
+        // Typed twice, and the two must agree; a short key is refused.
+        for (const QByteArray &typed : {key + "\n" + key + "x\n", QByteArray("short\nshort\n")}) {
+            const Run refused = runAdminWithInput(workspace.path(), {QStringLiteral("set-key")}, typed);
+            QCOMPARE(refused.status, 1);
+            QVERIFY2(refused.output.contains(QStringLiteral("nothing was changed")), qPrintable(refused.output));
+            QCOMPARE(digest(workspace.databasePath()), ledgerBefore);
+        }
+        const Run set = runAdminWithInput(workspace.path(), {QStringLiteral("set-key")}, key + "\n" + key + "\n");
+        QVERIFY2(set.status == 0, qPrintable(set.output));
+        QVERIFY2(set.output.contains(QStringLiteral("re-encrypted 1 backups")), qPrintable(set.output));
+
+        // The built-in key opens neither the ledger nor its backups any more, earlier or later.
+        after = backups.backup();
+        for (const QString &path : {workspace.databasePath(), before, after}) {
+            QVERIFY2(!opensWith(path, Schema::databaseKey()), qPrintable(path));
+            QVERIFY2(opensWith(path, key), qPrintable(path));
+        }
+        // Kept outside the ledger's folder, for this account only.
+        QVERIFY(!LedgerKey::path().startsWith(workspace.path() + QStringLiteral("/backups")));
+        QVERIFY(QFileInfo(LedgerKey::path()).absolutePath() != workspace.path());
+        QCOMPARE(QFileInfo(LedgerKey::path()).permissions() & 0x0077, QFileDevice::Permissions{});
+        const Run shown = runAdmin(workspace.path(), {QStringLiteral("show-key")});
+        QVERIFY2(shown.output.contains(QString::fromUtf8(key)), qPrintable(shown.output));
+        // The program opens the ledger with it.
+        Tdmfm module(workspace.dataSource());
+        QCOMPARE(module.ADOConnection1->scalar(QStringLiteral("select count(*) from data")).toInt(), 30);
+        QVERIFY(QFile::copy(before, QDir::tempPath() + QStringLiteral("/quillmora-key-test.mdb")));
+    }
+    // Another machine: a fresh folder and account without the key. The backup is
+    // refused until the key is given; then it is restored.
+    const QString carried = QDir::tempPath() + QStringLiteral("/quillmora-key-test.mdb");
+    auto removeCarried = qScopeGuard([&] { QFile::remove(carried); });
+    TestWorkspace other;
+    LedgerBackup backups(other.dataSource(), other.path());
+    try {
+        backups.restore(carried);
+        QFAIL("restored a backup whose key is not known here");
+    } catch (const BackupError &error) {
+        QCOMPARE(error.kind(), BackupError::Kind::Unusable);
+        QVERIFY2(error.message().contains(QStringLiteral("set-key")), qPrintable(error.message()));
+    }
+    // A wrong key typed at the program's question is not kept.
+    QVERIFY(!LedgerKey::adoptIfItOpens(carried, "a wrong key"));
+    QVERIFY(LedgerKey::shopKey().isEmpty());
+    const QString keyFile = other.filePath(QStringLiteral("written-down.txt"));
+    {
+        QFile file(keyFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(key + "\n");
+    }
+    const Run given = runAdmin(other.path(), {QStringLiteral("set-key"), QStringLiteral("--key-file"), keyFile});
+    QVERIFY2(given.status == 0, qPrintable(given.output));
+    backups.restore(carried);
+    QVERIFY(!opensWith(other.databasePath(), Schema::databaseKey()));
+    Connection restored(other.dataSource());
+    QCOMPARE(restored.scalar(QStringLiteral("select count(*) from data")).toInt(), 30);
+}
+
+// Killed at any moment, a change of key leaves a ledger and backups that open (with the
+// new key or the one it replaced) and hold all their rows; the next change completes.
+void LedgerBackupTest::killedKeyChangeLeavesAReadableLedger()
+{
+    if (TestWorkspace::onServer())
+        QSKIP("about the embedded file");
+    TestWorkspace workspace;
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    {
+        Connection connection(workspace.dataSource());
+        DatabaseTool::addDemoSales(connection, 40000);
+        backups.backup(&connection);
+    }
+    const QStringList keys = {QStringLiteral("first key 111"), QStringLiteral("second key 222")};
+    auto start = [&](QProcess &process, int round) {
+        process.setWorkingDirectory(workspace.path());
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(adminPath(), {QStringLiteral("set-key")});
+        process.write((keys[round % 2] + QLatin1Char('\n') + keys[round % 2] + QLatin1Char('\n')).toUtf8());
+        process.closeWriteChannel();
+        QVERIFY(process.waitForStarted());
+    };
+    QElapsedTimer timer;
+    timer.start();
+    {
+        QProcess whole;
+        start(whole, 1);
+        QVERIFY(whole.waitForFinished(120000));
+        QVERIFY2(whole.exitCode() == 0, whole.readAll().constData());
+    }
+    const qint64 duration = timer.elapsed();
+    const quint32 seed = QRandomGenerator::global()->generate();
+    qInfo("a whole change of key takes %lld ms; kill seed %u", duration, seed);
+    QRandomGenerator random(seed);
+    int killed = 0;
+    for (int round = 0; round < 24; ++round) {
+        QProcess process;
+        start(process, round);
+        QThread::msleep(random.bounded(quint32(duration + 20)));
+        if (process.state() == QProcess::Running) {
+            ::kill(pid_t(process.processId()), SIGKILL);
+            ++killed;
+        }
+        QVERIFY(process.waitForFinished(120000));
+        Connection ledger(workspace.dataSource());
+        QCOMPARE(ledger.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+        QCOMPARE(ledger.scalar(QStringLiteral("select count(*) from data")).toInt(), 40000);
+        for (const BackupInfo &info : backups.list())
+            QVERIFY2(info.sales == 40000, qPrintable(QStringLiteral("round %1: %2").arg(round).arg(info.fileName)));
+    }
+    qInfo("%d kills landed", killed);
+    QVERIFY2(killed >= 20, qPrintable(QStringLiteral("only %1 kills landed").arg(killed)));
+    QProcess last;
+    start(last, 0);
+    QVERIFY(last.waitForFinished(120000));
+    QCOMPARE(last.exitCode(), 0);
+    QVERIFY(opensWith(workspace.databasePath(), keys[0].toUtf8()));
+    for (const BackupInfo &info : backups.list())
+        QVERIFY(opensWith(info.path, keys[0].toUtf8()));
+    QVERIFY(!QFileInfo::exists(LedgerKey::path() + QStringLiteral(".previous")));
+    QCOMPARE(QDir(workspace.path()).entryList({QStringLiteral(".*partial*")}, QDir::Files | QDir::Hidden), QStringList{});
 }
 
 QTEST_MAIN(LedgerBackupTest)

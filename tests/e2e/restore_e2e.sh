@@ -107,5 +107,27 @@ backups | grep -v -- '-before-restore' | grep -q $'\t8 sales\t' || fail "no back
 now="$(backups | grep -v -- '-before-restore' | head -n1)"
 grep -q $'\t5 sales\t' <<<"$now" || fail "the restored ledger does not hold the 5 sales of its backup: $now"
 
+# The shop's own key: set with the program closed; on another machine (an account
+# that does not know it) the program asks for it once and goes on to the login.
+printf 'our-shop-key-2024\n' >"$work/key.txt"
+"$bin/quillmora-admin" set-key --key-file "$work/key.txt" >"$work/set-key.log" 2>&1 || fail "set-key failed: $(cat "$work/set-key.log")"
+export XDG_CONFIG_HOME="$work/another-machine"
+"$bin/quillmora" >"$work/app.log" 2>&1 &
+app=$!
+pids+=($app)
+question="$(find_window 30 '^Quillmora$')" || fail "the program did not ask for the shop's key"
+sleep 0.5
+shot key-question
+xdotool windowactivate --sync "$question"
+sleep 0.3
+xdotool type --delay 60 our-shop-key-2024
+xdotool key --clearmodifiers Return
+login="$(find_window 30 '^用户登录$')" || fail "the program did not go on to the login with the shop's key"
+xdotool windowactivate --sync "$login"
+sleep 0.3
+xdotool key --clearmodifiers alt+F4
+wait_for 30 ended "$app" || fail "the program is still running after its login window was closed"
+grep -qx 'our-shop-key-2024' "$XDG_CONFIG_HOME/quillmora/ledger-key" || fail "the key typed was not kept"
+
 echo "restored $chosen from the menu; kept: $kept"
 echo "1 passed, 0 failed"
