@@ -29,7 +29,7 @@ bool askForShopKey(const QString &ledger)
     for (int attempt = 0; attempt < 3; ++attempt) {
         bool given = false;
         const QString key = QInputDialog::getText(
-            nullptr, applicationTitle(),
+            nullptr, applicationTitle() + QStringLiteral(" - 账本密钥"),
             attempt == 0 ? QStringLiteral("账本无法用这台电脑已知的密钥打开。\n如果本店设置过自己的账本密钥，请输入它：")
                          : QStringLiteral("密钥不对，请再输入一次："),
             QLineEdit::Password, QString(), &given);

@@ -115,7 +115,7 @@ export XDG_CONFIG_HOME="$work/another-machine"
 "$bin/quillmora" >"$work/app.log" 2>&1 &
 app=$!
 pids+=($app)
-question="$(find_window 30 '^Quillmora$')" || fail "the program did not ask for the shop's key"
+question="$(find_window 30 '^Quillmora - 账本密钥$')" || fail "the program did not ask for the shop's key"
 sleep 0.5
 shot key-question
 xdotool windowactivate --sync "$question"
