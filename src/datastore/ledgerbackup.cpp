@@ -416,7 +416,10 @@ QString LedgerBackup::makeFolder() const
 {
     if (!QDir().mkpath(folder()))
         throw BackupError(BackupError::Kind::Failed, QStringLiteral("cannot make the folder %1").arg(folder()));
-    tightenMode(folder(), kFolderMode);
+    // A folder named in database.conf is the shop's to set up (shared by the terminals'
+    // accounts, perhaps); only our own backups/ is closed to others here.
+    if (folder() == QDir(m_dataFolder).filePath(QStringLiteral("backups")))
+        tightenMode(folder(), kFolderMode);
     return folder();
 }
 
@@ -428,7 +431,8 @@ void LedgerBackup::protectFiles() const
     }
     if (!QFileInfo(folder()).isDir())
         return;
-    tightenMode(folder(), kFolderMode);
+    if (folder() == QDir(m_dataFolder).filePath(QStringLiteral("backups")))
+        tightenMode(folder(), kFolderMode);
     for (const QString &file : QDir(folder()).entryList(QDir::Files | QDir::Hidden)) {
         if (BackupFiles::parse(file) || file.endsWith(QLatin1String(kPartialSuffix)) || file.endsWith(QLatin1String("-journal")))
             tightenMode(QDir(folder()).filePath(file), kFileMode);
