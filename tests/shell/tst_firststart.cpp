@@ -3,6 +3,7 @@
 #include "databasetool.h"
 #include "firststart.h"
 #include "firststartwindow.h"
+#include "ledgerkey.h"
 #include "ledgersetup.h"
 #include "legacydatabase.h"
 #include "passwordhash.h"
@@ -65,6 +66,7 @@ private slots:
     void copiesTheWindowsVersionsFile();
     void refusesWhatIsNoLedger_data();
     void refusesWhatIsNoLedger();
+    void asksForTheShopsKey();
     void neverReplacesALedger_data();
     void neverReplacesALedger();
 
@@ -219,6 +221,39 @@ void TestFirstStart::refusesWhatIsNoLedger()
     QCOMPARE(folderEntries(target()), QStringList());
     QVERIFY(!LedgerSetup::hasLedger(target()));
     QCOMPARE(readFile(source), before);
+}
+
+// A ledger keyed with a shop's own key on another machine: copied in once the key is
+// given, and the key is kept for this account; without it, refused and nothing kept.
+void TestFirstStart::asksForTheShopsKey()
+{
+    qunsetenv("XDG_CONFIG_HOME");
+    auto forgetKey = qScopeGuard([] { QFile::remove(LedgerKey::path()); });
+    const QString source = m_sources.filePath(QStringLiteral("keyed.mdb"));
+    QFile::remove(source);
+    {
+        Connection db(source, QByteArrayLiteral("our shop 2024"), Connection::OpenMode::CreateFile);
+        Schema::createTables(db);
+        db.execute(QStringLiteral("insert into data (b) values ('跑步鞋')"));
+    }
+    QList<bool> asked;
+    QByteArrayList answers = {"a wrong key", ""};
+    auto asker = [&](bool again) {
+        asked << again;
+        return answers.takeFirst();
+    };
+    QVERIFY_THROWS_EXCEPTION(AppError, LedgerSetup::copyLedger(source, target(), asker));
+    QCOMPARE(asked, (QList<bool>{false, true}));
+    QCOMPARE(folderEntries(target()), QStringList());
+    QVERIFY(LedgerKey::shopKey().isEmpty());
+
+    answers = {"a wrong key", "our shop 2024"};
+    asked.clear();
+    LedgerSetup::copyLedger(source, target(), asker);
+    QCOMPARE(asked, (QList<bool>{false, true}));
+    QCOMPARE(LedgerKey::shopKey(), QByteArrayLiteral("our shop 2024"));
+    Connection copied(DataSource::embeddedFile(LedgerSetup::ledgerPath(target())));
+    QCOMPARE(copied.scalar(QStringLiteral("select b from data")).toString(), QStringLiteral("跑步鞋"));
 }
 
 void TestFirstStart::neverReplacesALedger_data()
