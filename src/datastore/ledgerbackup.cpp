@@ -598,6 +598,9 @@ std::vector<BackupInfo> LedgerBackup::list() const
                 // The count only: the full check is the restore's.
                 info.sales = int(openCopy(info.path)->scalar(QStringLiteral("select count(*) from data")).toLongLong());
             }
+        } catch (const DatabaseOpenError &error) {
+            info.sales = -1;
+            info.keyUnknown = error.reason() == DatabaseOpenError::Reason::WrongPassword;
         } catch (const AppError &) {
             info.sales = -1;
         }

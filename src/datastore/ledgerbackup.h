@@ -44,6 +44,7 @@ struct BackupInfo
     QDateTime time;
     qint64 size = 0;
     int sales = -1; // -1: the backup does not open as a ledger
+    bool keyUnknown = false; // it does not open with any key known here (or is no database)
     bool beforeRestore = false;
 };
 

@@ -144,7 +144,9 @@ void Tbackupfm::refresh()
             time += QStringLiteral("（恢复前的数据）");
         SaleTable::addRow(*ListView1,
                           {time, sizeText(info.size),
-                           info.sales < 0 ? QStringLiteral("已损坏") : QString::number(info.sales), info.fileName},
+                           info.sales >= 0 ? QString::number(info.sales)
+                           : info.keyUnknown ? QStringLiteral("无法打开（已损坏或密钥不同）")
+                                             : QStringLiteral("已损坏"), info.fileName},
                           {});
         m_paths.push_back(info.path);
     }

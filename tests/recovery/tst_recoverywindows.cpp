@@ -10,6 +10,7 @@
 #include "recyclebinwindow.h"
 #include "restoreatstart.h"
 #include "salejournal.h"
+#include "schema.h"
 #include "scriptedmessageboxes.h"
 #include "testworkspace.h"
 
@@ -342,6 +343,19 @@ void RecoveryWindowsTest::restoreFromTheMenuRestarts()
     QCOMPARE(rowTexts(window->ListView1, 1).at(2), QStringLiteral("0"));
     QCOMPARE(rowTexts(window->ListView1, 2).at(3), QFileInfo(damaged).fileName());
     keepPicture(window, QStringLiteral("restore"));
+    if (!TestWorkspace::onServer()) {
+        // One made with a key this machine does not know is told apart from damage.
+        const QString foreign = m_workspace->filePath(QStringLiteral("backups/data-20240401-180000.mdb"));
+        {
+            Connection other(foreign, QByteArrayLiteral("another shop's key"), Connection::OpenMode::CreateFile);
+            Schema::createTables(other);
+        }
+        window->refresh();
+        QCOMPARE(window->ListView1->rowCount(), 4);
+        QCOMPARE(rowTexts(window->ListView1, 3).at(2), QStringLiteral("无法打开（已损坏或密钥不同）"));
+        QFile::remove(foreign);
+        window->refresh();
+    }
 
     // The damaged one is refused before anything happens.
     window->ListView1->selectRow(2);
