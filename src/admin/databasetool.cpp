@@ -5,6 +5,7 @@
 #include "connection.h"
 #include "datasource.h"
 #include "decimalnumber.h"
+#include "ledgerbackup.h"
 #include "numberformat.h"
 #include "passwordhash.h"
 #include "salejournal.h"
@@ -212,11 +213,16 @@ void initialize(const DataSource &source)
         const QString &path = source.location();
         if (QFileInfo::exists(path))
             throw AppError(QStringLiteral("%1 exists already; it is left as it is").arg(path));
+        const QString temporary = NewLedgerFile::temporaryFor(path);
         try {
-            Connection connection(source, Connection::OpenMode::CreateFile);
-            addTablesAndAdministrator(connection);
+            {
+                Connection connection(DataSource::embeddedFile(temporary), Connection::OpenMode::CreateFile);
+                addTablesAndAdministrator(connection);
+            }
+            NewLedgerFile::publish(temporary, path);
         } catch (...) {
-            QFile::remove(path);
+            QFile::remove(temporary);
+            QFile::remove(temporary + QStringLiteral("-journal"));
             throw;
         }
         return;

@@ -3,6 +3,8 @@
 #include "apperror.h"
 #include "connection.h"
 #include "databasetool.h"
+#include "ledgerbackup.h"
+#include "ledgerkey.h"
 #include "legacydatabase.h"
 #include "openerror.h"
 #include "schema.h"
@@ -21,17 +23,37 @@ const QString kServerSetting = QStringLiteral("database.conf");
 // then offers to convert. Only the old file's header is read here: the reading library
 // can crash on a damaged file, and the conversion reads it in a process of its own. A
 // refusal names the chosen file and says what is wrong in the words start-up uses.
-void checkLedger(const QString &path, const QString &source)
+void checkLedger(const QString &path, const QString &source, const LedgerSetup::KeyAsker &askKey)
 {
     if (LegacyDatabase::isAccessFile(path))
         return;
     const QString shown = QDir::toNativeSeparators(source);
+    QStringList foreign;
     try {
-        Schema::openLedger(path);
+        try {
+            foreign = LedgerBackup::foreignObjects(*Schema::openLedger(path));
+        } catch (const DatabaseOpenError &error) {
+            if (error.reason() != DatabaseOpenError::Reason::WrongPassword || !askKey)
+                throw;
+            bool adopted = false;
+            for (int attempt = 0; attempt < 3 && !adopted; ++attempt) {
+                const QByteArray key = askKey(attempt > 0);
+                if (key.isEmpty())
+                    break;
+                adopted = LedgerKey::adoptIfItOpens(path, key);
+            }
+            if (!adopted)
+                throw;
+            foreign = LedgerBackup::foreignObjects(*Schema::openLedger(path));
+        }
     } catch (const DatabaseOpenError &error) {
         throw AppError(QStringLiteral("所选文件不是可用的账本：%1\n\n%2")
                            .arg(shown, DatabaseOpenError(error.reason(), shown, error.engineMessage()).message()));
     }
+    // A trigger or view would run inside the shop's ledger from then on.
+    if (!foreign.isEmpty())
+        throw AppError(QStringLiteral("所选文件不是可用的账本：%1\n\n其中有账本以外的内容：%2")
+                           .arg(shown, foreign.join(QStringLiteral("，"))));
 }
 
 void refuseWhenPresent(const QString &folder)
@@ -61,7 +83,7 @@ void createLedger(const QString &folder)
     DatabaseTool::createDatabase(ledgerPath(folder));
 }
 
-void copyLedger(const QString &source, const QString &folder)
+void copyLedger(const QString &source, const QString &folder, const KeyAsker &askKey)
 {
     refuseWhenPresent(folder);
     QFile input(source);
@@ -82,7 +104,7 @@ void copyLedger(const QString &source, const QString &folder)
     if (!copy.flush())
         throw AppError(QStringLiteral("复制文件失败：%1").arg(QDir::toNativeSeparators(source)));
     copy.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    checkLedger(copy.fileName(), QFileInfo(source).absoluteFilePath());
+    checkLedger(copy.fileName(), QFileInfo(source).absoluteFilePath(), askKey);
     copy.close();
 
     // A plain rename would replace a ledger that appeared meanwhile; QFile::rename

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <functional>
 
 // Getting a ledger into a folder that has none: a new one, or a copy of one the shop
 // already keeps. What the first-start window does, without the window.
@@ -22,6 +24,11 @@ void createLedger(const QString &folder);
 // once it has been opened as such, so a file that is neither (or a folder that has a
 // ledger already) raises AppError and leaves no trace; the source is only read. The
 // copy is readable and writable by its owner whatever the source allowed.
-void copyLedger(const QString &source, const QString &folder);
+//
+// A ledger that opens with no key known here may have been keyed with a shop's own key
+// on another machine: `askKey` is asked for it (up to three times; empty: given up),
+// and a key that opens the file is kept as this account's shop key.
+using KeyAsker = std::function<QByteArray(bool again)>;
+void copyLedger(const QString &source, const QString &folder, const KeyAsker &askKey = {});
 
 } // namespace LedgerSetup

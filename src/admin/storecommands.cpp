@@ -4,6 +4,7 @@
 #include "connection.h"
 #include "databasetool.h"
 #include "datasource.h"
+#include "ledgerbackup.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -81,15 +82,26 @@ int copy(const QStringList &options, QTextStream &out, QTextStream &err)
     const DataSource source = storeNamed(from);
     const DataSource target = storeNamed(to);
     Connection reader(source);
-    const bool newFile = !target.isServer() && !QFileInfo::exists(target.location());
-    try {
-        Connection writer(target, Connection::OpenMode::CreateFile);
+    if (target.isServer()) {
+        Connection writer(target);
         DatabaseTool::copyLedger(reader, writer);
-    } catch (...) {
-        // A file this command made holds nothing worth keeping.
-        if (newFile)
-            QFile::remove(target.location());
-        throw;
+    } else {
+        // Made under a temporary name and named only when whole: a copy that is killed
+        // or fails leaves nothing under the name the program opens.
+        if (QFileInfo::exists(target.location()))
+            throw AppError(QStringLiteral("%1 exists already; it is left as it is").arg(target.location()));
+        const QString temporary = NewLedgerFile::temporaryFor(target.location());
+        try {
+            {
+                Connection writer(DataSource::embeddedFile(temporary), Connection::OpenMode::CreateFile);
+                DatabaseTool::copyLedger(reader, writer);
+            }
+            NewLedgerFile::publish(temporary, target.location());
+        } catch (...) {
+            QFile::remove(temporary);
+            QFile::remove(temporary + QStringLiteral("-journal"));
+            throw;
+        }
     }
     const qint64 sales = Connection(target).scalar(QStringLiteral("select count(*) from data")).toLongLong();
     out << "copied " << sales << " sales, the users and the session log from " << source.displayName() << " to "

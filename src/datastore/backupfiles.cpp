@@ -9,6 +9,8 @@ namespace BackupFiles {
 
 namespace {
 
+constexpr qint64 kRecentSeconds = 48 * 3600;
+constexpr int kRecentKept = 50;
 constexpr int kDailyKept = 14;
 constexpr int kMonthlyKept = 12;
 
@@ -43,7 +45,7 @@ QString fileName(const Name &name)
     return text + QLatin1Char('.') + name.extension;
 }
 
-QStringList toRemove(const QStringList &fileNames)
+QStringList toRemove(const QStringList &fileNames, const QDateTime &now, const QStringList &spared)
 {
     struct Backup
     {
@@ -59,10 +61,16 @@ QStringList toRemove(const QStringList &fileNames)
     std::sort(backups.begin(), backups.end(), [](const Backup &a, const Backup &b) {
         return a.name.time != b.name.time ? a.name.time > b.name.time : a.name.sequence > b.name.sequence;
     });
-    QSet<QString> kept;
+    QSet<QString> kept(spared.begin(), spared.end());
     QSet<QDate> days;
     QSet<int> months;
+    int recent = 0;
     for (const Backup &backup : backups) {
+        // A clock put back makes backups "from the future": they count as recent.
+        if (backup.name.time.secsTo(now) < kRecentSeconds && recent < kRecentKept) {
+            ++recent;
+            kept.insert(backup.file);
+        }
         const QDate day = backup.name.time.date();
         if (!days.contains(day) && days.size() < kDailyKept) {
             days.insert(day);

@@ -29,9 +29,12 @@ struct Name
 std::optional<Name> parse(const QString &fileName);
 QString fileName(const Name &name);
 
-// Which of `fileNames` the keeping rule removes: of the regular backups, the newest of
-// each of the last 14 days that have one stay, and the newest of each of the last 12
-// months that have one. Backups kept before a restore and other files always stay.
-QStringList toRemove(const QStringList &fileNames);
+// Which of `fileNames` the keeping rule removes at `now`. Of the regular backups, every
+// one of the last 48 hours stays (the newest 50 of them at most), so the ledger as it
+// was when the shop opened this morning or yesterday can be had again; older ones thin
+// out to the newest of each of the last 14 days that have one and the newest of each
+// of the last 12 months that have one. `spared` (a backup a restore is about to use)
+// always stays, and so do backups kept before a restore and other files.
+QStringList toRemove(const QStringList &fileNames, const QDateTime &now, const QStringList &spared = {});
 
 } // namespace BackupFiles

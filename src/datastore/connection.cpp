@@ -1,4 +1,5 @@
 #include "connection.h"
+#include "ledgerkey.h"
 
 #include "apperror.h"
 #include "datasource.h"
@@ -96,7 +97,18 @@ Connection::Connection(const DataSource &source, OpenMode mode)
             throw DatabaseOpenError(DatabaseOpenError::Reason::Other, m_path, error.message());
         }
     } else {
-        m_backend = openEmbeddedBackend(source.location(), Schema::databaseKey(), mode == OpenMode::CreateFile);
+        // The shop's own key, else the built-in one; a file not reached yet by a change
+        // of key opens with the key it still has.
+        const QList<QByteArray> keys = LedgerKey::candidates();
+        for (qsizetype i = 0; i < keys.size(); ++i) {
+            try {
+                m_backend = openEmbeddedBackend(source.location(), keys[i], mode == OpenMode::CreateFile);
+                break;
+            } catch (const DatabaseOpenError &error) {
+                if (error.reason() != DatabaseOpenError::Reason::WrongPassword || i + 1 == keys.size())
+                    throw;
+            }
+        }
     }
 }
 

@@ -3,8 +3,11 @@
 #include "backupfiles.h"
 #include "clock.h"
 #include "connection.h"
+#include "inifile.h"
+#include "ledgerkey.h"
 #include "ledgerlock.h"
 #include "openerror.h"
+#include "salejournal.h"
 #include "schema.h"
 
 #include <QDir>
@@ -12,11 +15,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QThread>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -39,6 +44,37 @@ void flushToDisk(const QString &path)
     ::close(descriptor);
     if (rc != 0)
         throw BackupError(BackupError::Kind::Failed, QStringLiteral("cannot write %1 to the disk: %2").arg(path, errorText(error)));
+}
+
+constexpr mode_t kFileMode = 0600;
+constexpr mode_t kFolderMode = 0700;
+
+// Gives a file this program made the ledger's mode: the shop's account alone reads it.
+void restrictFile(const QString &path)
+{
+    if (::chmod(QFile::encodeName(path).constData(), kFileMode) != 0)
+        throw BackupError(BackupError::Kind::Failed, QStringLiteral("cannot protect %1: %2").arg(path, errorText(errno)));
+}
+
+// Takes the bits for other accounts off an existing file or folder (one made by an
+// earlier version). A file this account does not own is left as it is.
+void tightenMode(const QString &path, mode_t mode)
+{
+    struct stat status;
+    const QByteArray name = QFile::encodeName(path);
+    if (::stat(name.constData(), &status) == 0 && (status.st_mode & 07777 & ~mode) != 0 && status.st_uid == ::geteuid())
+        ::chmod(name.constData(), status.st_mode & mode);
+}
+
+// Makes an empty file only this account can read, for a copy to be written into: the
+// rows never lie in a file that others may open, not even while it is being written.
+void createPrivate(const QString &path)
+{
+    const int descriptor =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kFileMode);
+    if (descriptor < 0)
+        throw BackupError(BackupError::Kind::Failed, QStringLiteral("cannot make %1: %2").arg(path, errorText(errno)));
+    ::close(descriptor);
 }
 
 // The row counts a backup is compared with.
@@ -74,6 +110,24 @@ void requireBackupFile(const QString &path)
         throw unusableBackup(path, QStringLiteral("no such file"));
 }
 
+// Opens a copy of the embedded ledger with whichever of the keys it was written with
+// (the shop's own, one a change of key replaced, the built-in one); `usedKey` tells which.
+std::unique_ptr<Connection> openCopy(const QString &path, QByteArray *usedKey = nullptr)
+{
+    const QList<QByteArray> keys = LedgerKey::candidates();
+    for (qsizetype i = 0;; ++i) {
+        try {
+            auto connection = std::make_unique<Connection>(path, keys[i]);
+            if (usedKey)
+                *usedKey = keys[i];
+            return connection;
+        } catch (const DatabaseOpenError &error) {
+            if (error.reason() != DatabaseOpenError::Reason::WrongPassword || i + 1 == keys.size())
+                throw;
+        }
+    }
+}
+
 // Opens a backup of the embedded file and checks it as a ledger: the key, the tables,
 // the integrity check. Returns its counts.
 Counts checkEmbedded(const QString &path)
@@ -81,12 +135,16 @@ Counts checkEmbedded(const QString &path)
     auto unusable = [&](const QString &why) { return unusableBackup(path, why); };
     requireBackupFile(path);
     try {
-        Connection copy(path, Schema::databaseKey());
+        const std::unique_ptr<Connection> opened = openCopy(path);
+        Connection &copy = *opened;
         const QStringList tables = copy.tableNames();
         for (const QString &table : Schema::tables()) {
             if (!tables.contains(table))
                 throw unusable(QStringLiteral("the table %1 is missing").arg(table));
         }
+        const QStringList foreign = LedgerBackup::foreignObjects(copy);
+        if (!foreign.isEmpty())
+            throw unusable(QStringLiteral("it holds what a ledger does not: ") + foreign.join(QStringLiteral(", ")));
         Statement check = copy.prepare(QStringLiteral("pragma integrity_check"));
         QStringList problems;
         while (check.step() && problems.size() < 5)
@@ -95,6 +153,9 @@ Counts checkEmbedded(const QString &path)
             throw unusable(QStringLiteral("the integrity check reports: ") + problems.join(QStringLiteral("; ")));
         return countRows(copy);
     } catch (const DatabaseOpenError &error) {
+        if (error.reason() == DatabaseOpenError::Reason::WrongPassword)
+            throw unusable(QStringLiteral("it opens with no key known here (one made with a key of the shop's own on "
+                                          "another machine needs that key: quillmora-admin set-key)"));
         throw unusable(error.message());
     } catch (const BackupError &) {
         throw;
@@ -120,6 +181,7 @@ BackupFiles::Name nameForNow(const QString &folder, const QString &extension, Ba
 // by another program in the same second keeps its name, and this one takes the next.
 QString publish(const QString &temporary, const QString &folder, BackupFiles::Name name)
 {
+    restrictFile(temporary);
     flushToDisk(temporary);
     for (;;) {
         const QString target = QDir(folder).filePath(BackupFiles::fileName(name));
@@ -205,15 +267,62 @@ DumpContents readDump(const QString &path)
     if (list.status != 0)
         throw unusable(list.errors.isEmpty() ? QStringLiteral("pg_restore cannot read it") : list.errors);
     DumpContents contents;
-    // Lines of the table of contents: "<id>; <oid> <oid> TABLE DATA <schema> <table> <owner>".
+    // Lines of the table of contents: "<id>; <oid> <oid> <KIND> <schema> <name> <owner>",
+    // where a kind may be of several words ("TABLE DATA", "FK CONSTRAINT").
+    static const QList<QByteArray> ledgerKinds = {"TABLE DATA", "TABLE", "INDEX", "CONSTRAINT",
+                                                  "SEQUENCE SET", "SEQUENCE OWNED BY", "SEQUENCE"};
+    static const QList<QByteArray> otherKinds = {"FK CONSTRAINT", "MATERIALIZED VIEW DATA", "MATERIALIZED VIEW",
+                                                 "EVENT TRIGGER", "DEFAULT ACL", "TEXT SEARCH", "FOREIGN TABLE",
+                                                 "PROCEDURAL LANGUAGE", "LARGE OBJECT", "BLOB"};
+    QStringList ownTables = Schema::tables();
+    ownTables << QString::fromLatin1(SaleJournal::kDeletedSales) << QString::fromLatin1(SaleJournal::kSaleChanges);
+    QStringList foreign;
+    QStringList schemas;
     for (const QByteArray &line : list.output.split('\n')) {
-        const QList<QByteArray> words = line.simplified().split(' ');
-        const qsizetype at = words.indexOf("DATA");
-        if (line.startsWith(';') || at < 1 || words[at - 1] != "TABLE" || at + 2 >= words.size())
+        const QByteArray entry = line.simplified();
+        const qsizetype semicolon = entry.indexOf(';');
+        if (entry.isEmpty() || entry.startsWith(';') || semicolon < 0)
             continue;
-        contents.schema = QString::fromUtf8(words[at + 1]);
-        contents.tables << QString::fromUtf8(words[at + 2]);
+        // After the id and two object ids.
+        QList<QByteArray> words = entry.mid(semicolon + 1).trimmed().split(' ');
+        if (words.size() < 3)
+            continue;
+        words = words.mid(2);
+        const QByteArray rest = words.join(' ');
+        QByteArray kind;
+        for (const QByteArray &known : ledgerKinds + otherKinds) {
+            if (rest.startsWith(known + ' ') && known.size() > kind.size())
+                kind = known;
+        }
+        if (kind.isEmpty())
+            kind = words.first();
+        const QList<QByteArray> after = rest.mid(kind.size()).trimmed().split(' ');
+        const QString schema = QString::fromUtf8(after.value(0));
+        // The name: what lies between the schema and the owner.
+        const QString name = QString::fromUtf8(after.mid(1, after.size() - 2).join(' '));
+        const QString described = QString::fromUtf8(kind).toLower() + QLatin1Char(' ')
+                                  + (schema == QLatin1String("-") ? name : schema + QLatin1Char('.') + name);
+        if (kind == "ACL" || kind == "COMMENT")
+            continue; // privileges and comments are not restored (--no-privileges, --no-comments)
+        if (!ledgerKinds.contains(kind)) {
+            foreign << described;
+            continue;
+        }
+        if (!schemas.contains(schema))
+            schemas << schema;
+        if ((kind == "TABLE" || kind == "TABLE DATA") && !ownTables.contains(name)) {
+            foreign << described;
+            continue;
+        }
+        if (kind == "TABLE DATA") {
+            contents.schema = schema;
+            contents.tables << name;
+        }
     }
+    if (schemas.size() > 1)
+        foreign << QStringLiteral("objects in the schemas ") + schemas.join(QStringLiteral(", "));
+    if (!foreign.isEmpty())
+        throw unusable(QStringLiteral("it holds what a ledger does not: ") + foreign.join(QStringLiteral(", ")));
     for (const QString &table : Schema::tables()) {
         if (!contents.tables.contains(table))
             throw unusable(QStringLiteral("the table %1 is missing").arg(table));
@@ -281,18 +390,88 @@ LedgerBackup::LedgerBackup(const DataSource &source, const QString &dataFolder)
 
 QString LedgerBackup::folder() const
 {
+    // Every terminal of a server's ledger reads the same database.conf, so each finds
+    // the shop's one list of backups where it names it (a shared folder), not a list
+    // of its own.
+    if (m_source.isServer()) {
+        const QString setting = QDir(m_dataFolder).filePath(QStringLiteral("database.conf"));
+        const auto named = IniFile::find(IniFile::readSection(setting, QStringLiteral("backup")), QStringLiteral("folder"));
+        if (named && !named->isEmpty())
+            return QDir::cleanPath(QDir(m_dataFolder).absoluteFilePath(QDir::fromNativeSeparators(*named)));
+    }
     return QDir(m_dataFolder).filePath(QStringLiteral("backups"));
 }
 
 QString LedgerBackup::ledgerPath() const
 {
-    return QFileInfo(m_source.location()).absoluteFilePath();
+    // A data.mdb that is a link to the ledger elsewhere (on another disk, say): the
+    // ledger is the file it points to, and that is what a restore replaces.
+    const QFileInfo named(m_source.location());
+    if (named.isSymLink() && named.exists())
+        return named.canonicalFilePath();
+    return named.absoluteFilePath();
+}
+
+QString LedgerBackup::makeFolder() const
+{
+    if (!QDir().mkpath(folder()))
+        throw BackupError(BackupError::Kind::Failed, QStringLiteral("cannot make the folder %1").arg(folder()));
+    // A folder named in database.conf is the shop's to set up (shared by the terminals'
+    // accounts, perhaps); only our own backups/ is closed to others here.
+    if (folder() == QDir(m_dataFolder).filePath(QStringLiteral("backups")))
+        tightenMode(folder(), kFolderMode);
+    return folder();
+}
+
+void LedgerBackup::protectFiles() const
+{
+    if (!m_source.isServer()) {
+        tightenMode(ledgerPath(), kFileMode);
+        tightenMode(ledgerPath() + QStringLiteral("-journal"), kFileMode);
+    }
+    if (!QFileInfo(folder()).isDir())
+        return;
+    if (folder() == QDir(m_dataFolder).filePath(QStringLiteral("backups")))
+        tightenMode(folder(), kFolderMode);
+    for (const QString &file : QDir(folder()).entryList(QDir::Files | QDir::Hidden)) {
+        if (BackupFiles::parse(file) || file.endsWith(QLatin1String(kPartialSuffix)) || file.endsWith(QLatin1String("-journal")))
+            tightenMode(QDir(folder()).filePath(file), kFileMode);
+    }
+}
+
+QStringList LedgerBackup::foreignObjects(Connection &connection)
+{
+    if (connection.engine() != Connection::Engine::EmbeddedFile)
+        return {};
+    QStringList own = Schema::tables();
+    own << QString::fromLatin1(SaleJournal::kDeletedSales) << QString::fromLatin1(SaleJournal::kSaleChanges);
+    auto isOwn = [&](const QString &table) { return own.contains(table, Qt::CaseInsensitive); };
+    // The engine's own bookkeeping: the counters of autoincrement keys, the statistics
+    // of the query planner.
+    const QStringList engine = {QStringLiteral("sqlite_sequence"), QStringLiteral("sqlite_stat1"),
+                                QStringLiteral("sqlite_stat4")};
+    QStringList virtualTables;
+    QStringList foreign;
+    Statement rows = connection.prepare(
+        QStringLiteral("select type, name, tbl_name, coalesce(sql, '') from sqlite_master order by type desc, name"));
+    while (rows.step()) {
+        const QString type = rows.value(0).toString();
+        const QString name = rows.value(1).toString();
+        const QString table = rows.value(2).toString();
+        const bool isVirtual = rows.value(3).toString().simplified().startsWith(QLatin1String("create virtual"), Qt::CaseInsensitive);
+        if (type == QLatin1String("table") && !isVirtual && (isOwn(name) || engine.contains(name, Qt::CaseInsensitive)))
+            continue;
+        if (type == QLatin1String("index") && isOwn(table))
+            continue;
+        foreign << (isVirtual ? QStringLiteral("virtual table") : type) + QLatin1Char(' ') + name;
+    }
+    return foreign;
 }
 
 QString LedgerBackup::backup(Connection *open)
 {
-    if (!QDir().mkpath(folder()))
-        throw BackupError(BackupError::Kind::Failed, QStringLiteral("cannot make the folder %1").arg(folder()));
+    makeFolder();
+    protectFiles();
     removeLeftovers();
     const QString made = m_source.isServer() ? serverBackup(false) : embeddedBackup(open, false);
     applyKeepingRule();
@@ -306,6 +485,7 @@ QString LedgerBackup::embeddedBackup(Connection *open, bool beforeRestore)
                    beforeRestore ? BackupFiles::Kind::BeforeRestore : BackupFiles::Kind::Regular);
     const QString temporary = temporaryName(folder(), name);
     return backupOrFailure(ledgerPath(), temporary, [&](const auto &failed) {
+        createPrivate(temporary);
         std::unique_ptr<Connection> own;
         if (!open) {
             own = std::make_unique<Connection>(m_source);
@@ -338,6 +518,7 @@ QString LedgerBackup::serverBackup(bool beforeRestore)
                    beforeRestore ? BackupFiles::Kind::BeforeRestore : BackupFiles::Kind::Regular);
     const QString temporary = temporaryName(folder(), name);
     return backupOrFailure(m_source.displayName(), temporary, [&](const auto &failed) {
+        createPrivate(temporary);
         Connection connection(m_source);
         // The dump and the counts it is checked against see one snapshot of the ledger,
         // whatever the other terminals write meanwhile.
@@ -391,12 +572,13 @@ void LedgerBackup::removeLeftovers() const
 void LedgerBackup::applyKeepingRule() const
 {
     const QStringList files = QDir(folder()).entryList(QDir::Files);
-    for (const QString &file : BackupFiles::toRemove(files))
+    for (const QString &file : BackupFiles::toRemove(files, Clock::now(), {m_spared}))
         QFile::remove(QDir(folder()).filePath(file));
 }
 
 std::vector<BackupInfo> LedgerBackup::list() const
 {
+    protectFiles();
     std::vector<BackupInfo> backups;
     const QStringList files = QDir(folder()).entryList(QDir::Files);
     for (const QString &file : files) {
@@ -414,9 +596,11 @@ std::vector<BackupInfo> LedgerBackup::list() const
                 info.sales = checkDump(info.path);
             } else {
                 // The count only: the full check is the restore's.
-                Connection copy(info.path, Schema::databaseKey());
-                info.sales = int(copy.scalar(QStringLiteral("select count(*) from data")).toLongLong());
+                info.sales = int(openCopy(info.path)->scalar(QStringLiteral("select count(*) from data")).toLongLong());
             }
+        } catch (const DatabaseOpenError &error) {
+            info.sales = -1;
+            info.keyUnknown = error.reason() == DatabaseOpenError::Reason::WrongPassword;
         } catch (const AppError &) {
             info.sales = -1;
         }
@@ -450,6 +634,198 @@ int LedgerBackup::checkDump(const QString &path) const
     return int(readDump(path).counts.data);
 }
 
+namespace {
+
+// Copies `from` to `to` block by block; errno of the failure, 0 when whole and flushed.
+int copyFile(const QString &from, const QString &to)
+{
+    const int input = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
+    if (input < 0)
+        return errno;
+    const int output = ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kFileMode);
+    if (output < 0) {
+        const int error = errno;
+        ::close(input);
+        return error;
+    }
+    int error = 0;
+    std::vector<char> block(1 << 20);
+    for (;;) {
+        const ssize_t got = ::read(input, block.data(), block.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            error = got < 0 ? errno : 0;
+            break;
+        }
+        for (ssize_t done = 0; done < got && error == 0;) {
+            const ssize_t wrote = ::write(output, block.data() + done, size_t(got - done));
+            if (wrote < 0 && errno != EINTR)
+                error = errno;
+            else if (wrote > 0)
+                done += wrote;
+        }
+        if (error != 0)
+            break;
+    }
+    if (error == 0 && ::fsync(output) != 0)
+        error = errno;
+    if (::close(output) != 0 && error == 0)
+        error = errno;
+    ::close(input);
+    return error;
+}
+
+} // namespace
+
+namespace {
+
+QString quotedKey(const QByteArray &key)
+{
+    return QLatin1Char('\'') + QString::fromUtf8(key).replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+}
+
+// Re-encrypts the ledger file `path` with `key`: a copy under a temporary name beside
+// it is re-keyed, checked (the key, the integrity check, the same rows) and flushed, and
+// only then renamed over it, so the file under its name always opens with one of the
+// keys LedgerKey keeps. False when it had the key already.
+bool reencrypt(const QString &path, const QByteArray &key)
+{
+    QByteArray oldKey;
+    Counts counts;
+    {
+        const std::unique_ptr<Connection> original = openCopy(path, &oldKey);
+        if (oldKey == key)
+            return false;
+        counts = countRows(*original);
+    }
+    const QString temporary = NewLedgerFile::temporaryFor(path);
+    auto removeTemporary = qScopeGuard([&] {
+        QFile::remove(temporary);
+        QFile::remove(temporary + QStringLiteral("-journal"));
+    });
+    if (const int error = copyFile(path, temporary); error != 0)
+        throw BackupError(BackupError::Kind::Failed, QStringLiteral("cannot copy %1: %2").arg(path, errorText(error)));
+    {
+        Connection copy(temporary, oldKey);
+        copy.execute(QStringLiteral("pragma rekey = ") + quotedKey(key));
+    }
+    {
+        Connection check(temporary, key);
+        if (check.scalar(QStringLiteral("pragma integrity_check")).toString() != QLatin1String("ok") || !(countRows(check) == counts))
+            throw BackupError(BackupError::Kind::Failed, QStringLiteral("the re-encrypted copy of %1 does not check").arg(path));
+    }
+    flushToDisk(temporary);
+    if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0)
+        throw BackupError(BackupError::Kind::Failed, QStringLiteral("cannot put %1 in place: %2").arg(path, errorText(errno)));
+    removeTemporary.dismiss();
+    flushToDisk(QFileInfo(path).absolutePath());
+    return true;
+}
+
+} // namespace
+
+LedgerBackup::KeyChange LedgerBackup::changeKey(const QByteArray &key)
+{
+    if (m_source.isServer())
+        throw BackupError(BackupError::Kind::Failed,
+                          QStringLiteral("a server's ledger is guarded by the server's own logins; the key is for data.mdb"));
+    const QString ledger = ledgerPath();
+    std::unique_ptr<LedgerLock> lock;
+    if (QFileInfo::exists(ledger)) {
+        lock = LedgerLock::tryLock(m_source.location(), LedgerLock::Mode::Exclusive);
+        if (!lock)
+            throw BackupError(BackupError::Kind::InUse,
+                              QStringLiteral("%1 is open in another program; close it and set the key again").arg(ledger));
+    }
+    // The key first: from here on every file opens either with it or with the key it
+    // still has, which is kept until the change has reached them all.
+    LedgerKey::store(key);
+    KeyChange change;
+    try {
+        if (QFileInfo::exists(ledger))
+            change.ledger = reencrypt(ledger, key);
+        for (const QString &file : QDir(folder()).entryList(QDir::Files)) {
+            const std::optional<BackupFiles::Name> name = BackupFiles::parse(file);
+            if (!name || name->extension != QLatin1String("mdb"))
+                continue;
+            try {
+                if (reencrypt(QDir(folder()).filePath(file), key))
+                    change.backups << file;
+            } catch (const DatabaseOpenError &) {
+                change.unusable << file;
+            } catch (const BackupError &) {
+                change.unusable << file;
+            }
+        }
+    } catch (const DatabaseOpenError &error) {
+        throw BackupError(BackupError::Kind::Failed, error.message());
+    }
+    if (change.unusable.isEmpty())
+        LedgerKey::forgetPrevious();
+    return change;
+}
+
+BackupCopyReport LedgerBackup::copyTo(const QString &target, bool all) const
+{
+    BackupCopyReport report;
+    const QString destination = QDir(target).absolutePath();
+    auto failure = [&](const QString &file, int error) {
+        QString text = QStringLiteral("cannot copy %1 to %2: %3").arg(file, destination, errorText(error));
+        if (!report.copied.isEmpty())
+            text += QStringLiteral(" (copied before it: %1)").arg(report.copied.join(QStringLiteral(", ")));
+        return BackupError(error == ENOSPC || error == EDQUOT ? BackupError::Kind::NoRoom : BackupError::Kind::Failed, text);
+    };
+    if (!QFileInfo(destination).isDir())
+        throw BackupError(BackupError::Kind::Failed, QStringLiteral("the folder %1 is not there").arg(destination));
+    auto sound = [&](const QString &path) {
+        try {
+            check(path);
+            return true;
+        } catch (const BackupError &) {
+            return false;
+        }
+    };
+    for (const BackupInfo &info : list()) {
+        if (info.sales < 0) {
+            report.unusable << info.fileName;
+            continue;
+        }
+        const QString there = QDir(destination).filePath(info.fileName);
+        if (QFileInfo::exists(there) && QFileInfo(there).size() == info.size && sound(there)) {
+            report.alreadyThere << info.fileName;
+        } else {
+            const QString partial = QDir(destination).filePath(
+                QStringLiteral(".%1.%2%3").arg(info.fileName).arg(qint64(::getpid())).arg(QLatin1String(kPartialSuffix)));
+            QFile::remove(partial);
+            if (const int error = copyFile(info.path, partial); error != 0) {
+                QFile::remove(partial);
+                throw failure(info.fileName, error);
+            }
+            if (!sound(partial)) {
+                QFile::remove(partial);
+                throw failure(info.fileName, EIO);
+            }
+            // The name is taken only by a checked copy; one that was there and did not
+            // check (a copy cut short by hand) is replaced.
+            if (::rename(QFile::encodeName(partial).constData(), QFile::encodeName(there).constData()) != 0) {
+                const int error = errno;
+                QFile::remove(partial);
+                throw failure(info.fileName, error);
+            }
+            const int folder = ::open(QFile::encodeName(destination).constData(), O_RDONLY | O_CLOEXEC);
+            if (folder >= 0) {
+                ::fsync(folder);
+                ::close(folder);
+            }
+            report.copied << info.fileName;
+        }
+        if (!all)
+            break;
+    }
+    return report;
+}
+
 QString LedgerBackup::restore(const QString &backup)
 {
     const QString path = backup.contains(QLatin1Char('/')) ? QFileInfo(backup).absoluteFilePath()
@@ -460,28 +836,56 @@ QString LedgerBackup::restore(const QString &backup)
 QString LedgerBackup::embeddedRestore(const QString &path)
 {
     const QString ledger = ledgerPath();
+    // Held open from here on: a backup removed meanwhile (by the keeping rule of the
+    // program that is closing for this restore) is still read whole.
+    QFile chosen(path);
+    if (QFileInfo(path).isFile() && !chosen.open(QIODevice::ReadOnly))
+        throw unusableBackup(path, chosen.errorString());
     // Checked before anything else: a backup that will not do changes nothing.
     checkEmbedded(path);
 
+    // The programs on the ledger lock the folder they name it in; one started on the
+    // link's target locks that one.
+    QStringList lockedAt{QFileInfo(m_source.location()).absoluteFilePath()};
+    if (ledger != lockedAt.first())
+        lockedAt << ledger;
     QElapsedTimer waited;
     waited.start();
-    std::unique_ptr<LedgerLock> lock;
-    while (!(lock = LedgerLock::tryLock(ledger, LedgerLock::Mode::Exclusive))) {
+    std::vector<std::unique_ptr<LedgerLock>> locks;
+    while (locks.size() < size_t(lockedAt.size())) {
+        std::unique_ptr<LedgerLock> lock = LedgerLock::tryLock(lockedAt[qsizetype(locks.size())], LedgerLock::Mode::Exclusive);
+        if (lock) {
+            locks.push_back(std::move(lock));
+            continue;
+        }
+        locks.clear();
         if (waited.elapsed() >= m_waitForFree)
             throw BackupError(BackupError::Kind::InUse,
                               QStringLiteral("%1 is open in another program; close it and restore again").arg(ledger));
         QThread::msleep(100);
     }
 
-    if (!QDir().mkpath(folder()))
-        throw BackupError(BackupError::Kind::Failed, QStringLiteral("cannot make the folder %1").arg(folder()));
+    makeFolder();
     // What is put in place is a copy that was checked after copying.
     const QString incoming = QStringLiteral("%1.%2.restoring").arg(ledger).arg(qint64(::getpid()));
     QFile::remove(incoming);
     auto removeIncoming = qScopeGuard([&] { QFile::remove(incoming); });
-    if (!QFile::copy(path, incoming))
-        throw BackupError(BackupError::Kind::Failed, QStringLiteral("cannot copy %1 beside the ledger").arg(path));
+    {
+        createPrivate(incoming);
+        QFile copy(incoming);
+        bool copied = chosen.isOpen() && chosen.seek(0) && copy.open(QIODevice::WriteOnly);
+        while (copied && !chosen.atEnd()) {
+            const QByteArray block = chosen.read(1 << 20);
+            copied = chosen.error() == QFileDevice::NoError && copy.write(block) == block.size();
+        }
+        if (!copied || !copy.flush())
+            throw BackupError(BackupError::Kind::Failed,
+                              QStringLiteral("cannot copy %1 beside the ledger: %2")
+                                  .arg(path, copy.error() != QFileDevice::NoError ? copy.errorString() : chosen.errorString()));
+    }
     checkEmbedded(incoming);
+    // A backup made before the shop's own key was set goes in place under that key.
+    reencrypt(incoming, LedgerKey::current());
     flushToDisk(incoming);
 
     // The ledger being replaced becomes a backup of its own.
@@ -497,6 +901,7 @@ QString LedgerBackup::embeddedRestore(const QString &path)
             if (!QFile::copy(ledger, kept))
                 throw BackupError(BackupError::Kind::Failed,
                                   QStringLiteral("cannot keep %1 before the restore: %2").arg(ledger, error.message()));
+            restrictFile(kept);
             flushToDisk(kept);
             const QString journal = ledger + QStringLiteral("-journal");
             if (QFileInfo::exists(journal) && !QFile::rename(journal, kept + QStringLiteral("-journal")))
@@ -541,14 +946,13 @@ QString LedgerBackup::serverRestore(const QString &path)
                                   .arg(m_source.displayName()));
         QThread::msleep(100);
     }
-    if (!QDir().mkpath(folder()))
-        throw BackupError(BackupError::Kind::Failed, QStringLiteral("cannot make the folder %1").arg(folder()));
+    makeFolder();
     const QString kept = serverBackup(true);
     // All of the backup's tables replace the ledger's in one transaction, or none do.
     const ToolRun restore = runTool(QStringLiteral("pg_restore"),
                                     {QStringLiteral("--clean"), QStringLiteral("--if-exists"),
                                      QStringLiteral("--single-transaction"), QStringLiteral("--exit-on-error"),
-                                     QStringLiteral("--no-owner"), QStringLiteral("--no-privileges"),
+                                     QStringLiteral("--no-owner"), QStringLiteral("--no-privileges"), QStringLiteral("--no-comments"),
                                      QStringLiteral("--dbname=") + m_source.location(), path});
     if (restore.status != 0)
         throw BackupError(BackupError::Kind::Failed, QStringLiteral("the restore of %1 failed, the ledger is as it was: %2")
@@ -561,3 +965,50 @@ QString LedgerBackup::serverRestore(const QString &path)
     }
     return kept;
 }
+
+namespace NewLedgerFile {
+
+QString temporaryFor(const QString &finalPath)
+{
+    const QFileInfo target(finalPath);
+    const QDir folder = target.absoluteDir();
+    const QString prefix = QLatin1Char('.') + target.fileName() + QLatin1Char('.');
+    // Those of programs that were killed: their process is gone.
+    for (const QString &file : folder.entryList({prefix + QLatin1Char('*') + QLatin1String(kPartialSuffix)},
+                                                QDir::Files | QDir::Hidden)) {
+        bool number = false;
+        const qint64 pid = file.mid(prefix.size()).chopped(int(qstrlen(kPartialSuffix))).toLongLong(&number);
+        if (number && pid > 0 && pid != ::getpid() && !(::kill(pid_t(pid), 0) == 0 || errno == EPERM)) {
+            QFile::remove(folder.filePath(file));
+            QFile::remove(folder.filePath(file) + QStringLiteral("-journal"));
+        }
+    }
+    return folder.filePath(prefix + QString::number(::getpid()) + QLatin1String(kPartialSuffix));
+}
+
+void publish(const QString &temporary, const QString &finalPath)
+{
+    auto removeTemporary = qScopeGuard([&] { QFile::remove(temporary); });
+    try {
+        restrictFile(temporary);
+        flushToDisk(temporary);
+    } catch (const BackupError &error) {
+        throw AppError(error.message());
+    }
+    // link() refuses an existing name, where rename() would replace a ledger that was
+    // made meanwhile.
+    if (::link(QFile::encodeName(temporary).constData(), QFile::encodeName(finalPath).constData()) != 0) {
+        if (errno == EEXIST)
+            throw AppError(QStringLiteral("%1 exists already; it is left as it is").arg(finalPath));
+        throw AppError(QStringLiteral("cannot name %1: %2").arg(finalPath, errorText(errno)));
+    }
+    removeTemporary.dismiss();
+    QFile::remove(temporary);
+    try {
+        flushToDisk(QFileInfo(finalPath).absolutePath());
+    } catch (const BackupError &) {
+        // The ledger is complete under its name; only the folder's flush failed.
+    }
+}
+
+} // namespace NewLedgerFile

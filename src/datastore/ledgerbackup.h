@@ -4,6 +4,7 @@
 #include "datasource.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QString>
 #include <vector>
 
@@ -18,6 +19,7 @@ public:
         Failed,   // the backup or restore itself failed (full disk, no permission, ...)
         Unusable, // the backup to restore does not open with the key or fails its check
         InUse,    // another program has the ledger open
+        NoRoom,   // the disk a copy goes to is full
     };
 
     BackupError(Kind kind, const QString &message) : AppError(message), m_kind(kind) {}
@@ -27,6 +29,14 @@ private:
     Kind m_kind;
 };
 
+// What a copy of backups to another disk did.
+struct BackupCopyReport
+{
+    QStringList copied;       // file names copied and checked there
+    QStringList alreadyThere; // a sound copy of the same name was there already
+    QStringList unusable;     // backups that do not open as a ledger, not copied
+};
+
 struct BackupInfo
 {
     QString path;
@@ -34,10 +44,13 @@ struct BackupInfo
     QDateTime time;
     qint64 size = 0;
     int sales = -1; // -1: the backup does not open as a ledger
+    bool keyUnknown = false; // it does not open with any key known here (or is no database)
     bool beforeRestore = false;
 };
 
-// The ledger's backups in `backups/` beside data.mdb (a server's: beside database.conf).
+// The ledger's backups in `backups/` beside data.mdb. A server's go to the folder that
+// database.conf names ([backup] folder=, relative to database.conf's folder), else to
+// `backups/` beside database.conf.
 //
 // A backup of the embedded file is a copy made with the engine's online backup, never
 // a copy of the file's bytes, so a program writing meanwhile cannot tear it. It is
@@ -70,8 +83,41 @@ public:
     // is checked first; the replaced ledger is kept as a backup of its own
     // ("...-before-restore"), whose path is returned. Refused (InUse) while another
     // program has the ledger open, after waiting for it as long as setWaitForFree says.
+    // A data.mdb that is a symbolic link is restored at the file it points to.
     QString restore(const QString &backup);
     void setWaitForFree(int milliseconds) { m_waitForFree = milliseconds; }
+
+    // Copies the newest usable backup (or every one) into `folder`, a USB stick for
+    // instance, each under its own name. Each copy is written under a temporary name,
+    // flushed, checked as a restore checks (the key, the integrity check) and only then
+    // named; a copy that fails (a full or removed disk) leaves nothing under a backup's
+    // name and raises BackupError (NoRoom for a full disk) naming what was copied
+    // before it.
+    BackupCopyReport copyTo(const QString &folder, bool all) const;
+
+    // Makes `key` the shop's own key (LedgerKey) and re-encrypts data.mdb and every
+    // backup of it with it, each through a checked copy renamed into place. Refused
+    // (InUse) while a program has the ledger open. A backup that opens with no known key
+    // is left as it is and named in `unusable`.
+    struct KeyChange
+    {
+        bool ledger = false;  // data.mdb was re-encrypted
+        QStringList backups;  // backups re-encrypted
+        QStringList unusable; // backups left as they were
+    };
+    KeyChange changeKey(const QByteArray &key);
+
+    // A backup the keeping rule must leave alone: one that a restore is about to use.
+    void spare(const QString &path) { m_spared = QFileInfo(path).fileName(); }
+
+    // Takes away what other accounts may do with the ledger's files: data.mdb and every
+    // backup 0600, backups/ 0700. Files made before this rule held are mended here.
+    void protectFiles() const;
+
+    // What a ledger coming from outside holds beyond the ledger's own tables and their
+    // indexes (a trigger, a view, another table), each as "<kind> <name>"; empty when
+    // nothing. Such a file is never taken in: a trigger would run on the shop's sales.
+    static QStringList foreignObjects(Connection &connection);
 
 private:
     QString embeddedBackup(Connection *open, bool beforeRestore);
@@ -82,8 +128,26 @@ private:
     void removeLeftovers() const;
     void applyKeepingRule() const;
     QString ledgerPath() const;
+    QString makeFolder() const;
 
     DataSource m_source;
     QString m_dataFolder;
     int m_waitForFree = 0;
+    QString m_spared;
 };
+
+// A new ledger file (made by init or copied by copy) is written under a temporary name
+// beside its final one and takes that name only when it is complete, so a program
+// killed halfway never leaves a half-made ledger under the name the program opens.
+namespace NewLedgerFile {
+
+// ".<name>.<process id>.partial" in the final path's folder. Temporary files of
+// programs that died are removed here.
+QString temporaryFor(const QString &finalPath);
+
+// Flushes the finished temporary file, makes it 0600 and gives it the final name.
+// Never replaces a file: when the final name exists meanwhile the temporary file is
+// removed and AppError raised.
+void publish(const QString &temporary, const QString &finalPath);
+
+} // namespace NewLedgerFile

@@ -9,6 +9,10 @@
 #include "usermessages.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -29,7 +33,25 @@ QString sizeText(qint64 bytes)
     return QStringLiteral("%1 KB").arg((bytes + 1023) / 1024);
 }
 
+Tbackupfm::FolderChooser &folderChooser()
+{
+    static Tbackupfm::FolderChooser chooser;
+    return chooser;
+}
+
+QString chooseFolder(QWidget *parent)
+{
+    if (folderChooser())
+        return folderChooser()(parent);
+    return QFileDialog::getExistingDirectory(parent, QStringLiteral("选择复制到的位置（例如U盘）"), QDir::homePath());
+}
+
 } // namespace
+
+void Tbackupfm::setFolderChooser(FolderChooser chooser)
+{
+    folderChooser() = std::move(chooser);
+}
 
 Tbackupfm::Tbackupfm(QWidget *parent, Mode mode, Restarter restarter)
     : QWidget(parent, Qt::Window), m_mode(mode), m_restarter(std::move(restarter))
@@ -45,9 +67,26 @@ Tbackupfm::Tbackupfm(QWidget *parent, Mode mode, Restarter restarter)
     Label1->setWordWrap(true);
     layout->addWidget(Label1);
     if (mode == Mode::Backup) {
-        resize(480, 120);
+        resize(520, 150);
         Label1->setText(QStringLiteral("输入管理员密码后立即备份数据。"));
-        connect(Gate, &AdminGate::unlocked, this, guarded(this, [this] { backupNow(); }));
+        // A copy on another disk survives what takes this one.
+        auto *copyRow = new QHBoxLayout;
+        allBackups = new QCheckBox(QStringLiteral("复制全部备份"), this);
+        allBackups->setObjectName(QStringLiteral("allBackups"));
+        copyButton = new QPushButton(QStringLiteral("复制到其他位置…"), this);
+        copyButton->setObjectName(QStringLiteral("copyButton"));
+        allBackups->setEnabled(false);
+        copyButton->setEnabled(false);
+        copyRow->addStretch(1);
+        copyRow->addWidget(allBackups);
+        copyRow->addWidget(copyButton);
+        layout->addLayout(copyRow);
+        connect(Gate, &AdminGate::unlocked, this, guarded(this, [this] {
+                    backupNow();
+                    allBackups->setEnabled(true);
+                    copyButton->setEnabled(true);
+                }));
+        connect(copyButton, &QPushButton::clicked, this, guarded(this, [this] { copyElsewhere(); }));
     } else {
         resize(640, 400);
         Label1->setText(QStringLiteral("选择一个备份，恢复后程序将重新启动。当前的数据会先另存为一个备份。"));
@@ -63,9 +102,15 @@ Tbackupfm::Tbackupfm(QWidget *parent, Mode mode, Restarter restarter)
                     ListView1->setEnabled(true);
                     BitBtn2->setEnabled(true);
                     refresh();
+                    // Ready for the keyboard: the newest backup is chosen, the arrows
+                    // choose another, Tab moves on to "恢复".
+                    if (ListView1->rowCount() > 0)
+                        ListView1->selectRow(0);
+                    ListView1->setFocus();
                 }));
         connect(BitBtn2, &QPushButton::clicked, this, guarded(this, [this] { restoreChosen(); }));
     }
+    SaleTable::placeWindow(*this);
     show();
 }
 
@@ -99,11 +144,13 @@ void Tbackupfm::refresh()
             time += QStringLiteral("（恢复前的数据）");
         SaleTable::addRow(*ListView1,
                           {time, sizeText(info.size),
-                           info.sales < 0 ? QStringLiteral("已损坏") : QString::number(info.sales), info.fileName},
+                           info.sales >= 0 ? QString::number(info.sales)
+                           : info.keyUnknown ? QStringLiteral("无法打开（已损坏或密钥不同）")
+                                             : QStringLiteral("已损坏"), info.fileName},
                           {});
         m_paths.push_back(info.path);
     }
-    ListView1->resizeColumnsToContents();
+    SaleTable::placeWindow(*this, {ListView1});
 }
 
 void Tbackupfm::restoreChosen()
@@ -125,4 +172,35 @@ void Tbackupfm::restoreChosen()
                                          .arg(when)))
         return;
     m_restarter(path);
+}
+
+void Tbackupfm::copyElsewhere()
+{
+    const QString folder = chooseFolder(this);
+    if (folder.isEmpty())
+        return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    BackupCopyReport report;
+    try {
+        report = backupsOfTheLedger().copyTo(folder, allBackups->isChecked());
+    } catch (const BackupError &error) {
+        QApplication::restoreOverrideCursor();
+        const QString why = error.kind() == BackupError::Kind::NoRoom
+                                ? QStringLiteral("目标位置空间不足，请换一个有足够空间的U盘或文件夹。")
+                                : QStringLiteral("无法写入目标位置（U盘是否已拔出？）。");
+        MessageBoxes::reportError(this, QStringLiteral("复制备份失败：%1\n没有复制完的文件已删除，账本和原有备份没有受到影响。\n\n%2")
+                                            .arg(why, error.message()));
+        return;
+    }
+    QApplication::restoreOverrideCursor();
+    QString text = report.copied.isEmpty() && report.alreadyThere.isEmpty()
+                       ? QStringLiteral("没有可以复制的备份。")
+                       : QStringLiteral("备份已复制到 %1 并检查无误：").arg(QDir::toNativeSeparators(folder));
+    for (const QString &file : report.copied)
+        text += QStringLiteral("\n  ") + file;
+    for (const QString &file : report.alreadyThere)
+        text += QStringLiteral("\n  %1（已有，未重复复制）").arg(file);
+    if (!report.unusable.isEmpty())
+        text += QStringLiteral("\n\n已损坏、没有复制的备份：\n  ") + report.unusable.join(QStringLiteral("\n  "));
+    MessageBoxes::information(this, text);
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 class AdminGate;
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -24,15 +25,23 @@ public:
 
     Tbackupfm(QWidget *parent, Mode mode, Restarter restarter);
 
+    // Where "复制到其他位置…" copies to: a folder dialog by default; tests answer it.
+    using FolderChooser = std::function<QString(QWidget *parent)>;
+    static void setFolderChooser(FolderChooser chooser);
+
     Mode mode() const { return m_mode; }
     void backupNow();
     void refresh();
     void restoreChosen();
+    // "复制到其他位置…": the newest backup, or every one when allBackups is ticked.
+    void copyElsewhere();
 
     AdminGate *Gate = nullptr;
     QLabel *Label1 = nullptr;
     QTableWidget *ListView1 = nullptr;
     QPushButton *BitBtn2 = nullptr;
+    QPushButton *copyButton = nullptr;
+    QCheckBox *allBackups = nullptr;
 
 private:
     Mode m_mode;

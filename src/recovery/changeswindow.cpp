@@ -36,6 +36,7 @@ Tchangesfm::Tchangesfm(QWidget *parent) : QWidget(parent, Qt::Window)
             }));
     connect(ListView1, &QTableWidget::currentCellChanged, this,
             [this](int row) { runGuarded(this, [this, row] { showChangesOf(row); }); });
+    SaleTable::placeWindow(*this);
     show();
 }
 
@@ -57,6 +58,7 @@ void Tchangesfm::refresh()
     SaleTable::setColumns(*ListView2, {QStringLiteral("修改时间"), QStringLiteral("操作员"), QStringLiteral("终端")}, fields);
     if (!m_saleKeys.empty())
         ListView1->selectRow(0);
+    SaleTable::placeWindow(*this, {ListView1, ListView2});
 }
 
 void Tchangesfm::showChangesOf(int row)

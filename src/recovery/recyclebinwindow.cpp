@@ -35,6 +35,7 @@ Trecyclefm::Trecyclefm(QWidget *parent) : QWidget(parent, Qt::Window)
                 refresh();
             }));
     connect(BitBtn2, &QPushButton::clicked, this, guarded(this, [this] { restoreChosen(); }));
+    SaleTable::placeWindow(*this);
     show();
 }
 
@@ -49,7 +50,7 @@ void Trecyclefm::refresh()
         SaleTable::addRow(*ListView1, {SaleTable::text(entry.time), entry.operatorName, entry.terminal}, entry.values);
         m_keys.push_back(entry.key);
     }
-    ListView1->resizeColumnsToContents();
+    SaleTable::placeWindow(*this, {ListView1});
 }
 
 void Trecyclefm::restoreChosen()

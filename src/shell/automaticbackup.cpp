@@ -26,6 +26,8 @@ void AutomaticBackup::run(Tdmfm &module, bool onlyFirstOfDay)
         return;
     try {
         LedgerBackup backups(DataSource::embeddedFile(connection.path()), module.dataFolder());
+        backups.spare(m_spared);
+        backups.protectFiles();
         if (onlyFirstOfDay && backups.hasBackupOf(Clock::today()))
             return;
         m_lastBackup = backups.backup(&connection);

@@ -20,6 +20,9 @@ public:
     // When the main window closes after a login.
     void beforeClose(Tdmfm &module);
 
+    // A backup chosen for a restore: the keeping rule of later backups leaves it alone.
+    void spare(const QString &backup) { m_spared = backup; }
+
     // The path of the last backup made, empty when none (tests).
     const QString &lastBackup() const { return m_lastBackup; }
 
@@ -29,4 +32,5 @@ private:
     QWidget *m_parent;
     bool m_reported = false;
     QString m_lastBackup;
+    QString m_spared;
 };

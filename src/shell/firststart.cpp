@@ -6,6 +6,7 @@
 #include "messageboxservice.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 
 namespace FirstStart {
@@ -21,7 +22,10 @@ Outcome prepare(const QStringList &arguments)
     if (!arguments.mid(1).contains(QLatin1String(kDataFolderOption)))
         return Outcome::Continue;
     const QString folder = dataFolder();
-    if (!QDir().mkpath(folder) || !QDir::setCurrent(folder)) {
+    // The shop's ledger and backups live here: no other account looks in.
+    if (!QDir().mkpath(folder)
+        || !QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)
+        || !QDir::setCurrent(folder)) {
         MessageBoxes::reportError(nullptr, QStringLiteral("无法使用数据文件夹：%1").arg(QDir::toNativeSeparators(folder)));
         return Outcome::Failed;
     }

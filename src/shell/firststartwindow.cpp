@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -82,7 +84,15 @@ void FirstStartWindow::copyLedger()
     const QString source = chooseFile(this);
     if (source.isEmpty())
         return;
-    LedgerSetup::copyLedger(source, m_folder);
+    LedgerSetup::copyLedger(source, m_folder, [this](bool again) {
+        bool given = false;
+        const QString key = QInputDialog::getText(
+            this, QStringLiteral("Quillmora - 账本密钥"),
+            again ? QStringLiteral("密钥不对，请再输入一次：")
+                  : QStringLiteral("所选账本无法用这台电脑已知的密钥打开。\n如果本店设置过自己的账本密钥，请输入它："),
+            QLineEdit::Password, QString(), &given);
+        return given ? key.trimmed().toUtf8() : QByteArray();
+    });
     accept();
 }
 

@@ -2,6 +2,9 @@
 #include "apperror.h"
 #include "datamodule.h"
 #include "firststart.h"
+#include "appinfo.h"
+#include "ledgerbackup.h"
+#include "ledgerkey.h"
 #include "legacyconversion.h"
 #include "login.h"
 #include "mainform.h"
@@ -14,8 +17,31 @@
 #include "statsform.h"
 #include "upUpgrader.h"
 
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QTextStream>
 #include <memory>
+
+namespace {
+
+bool askForShopKey(const QString &ledger)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        bool given = false;
+        const QString key = QInputDialog::getText(
+            nullptr, applicationTitle() + QStringLiteral(" - 账本密钥"),
+            attempt == 0 ? QStringLiteral("账本无法用这台电脑已知的密钥打开。\n如果本店设置过自己的账本密钥，请输入它：")
+                         : QStringLiteral("密钥不对，请再输入一次："),
+            QLineEdit::Password, QString(), &given);
+        if (!given || key.isEmpty())
+            return false;
+        if (LedgerKey::adoptIfItOpens(ledger, key.trimmed().toUtf8()))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -48,7 +74,15 @@ int main(int argc, char *argv[])
     auto login = std::make_unique<Tloginfm>(mainForm.get());
     std::unique_ptr<Tdmfm> dataModule;
     try {
-        dataModule = std::make_unique<Tdmfm>();
+        try {
+            dataModule = std::make_unique<Tdmfm>();
+        } catch (const DatabaseOpenError &error) {
+            // A ledger brought from another machine with the shop's own key: asked for
+            // once, kept when it opens the ledger.
+            if (error.reason() != DatabaseOpenError::Reason::WrongPassword || !askForShopKey(error.path()))
+                throw;
+            dataModule = std::make_unique<Tdmfm>();
+        }
     } catch (const std::exception &error) {
         // The box speaks to the shop; the log keeps what the engine said.
         const auto *openError = dynamic_cast<const DatabaseOpenError *>(&error);
@@ -59,6 +93,8 @@ int main(int argc, char *argv[])
         MessageBoxes::reportError(nullptr, error);
         return 1;
     }
+    // The ledger and backups of an earlier version may still be open to other accounts.
+    LedgerBackup(dataModule->dataSource(), dataModule->dataFolder()).protectFiles();
     auto statistics = std::make_unique<TForm4>();
     mainForm->setLoginWindow(login.get());
     mainForm->setStatisticsWindow(statistics.get());

@@ -278,12 +278,12 @@ void TMainForm::buildMenus()
     connect(backupAction, &QAction::triggered, this, guarded(this, [this] {
                 if (m_backupWindow)
                     m_backupWindow->close();
-                m_backupWindow = new Tbackupfm(this, Tbackupfm::Mode::Backup, m_restarter);
+                m_backupWindow = new Tbackupfm(this, Tbackupfm::Mode::Backup, restartForRestore());
             }));
     connect(restoreAction, &QAction::triggered, this, guarded(this, [this] {
                 if (m_backupWindow)
                     m_backupWindow->close();
-                m_backupWindow = new Tbackupfm(this, Tbackupfm::Mode::Restore, m_restarter);
+                m_backupWindow = new Tbackupfm(this, Tbackupfm::Mode::Restore, restartForRestore());
             }));
     N1 = PopupMenu1->addSeparator();
     N1->setObjectName(QStringLiteral("N1"));
@@ -424,6 +424,16 @@ void TMainForm::activationStep()
     N18->trigger();
     if (m_sessionId == 0 && !m_loginOpen)
         runLogin();
+}
+
+Tbackupfm::Restarter TMainForm::restartForRestore()
+{
+    // The backup made as this window closes must not let the keeping rule take the
+    // backup that the restarted program is about to restore.
+    return [this](const QString &backup) {
+        m_automaticBackup->spare(backup);
+        m_restarter(backup);
+    };
 }
 
 void TMainForm::runLogin()

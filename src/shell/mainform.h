@@ -130,6 +130,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    std::function<void(const QString &)> restartForRestore();
     void buildStatusBar();
     void watchLedgerChanges();
     void showChangeNote(const QString &note);

@@ -9,6 +9,11 @@
 #include "testworkspace.h"
 
 #include <QProcess>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QThread>
+#include <csignal>
+#include <sys/stat.h>
 #include <QtTest>
 #include <cmath>
 
@@ -108,6 +113,8 @@ private slots:
     void copyToTheServerIsAllOrNothing();
     void copyCarriesTextsOfAnyLength();
     void copyKeepsTheRecycleBinAndHistory();
+    void killedCopyOrInitLeavesNoHalfLedger_data();
+    void killedCopyOrInitLeavesNoHalfLedger();
     void datesAndTimesRoundTrip_data();
     void datesAndTimesRoundTrip();
     void badArgumentsFail_data();
@@ -479,6 +486,95 @@ void AdminToolTest::badArgumentsFail()
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY(!run.output.isEmpty());
     QVERIFY(!QFile::exists(workspace.databasePath()));
+}
+
+void AdminToolTest::killedCopyOrInitLeavesNoHalfLedger_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("copy") << "copy";
+    QTest::newRow("init") << "init";
+}
+
+// Killed at any moment, copy and init leave either no file under the target's name or
+// a whole ledger there, never a half-made one; the next run clears what the killed
+// ones left under their temporary names.
+void AdminToolTest::killedCopyOrInitLeavesNoHalfLedger()
+{
+    QFETCH(QString, command);
+    if (TestWorkspace::onServer())
+        QSKIP("about a ledger file");
+    TestWorkspace workspace(TestWorkspace::Database::None);
+    const QString source = workspace.filePath(QStringLiteral("source.mdb"));
+    DatabaseTool::createDatabase(source);
+    {
+        Connection connection(source, Schema::databaseKey());
+        DatabaseTool::addDemoSales(connection, 40000);
+    }
+    const QString target = workspace.filePath(QStringLiteral("c/data.mdb"));
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    const QStringList arguments = command == QLatin1String("copy")
+                                      ? QStringList{QStringLiteral("copy"), QStringLiteral("--from"), source,
+                                                    QStringLiteral("--to"), target}
+                                      : QStringList{QStringLiteral("init")};
+    const int sales = command == QLatin1String("copy") ? 40000 : 0;
+    auto start = [&](QProcess &process) {
+        process.setProgram(qEnvironmentVariable("QUILLMORA_BIN_DIR") + QStringLiteral("/quillmora-admin"));
+        process.setArguments(arguments);
+        process.setWorkingDirectory(QFileInfo(target).absolutePath());
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start();
+        QVERIFY(process.waitForStarted());
+    };
+    QElapsedTimer timer;
+    timer.start();
+    {
+        QProcess whole;
+        start(whole);
+        QVERIFY(whole.waitForFinished(120000));
+        QVERIFY2(whole.exitCode() == 0, whole.readAll().constData());
+    }
+    const qint64 duration = timer.elapsed();
+    // A ledger made by this account is for it alone.
+    struct stat status;
+    QCOMPARE(::stat(QFile::encodeName(target).constData(), &status), 0);
+    QCOMPARE(status.st_mode & 0777, mode_t(0600));
+
+    const quint32 seed = QRandomGenerator::global()->generate();
+    qInfo("a whole %s takes %lld ms; kill seed %u", qPrintable(command), duration, seed);
+    QRandomGenerator random(seed);
+    int killed = 0;
+    int whole = 0;
+    for (int round = 0; round < 24; ++round) {
+        QFile::remove(target);
+        QProcess process;
+        start(process);
+        QThread::msleep(random.bounded(quint32(duration + 20)));
+        if (process.state() == QProcess::Running) {
+            ::kill(pid_t(process.processId()), SIGKILL);
+            ++killed;
+        }
+        QVERIFY(process.waitForFinished(120000));
+        if (QFileInfo::exists(target + QStringLiteral("-journal")))
+            QFAIL(qPrintable(QStringLiteral("round %1 left a journal beside the ledger").arg(round)));
+        if (!QFileInfo::exists(target))
+            continue;
+        ++whole;
+        Connection ledger(target, Schema::databaseKey());
+        QCOMPARE(ledger.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+        QCOMPARE(ledger.scalar(QStringLiteral("select count(*) from data")).toInt(), sales);
+        QCOMPARE(ledger.scalar(QStringLiteral("select count(*) from userdb")).toInt(), 1);
+    }
+    qInfo("%d kills landed; %d rounds left a whole ledger", killed, whole);
+    QVERIFY2(killed >= 20, qPrintable(QStringLiteral("only %1 kills landed").arg(killed)));
+
+    QFile::remove(target);
+    QProcess last;
+    start(last);
+    QVERIFY(last.waitForFinished(120000));
+    QCOMPARE(last.exitCode(), 0);
+    const QStringList leftovers =
+        QDir(QFileInfo(target).absolutePath()).entryList(QDir::Files | QDir::Hidden);
+    QCOMPARE(leftovers, QStringList{QStringLiteral("data.mdb")});
 }
 
 QTEST_MAIN(AdminToolTest)

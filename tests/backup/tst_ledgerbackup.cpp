@@ -5,6 +5,7 @@
 #include "databasetool.h"
 #include "datamodule.h"
 #include "ledgerbackup.h"
+#include "ledgerkey.h"
 #include "ledgerlock.h"
 #include "openerror.h"
 #include "privateserver.h"
@@ -20,6 +21,7 @@
 #include <QtTest>
 #include <csignal>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -90,13 +92,28 @@ class LedgerBackupTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init() { Clock::setFixedNow(kNow); }
+    void init()
+    {
+        Clock::setFixedNow(kNow);
+        // The shop's key lives under each workspace's own home.
+        qunsetenv("XDG_CONFIG_HOME");
+    }
     void cleanup() { Clock::setFixedNow(std::nullopt); }
 
     void backupIsAnEncryptedCheckedCopy();
     void restoredBackupHoldsTheRowsOfItsMoment();
     void unusableBackupsAreRefused_data();
     void unusableBackupsAreRefused();
+    void foreignObjectsAreRefused_data();
+    void foreignObjectsAreRefused();
+    void restoreAtTheTargetOfALink();
+    void chosenBackupRemovedWhileWaitingIsRestored();
+    void filesAreForThisAccountOnly();
+    void copyToAnotherDisk_data();
+    void copyToAnotherDisk();
+    void serverBackupsGoWhereTheSettingSays();
+    void shopKeyRoundTrip();
+    void killedKeyChangeLeavesAReadableLedger();
     void restoreWaitsForTheLedgerToBeFree();
     void lostConnectionHoldsTheLedgerAgain();
     void adminCommandsListAndRestore();
@@ -119,16 +136,16 @@ void LedgerBackupTest::backupIsAnEncryptedCheckedCopy()
     const QString expected = TestWorkspace::onServer() ? QStringLiteral("data-20240506-183000.dump")
                                                        : QStringLiteral("data-20240506-183000.mdb");
     QCOMPARE(path, workspace.filePath(QStringLiteral("backups/") + expected));
-    // A second one in the same second gets a name of its own; the first one of the day
-    // then goes by the keeping rules.
+    // A second one in the same second gets a name of its own; both stay (the last
+    // 48 hours are kept whole).
     const QString second = backups.backup(&connection);
     QCOMPARE(QFileInfo(second).fileName(), QString(expected).replace(QStringLiteral("000."), QStringLiteral("000-2.")));
-    QCOMPARE(backupFiles(backups.folder()), QStringList{QFileInfo(second).fileName()});
+    QCOMPARE(backupFiles(backups.folder()), (QStringList{QFileInfo(second).fileName(), expected}));
     QVERIFY(backups.hasBackupOf(kNow.date()));
     QVERIFY(!backups.hasBackupOf(kNow.date().addDays(-1)));
 
     const std::vector<BackupInfo> listed = backups.list();
-    QCOMPARE(listed.size(), size_t(1));
+    QCOMPARE(listed.size(), size_t(2));
     QCOMPARE(listed[0].sales, 299);
     QCOMPARE(listed[0].size, QFileInfo(second).size());
     QCOMPARE(listed[0].time, kNow);
@@ -282,6 +299,294 @@ void LedgerBackupTest::unusableBackupsAreRefused()
         }
         QVERIFY(listed);
     }
+}
+
+void LedgerBackupTest::foreignObjectsAreRefused_data()
+{
+    // What is added to the ledger before the backup is made of it, and the words that
+    // must name it in the refusal (empty: the backup is a ledger and is restored).
+    QTest::addColumn<QStringList>("embedded");
+    QTest::addColumn<QStringList>("server");
+    QTest::addColumn<QStringList>("dumpedAlso");
+    QTest::addColumn<QString>("named");
+    const QString function = QStringLiteral(
+        "create function reset_password() returns trigger language plpgsql as "
+        "$$ begin update userdb set passwd = 'known'; return new; end $$");
+    QTest::newRow("trigger")
+        << QStringList{"create trigger reset_password after insert on data begin update userdb set passwd = 'known'; end"}
+        << QStringList{function, "create trigger reset_password after insert on data for each row execute function reset_password()"}
+        << QStringList{} << "trigger";
+    QTest::newRow("function")
+        << QStringList{} << QStringList{function} << QStringList{"--schema"} << "function";
+    QTest::newRow("view") << QStringList{"create view owed as select e, \"5\" from data"}
+                          << QStringList{"create view owed as select e, \"5\" from data"} << QStringList{"owed"} << "view";
+    QTest::newRow("other table") << QStringList{"create table notes (t text)", "insert into notes values ('x')"}
+                                 << QStringList{"create table notes (t text)", "insert into notes values ('x')"}
+                                 << QStringList{"notes"} << "table";
+    QTest::newRow("other schema") << QStringList{} << QStringList{"create schema elsewhere", "create table elsewhere.data (t text)"}
+                                  << QStringList{"elsewhere.data"} << "schema";
+    // A converted ledger's extra columns, an index of the shop's own: a ledger still.
+    QTest::newRow("extra columns and an index")
+        << QStringList{"alter table data add column extra text", "alter table deleted_sales add column terminal text",
+                       "create index data_extra on data (extra)"}
+        << QStringList{"alter table data add column extra text", "alter table deleted_sales add column terminal text",
+                       "create index data_extra on data (extra)"}
+        << QStringList{} << "";
+}
+
+void LedgerBackupTest::foreignObjectsAreRefused()
+{
+    QFETCH(QStringList, embedded);
+    QFETCH(QStringList, server);
+    QFETCH(QStringList, dumpedAlso);
+    QFETCH(QString, named);
+    const bool onServer = TestWorkspace::onServer();
+    const QStringList statements = onServer ? server : embedded;
+    if (statements.isEmpty())
+        QSKIP("no such object in this engine's ledger");
+    TestWorkspace workspace;
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const QString crafted = workspace.filePath(onServer ? QStringLiteral("crafted.dump") : QStringLiteral("crafted.mdb"));
+    QStringList before;
+    {
+        Connection connection(workspace.dataSource());
+        DatabaseTool::addDemoSales(connection, 30);
+        before = snapshot(connection);
+        const QString made = backups.backup(&connection);
+        if (!onServer) {
+            QVERIFY(QFile::copy(made, crafted));
+            Connection file(crafted, Schema::databaseKey());
+            for (const QString &statement : statements)
+                file.execute(statement);
+        } else {
+            // The objects go into the ledger for the dump and are taken out again.
+            for (const QString &statement : statements)
+                connection.execute(statement);
+            const QString schema = connection.scalar(QStringLiteral("select current_schema()")).toString();
+            QStringList arguments{QStringLiteral("--format=custom"), QStringLiteral("--file=") + crafted};
+            if (dumpedAlso.contains(QStringLiteral("--schema"))) {
+                arguments << QStringLiteral("--schema=") + schema;
+            } else {
+                for (const QString &table : kTables + dumpedAlso)
+                    arguments << QStringLiteral("--table=") + (table.contains(QLatin1Char('.')) ? table : schema + QLatin1Char('.') + table);
+            }
+            arguments << QStringLiteral("--dbname=") + workspace.serverUrl();
+            QProcess dump;
+            dump.start(QStringLiteral("pg_dump"), arguments);
+            QVERIFY(dump.waitForFinished(60000));
+            QVERIFY2(dump.exitCode() == 0, dump.readAllStandardError().constData());
+            if (named.isEmpty()) {
+                before.clear();
+            } else {
+                connection.execute(QStringLiteral("drop schema if exists elsewhere cascade"));
+                connection.execute(QStringLiteral("drop view if exists owed"));
+                connection.execute(QStringLiteral("drop table if exists notes"));
+                connection.execute(QStringLiteral("drop trigger if exists reset_password on data"));
+                connection.execute(QStringLiteral("drop function if exists reset_password()"));
+            }
+        }
+    }
+    const QStringList filesBefore = backupFiles(backups.folder());
+    const QByteArray ledgerBefore = onServer ? QByteArray() : digest(workspace.databasePath());
+
+    if (named.isEmpty()) {
+        backups.restore(crafted);
+        Connection restored(workspace.dataSource());
+        QVERIFY(restored.tableFields(QStringLiteral("data")).contains(QStringLiteral("extra")));
+        QCOMPARE(restored.scalar(QStringLiteral("select count(*) from data")).toInt(), 30);
+        return;
+    }
+    QVERIFY_THROWS_EXCEPTION(BackupError, backups.check(crafted));
+    try {
+        backups.restore(crafted);
+        QFAIL("a backup holding more than a ledger was restored");
+    } catch (const BackupError &error) {
+        QCOMPARE(error.kind(), BackupError::Kind::Unusable);
+        QVERIFY2(error.message().contains(named), qPrintable(error.message()));
+        qInfo("%s", qPrintable(error.message()));
+    }
+    QCOMPARE(backupFiles(backups.folder()), filesBefore);
+    if (!onServer)
+        QCOMPARE(digest(workspace.databasePath()), ledgerBefore);
+    Connection connection(workspace.dataSource());
+    QCOMPARE(snapshot(connection), before);
+    if (onServer) {
+        QCOMPARE(connection.scalar(QStringLiteral("select count(*) from pg_trigger t join pg_class c on c.oid = t.tgrelid "
+                                                  "where c.relname = 'data' and not t.tgisinternal")).toInt(), 0);
+        QCOMPARE(connection.scalar(QStringLiteral("select count(*) from pg_proc where proname = 'reset_password'")).toInt(), 0);
+    }
+}
+
+void LedgerBackupTest::restoreAtTheTargetOfALink()
+{
+    if (TestWorkspace::onServer())
+        QSKIP("about the embedded file");
+    TestWorkspace workspace;
+    // The ledger lies on another disk; data.mdb in the working folder points to it.
+    const QString elsewhere = workspace.filePath(QStringLiteral("disk/ledger.mdb"));
+    QDir().mkpath(QFileInfo(elsewhere).absolutePath());
+    QVERIFY(QFile::rename(workspace.databasePath(), elsewhere));
+    QVERIFY(QFile::link(elsewhere, workspace.databasePath()));
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const QString taken = backups.backup();
+    {
+        Connection connection(workspace.dataSource());
+        DatabaseTool::addDemoSales(connection, 5);
+    }
+    backups.restore(taken);
+    QVERIFY(QFileInfo(workspace.databasePath()).isSymLink());
+    QCOMPARE(QFileInfo(workspace.databasePath()).symLinkTarget(), elsewhere);
+    Connection target(elsewhere, Schema::databaseKey());
+    QCOMPARE(target.scalar(QStringLiteral("select count(*) from data")).toInt(), 0);
+    QCOMPARE(QDir(QFileInfo(elsewhere).absolutePath()).entryList(QDir::Files | QDir::Hidden), QStringList{"ledger.mdb"});
+}
+
+// The program closing for a restore makes a backup of its own; whatever its keeping
+// rule does meanwhile, the backup the restore waits for is restored whole.
+void LedgerBackupTest::chosenBackupRemovedWhileWaitingIsRestored()
+{
+    if (TestWorkspace::onServer())
+        QSKIP("the program backs up the embedded file by itself, a server's ledger only on request");
+    TestWorkspace workspace;
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    QString taken;
+    {
+        Connection connection(workspace.dataSource());
+        DatabaseTool::addDemoSales(connection, 7);
+        taken = backups.backup(&connection);
+        DatabaseTool::addDemoSales(connection, 3);
+    }
+    auto module = std::make_unique<Tdmfm>(workspace.dataSource());
+    std::thread closing([&] {
+        QThread::msleep(800);
+        QFile::remove(taken);
+        module.reset();
+    });
+    backups.setWaitForFree(20000);
+    const QString kept = backups.restore(taken);
+    closing.join();
+    Connection restored(workspace.dataSource());
+    QCOMPARE(restored.scalar(QStringLiteral("select count(*) from data")).toInt(), 7);
+    QCOMPARE(backups.check(kept), 10);
+}
+
+void LedgerBackupTest::filesAreForThisAccountOnly()
+{
+    TestWorkspace workspace;
+    auto mode = [](const QString &path) {
+        struct stat status;
+        return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 0777) : -1;
+    };
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    // As an earlier version left them: open to everyone.
+    QDir().mkpath(backups.folder());
+    QFile::setPermissions(backups.folder(), QFileDevice::Permissions(0x7755));
+    const QString old = QDir(backups.folder()).filePath(TestWorkspace::onServer() ? QStringLiteral("data-20240101-120000.dump")
+                                                                               : QStringLiteral("data-20240101-120000.mdb"));
+    {
+        QFile file(old);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.setPermissions(QFileDevice::Permissions(0x6644));
+    }
+    if (!TestWorkspace::onServer())
+        QFile::setPermissions(workspace.databasePath(), QFileDevice::Permissions(0x6644));
+    QCOMPARE(mode(old), 0644);
+
+    const QString made = backups.backup();
+    QCOMPARE(mode(backups.folder()), 0700);
+    QCOMPARE(mode(made), 0600);
+    QCOMPARE(mode(old), 0600);
+    if (!TestWorkspace::onServer())
+        QCOMPARE(mode(workspace.databasePath()), 0600);
+    const QString kept = backups.restore(made);
+    QCOMPARE(mode(kept), 0600);
+    if (!TestWorkspace::onServer())
+        QCOMPARE(mode(workspace.databasePath()), 0600);
+}
+
+void LedgerBackupTest::copyToAnotherDisk_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<bool>("all");
+    QTest::newRow("the newest") << "folder" << false;
+    QTest::newRow("all of them") << "folder" << true;
+    QTest::newRow("a small disk that fills up") << "tmpfs" << true;
+    QTest::newRow("a stick that is gone") << "missing" << false;
+}
+
+void LedgerBackupTest::copyToAnotherDisk()
+{
+    QFETCH(QString, where);
+    QFETCH(bool, all);
+    TestWorkspace workspace;
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    QStringList made;
+    {
+        Connection connection(workspace.dataSource());
+        for (int day = 3; day >= 1; --day) {
+            Clock::setFixedNow(kNow.addDays(-day));
+            DatabaseTool::addDemoSales(connection, 4000, quint32(day));
+            made.prepend(QFileInfo(backups.backup(&connection)).fileName());
+        }
+    }
+    // One that no longer opens: reported, never copied.
+    const QString broken = QStringLiteral("data-20240101-120000.") + QFileInfo(made.first()).suffix();
+    {
+        QFile file(QDir(backups.folder()).filePath(broken));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+    }
+    QHash<QString, QByteArray> before;
+    for (const QString &file : made)
+        before.insert(file, digest(QDir(backups.folder()).filePath(file)));
+
+    QString stick = workspace.filePath(QStringLiteral("stick"));
+    bool mounted = false;
+    if (where == QLatin1String("tmpfs")) {
+        if (::geteuid() != 0)
+            QSKIP("mounting a small disk needs root");
+        QDir().mkpath(stick);
+        // Room for one backup and a half.
+        const qint64 size = QFileInfo(QDir(backups.folder()).filePath(made.first())).size();
+        const QByteArray options = QStringLiteral("size=%1k").arg((size * 3 / 2) / 1024 + 8).toLatin1();
+        if (::mount("tmpfs", QFile::encodeName(stick).constData(), "tmpfs", 0, options.constData()) != 0)
+            QSKIP("this machine allows no tmpfs mount");
+        mounted = true;
+    } else if (where == QLatin1String("folder")) {
+        QDir().mkpath(stick);
+    }
+    auto unmount = qScopeGuard([&] {
+        if (mounted)
+            ::umount2(QFile::encodeName(stick).constData(), MNT_DETACH);
+    });
+
+    BackupCopyReport report;
+    try {
+        report = backups.copyTo(stick, all);
+        QVERIFY(where == QLatin1String("folder"));
+        QCOMPARE(report.copied, all ? made : made.mid(0, 1));
+        QCOMPARE(report.unusable, all ? QStringList{broken} : QStringList{});
+        // Again: nothing to copy twice.
+        QCOMPARE(backups.copyTo(stick, all).alreadyThere, report.copied);
+    } catch (const BackupError &error) {
+        qInfo("%s", qPrintable(error.message()));
+        QVERIFY2(where != QLatin1String("folder"), qPrintable(error.message()));
+        if (where == QLatin1String("tmpfs")) {
+            QCOMPARE(error.kind(), BackupError::Kind::NoRoom);
+            QVERIFY2(error.message().contains(made.at(1)) && error.message().contains(made.at(0)), qPrintable(error.message()));
+        }
+    }
+    // Whatever carries a backup's name there is a whole, sound copy; nothing else is left.
+    if (where != QLatin1String("missing")) {
+        const QStringList there = QDir(stick).entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::Reversed);
+        QCOMPARE(there, where == QLatin1String("tmpfs") ? made.mid(0, 1) : report.copied);
+        for (const QString &file : there) {
+            QCOMPARE(backups.check(QDir(stick).filePath(file)), 4000 * (3 - int(made.indexOf(file))));
+            QCOMPARE(digest(QDir(stick).filePath(file)), before.value(file));
+        }
+    }
+    for (const QString &file : made)
+        QCOMPARE(digest(QDir(backups.folder()).filePath(file)), before.value(file));
 }
 
 void LedgerBackupTest::restoreWaitsForTheLedgerToBeFree()
@@ -700,6 +1005,195 @@ void LedgerBackupTest::fullDiskReportsAndKeepsEverything()
     QCOMPARE(QDir(backups.folder()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("data-20240101-120000.mdb")});
     Connection check(ledger, Schema::databaseKey());
     QCOMPARE(check.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+}
+
+// Each terminal's folder has its database.conf; [backup] folder= gives them one place.
+void LedgerBackupTest::serverBackupsGoWhereTheSettingSays()
+{
+    if (!TestWorkspace::onServer())
+        QSKIP("about a server's ledger");
+    TestWorkspace workspace;
+    const QString conf = workspace.filePath(QStringLiteral("database.conf"));
+    QVERIFY(QFile::exists(conf));
+    {
+        QFile file(conf);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("\n[backup]\nfolder=../shop-backups\n");
+    }
+    const QString shared = QDir::cleanPath(workspace.filePath(QStringLiteral("../shop-backups")));
+    auto removeShared = qScopeGuard([&] { QDir(shared).removeRecursively(); });
+    QDir(shared).removeRecursively();
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    QCOMPARE(backups.folder(), shared);
+    const Run made = runAdmin(workspace.path(), {QStringLiteral("backup")});
+    QCOMPARE(made.status, 0);
+    QVERIFY2(made.output.contains(shared + QLatin1Char('/')), qPrintable(made.output));
+    QCOMPARE(backups.list().size(), size_t(1));
+    QVERIFY(!QFileInfo::exists(workspace.filePath(QStringLiteral("backups"))));
+}
+
+namespace {
+
+Run runAdminWithInput(const QString &folder, const QStringList &arguments, const QByteArray &input)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(adminPath(), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(120000))
+        return {-1, QStringLiteral("did not finish")};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAll())};
+}
+
+bool opensWith(const QString &path, const QByteArray &key)
+{
+    try {
+        Connection connection(path, key);
+        return connection.scalar(QStringLiteral("pragma integrity_check")).toString() == QLatin1String("ok");
+    } catch (const DatabaseOpenError &) {
+        return false;
+    }
+}
+
+} // namespace
+
+void LedgerBackupTest::shopKeyRoundTrip()
+{
+    if (TestWorkspace::onServer())
+        QSKIP("about the embedded file");
+    const QByteArray key("春天的账本 2024");
+    QString before, after;
+    QByteArray ledgerBefore;
+    {
+        TestWorkspace workspace;
+        LedgerBackup backups(workspace.dataSource(), workspace.path());
+        {
+            Connection connection(workspace.dataSource());
+            DatabaseTool::addDemoSales(connection, 30);
+            before = backups.backup(&connection);
+        }
+        ledgerBefore = digest(workspace.databasePath());
+        // Typed twice, and the two must agree; a short key is refused.
+        for (const QByteArray &typed : {key + "\n" + key + "x\n", QByteArray("short\nshort\n")}) {
+            const Run refused = runAdminWithInput(workspace.path(), {QStringLiteral("set-key")}, typed);
+            QCOMPARE(refused.status, 1);
+            QVERIFY2(refused.output.contains(QStringLiteral("nothing was changed")), qPrintable(refused.output));
+            QCOMPARE(digest(workspace.databasePath()), ledgerBefore);
+        }
+        const Run set = runAdminWithInput(workspace.path(), {QStringLiteral("set-key")}, key + "\n" + key + "\n");
+        QVERIFY2(set.status == 0, qPrintable(set.output));
+        QVERIFY2(set.output.contains(QStringLiteral("re-encrypted 1 backups")), qPrintable(set.output));
+
+        // The built-in key opens neither the ledger nor its backups any more, earlier or later.
+        after = backups.backup();
+        for (const QString &path : {workspace.databasePath(), before, after}) {
+            QVERIFY2(!opensWith(path, Schema::databaseKey()), qPrintable(path));
+            QVERIFY2(opensWith(path, key), qPrintable(path));
+        }
+        // Kept outside the ledger's folder, for this account only.
+        QVERIFY(!LedgerKey::path().startsWith(workspace.path() + QStringLiteral("/backups")));
+        QVERIFY(QFileInfo(LedgerKey::path()).absolutePath() != workspace.path());
+        QCOMPARE(QFileInfo(LedgerKey::path()).permissions() & 0x0077, QFileDevice::Permissions{});
+        const Run shown = runAdmin(workspace.path(), {QStringLiteral("show-key")});
+        QVERIFY2(shown.output.contains(QString::fromUtf8(key)), qPrintable(shown.output));
+        // The program opens the ledger with it.
+        Tdmfm module(workspace.dataSource());
+        QCOMPARE(module.ADOConnection1->scalar(QStringLiteral("select count(*) from data")).toInt(), 30);
+        QVERIFY(QFile::copy(before, QDir::tempPath() + QStringLiteral("/quillmora-key-test.mdb")));
+    }
+    // Another machine: a fresh folder and account without the key. The backup is
+    // refused until the key is given; then it is restored.
+    const QString carried = QDir::tempPath() + QStringLiteral("/quillmora-key-test.mdb");
+    auto removeCarried = qScopeGuard([&] { QFile::remove(carried); });
+    TestWorkspace other;
+    LedgerBackup backups(other.dataSource(), other.path());
+    try {
+        backups.restore(carried);
+        QFAIL("restored a backup whose key is not known here");
+    } catch (const BackupError &error) {
+        QCOMPARE(error.kind(), BackupError::Kind::Unusable);
+        QVERIFY2(error.message().contains(QStringLiteral("set-key")), qPrintable(error.message()));
+    }
+    // A wrong key typed at the program's question is not kept.
+    QVERIFY(!LedgerKey::adoptIfItOpens(carried, "a wrong key"));
+    QVERIFY(LedgerKey::shopKey().isEmpty());
+    const QString keyFile = other.filePath(QStringLiteral("written-down.txt"));
+    {
+        QFile file(keyFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(key + "\n");
+    }
+    const Run given = runAdmin(other.path(), {QStringLiteral("set-key"), QStringLiteral("--key-file"), keyFile});
+    QVERIFY2(given.status == 0, qPrintable(given.output));
+    backups.restore(carried);
+    QVERIFY(!opensWith(other.databasePath(), Schema::databaseKey()));
+    Connection restored(other.dataSource());
+    QCOMPARE(restored.scalar(QStringLiteral("select count(*) from data")).toInt(), 30);
+}
+
+// Killed at any moment, a change of key leaves a ledger and backups that open (with the
+// new key or the one it replaced) and hold all their rows; the next change completes.
+void LedgerBackupTest::killedKeyChangeLeavesAReadableLedger()
+{
+    if (TestWorkspace::onServer())
+        QSKIP("about the embedded file");
+    TestWorkspace workspace;
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    {
+        Connection connection(workspace.dataSource());
+        DatabaseTool::addDemoSales(connection, 40000);
+        backups.backup(&connection);
+    }
+    const QStringList keys = {QStringLiteral("first key 111"), QStringLiteral("second key 222")};
+    auto start = [&](QProcess &process, int round) {
+        process.setWorkingDirectory(workspace.path());
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(adminPath(), {QStringLiteral("set-key")});
+        process.write((keys[round % 2] + QLatin1Char('\n') + keys[round % 2] + QLatin1Char('\n')).toUtf8());
+        process.closeWriteChannel();
+        QVERIFY(process.waitForStarted());
+    };
+    QElapsedTimer timer;
+    timer.start();
+    {
+        QProcess whole;
+        start(whole, 1);
+        QVERIFY(whole.waitForFinished(120000));
+        QVERIFY2(whole.exitCode() == 0, whole.readAll().constData());
+    }
+    const qint64 duration = timer.elapsed();
+    const quint32 seed = QRandomGenerator::global()->generate();
+    qInfo("a whole change of key takes %lld ms; kill seed %u", duration, seed);
+    QRandomGenerator random(seed);
+    int killed = 0;
+    for (int round = 0; round < 24; ++round) {
+        QProcess process;
+        start(process, round);
+        QThread::msleep(random.bounded(quint32(duration + 20)));
+        if (process.state() == QProcess::Running) {
+            ::kill(pid_t(process.processId()), SIGKILL);
+            ++killed;
+        }
+        QVERIFY(process.waitForFinished(120000));
+        Connection ledger(workspace.dataSource());
+        QCOMPARE(ledger.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+        QCOMPARE(ledger.scalar(QStringLiteral("select count(*) from data")).toInt(), 40000);
+        for (const BackupInfo &info : backups.list())
+            QVERIFY2(info.sales == 40000, qPrintable(QStringLiteral("round %1: %2").arg(round).arg(info.fileName)));
+    }
+    qInfo("%d kills landed", killed);
+    QVERIFY2(killed >= 20, qPrintable(QStringLiteral("only %1 kills landed").arg(killed)));
+    QProcess last;
+    start(last, 0);
+    QVERIFY(last.waitForFinished(120000));
+    QCOMPARE(last.exitCode(), 0);
+    QVERIFY(opensWith(workspace.databasePath(), keys[0].toUtf8()));
+    for (const BackupInfo &info : backups.list())
+        QVERIFY(opensWith(info.path, keys[0].toUtf8()));
+    QVERIFY(!QFileInfo::exists(LedgerKey::path() + QStringLiteral(".previous")));
+    QCOMPARE(QDir(workspace.path()).entryList({QStringLiteral(".*partial*")}, QDir::Files | QDir::Hidden), QStringList{});
 }
 
 QTEST_MAIN(LedgerBackupTest)

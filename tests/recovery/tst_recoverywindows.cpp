@@ -10,6 +10,7 @@
 #include "recyclebinwindow.h"
 #include "restoreatstart.h"
 #include "salejournal.h"
+#include "schema.h"
 #include "scriptedmessageboxes.h"
 #include "testworkspace.h"
 
@@ -19,6 +20,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -130,6 +132,8 @@ private slots:
     void changesShowEachSalesHistory();
     void backupFromTheMenu();
     void restoreFromTheMenuRestarts();
+    void windowsOpenCentredWithColumnsWhole_data();
+    void windowsOpenCentredWithColumnsWhole();
     void restoreAtStart();
 
 private:
@@ -292,6 +296,25 @@ void RecoveryWindowsTest::backupFromTheMenu()
     QCOMPARE(m_boxes->asked.last().request.text, QStringLiteral("数据已备份到：\n") + made);
     QCOMPARE(LedgerBackup(m_module->dataSource(), m_module->dataFolder()).check(made), 1);
     keepPicture(window, QStringLiteral("backup"));
+
+    // "复制到其他位置…": the newest backup onto a stick, checked there; a stick that
+    // is gone is said so.
+    const QString stick = m_workspace->filePath(QStringLiteral("stick"));
+    QDir().mkpath(stick);
+    QString chosen = stick;
+    Tbackupfm::setFolderChooser([&chosen](QWidget *) { return chosen; });
+    auto forget = qScopeGuard([] { Tbackupfm::setFolderChooser({}); });
+    QVERIFY(window->copyButton->isEnabled());
+    m_boxes->expect(QMessageBox::Ok);
+    QTest::mouseClick(window->copyButton, Qt::LeftButton);
+    QCOMPARE(m_boxes->asked.last().request.icon, QMessageBox::Information);
+    QVERIFY2(m_boxes->asked.last().request.text.contains(QFileInfo(made).fileName()), qPrintable(m_boxes->asked.last().request.text));
+    QCOMPARE(LedgerBackup(m_module->dataSource(), m_module->dataFolder()).check(QDir(stick).filePath(QFileInfo(made).fileName())), 1);
+    chosen = m_workspace->filePath(QStringLiteral("gone"));
+    m_boxes->expect(QMessageBox::Ok);
+    QTest::mouseClick(window->copyButton, Qt::LeftButton);
+    QCOMPARE(m_boxes->asked.last().request.icon, QMessageBox::Critical);
+    QVERIFY(m_boxes->asked.last().request.text.startsWith(QStringLiteral("复制备份失败：")));
 }
 
 void RecoveryWindowsTest::restoreFromTheMenuRestarts()
@@ -323,6 +346,19 @@ void RecoveryWindowsTest::restoreFromTheMenuRestarts()
     QCOMPARE(rowTexts(window->ListView1, 1).at(2), QStringLiteral("0"));
     QCOMPARE(rowTexts(window->ListView1, 2).at(3), QFileInfo(damaged).fileName());
     keepPicture(window, QStringLiteral("restore"));
+    if (!TestWorkspace::onServer()) {
+        // One made with a key this machine does not know is told apart from damage.
+        const QString foreign = m_workspace->filePath(QStringLiteral("backups/data-20240401-180000.mdb"));
+        {
+            Connection other(foreign, QByteArrayLiteral("another shop's key"), Connection::OpenMode::CreateFile);
+            Schema::createTables(other);
+        }
+        window->refresh();
+        QCOMPARE(window->ListView1->rowCount(), 4);
+        QCOMPARE(rowTexts(window->ListView1, 3).at(2), QStringLiteral("无法打开（已损坏或密钥不同）"));
+        QFile::remove(foreign);
+        window->refresh();
+    }
 
     // The damaged one is refused before anything happens.
     window->ListView1->selectRow(2);
@@ -339,6 +375,69 @@ void RecoveryWindowsTest::restoreFromTheMenuRestarts()
     QTest::mouseClick(window->BitBtn2, Qt::LeftButton);
     QVERIFY(m_boxes->asked.last().request.text.contains(QStringLiteral("2024-05-05 09:15:00")));
     QCOMPARE(m_restarts, QStringList{good});
+}
+
+void RecoveryWindowsTest::windowsOpenCentredWithColumnsWhole_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::newRow("回收站") << "recycleBinAction";
+    QTest::newRow("修改记录") << "changesAction";
+    QTest::newRow("恢复数据") << "restoreAction";
+}
+
+void RecoveryWindowsTest::windowsOpenCentredWithColumnsWhole()
+{
+    QFETCH(QString, action);
+    Connection &connection = *m_module->ADOConnection1;
+    addSale(connection, QStringLiteral("防风外套（加厚款）"), 123456789.5);
+    addSale(connection, QStringLiteral("跑步鞋"), 399.8);
+    Dataset &ledger = *m_module->ADOQuery15;
+    ledger.open();
+    goTo(ledger, QStringLiteral("防风外套（加厚款）"));
+    ledger.edit();
+    ledger.setValue(QStringLiteral("5"), 98765432.25);
+    ledger.post();
+    goTo(ledger, QStringLiteral("跑步鞋"));
+    ledger.deleteCurrent();
+    LedgerBackup(m_module->dataSource(), m_module->dataFolder()).backup(&connection);
+    ledger.close();
+    m_form->setGeometry(40, 40, 720, 480);
+    m_form->show();
+
+    m_form->findChild<QAction *>(action)->trigger();
+    AdminGate *gate = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible() && widget != m_form.get() && (gate = widget->findChild<AdminGate *>()))
+            break;
+    }
+    QVERIFY(gate);
+    QWidget *window = gate->window();
+    auto offCentre = [&] { return window->frameGeometry().center() - m_form->frameGeometry().center(); };
+    QVERIFY2(offCentre().manhattanLength() <= 8, qPrintable(QStringLiteral("%1,%2").arg(offCentre().x()).arg(offCentre().y())));
+    m_boxes->expect(QMessageBox::Ok);
+    unlock(gate, QStringLiteral("947"));
+    QVERIFY2(offCentre().manhattanLength() <= 8, qPrintable(QStringLiteral("%1,%2").arg(offCentre().x()).arg(offCentre().y())));
+
+    const QRect screen = window->screen()->availableGeometry();
+    for (QTableWidget *table : window->findChildren<QTableWidget *>()) {
+        QVERIFY(table->rowCount() > 0);
+        QHeaderView *header = table->horizontalHeader();
+        // Every title and value fits its column, with the cell's margins.
+        for (int column = 0; column < table->columnCount(); ++column) {
+            int wanted = header->sectionSizeHint(column);
+            for (int row = 0; row < table->rowCount(); ++row) {
+                if (table->item(row, column))
+                    wanted = std::max(wanted, table->fontMetrics().horizontalAdvance(table->item(row, column)->text()) + 4);
+            }
+            QVERIFY2(header->sectionSize(column) >= wanted,
+                     qPrintable(QStringLiteral("%1 is %2 wide for %3").arg(table->horizontalHeaderItem(column)->text())
+                                    .arg(header->sectionSize(column)).arg(wanted)));
+        }
+        // All of them side by side, unless the screen is narrower than they are.
+        QVERIFY2(header->length() <= table->viewport()->width() || window->width() >= screen.width() - 16,
+                 qPrintable(QStringLiteral("%1 of %2").arg(table->viewport()->width()).arg(header->length())));
+    }
+    keepPicture(window, QStringLiteral("placed-") + action);
 }
 
 void RecoveryWindowsTest::restoreAtStart()

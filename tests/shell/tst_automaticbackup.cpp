@@ -73,11 +73,25 @@ void AutomaticBackupTest::firstLoginOfADayAndEveryClose()
     form.setSessionId(1);
     form.closeStep();
     const QStringList made = backupsIn(workspace);
-    // The day's newest backup stays, the morning's goes by the keeping rule.
-    QCOMPARE(made, (QStringList{QStringLiteral("data-20240506-083000.mdb"), QStringLiteral("data-20240507-084000.mdb")}));
+    // The morning's backup stays beside the closing one: the ledger as the shop opened.
+    QCOMPARE(made, (QStringList{QStringLiteral("data-20240506-083000.mdb"), QStringLiteral("data-20240507-083000.mdb"),
+                                QStringLiteral("data-20240507-084000.mdb")}));
     Connection copy(workspace.filePath(QStringLiteral("backups/") + made.last()), Schema::databaseKey());
     QCOMPARE(copy.scalar(QStringLiteral("select jtime from rz where id=1")).toDateTime(), kMorning.addDays(1).addSecs(600));
     QVERIFY(m_boxes->asked.isEmpty());
+
+    // A backup chosen for a restore outlives the keeping pass of the backup made as
+    // the program closes for it, however old it is.
+    const QString chosen = workspace.filePath(QStringLiteral("backups/data-20230101-090000.mdb"));
+    // (An older one of its day: the newest of a day or month stays anyway.)
+    QVERIFY(QFile::copy(workspace.filePath(QStringLiteral("backups/") + made.last()), chosen));
+    QVERIFY(QFile::copy(chosen, workspace.filePath(QStringLiteral("backups/data-20230101-100000.mdb"))));
+    AutomaticBackup closing(nullptr);
+    closing.spare(chosen);
+    closing.beforeClose(module);
+    QVERIFY(QFile::exists(chosen));
+    backups.beforeClose(module);
+    QVERIFY(!QFile::exists(chosen));
 }
 
 void AutomaticBackupTest::failureIsShownOnceAndClosingGoesOn()

@@ -3,6 +3,7 @@
 #include "databasetool.h"
 #include "firststart.h"
 #include "firststartwindow.h"
+#include "ledgerkey.h"
 #include "ledgersetup.h"
 #include "legacydatabase.h"
 #include "passwordhash.h"
@@ -65,6 +66,7 @@ private slots:
     void copiesTheWindowsVersionsFile();
     void refusesWhatIsNoLedger_data();
     void refusesWhatIsNoLedger();
+    void asksForTheShopsKey();
     void neverReplacesALedger_data();
     void neverReplacesALedger();
 
@@ -162,6 +164,9 @@ void TestFirstStart::refusesWhatIsNoLedger_data()
     QTest::newRow("ledger key, a table missing") << "notables";
     QTest::newRow("no such file") << "missing";
     QTest::newRow("a folder") << "folder";
+    // A ledger that carries code: it would run on every sale from then on.
+    QTest::newRow("ledger with a trigger") << "trigger";
+    QTest::newRow("ledger with a view") << "view";
 }
 
 void TestFirstStart::refusesWhatIsNoLedger()
@@ -191,6 +196,13 @@ void TestFirstStart::refusesWhatIsNoLedger()
             .execute(QStringLiteral("create table data (a text)"));
     } else if (kind == QLatin1String("folder")) {
         QVERIFY(QDir().mkpath(source));
+    } else if (kind == QLatin1String("trigger") || kind == QLatin1String("view")) {
+        Connection db(source, Schema::databaseKey(), Connection::OpenMode::CreateFile);
+        Schema::createTables(db);
+        db.execute(kind == QLatin1String("trigger")
+                       ? QStringLiteral("create trigger reset_password after insert on data "
+                                        "begin update userdb set passwd = 'known'; end")
+                       : QStringLiteral("create view owed as select e from data"));
     }
     const QByteArray before = readFile(source);
 
@@ -201,10 +213,47 @@ void TestFirstStart::refusesWhatIsNoLedger()
         QVERIFY2(error.message().contains(QDir::toNativeSeparators(source)), qPrintable(error.message()));
         // The temporary copy is nothing the user knows of.
         QVERIFY2(!error.message().contains(QLatin1String(".data.mdb.")), qPrintable(error.message()));
+        if (kind == QLatin1String("trigger") || kind == QLatin1String("view"))
+            QVERIFY2(error.message().contains(kind == QLatin1String("trigger") ? QStringLiteral("trigger reset_password")
+                                                                              : QStringLiteral("view owed")),
+                     qPrintable(error.message()));
     }
     QCOMPARE(folderEntries(target()), QStringList());
     QVERIFY(!LedgerSetup::hasLedger(target()));
     QCOMPARE(readFile(source), before);
+}
+
+// A ledger keyed with a shop's own key on another machine: copied in once the key is
+// given, and the key is kept for this account; without it, refused and nothing kept.
+void TestFirstStart::asksForTheShopsKey()
+{
+    qunsetenv("XDG_CONFIG_HOME");
+    auto forgetKey = qScopeGuard([] { QFile::remove(LedgerKey::path()); });
+    const QString source = m_sources.filePath(QStringLiteral("keyed.mdb"));
+    QFile::remove(source);
+    {
+        Connection db(source, QByteArrayLiteral("our shop 2024"), Connection::OpenMode::CreateFile);
+        Schema::createTables(db);
+        db.execute(QStringLiteral("insert into data (b) values ('跑步鞋')"));
+    }
+    QList<bool> asked;
+    QByteArrayList answers = {"a wrong key", ""};
+    auto asker = [&](bool again) {
+        asked << again;
+        return answers.takeFirst();
+    };
+    QVERIFY_THROWS_EXCEPTION(AppError, LedgerSetup::copyLedger(source, target(), asker));
+    QCOMPARE(asked, (QList<bool>{false, true}));
+    QCOMPARE(folderEntries(target()), QStringList());
+    QVERIFY(LedgerKey::shopKey().isEmpty());
+
+    answers = {"a wrong key", "our shop 2024"};
+    asked.clear();
+    LedgerSetup::copyLedger(source, target(), asker);
+    QCOMPARE(asked, (QList<bool>{false, true}));
+    QCOMPARE(LedgerKey::shopKey(), QByteArrayLiteral("our shop 2024"));
+    Connection copied(DataSource::embeddedFile(LedgerSetup::ledgerPath(target())));
+    QCOMPARE(copied.scalar(QStringLiteral("select b from data")).toString(), QStringLiteral("跑步鞋"));
 }
 
 void TestFirstStart::neverReplacesALedger_data()
