@@ -62,7 +62,7 @@ void EntryCommands::closePanel()
 
 void EntryCommands::add()
 {
-    if (!m_panel->checkRequired())
+    if (!m_panel->checkRequired() || !m_panel->checkAmounts())
         return;
     LedgerRecords::add(appendTable(), m_panel->entry());
     MessageBoxes::information(window(), QStringLiteral("增加数据成功！"));
@@ -90,7 +90,7 @@ void EntryCommands::modify()
 {
     if (!MessageBoxes::confirm(window(), QStringLiteral("你确实要修改选中资料吗？")))
         return;
-    if (!m_panel->checkRequired())
+    if (!m_panel->checkRequired() || !m_panel->checkAmounts())
         return;
     Dataset &records = ledger();
     LedgerRecords::modifyCurrent(records, m_panel->entry());
