@@ -48,6 +48,8 @@ int main(int argc, char *argv[])
             return StoreCommands::copy(arguments.mid(1), out, err);
         if (BackupCommands::names(arguments))
             return BackupCommands::run(arguments, StoreCommands::chosen(all), out, err);
+        if (!arguments.isEmpty() && arguments[0] == QLatin1String(ImportLegacyCommand::kWorkerName))
+            return ImportLegacyCommand::runWorker(arguments.mid(1), StoreCommands::chosen(all));
         if (!arguments.isEmpty() && arguments[0] == QLatin1String(ImportLegacyCommand::kName))
             return ImportLegacyCommand::run(arguments.mid(1), StoreCommands::chosen(all), out, err);
         if (ReleaseCommands::handles(all.value(0)))

@@ -5,6 +5,7 @@
 #include "databasetool.h"
 #include "datasource.h"
 #include "ledgerbackup.h"
+#include "numberformat.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -38,6 +39,10 @@ int init(const DataSource &store, QTextStream &out)
 
 int demo(const DataSource &store, const QString &count, QTextStream &out, QTextStream &err)
 {
+    if (NumberFormat::isTooLarge(count)) {
+        err << "quillmora-admin: " << NumberFormat::tooLargeMessage(QStringLiteral("销售笔数 N")) << "\n";
+        return 2;
+    }
     bool ok = false;
     const qint64 sales = count.toLongLong(&ok);
     if (!ok || sales < 0) {

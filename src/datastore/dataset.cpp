@@ -93,7 +93,7 @@ void Dataset::close()
     }
 }
 
-std::vector<long long> Dataset::prefetchedSums() const
+std::vector<TenThousandths::Units> Dataset::prefetchedSums() const
 {
     requireOpen();
     return m_source->prefetchedSums();

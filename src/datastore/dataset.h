@@ -2,6 +2,7 @@
 
 #include "fieldtype.h"
 #include "rowsource.h"
+#include "tenthousandths.h"
 
 #include <QObject>
 #include <QString>
@@ -55,7 +56,7 @@ public:
     // second pass. Takes effect at the next open.
     void setPrefetchedNumberFields(const QStringList &fields);
     // Their sums over the rows, in ten-thousandths (see TenThousandths).
-    std::vector<long long> prefetchedSums() const;
+    std::vector<TenThousandths::Units> prefetchedSums() const;
 
     // Keeps what each update and delete of a row replaces (see WriteJournal); the
     // journal must outlive the dataset or be unset first. nullptr: no journal.

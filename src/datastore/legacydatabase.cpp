@@ -193,6 +193,11 @@ qint64 LegacyTable::declaredRowCount() const
 bool LegacyTable::next()
 {
     if (mdb_fetch_row(m_state->table)) {
+        // Pages that lead back to each other would give rows without end.
+        if (m_row >= declaredRowCount())
+            throw AppError(QStringLiteral("旧数据文件中表 %1 应有 %2 行，却读到更多行：文件已损坏。")
+                               .arg(m_name)
+                               .arg(declaredRowCount()));
         ++m_row;
         return true;
     }

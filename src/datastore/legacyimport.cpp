@@ -94,12 +94,18 @@ QString carriedType(const LegacyTable &table, int index, bool server)
                        .arg(column.typeCode));
 }
 
-// Where each known column is in the old table, and which columns are extra.
+// Where each known column is in the old table, and which columns are extra (with the
+// name each is carried under).
 struct ColumnPlan
 {
     QVector<int> known;
     QVector<int> extras;
+    QStringList extraNames;
 };
+
+// Amounts from this magnitude on are not what the entry panel takes; an old file's are
+// carried exactly and named in the report.
+constexpr double kLargeAmount = 1e12;
 
 ColumnPlan planColumns(const TableLayout &layout, const LegacyTable &table, bool server)
 {
@@ -126,6 +132,24 @@ ColumnPlan planColumns(const TableLayout &layout, const LegacyTable &table, bool
                                .arg(table.name(), table.columns().at(i).name));
         carriedType(table, i, server); // refuses a type that cannot be carried before any row
         plan.extras << i;
+    }
+    // A column named like a row key would be taken for the key by the statements that
+    // find a row by it: carried under a name of its own.
+    QStringList taken;
+    for (int i = 0; i < layout.columnCount; ++i)
+        taken << QString::fromLatin1(layout.columns[i].name).toLower();
+    for (int index : std::as_const(plan.extras))
+        taken << table.columns().at(index).name.toLower();
+    for (int index : std::as_const(plan.extras)) {
+        const QString name = table.columns().at(index).name;
+        QString carried = name;
+        if (LegacyImport::isReservedColumnName(name)) {
+            carried = QStringLiteral("old_") + name;
+            for (int n = 2; taken.contains(carried.toLower()); ++n)
+                carried = QStringLiteral("old_%1_%2").arg(name).arg(n);
+            taken << carried.toLower();
+        }
+        plan.extraNames << carried;
     }
     return plan;
 }
@@ -166,9 +190,16 @@ QVariant knownValue(Want want, const LegacyTable &table, int column)
     return {};
 }
 
-void copyTable(const TableLayout &layout, LegacyDatabase &source, Connection &target,
-               const LegacyImport::Options &options, QStringList &extraColumns)
+void reading(const LegacyImport::Options &options, const QString &table, qint64 row)
 {
+    if (options.reading)
+        options.reading(table, row);
+}
+
+void copyTable(const TableLayout &layout, LegacyDatabase &source, Connection &target,
+               const LegacyImport::Options &options, QStringList &extraColumns, QStringList &notes)
+{
+    reading(options, QString::fromLatin1(layout.name), 0);
     const std::unique_ptr<LegacyTable> table = source.openTable(QString::fromLatin1(layout.name));
     const bool server = target.engine() == Connection::Engine::Server;
     const ColumnPlan plan = planColumns(layout, *table, server);
@@ -177,12 +208,16 @@ void copyTable(const TableLayout &layout, LegacyDatabase &source, Connection &ta
     QStringList names;
     for (int i = 0; i < layout.columnCount; ++i)
         names << quoted(QString::fromLatin1(layout.columns[i].name));
-    for (int index : plan.extras) {
-        const QString name = table->columns().at(index).name;
+    for (int i = 0; i < plan.extras.size(); ++i) {
+        const int index = plan.extras.at(i);
+        const QString name = plan.extraNames.at(i);
         target.execute(QStringLiteral("alter table %1 add column %2 %3")
                            .arg(tableName, quoted(name), carriedType(*table, index, server)));
         names << quoted(name);
         extraColumns << tableName + QLatin1Char('.') + name;
+        if (name != table->columns().at(index).name)
+            notes << QStringLiteral("%1.%2: the name is reserved by the database, carried as %1.%3")
+                         .arg(tableName, table->columns().at(index).name, name);
     }
     QStringList marks;
     for (int i = 0; i < names.size(); ++i)
@@ -199,8 +234,16 @@ void copyTable(const TableLayout &layout, LegacyDatabase &source, Connection &ta
     values.reserve(names.size());
     while (table->next()) {
         values.clear();
-        for (int i = 0; i < layout.columnCount; ++i)
+        for (int i = 0; i < layout.columnCount; ++i) {
             values << knownValue(layout.columns[i].want, *table, plan.known[i]);
+            if (layout.columns[i].want == Want::Number && values.last().isValid()
+                && std::fabs(values.last().toDouble()) >= kLargeAmount)
+                notes << QStringLiteral("%1 row %2 column %3: %4 (10^12 or more, carried as it is)")
+                             .arg(tableName)
+                             .arg(table->row())
+                             .arg(QString::fromLatin1(layout.columns[i].name))
+                             .arg(values.last().toDouble(), 0, 'g', QLocale::FloatingPointShortest);
+        }
         if (users)
             values[1] = options.hashPassword(values[1].toString());
         for (int index : plan.extras)
@@ -212,8 +255,11 @@ void copyTable(const TableLayout &layout, LegacyDatabase &source, Connection &ta
         } catch (const DatabaseError &error) {
             throw AppError(QStringLiteral("写入表 %1 第 %2 行时出错：%3").arg(tableName).arg(table->row()).arg(error.message()));
         }
-        if (sales && options.progress && table->row() % kProgressEvery == 0)
-            options.progress(table->row(), total);
+        if (table->row() % kProgressEvery == 0) {
+            reading(options, tableName, table->row());
+            if (sales && options.progress)
+                options.progress(table->row(), total);
+        }
     }
     if (sales && options.progress)
         options.progress(table->row(), total);
@@ -264,17 +310,19 @@ LegacyImport::Report writeChecked(const QString &accessPath, const QString &temp
 {
     removeLeftovers(temporary);
     QStringList extraColumns;
+    QStringList notes;
     {
         // Opened first, so a file that is no Access file creates nothing.
         LegacyDatabase source(accessPath);
         stage(options, LegacyImport::Stage::Writing);
         Connection target(temporary, Schema::databaseKey(), Connection::OpenMode::CreateFile);
-        extraColumns = LegacyImport::copyInto(source, target, options);
+        extraColumns = LegacyImport::copyInto(source, target, options, {}, &notes);
     }
     stage(options, LegacyImport::Stage::Checking);
     Connection written(temporary, Schema::databaseKey());
-    LegacyImport::Report report = LegacyImport::check(accessPath, written);
+    LegacyImport::Report report = LegacyImport::check(accessPath, written, options);
     report.extraColumns = extraColumns;
+    report.notes = notes;
     if (!report.matches())
         throw AppError(QStringLiteral("转换后的检查未通过，没有生成新的数据文件：\n%1").arg(report.lines().join(QLatin1Char('\n'))));
     return report;
@@ -316,8 +364,15 @@ QStringList Report::lines() const
     return result;
 }
 
+bool isReservedColumnName(const QString &name)
+{
+    // The embedded engine's row key names, and the server's system columns.
+    static const QStringList reserved{"rowid", "oid", "_rowid_", "tableoid", "xmin", "xmax", "cmin", "cmax", "ctid"};
+    return reserved.contains(name.trimmed(), Qt::CaseInsensitive);
+}
+
 QStringList copyInto(LegacyDatabase &source, Connection &target, const Options &options,
-                     const std::function<void()> &beforeCommit)
+                     const std::function<void()> &beforeCommit, QStringList *notes)
 {
     if (!options.hashPassword)
         throw AppError(QStringLiteral("no password hashing given for the import"));
@@ -327,11 +382,12 @@ QStringList copyInto(LegacyDatabase &source, Connection &target, const Options &
             throw AppError(QStringLiteral("旧数据文件中没有表 %1。").arg(QString::fromLatin1(layout.name)));
     }
     QStringList extras;
+    QStringList found;
     target.beginTransaction();
     try {
         Schema::addTables(target);
         for (const TableLayout &layout : kTables)
-            copyTable(layout, source, target, options, extras);
+            copyTable(layout, source, target, options, extras, found);
         Schema::addSortIndexes(target);
         Schema::continueKeys(target);
         if (beforeCommit)
@@ -344,16 +400,19 @@ QStringList copyInto(LegacyDatabase &source, Connection &target, const Options &
         }
         throw;
     }
+    if (notes)
+        *notes << found;
     return extras;
 }
 
-Report check(const QString &accessPath, Connection &target)
+Report check(const QString &accessPath, Connection &target, const Options &options)
 {
     Report report;
     LegacyDatabase source(accessPath);
     for (const TableLayout &layout : kTables) {
         const QString name = QString::fromLatin1(layout.name);
         TableCount count{name};
+        reading(options, name, 0);
         const std::unique_ptr<LegacyTable> table = source.openTable(name);
         const bool sales = name == QLatin1String("data");
         int summed[3] = {-1, -1, -1};
@@ -363,6 +422,8 @@ Report check(const QString &accessPath, Connection &target)
                 summed[i] = table->columnIndex(QString::fromLatin1(kSummedColumns[i]));
         }
         while (table->next()) {
+            if (table->row() % kProgressEvery == 0)
+                reading(options, name, table->row());
             for (int i = 0; sales && i < 3; ++i) {
                 if (summed[i] >= 0 && !table->isNull(summed[i]))
                     sums[i].add(table->number(summed[i]));
@@ -444,13 +505,15 @@ Report importToServer(const QString &accessPath, const DataSource &server, const
     LegacyDatabase source(accessPath);
     stage(options, Stage::Writing);
     Report report;
+    QStringList notes;
     const QStringList extras = copyInto(source, target, options, [&] {
         stage(options, Stage::Checking);
-        report = check(accessPath, target);
+        report = check(accessPath, target, options);
         if (!report.matches())
             throw AppError(QStringLiteral("转换后的检查未通过，服务器上没有写入任何数据：\n%1").arg(report.lines().join(QLatin1Char('\n'))));
-    });
+    }, &notes);
     report.extraColumns = extras;
+    report.notes = notes;
     stage(options, Stage::Done);
     return report;
 }

@@ -24,6 +24,10 @@ struct Options
     std::function<void(qint64 done, qint64 total)> progress;
     // Each step of the file-level operations, before it starts.
     std::function<void(Stage)> stage;
+    // The old file's table being read and its rows read so far: called as a table is
+    // opened and now and then while its rows are read, by the copy and by the check. A
+    // reader that dies on a damaged file is then known to have died in that table.
+    std::function<void(const QString &table, qint64 row)> reading;
 };
 
 struct TableCount
@@ -41,6 +45,11 @@ struct Report
     std::array<double, 3> readSums{};
     std::array<double, 3> writtenSums{};
     QStringList extraColumns; // "table.column" carried into new columns
+    // What the operator should know about values and names carried as they are: an
+    // extra column renamed because an engine reserves its name, an amount of 10^12 or
+    // more (never refused: a shop's old ledger is not turned away for one mistyped
+    // price). Each names its table, and a value its row and column.
+    QStringList notes;
 
     bool matches() const;
     // One line per table and per summed column, for printing.
@@ -52,11 +61,16 @@ struct Report
 // that cannot be read; the caller discards the target then.
 // `beforeCommit` runs inside the transaction after the last row; an exception from it
 // leaves the target as it was.
+// The notes of the copy (see Report::notes) are added to `notes` when given.
 QStringList copyInto(LegacyDatabase &source, Connection &target, const Options &options,
-                     const std::function<void()> &beforeCommit = {});
+                     const std::function<void()> &beforeCommit = {}, QStringList *notes = nullptr);
+
+// Whether an engine reserves this column name (a row key or a system column), in any
+// letter case: such a column of the old file is carried under another name.
+bool isReservedColumnName(const QString &name);
 
 // Reads the old file and the target again and compares them.
-Report check(const QString &accessPath, Connection &target);
+Report check(const QString &accessPath, Connection &target, const Options &options = {});
 
 // Makes a new ledger file at `ledgerPath` (refusing to overwrite one): written under a
 // temporary name beside it, checked, and renamed only when the check passes. On any

@@ -135,21 +135,22 @@ public:
     ServerPages(Connection &connection, QString table, QStringList sumFields)
         : m_connection(connection), m_table(std::move(table)), m_sumFields(std::move(sumFields))
     {
-        Statement statement = m_connection.prepare(
-            QStringLiteral("select (select max(rowid) from %2), count(*)%1 from %2").arg(sumColumns(), m_table));
+        // The sums wait until they are asked for: opening the ledger (a login shows
+        // it) never depends on them.
+        Statement statement =
+            m_connection.prepare(QStringLiteral("select (select max(rowid) from %1), count(*) from %1").arg(m_table));
         statement.bind({});
         statement.step();
         // The largest key from the key index, in the same statement so it matches the count.
         m_bound = statement.int64Value(0);
         m_serverRows = int(statement.int64Value(1));
-        readSums(statement, 2);
     }
 
     int serverRows() const { return m_serverRows; }
     qint64 bound() const { return m_bound; }
 
     // Sums again after this terminal's own changes, over the same rows.
-    std::vector<long long> sums() const
+    std::vector<TenThousandths::Units> sums() const
     {
         if (m_stale) {
             const KeyedRows rows = openedRows();
@@ -211,7 +212,7 @@ private:
     {
         QString columns;
         for (const QString &field : m_sumFields)
-            columns += QStringLiteral(",sum(%1)").arg(TenThousandths::serverExpression(quotedName(field)));
+            columns += QLatin1Char(',') + TenThousandths::serverSumExpression(quotedName(field));
         return columns;
     }
 
@@ -219,7 +220,7 @@ private:
     {
         m_sums.assign(m_sumFields.size(), 0);
         for (int i = 0; i < int(m_sumFields.size()); ++i)
-            m_sums[i] = statement.value(firstColumn + i).toLongLong();
+            m_sums[i] = TenThousandths::unitsOfText(statement.value(firstColumn + i).toString());
     }
 
     Connection &m_connection;
@@ -228,8 +229,8 @@ private:
     int m_serverRows = 0;
     qint64 m_bound = 0;
     std::vector<qint64> m_appended;
-    mutable std::vector<long long> m_sums;
-    mutable bool m_stale = false;
+    mutable std::vector<TenThousandths::Units> m_sums;
+    mutable bool m_stale = true;
     bool m_keysComplete = false;
 };
 
@@ -272,11 +273,11 @@ public:
     const QStringList &fieldNames() const override { return m_fields; }
     FieldType fieldType(int field) const override { return m_types.at(field); }
 
-    std::vector<long long> prefetchedSums() const override
+    std::vector<TenThousandths::Units> prefetchedSums() const override
     {
         if (m_paging)
             return m_paging->sums();
-        std::vector<long long> sums(m_prefetched.size(), 0);
+        std::vector<TenThousandths::Units> sums(m_prefetched.size(), 0);
         for (size_t i = 0; i < m_prefetched.size(); ++i) {
             for (double value : m_prefetched[i])
                 sums[i] += TenThousandths::of(value);
@@ -826,7 +827,7 @@ public:
     const QStringList &fieldNames() const override { return m_fields; }
     FieldType fieldType(int field) const override { return m_types.at(field); }
     QVariant value(int row, int field) const override { return m_rows.at(row).at(field); }
-    std::vector<long long> prefetchedSums() const override { throw DatabaseError(QStringLiteral("No prefetched fields")); }
+    std::vector<TenThousandths::Units> prefetchedSums() const override { throw DatabaseError(QStringLiteral("No prefetched fields")); }
 
     RowVersion version(int) const override { return {}; }
     void remove(int, const RowVersion &) override { readOnly(); }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fieldtype.h"
+#include "tenthousandths.h"
 
 #include <QStringList>
 #include <QVariant>
@@ -55,7 +56,7 @@ public:
     virtual int sortBy(int field, bool descending, int currentRow) = 0;
 
     // The sums of the prefetched fields over the rows, in ten-thousandths.
-    virtual std::vector<long long> prefetchedSums() const = 0;
+    virtual std::vector<TenThousandths::Units> prefetchedSums() const = 0;
 
     // Updates and deletes from now on are kept by the journal, each in one
     // transaction with the journal's own writes (nullptr: none).

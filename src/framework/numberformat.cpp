@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <locale.h>
 
 namespace {
 
@@ -63,7 +65,8 @@ QString general(long double value)
     return text.replace(QLatin1Char('.'), decimalSeparator());
 }
 
-double parse(const QString &text)
+// The text in the C locale's notation when it is written as a number, else empty.
+QString numberNotation(const QString &text)
 {
     static const QRegularExpression number(
         QStringLiteral(R"(^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$)"));
@@ -71,13 +74,36 @@ double parse(const QString &text)
     const QString separator = decimalSeparator();
     if (separator != QLatin1String("."))
         trimmed.replace(separator, QStringLiteral("."));
-    if (!number.match(trimmed).hasMatch())
+    return number.match(trimmed).hasMatch() ? trimmed : QString();
+}
+
+double parse(const QString &text)
+{
+    const QString trimmed = numberNotation(text);
+    if (trimmed.isEmpty())
         throw ConversionError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
     bool ok = false;
     const double value = QLocale::c().toDouble(trimmed, &ok);
     if (!ok || !std::isfinite(value))
         throw ConversionError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
     return value;
+}
+
+bool isTooLarge(const QString &text)
+{
+    const QString notation = numberNotation(text);
+    if (notation.isEmpty())
+        return false;
+    // A text beyond the range of doubles reads as infinite: too large, not mistyped.
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+    const QByteArray latin = notation.toLatin1();
+    const double value = strtod_l(latin.constData(), nullptr, c);
+    return !std::isfinite(value) || std::fabs(value) >= kLargestTyped;
+}
+
+QString tooLargeMessage(const QString &boxName)
+{
+    return QStringLiteral("%1的数值太大：其绝对值必须小于 1000000000000（一万亿）。").arg(boxName);
 }
 
 } // namespace NumberFormat

@@ -50,7 +50,7 @@ struct OwedSale
 {
     qint64 key;
     double stored;
-    qint64 units;
+    CustomerDebts::Units units;
 };
 
 // The customer's sales with an amount owed, oldest first, as they stand inside the
@@ -61,10 +61,10 @@ std::vector<OwedSale> currentSales(Connection &connection, const CustomerDebt &s
                                              + sameCustomer() + QStringLiteral(" order by day1, rowid"));
     statement.bind({shown.customer.name, shown.customer.mobile});
     std::vector<OwedSale> sales;
-    qint64 total = 0;
+    CustomerDebts::Units total = 0;
     while (statement.step()) {
         const double stored = statement.doubleValue(1);
-        const qint64 units = CustomerDebts::unitsOf(stored);
+        const CustomerDebts::Units units = CustomerDebts::unitsOf(stored);
         sales.push_back({statement.int64Value(0), stored, units});
         total += units;
     }
@@ -128,19 +128,19 @@ QString CustomerDebt::owedText() const
 
 namespace CustomerDebts {
 
-qint64 unitsOf(double value)
+Units unitsOf(double value)
 {
     return FooterTotals::unitsOf(value);
 }
 
-double amountOf(qint64 units)
+double amountOf(Units units)
 {
-    return double(units / 10000.0L);
+    return double(TenThousandths::amountOf(units));
 }
 
-QString amountText(qint64 units)
+QString amountText(Units units)
 {
-    return NumberFormat::general(units / 10000.0L);
+    return NumberFormat::general(TenThousandths::amountOf(units));
 }
 
 namespace {
@@ -216,7 +216,7 @@ QList<CustomerDebt> load(Connection &connection)
                 debts.append(CustomerDebt{key, 0, 0, oldest, newest});
             }
             CustomerDebt &debt = debts[*found];
-            debt.owedUnits += unitsOf(statement.doubleValue(2)) * count;
+            debt.owedUnits += unitsOf(statement.doubleValue(2)).times(count);
             debt.sales += int(count);
             if (oldest.isValid() && (!debt.oldest.isValid() || oldest < debt.oldest))
                 debt.oldest = oldest;
@@ -236,9 +236,9 @@ QList<CustomerDebt> load(Connection &connection)
     return debts;
 }
 
-qint64 totalUnits(const QList<CustomerDebt> &debts)
+Units totalUnits(const QList<CustomerDebt> &debts)
 {
-    qint64 total = 0;
+    Units total = 0;
     for (const CustomerDebt &debt : debts)
         total += debt.owedUnits;
     return total;
@@ -277,7 +277,7 @@ Settlement settle(Connection &connection, const CustomerDebt &shown)
     });
 }
 
-QString paymentRefusal(const CustomerDebt &shown, qint64 paymentUnits)
+QString paymentRefusal(const CustomerDebt &shown, Units paymentUnits)
 {
     if (shown.owedUnits <= 0)
         return QStringLiteral("%1 没有欠款。").arg(shown.messageName());
@@ -289,23 +289,23 @@ QString paymentRefusal(const CustomerDebt &shown, qint64 paymentUnits)
     return {};
 }
 
-Settlement pay(Connection &connection, const CustomerDebt &shown, qint64 paymentUnits)
+Settlement pay(Connection &connection, const CustomerDebt &shown, Units paymentUnits)
 {
     if (const QString refusal = paymentRefusal(shown, paymentUnits); !refusal.isEmpty())
         throw AppError(refusal);
     return inTransaction(connection, [&] {
         const std::vector<OwedSale> sales = currentSales(connection, shown);
         Settlement settlement;
-        qint64 left = paymentUnits;
+        Units left = paymentUnits;
         for (const OwedSale &sale : sales) {
             if (left == 0)
                 break;
             if (sale.units <= 0)
                 continue;
-            const qint64 taken = std::min(left, sale.units);
+            const Units taken = std::min(left, sale.units);
             // A sale paid off in full holds exactly 0; a part payment leaves the rest in
             // whole ten-thousandths, so the footer counts exactly what remains.
-            writeAmount(connection, shown, sale, taken == sale.units ? 0.0 : amountOf(sale.units - taken));
+            writeAmount(connection, shown, sale, taken == sale.units ? 0.0 : CustomerDebts::amountOf(sale.units - taken));
             left -= taken;
             settlement.paidUnits += taken;
             ++settlement.changedSales;

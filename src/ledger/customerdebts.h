@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "ledgerqueries.h"
+#include "tenthousandths.h"
 
 #include <QDate>
 #include <QList>
@@ -22,10 +23,11 @@ struct CustomerKey
 // What one customer owes. Amounts are held in ten-thousandths of a yuan, each sale's
 // amount brought to the nearest 0.0001 and then added, exactly as the ledger footer
 // adds them, so the sum over all customers is the footer's total to the last digit.
+// The count is wide enough for whatever amounts a ledger holds (see TenThousandths).
 struct CustomerDebt
 {
     CustomerKey customer;
-    qint64 owedUnits = 0;
+    TenThousandths::Units owedUnits = 0;
     // Sales whose amount owed is not zero, and the dates of the oldest and newest of them.
     int sales = 0;
     QDate oldest;
@@ -44,11 +46,14 @@ struct CustomerDebt
 class DebtChangedError : public AppError
 {
 public:
-    DebtChangedError(const QString &message, qint64 currentUnits) : AppError(message), m_currentUnits(currentUnits) {}
-    qint64 currentUnits() const { return m_currentUnits; }
+    DebtChangedError(const QString &message, TenThousandths::Units currentUnits)
+        : AppError(message), m_currentUnits(currentUnits)
+    {
+    }
+    TenThousandths::Units currentUnits() const { return m_currentUnits; }
 
 private:
-    qint64 m_currentUnits;
+    TenThousandths::Units m_currentUnits;
 };
 
 // Who owes the shop what, and settling it. A sale "has an amount owed" when its amount
@@ -59,17 +64,19 @@ namespace CustomerDebts {
 
 inline const QString kNoCustomer = QStringLiteral("（未填客户）");
 
+using Units = TenThousandths::Units;
+
 // Ten-thousandths of a yuan as the ledger footer counts a value; NaN counts nothing.
-qint64 unitsOf(double value);
-double amountOf(qint64 units);
+Units unitsOf(double value);
+double amountOf(Units units);
 // An amount in the number format the ledger footer uses.
-QString amountText(qint64 units);
+QString amountText(Units units);
 
 // One row per customer with an amount owed, largest amount first; equal amounts with
 // the longest outstanding first. The engine groups and counts; the amounts are summed
 // here by the footer's rule.
 QList<CustomerDebt> load(Connection &connection);
-qint64 totalUnits(const QList<CustomerDebt> &debts);
+Units totalUnits(const QList<CustomerDebt> &debts);
 
 // Whether the search text occurs in the name or the mobile (ASCII letter case ignored).
 // An empty or blank search matches every customer.
@@ -80,14 +87,14 @@ SqlStatement salesOf(const CustomerKey &customer);
 
 struct Settlement
 {
-    qint64 paidUnits = 0;
-    qint64 remainingUnits = 0;
+    Units paidUnits = 0;
+    Units remainingUnits = 0;
     int changedSales = 0;
 };
 
 // Why a payment cannot be taken from the customer's total as shown (empty when it can):
 // nothing owed, a payment of 0 or less, or more than is owed.
-QString paymentRefusal(const CustomerDebt &shown, qint64 paymentUnits);
+QString paymentRefusal(const CustomerDebt &shown, Units paymentUnits);
 
 // Sets the amount owed of every sale of the customer to 0, in one transaction. The
 // customer's total is read again inside it: if it is no longer the one the operator
@@ -98,6 +105,6 @@ Settlement settle(Connection &connection, const CustomerDebt &shown);
 // Takes a payment off the customer's sales, oldest sale first, none below 0; negative
 // amounts stay. The payment must be more than 0 and at most the total owed (AppError
 // otherwise); the total is checked again inside the transaction as for settle().
-Settlement pay(Connection &connection, const CustomerDebt &shown, qint64 paymentUnits);
+Settlement pay(Connection &connection, const CustomerDebt &shown, Units paymentUnits);
 
 } // namespace CustomerDebts

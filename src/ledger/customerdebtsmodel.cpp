@@ -109,9 +109,9 @@ void CustomerDebtsModel::sortBy(Column column, bool descending)
     endResetModel();
 }
 
-qint64 CustomerDebtsModel::shownTotalUnits() const
+CustomerDebts::Units CustomerDebtsModel::shownTotalUnits() const
 {
-    qint64 total = 0;
+    CustomerDebts::Units total = 0;
     for (int index : m_shown)
         total += m_debts.at(index).owedUnits;
     return total;

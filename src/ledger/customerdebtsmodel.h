@@ -32,7 +32,7 @@ public:
     // The customers shown, in the list's order.
     int shownCount() const { return int(m_shown.size()); }
     const CustomerDebt &shownAt(int row) const { return m_debts.at(m_shown.at(row)); }
-    qint64 shownTotalUnits() const;
+    CustomerDebts::Units shownTotalUnits() const;
 
     // The text of a cell, as the grid, the report and the export show it.
     static QString text(const CustomerDebt &debt, int column);

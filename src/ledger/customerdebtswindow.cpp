@@ -199,7 +199,12 @@ void CustomerDebtsWindow::payChosen()
         MessageBoxes::warning(this, QStringLiteral("请先选择一位客户。"));
         return;
     }
-    qint64 units = 0;
+    CustomerDebts::Units units = 0;
+    if (NumberFormat::isTooLarge(paymentEdit->text())) {
+        MessageBoxes::warning(this, NumberFormat::tooLargeMessage(QStringLiteral("付款金额")));
+        paymentEdit->setFocus();
+        return;
+    }
     try {
         units = CustomerDebts::unitsOf(NumberFormat::parse(paymentEdit->text()));
     } catch (const ConversionError &) {

@@ -68,7 +68,7 @@ void EntryCommands::closePanel()
 
 void EntryCommands::add()
 {
-    if (!m_panel->checkRequired())
+    if (!m_panel->checkRequired() || !m_panel->checkAmounts())
         return;
     const SaleEntry entry = m_panel->entry();
     // The boxes stay filled after an add, so a run of similar sales is quick to type;
@@ -106,7 +106,7 @@ void EntryCommands::modify()
 {
     if (!MessageBoxes::confirm(window(), QStringLiteral("你确实要修改选中资料吗？")))
         return;
-    if (!m_panel->checkRequired())
+    if (!m_panel->checkRequired() || !m_panel->checkAmounts())
         return;
     Dataset &records = ledger();
     LedgerRecords::modifyCurrent(records, m_panel->entry(), m_loaded);

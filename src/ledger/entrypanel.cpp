@@ -2,7 +2,9 @@
 
 #include "dateeditor.h"
 #include "guardedcommand.h"
+#include "messageboxservice.h"
 #include "mylib.h"
+#include "numberformat.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -323,6 +325,26 @@ bool EntryPanel::checkRequired()
            && mylib::checkRequired(Edit15, QStringLiteral("进货单价必须输入！"))
            && mylib::checkRequired(Edit9, QStringLiteral("销售单价必须输入！"))
            && mylib::checkRequired(Edit21, QStringLiteral("销售数量必须输入！"));
+}
+
+bool EntryPanel::checkAmounts()
+{
+    const std::pair<QLineEdit *, QString> boxes[] = {
+        {Edit15, QStringLiteral("进货单价")}, {Edit9, QStringLiteral("销售单价")},
+        {Edit21, QStringLiteral("销售数量")}, {Edit16, QStringLiteral("销售合计")},
+        {Edit17, QStringLiteral("欠款金额")}, {Edit27, QStringLiteral("利润")},
+    };
+    for (const auto &[box, name] : boxes) {
+        if (!NumberFormat::isTooLarge(box->text()))
+            continue;
+        MessageBoxes::warning(box, NumberFormat::tooLargeMessage(name));
+        // A hidden box (the purchase price and profit can be hidden) keeps its text but
+        // cannot take the focus.
+        if (box->isVisibleTo(window()) && box->isEnabled())
+            box->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    return true;
 }
 
 void EntryPanel::recalculate(SaleCalculation::Source source)

@@ -80,6 +80,9 @@ public:
     // The required boxes of an add or a modify, checked in this order; warns about
     // and focuses the first blank one.
     bool checkRequired();
+    // The number boxes (the computed ones too): warns about and focuses the first one
+    // holding a number of magnitude 10^12 or more, naming it.
+    bool checkAmounts();
 
     // The sale date's Enter action, shared by the quick query's date editors: the
     // focus moves to "新  增" (nothing happens while the panel is hidden).

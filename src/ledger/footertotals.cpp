@@ -6,15 +6,11 @@
 
 #include <cmath>
 
-namespace {
-constexpr long double kScale = 10000.0L;
-}
-
 FooterTotals::FooterTotals(int fields) : m_units(fields, 0)
 {
 }
 
-long long FooterTotals::unitsOf(double value)
+TenThousandths::Units FooterTotals::unitsOf(double value)
 {
     return TenThousandths::of(value);
 }
@@ -32,7 +28,7 @@ FooterTotals FooterTotals::of(const Dataset &dataset, const QStringList &fields,
     const int records = dataset.recordCount();
     totals.setCount(records);
     if (prefetched) {
-        const std::vector<long long> sums = dataset.prefetchedSums();
+        const std::vector<TenThousandths::Units> sums = dataset.prefetchedSums();
         for (int i = 0; i < fields.size(); ++i)
             totals.m_units.at(i) = sums.at(i);
         return totals;
@@ -52,7 +48,7 @@ FooterTotals FooterTotals::of(const Dataset &dataset, const QStringList &fields,
 
 double FooterTotals::sum(int field) const
 {
-    return double(m_units.at(field) / kScale);
+    return double(TenThousandths::amountOf(m_units.at(field)));
 }
 
 QString FooterTotals::countText() const
@@ -62,5 +58,5 @@ QString FooterTotals::countText() const
 
 QString FooterTotals::sumText(int field) const
 {
-    return NumberFormat::general(m_units.at(field) / kScale);
+    return NumberFormat::general(TenThousandths::amountOf(m_units.at(field)));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tenthousandths.h"
+
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -22,7 +24,7 @@ public:
 
     // A value in ten-thousandths, brought to the nearest one (half to even); NaN (a
     // null) is 0.
-    static long long unitsOf(double value);
+    static TenThousandths::Units unitsOf(double value);
 
     void add(int field, double value);
     void setCount(int count) { m_count = count; }
@@ -35,5 +37,5 @@ public:
 
 private:
     int m_count = 0;
-    std::vector<long long> m_units; // ten-thousandths
+    std::vector<TenThousandths::Units> m_units;
 };

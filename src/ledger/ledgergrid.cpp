@@ -161,11 +161,22 @@ void LedgerController::followDatasetRow(int row)
 void LedgerController::refreshFooters()
 {
     const QStringList fields = LedgerGrid::summedFields();
-    const FooterTotals totals =
-        m_dataset ? FooterTotals::of(*m_dataset, fields, m_dataset->isOpen()) : FooterTotals(int(fields.size()));
+    FooterTotals totals(int(fields.size()));
+    bool summed = true;
+    try {
+        if (m_dataset)
+            totals = FooterTotals::of(*m_dataset, fields, m_dataset->isOpen());
+    } catch (const std::exception &error) {
+        // The sums are a convenience of the window: showing the ledger (a login does)
+        // never fails on them. The footer stays blank and says nothing wrong.
+        qWarning("quillmora: the footer sums could not be formed: %s", error.what());
+        summed = false;
+        if (m_dataset && m_dataset->isOpen())
+            totals.setCount(m_dataset->recordCount());
+    }
     m_grid.setFooterText(QString::fromLatin1(kCountField), totals.countText());
     for (int i = 0; i < fields.size(); ++i)
-        m_grid.setFooterText(fields[i], totals.sumText(i));
+        m_grid.setFooterText(fields[i], summed ? totals.sumText(i) : QString());
 }
 
 void LedgerController::requireDataset() const

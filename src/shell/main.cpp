@@ -48,7 +48,8 @@ int main(int argc, char *argv[])
     if (LegacyConversion::isWorkerCall(argc, argv))
         return LegacyConversion::runWorker(argc, argv);
     Application app(argc, argv);
-    // Upgrades must be signed with the key this build was configured with, if any.
+    // Upgrades must be signed with the key this build was configured with; a build
+    // without one has none.
     TupUpgrader::setDefaultReleaseKey(QString::fromLatin1(QUILLMORA_RELEASE_PUBLIC_KEY));
     // The default look is in force until the remembered skin is restored.
     SkinEngine::applyDefault();

@@ -59,8 +59,10 @@ enum ExtraMessage {
     ReplacerFailed,   // the installer of the upgrade could not be written or started
     SignatureInvalid, // the information file is not signed with the release key
     FileNotVerified,  // %s: a download that is not the file that was signed
+    UpgradesOff,      // the build has no release key, so it has no upgrades
+    SignedFileMissing, // %s: a file of a signed release that the server does not have
 };
-constexpr int kExtraMessageCount = 4;
+constexpr int kExtraMessageCount = 6;
 QString extraMessage(ExtraMessage message);
 
 // The string resource with this id; empty when there is none.

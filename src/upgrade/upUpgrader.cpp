@@ -49,6 +49,15 @@ QString TupUpgrader::defaultReleaseKey()
     return defaultKey();
 }
 
+bool TupUpgrader::takesUnsignedInformation()
+{
+#ifdef QUILLMORA_ALLOW_UNSIGNED_UPGRADES
+    return true;
+#else
+    return false;
+#endif
+}
+
 TupUpgrader::TupUpgrader(QObject *owner)
     : TupCustomHTTP(owner),
       VersionDate(UpgradeVersion::formatDate(Clock::today())),
@@ -211,9 +220,25 @@ void TupUpgrader::CheckUpdate()
     m_automaticCheck = false;
     if (Busy())
         return;
+    if (!upgradesEnabled()) {
+        // Whoever answers for the address (or a proxy on the way) could send anything:
+        // without a key to check it against, nothing is fetched.
+        ++m_generation;
+        later([this] { upgradesOff(); });
+        return;
+    }
     m_checkPhase = true;
     NoCache = true;
     startTransferOf(InfoFileURL, QString());
+}
+
+void TupUpgrader::upgradesOff()
+{
+    if (OnNoUpdateAvailable)
+        OnNoUpdateAvailable(this);
+    // Said only where "no newer version" would be said: automatic checks stay silent.
+    if (!m_automaticCheck && ShowMessages.testFlag(mNoUpdateAvailable))
+        upErrorBox(M::extraMessage(M::UpgradesOff));
 }
 
 void TupUpgrader::checkResult(const QByteArray &body)
@@ -237,7 +262,7 @@ void TupUpgrader::checkResult(const QByteArray &body)
             refused = true;
             qWarning("upgrade: information file %s refused: %s", qPrintable(URL), qPrintable(verification.problem));
         }
-    } else {
+    } else if (takesUnsignedInformation()) {
         info = UpgradeInfoFile::parse(body);
         newer = UpgradeVersion::isNewer(VersionControl, info, VersionDate, VersionNumber, Clock::today());
     }
@@ -436,6 +461,12 @@ void TupUpgrader::fileMissing(int statusCode)
     bool continueUpgrade = false;
     if (OnLostFile)
         OnLostFile(this, URL, statusCode, continueUpgrade);
+    if (verifying()) {
+        // A signed release is installed whole or not at all: no file is skipped,
+        // whatever the owner's handler said.
+        failUpgrade(M::format(M::extraMessage(M::SignedFileMissing), {upFileNamePart(URL)}));
+        return;
+    }
     if (ShowMessages.testFlag(mLostFile))
         continueUpgrade = upAskSkipLostFile(URL, statusCode);
     if (continueUpgrade)

@@ -80,12 +80,18 @@ public:
 
     // The publisher's release key (the base64 text of release.pub). With a key, only an
     // information file signed with it counts, only downloads of the signed size and
-    // SHA-256 are installed, and never a release numbered lower than the running one
-    // (VersionNumber, or the application's version when that is empty). Without one,
-    // information files are taken as they are. New components start with the default.
+    // SHA-256 are installed, all of a release's files or none, and never a release
+    // numbered lower than the running one (VersionNumber, or the application's version
+    // when that is empty). Without one the component has no upgrades: a check ends at
+    // once, without asking anyone on the network. New components start with the default.
     QString ReleasePublicKey;
     static void setDefaultReleaseKey(const QString &base64);
     static QString defaultReleaseKey();
+    // Whether this build takes unsigned information files when no key is set; only a
+    // build configured for tests of that older format does.
+    static bool takesUnsignedInformation();
+    // Whether a check can lead to an upgrade at all.
+    bool upgradesEnabled() const { return verifying() || takesUnsignedInformation(); }
 
     BeginUpgradeEvent OnBeginUpgrade;
     NotifyEvent OnLaterUpgrade;
@@ -142,6 +148,7 @@ private:
     void startTransferOf(const QString &url, const QString &outputFile);
 
     void checkResult(const QByteArray &body);
+    void upgradesOff();
     void startDownloads();
     void nextFileStep();
     void finish();

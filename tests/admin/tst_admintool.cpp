@@ -473,6 +473,8 @@ void AdminToolTest::badArgumentsFail_data()
     QTest::newRow("unknown") << QStringList{"drop"} << 2;
     QTest::newRow("demo without number") << QStringList{"demo", "many"} << 2;
     QTest::newRow("demo without database") << QStringList{"demo", "3"} << 1;
+    // Refused before any database is looked for.
+    QTest::newRow("demo of 10^12 sales") << QStringList{"demo", "1000000000000"} << 2;
     QTest::newRow("import without file") << QStringList{"import-legacy"} << 2;
     QTest::newRow("import of a missing file") << QStringList{"import-legacy", "old.mdb"} << 1;
 }

@@ -10,6 +10,8 @@ inline QString legacyFixture(const QString &name)
 {
     if (name == QLatin1String("legacy-extra.mdb"))
         return QString::fromUtf8(LEGACY_EXTRA_MDB); // made by the build from legacy-small.mdb
+    if (name == QLatin1String("legacy-rowid.mdb"))
+        return QString::fromUtf8(LEGACY_ROWID_MDB); // the same, its extra column named rowid
     return qEnvironmentVariable("QUILLMORA_SOURCE_DIR") + QStringLiteral("/tests/data/legacy/") + name;
 }
 

@@ -1,5 +1,6 @@
 #include "apperror.h"
 #include "connection.h"
+#include "dataset.h"
 #include "exactsum.h"
 #include "legacydatabase.h"
 #include "legacyfixtures.h"
@@ -131,6 +132,49 @@ QStringList leftovers()
     return QDir::current().entryList({QStringLiteral("data.mdb*")}, QDir::Files);
 }
 
+struct AdminRun
+{
+    bool finished = false;
+    bool crashed = false;
+    int status = -1;
+    QString output;
+};
+
+// quillmora-admin import-legacy into the test run's store: data.mdb in the working
+// folder, or the server.
+AdminRun adminImport(const TestWorkspace &workspace, const QString &file)
+{
+    QStringList arguments;
+    if (TestWorkspace::onServer())
+        arguments << QStringLiteral("--database") << workspace.serverUrl();
+    arguments << QStringLiteral("import-legacy") << file;
+    QProcess admin;
+    admin.start(qEnvironmentVariable("QUILLMORA_BIN_DIR") + QStringLiteral("/quillmora-admin"), arguments);
+    AdminRun run;
+    run.finished = admin.waitForFinished(120000);
+    run.crashed = admin.exitStatus() != QProcess::NormalExit;
+    run.status = admin.exitCode();
+    run.output = QString::fromUtf8(admin.readAllStandardOutput() + admin.readAllStandardError());
+    return run;
+}
+
+// The ledger the import made; nullptr when there is none.
+std::unique_ptr<Connection> importedLedger(const TestWorkspace &workspace)
+{
+    if (!TestWorkspace::onServer()) {
+        if (!QFile::exists(QStringLiteral("data.mdb")))
+            return nullptr;
+        return std::make_unique<Connection>(QStringLiteral("data.mdb"), Schema::databaseKey());
+    }
+    auto connection = std::make_unique<Connection>(workspace.dataSource());
+    try {
+        connection->tableFields(QStringLiteral("data"));
+    } catch (const DatabaseError &) {
+        return nullptr;
+    }
+    return connection;
+}
+
 } // namespace
 
 class LegacyImportTest : public QObject
@@ -151,6 +195,13 @@ private slots:
     void killedConversionLeavesOldFile_data();
     void killedConversionLeavesOldFile();
     void killedAtRandomMomentsNeverHalfDone();
+
+    // On both engines (tst_legacyimport_server runs them on the server).
+    void hugeAmountsAreCarriedExactlyAndNamed();
+    void reservedColumnNameIsCarriedUnderAnother();
+    void reservedColumnNames();
+    void adminSurvivesADamagedFile_data();
+    void adminSurvivesADamagedFile();
 
     // On the test run's database server only (tst_legacyimport_server).
     void importsIntoAServer();
@@ -528,6 +579,98 @@ bool holdsLedger(const DataSource &store)
 }
 
 } // namespace
+
+void LegacyImportTest::hugeAmountsAreCarriedExactlyAndNamed()
+{
+    TestWorkspace workspace(TestWorkspace::Database::None);
+    // Sale 29 owes 10^15 and sale 1 totals 10^300: mistyped in the old program, never
+    // a reason to turn the shop's ledger away.
+    QByteArray bytes = fileBytes(legacyFixture(QStringLiteral("legacy-small.mdb")));
+    for (const auto &[find, replaceBy] : {std::pair{12345678.9, 1e15}, std::pair{738.4, 1e300}}) {
+        QCOMPARE(bytes.count(doubleBytes(find)), 1);
+        bytes.replace(doubleBytes(find), doubleBytes(replaceBy));
+    }
+    writeBytes(QStringLiteral("old.mdb"), bytes);
+    const AdminRun run = adminImport(workspace, QStringLiteral("old.mdb"));
+    QVERIFY2(run.finished && !run.crashed && run.status == 0, qPrintable(run.output));
+    for (const char *line : {"data row 29 column 5: 1e+15 (10^12 or more, carried as it is)",
+                             "data row 1 column 6: 1e+300 (10^12 or more, carried as it is)",
+                             "data: sum of 6: 1e+300 read, 1e+300 written"})
+        QVERIFY2(run.output.contains(QString::fromUtf8(line)), qPrintable(run.output));
+    const std::unique_ptr<Connection> db = importedLedger(workspace);
+    QVERIFY(db);
+    QCOMPARE(db->scalar(QStringLiteral("select count(*) from data where \"5\"=?"), {1e15}).toInt(), 1);
+    QCOMPARE(db->scalar(QStringLiteral("select count(*) from data where \"6\"=?"), {1e300}).toInt(), 1);
+}
+
+void LegacyImportTest::reservedColumnNameIsCarriedUnderAnother()
+{
+    TestWorkspace workspace(TestWorkspace::Database::None);
+    const AdminRun run = adminImport(workspace, legacyFixture(QStringLiteral("legacy-rowid.mdb")));
+    QVERIFY2(run.finished && !run.crashed && run.status == 0, qPrintable(run.output));
+    for (const char *line : {"carried into a new column: data.old_rowid",
+                             "data.rowid: the name is reserved by the database, carried as data.old_rowid"})
+        QVERIFY2(run.output.contains(QString::fromUtf8(line)), qPrintable(run.output));
+    const std::unique_ptr<Connection> db = importedLedger(workspace);
+    QVERIFY(db);
+    // The old values are all there, under their new name ...
+    QCOMPARE(db->scalar(QStringLiteral("select count(*) from data where old_rowid='21'")).toInt(), 8);
+    // ... and a sale deleted by its key is that one sale.
+    Dataset ledger(*db, QStringLiteral("ledger"));
+    ledger.setSql(QStringLiteral("select * from data"));
+    ledger.open();
+    QCOMPARE(ledger.recordCount(), 29);
+    for (ledger.first(); !ledger.isEof() && ledger.value(QStringLiteral("old_rowid")).toString() != QLatin1String("21");)
+        ledger.next();
+    QVERIFY(!ledger.isEof());
+    ledger.deleteCurrent();
+    QCOMPARE(db->scalar(QStringLiteral("select count(*) from data")).toInt(), 28);
+}
+
+void LegacyImportTest::reservedColumnNames()
+{
+    for (const char *name : {"rowid", "ROWID", "RowId", "oid", "OID", "_rowid_", "_ROWID_", "ctid", "xmin", "TableOid"})
+        QVERIFY2(LegacyImport::isReservedColumnName(QString::fromLatin1(name)), name);
+    for (const char *name : {"rowid2", "row_id", "备用", "id", "o"})
+        QVERIFY2(!LegacyImport::isReservedColumnName(QString::fromUtf8(name)), name);
+}
+
+void LegacyImportTest::adminSurvivesADamagedFile_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("offset"); // the byte changed; -1: cut to `length`
+    QTest::addColumn<int>("length");
+    QTest::addColumn<QString>("message");
+    // The reading library itself crashes (SIGSEGV) on this byte of the list of tables.
+    QTest::newRow("one byte changed") << QStringLiteral("legacy-small.mdb") << 8247 << 0
+                                      << QStringLiteral("old.mdb: the file is damaged (table MSysObjects, the list of "
+                                                        "tables); no ledger was made");
+    QTest::newRow("cut short") << QStringLiteral("legacy-many.mdb") << -1 << 118 * 4096
+                               << QStringLiteral("表 data 应有 1714 行，只读到 1628 行");
+}
+
+void LegacyImportTest::adminSurvivesADamagedFile()
+{
+    QFETCH(QString, file);
+    QFETCH(int, offset);
+    QFETCH(int, length);
+    QFETCH(QString, message);
+    TestWorkspace workspace(TestWorkspace::Database::None);
+    QByteArray bytes = fileBytes(legacyFixture(file));
+    if (offset >= 0)
+        bytes[offset] = char(bytes.at(offset) ^ 0xFF);
+    else
+        bytes.truncate(length);
+    writeBytes(QStringLiteral("old.mdb"), bytes);
+    const AdminRun run = adminImport(workspace, QStringLiteral("old.mdb"));
+    QVERIFY(run.finished);
+    QVERIFY2(!run.crashed && run.status == 1, qPrintable(run.output));
+    QVERIFY2(run.output.contains(message), qPrintable(run.output));
+    QVERIFY2(!run.output.contains(QStringLiteral("created ")), qPrintable(run.output));
+    // No ledger, not even part of one.
+    QCOMPARE(leftovers(), QStringList());
+    QVERIFY(!importedLedger(workspace));
+}
 
 void LegacyImportTest::importsIntoAServer()
 {

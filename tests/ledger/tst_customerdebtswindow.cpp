@@ -331,6 +331,9 @@ void CustomerDebtsWindowTest::refusedPaymentInput_data()
     QTest::newRow("no number") << QStringLiteral("十元") << QStringLiteral("请输入正确的付款金额。");
     QTest::newRow("zero") << QStringLiteral("0") << QStringLiteral("付款金额必须大于 0。");
     QTest::newRow("more than owed") << QStringLiteral("60.01") << QStringLiteral("付款金额 60.01 元大于 张三（138） 的欠款 60 元。");
+    const QString tooLarge = QStringLiteral("付款金额的数值太大：其绝对值必须小于 1000000000000（一万亿）。");
+    QTest::newRow("10^12") << QStringLiteral("1000000000000") << tooLarge;
+    QTest::newRow("beyond any number") << QStringLiteral("1e400") << tooLarge;
 }
 
 void CustomerDebtsWindowTest::refusedPaymentInput()

@@ -298,6 +298,19 @@ void TestEntryCommands::failedAddStoresNothing_data()
                                                << int(QMessageBox::Critical);
     QTest::newRow("no such day") << "DBDateTimeEditEh1" << "2014-02-30" << "'2014-02-30' is not a valid date"
                                  << int(QMessageBox::Critical);
+    // A number no till should hold is refused by name, whichever box holds it.
+    QTest::newRow("sale price of 10^12") << "Edit9" << "1000000000000"
+                                         << "销售单价的数值太大：其绝对值必须小于 1000000000000（一万亿）。"
+                                         << int(QMessageBox::Warning);
+    QTest::newRow("negative purchase price of 10^15") << "Edit15" << "-1e15"
+                                                      << "进货单价的数值太大：其绝对值必须小于 1000000000000（一万亿）。"
+                                                      << int(QMessageBox::Warning);
+    QTest::newRow("quantity beyond any number") << "Edit21" << "1e400"
+                                                << "销售数量的数值太大：其绝对值必须小于 1000000000000（一万亿）。"
+                                                << int(QMessageBox::Warning);
+    QTest::newRow("computed total of 10^12") << "Edit16" << "999999999999.99995"
+                                             << "销售合计的数值太大：其绝对值必须小于 1000000000000（一万亿）。"
+                                             << int(QMessageBox::Warning);
 }
 
 void TestEntryCommands::failedAddStoresNothing()

@@ -139,6 +139,18 @@ private slots:
                                         << QStringList{"总计", "1", "0.0312", "0.0938", "-0.0312"};
         QTest::newRow("negative profit") << QList<Sale>{sale("x", 7.5, -3.5, 2.0), sale("y", 2.5, 1.0, 0.0)}
                                          << QStringList{"总计", "2", "10", "-2.5", "2"};
+        // Whatever a ledger holds (an imported one may hold anything a double can): no
+        // sum wraps around or fails, and large values still add exactly.
+        QTest::newRow("a sale of 10^15") << QList<Sale>{sale("x", 1e15, 1e15, 1e15), sale("y", 738.4, 0.5, 1.0)}
+                                         << QStringList{"总计", "2", "1.00000000000074E15", "1E15", "1E15"};
+        QTest::newRow("10^15 and -10^15 leave the small ones")
+            << QList<Sale>{sale("x", 1e15, -1e15, 0.0001), sale("y", -1e15, 1e15, 0.0), sale("z", 0.0001, 0.25, 0.0)}
+            << QStringList{"总计", "3", "0.0001", "0.25", "0.0001"};
+        QTest::newRow("a sale of 10^300") << QList<Sale>{sale("x", 1e300, -1e300, 1e300), sale("y", 2.0, 1.0, 1.0)}
+                                          << QStringList{"总计", "2", "1E300", "-1E300", "1E300"};
+        QTest::newRow("10^300 and -10^300 cancel exactly")
+            << QList<Sale>{sale("x", 1e300, 1.5, 0.0), sale("y", -1e300, 1.0, 0.0), sale("z", 0.5, 0.0, 0.0)}
+            << QStringList{"总计", "3", "0.5", "2.5", "0"};
     }
 
     void footers()

@@ -63,6 +63,8 @@ void StatsFormTest::init()
     const Sale sales[] = {
         {"2014-01-01", 10.0},       {"2014-01-01", 5.0},   {"2014-01-31 18:05:00", 20.5}, {"2014-03-10", -7.0},
         {"2014-02-14", QVariant()}, {"2013-01-15", 100.0}, {"2015-01-01", 1.0},           {"2015-12-31 23:59:59", 3.0},
+        // Amounts no till takes but an imported ledger may hold.
+        {"2017-05-01", 1e15},       {"2017-05-02", 0.5},   {"2017-06-01", 1e300},
     };
     for (const Sale &sale : sales)
         m_data->ADOConnection1->execute(QStringLiteral("insert into data (a, day1, \"4\") values ('x', ?, ?)"),
@@ -93,6 +95,7 @@ void StatsFormTest::monthlyChart_data()
     QTest::newRow("year without sales") << "2016" << Bars{};
     QTest::newRow("blanks around") << " 2014 " << Bars{{1, 35.5}, {3, -7}};
     QTest::newRow("fraction matches no year") << "2014.5" << Bars{};
+    QTest::newRow("10^15 and 10^300") << "2017" << Bars{{5, 1000000000000000.5}, {6, 1e300}};
 }
 
 void StatsFormTest::monthlyChart()

@@ -1,5 +1,7 @@
 #include "changepass.h"
 #include "clock.h"
+#include "connection.h"
+#include "datagrid.h"
 #include "databasetool.h"
 #include "datamodule.h"
 #include "login.h"
@@ -28,6 +30,7 @@ private slots:
     void cleanup();
 
     void loginOpensSessionAndShowsAllRecords();
+    void loginDoesNotDependOnTheSums();
     void closeWritesLogoutIntoOwnRowOnly();
     void abandonedLoginEndsWithoutSession();
     void settingsMenuShowsOrCreates_data();
@@ -105,6 +108,20 @@ void TestMainFormUsers::loginOpensSessionAndShowsAllRecords()
     QVERIFY(!m_login->isVisible());
     QCOMPARE(UsersFixture::sessionRows(*m_data).size(), 1);
     QVERIFY(m_boxes->asked.isEmpty());
+}
+
+void TestMainFormUsers::loginDoesNotDependOnTheSums()
+{
+    // One sale of 10^15 (and one of 10^300) used to lock every till of a server out.
+    DatabaseTool::addDemoSales(*m_data->ADOConnection1, 2);
+    m_data->ADOConnection1->execute(QStringLiteral("update data set \"6\"=?, \"5\"=? where rowid=(select min(rowid) from data)"),
+                                    {1e15, 1e300});
+    logIn();
+    QVERIFY2(m_boxes->asked.isEmpty(), qPrintable(m_boxes->asked.value(0).request.text));
+    QCOMPARE(m_data->ADOQuery15->recordCount(), 2);
+    DataGrid *grid = m_main->DBGridEh1;
+    QVERIFY(grid->footerTextAt(grid->positionOfField(QStringLiteral("6"))).startsWith(QStringLiteral("1.0000000000")));
+    QCOMPARE(grid->footerTextAt(grid->positionOfField(QStringLiteral("5"))), QStringLiteral("1E300"));
 }
 
 void TestMainFormUsers::closeWritesLogoutIntoOwnRowOnly()

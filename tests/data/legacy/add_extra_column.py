@@ -9,7 +9,9 @@ name are added to the table definition page, and every row on the table's one da
 page is rebuilt with the new variable-length column (row: column count, fixed part,
 variable part, end offset, offsets in reverse order, variable column count, null mask).
 
-usage: add_extra_column.py legacy-small.mdb legacy-extra.mdb
+usage: add_extra_column.py legacy-small.mdb legacy-extra.mdb [COLUMN]
+
+COLUMN names the new column instead of "备用" (e.g. rowid, a name an engine reserves).
 """
 import datetime
 import struct
@@ -17,9 +19,8 @@ import sys
 
 PAGE = 4096
 TDEF_PAGE = 24  # table definition of `data` in legacy-small.mdb
-NAME = '备用'
-
 src, dst = sys.argv[1], sys.argv[2]
+NAME = sys.argv[3] if len(sys.argv) > 3 else '备用'
 data = bytearray(open(src, 'rb').read())
 
 
