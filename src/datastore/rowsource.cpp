@@ -173,7 +173,7 @@ public:
     void changed() { m_stale = true; }
     // One row's summed fields changed by these amounts (in field order): the sums
     // follow without counting every row again.
-    void adjusted(const std::vector<long long> &delta)
+    void adjusted(const std::vector<TenThousandths::Units> &delta)
     {
         if (m_stale)
             return;
@@ -354,7 +354,7 @@ public:
         // Each field written must still hold what this terminal read: otherwise another
         // terminal's change to it (a payment, a remark) would be overwritten unseen.
         const RowCheck::Condition unchanged = readCondition(key, asRead, changed);
-        std::vector<long long> delta;
+        std::vector<TenThousandths::Units> delta;
         journaled([&] {
             if (m_journal)
                 m_journal->beforeUpdate(m_connection, m_table, key);
@@ -511,26 +511,26 @@ private:
     // How much an update that found the row as `asRead` holds it changed the sums of
     // the prefetched fields: the fields it assigned held the values read before, and
     // hold what the engine reads now. In the same rounding as the server's sums.
-    std::vector<long long> summedChange(qint64 key, const RowVersion &asRead, const std::vector<bool> &assigned)
+    std::vector<TenThousandths::Units> summedChange(qint64 key, const RowVersion &asRead, const std::vector<bool> &assigned)
     {
         if (m_prefetchFields.isEmpty())
             return {};
         QStringList columns;
         for (const QString &field : m_prefetchFields)
-            columns << TenThousandths::serverExpression(quotedName(field));
+            columns << quotedName(field);
         Statement statement = m_connection.prepare(
             QStringLiteral("select %1 from %2 where rowid=?").arg(columns.join(QLatin1Char(',')), m_table));
         statement.bind({key});
         if (!statement.step())
             throw DatabaseError(QString::fromLatin1(kRowNotLocated));
-        std::vector<long long> delta(m_prefetchFields.size(), 0);
+        std::vector<TenThousandths::Units> delta(m_prefetchFields.size());
         for (int i = 0; i < int(m_prefetchFields.size()); ++i) {
             const int field = int(m_fields.indexOf(m_prefetchFields[i]));
             if (!assigned[size_t(field)])
                 continue;
             const QVariant before = asRead.values[size_t(field)];
-            delta[size_t(i)] = (statement.isNull(i) ? 0 : statement.int64Value(i))
-                               - (before.isValid() ? TenThousandths::of(before.toDouble()) : 0);
+            delta[size_t(i)] = (statement.isNull(i) ? TenThousandths::Units() : TenThousandths::of(statement.doubleValue(i)))
+                               - (before.isValid() ? TenThousandths::of(before.toDouble()) : TenThousandths::Units());
         }
         return delta;
     }
