@@ -272,6 +272,10 @@ void copyLedger(Connection &from, Connection &to)
         // Session ids are kept: they are the rows' own keys.
         copyRows(from, to, QStringLiteral("rz"));
         copyJournal(from, to);
+        // Roles came later: a ledger without them has managers only, which an empty
+        // table says as well.
+        if (from.tableNames().contains(QLatin1String(Schema::kUserRoles)))
+            copyRows(from, to, QString::fromLatin1(Schema::kUserRoles));
         Schema::addSortIndexes(to);
         Schema::continueKeys(to);
         to.commit();

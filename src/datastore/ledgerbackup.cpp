@@ -151,7 +151,7 @@ QStringList serverTables(Connection &connection)
 {
     const QStringList present = connection.tableNames();
     QStringList tables;
-    for (const char *name : {"data", "userdb", "rz", "deleted_sales", "sale_changes"}) {
+    for (const char *name : {"data", "userdb", "rz", "deleted_sales", "sale_changes", Schema::kUserRoles}) {
         if (present.contains(QLatin1String(name)))
             tables << QString::fromLatin1(name);
     }

@@ -91,6 +91,31 @@ void dropIndexesRefusingLongTexts(Connection &connection)
     }
 }
 
+// Each user's role, beside userdb (whose two columns stay as they are). A user without
+// a row here is a manager: the users of ledgers made before roles, and imported ones.
+void addRoleTable(Connection &connection)
+{
+    if (connection.engine() == Connection::Engine::Server)
+        connection.execute(QStringLiteral("create table %1 (username text collate \"C\", role text collate \"C\", "
+                                          "rowid bigint generated always as identity primary key)")
+                               .arg(QLatin1String(kUserRoles)));
+    else
+        connection.execute(QStringLiteral("create table %1 (username text, role text)").arg(QLatin1String(kUserRoles)));
+}
+
+void ensureRoleTable(Connection &connection)
+{
+    if (connection.tableNames().contains(QLatin1String(kUserRoles)))
+        return;
+    try {
+        addRoleTable(connection);
+    } catch (const DatabaseError &) {
+        // Another terminal opening the ledger at the same moment may have made it.
+        if (!connection.tableNames().contains(QLatin1String(kUserRoles)))
+            throw;
+    }
+}
+
 } // namespace
 
 const QStringList &tables()
@@ -105,6 +130,7 @@ void addTables(Connection &connection)
         createServerTables(connection);
     else
         createEmbeddedTables(connection);
+    addRoleTable(connection);
     SaleJournal::addTables(connection);
 }
 
@@ -168,6 +194,7 @@ std::unique_ptr<Connection> openLedger(const DataSource &source)
     // ledger made before them gets them now.
     try {
         SaleJournal::ensureTables(*connection);
+        ensureRoleTable(*connection);
         dropIndexesRefusingLongTexts(*connection);
     } catch (const DatabaseError &error) {
         throw DatabaseOpenError(DatabaseOpenError::Reason::Other,

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QDate>
+#include <functional>
+
 #include <QObject>
 #include <QPointer>
 
@@ -23,6 +26,12 @@ public:
     // command that needs them fails with an error.
     void setDatasets(Dataset *appendTable, Dataset *ledger);
 
+    // What the logged-in user may not do to the current sale: the check returns the
+    // message that refuses a change (a delete when `deleting`, else a modify) of a sale
+    // of `saleDay`, or an empty text when it may go ahead. Without a check all may.
+    using ChangeCheck = std::function<QString(bool deleting, const QDate &saleDay)>;
+    void setChangeCheck(ChangeCheck check) { m_changeCheck = std::move(check); }
+
     // "新 建": show the panel cleared.
     void newEntry();
     // The close picture: hide the panel and clear it.
@@ -43,9 +52,12 @@ private:
     Dataset &appendTable() const;
     Dataset &ledger() const;
     QWidget *window() const;
+    // True when the check lets the change go ahead; otherwise tells why not.
+    bool changeAllowed(bool deleting);
 
     EntryPanel *m_panel;
     QPointer<QAbstractButton> m_deleteButton;
     QPointer<Dataset> m_appendTable;
     QPointer<Dataset> m_ledger;
+    ChangeCheck m_changeCheck;
 };

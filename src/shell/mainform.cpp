@@ -327,6 +327,14 @@ void TMainForm::buildEntryPanel()
 
     connect(ToolButton7, &QToolButton::clicked, this, guarded(this, [this] { entryCommands->newEntry(); }));
     connect(ToolButton19, &QToolButton::clicked, this, guarded(this, [this] { entryCommands->deleteCurrent(); }));
+    // A cashier deletes no sale and modifies only today's.
+    entryCommands->setChangeCheck([this](bool deleting, const QDate &saleDay) {
+        using UserRoles::Command;
+        const Command command = deleting ? Command::DeleteSale
+                                : saleDay.isValid() && saleDay < Clock::now().date() ? Command::ModifyOlderSale
+                                                                                     : Command::ModifyTodaysSale;
+        return UserRoles::allows(m_role, command) ? QString() : UserRoles::refusal(command);
+    });
     connect(DBGridEh1, &DataGrid::doubleClicked, this,
             guarded(this, [this] { entryCommands->loadCurrent(firstColumnField()); }));
     connect(DBGridEh1, &DataGrid::clicked, this, guarded(this, [this] { entryCommands->enableDelete(); }));
@@ -441,11 +449,35 @@ void TMainForm::runLogin()
         m_sessionId = m_login->sessionId();
         if (dmfm) {
             dmfm->setOperatorName(m_login->userName());
+            m_role = UserRoles::roleOf(*dmfm->ADOConnection1, m_login->userName());
+            applyRole();
             m_automaticBackup->afterLogin(*dmfm);
         }
     } else {
         close();
     }
+}
+
+void TMainForm::applyRole()
+{
+    using UserRoles::Command;
+    const bool seesPurchases = UserRoles::allows(m_role, Command::ShowPurchasePrices);
+    // Ticked before it is disabled, so the columns go through the box's own command.
+    if (!seesPurchases)
+        CheckBox5->setChecked(true);
+    CheckBox5->setEnabled(seesPurchases);
+    CheckBox5->setToolTip(seesPurchases ? QString() : UserRoles::refusal(Command::ShowPurchasePrices));
+    const bool exports = UserRoles::allows(m_role, Command::Export);
+    ToolButton17->setEnabled(exports);
+    ToolButton17->setToolTip(exports ? QString() : UserRoles::refusal(Command::Export));
+    const bool charts = UserRoles::allows(m_role, Command::Charts);
+    Button4->setEnabled(charts);
+    Button4->setToolTip(charts ? QString() : UserRoles::refusal(Command::Charts));
+    const bool administers = UserRoles::allows(m_role, Command::UserAdministration);
+    N13->setEnabled(administers);
+    N13->setToolTip(administers ? QString() : UserRoles::refusal(Command::UserAdministration));
+    for (QWidget *box : std::initializer_list<QWidget *>{Panel3->Label15, Panel3->Edit15, Panel3->Label10, Panel3->Edit27})
+        box->setVisible(seesPurchases);
 }
 
 void TMainForm::attachLedger()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "userroles.h"
+
 #include "datagrid.h"
 #include "entrypanel.h"
 
@@ -53,6 +55,8 @@ public:
     // 0 until a login succeeds, then the id of the session's row in rz.
     qint64 sessionId() const { return m_sessionId; }
     void setSessionId(qint64 id) { m_sessionId = id; }
+    // The logged-in user's role (a cashier until a login says otherwise).
+    UserRoles::Role role() const { return m_role; }
 
     // What "恢复数据" does with the chosen backup: by default the program starts again
     // restoring it (RestoreAtStart); tests record it.
@@ -144,6 +148,8 @@ private:
     QString firstColumnField() const;
     QToolButton *addToolButton(const QString &name, const QString &caption, const QIcon &icon);
     void runLogin();
+    // Shows, hides, enables and refuses what the logged-in user's role allows.
+    void applyRole();
     void attachLedger();
 
     QPointer<Tloginfm> m_login;
@@ -153,6 +159,7 @@ private:
     QPointer<CustomerDebtsWindow> m_debts;
     QPointer<Tuserglfm> m_userAdministration;
     qint64 m_sessionId = 0;
+    UserRoles::Role m_role = UserRoles::Role::Cashier;
     bool m_shown = false;
     FrameWatcher *m_frame = nullptr;
     bool m_loginOpen = false;

@@ -1,0 +1,267 @@
+#include "apperror.h"
+#include "clock.h"
+#include "connection.h"
+#include "databasetool.h"
+#include "datamodule.h"
+#include "dataset.h"
+#include "entrycommands.h"
+#include "entrypanel.h"
+#include "login.h"
+#include "mainform.h"
+#include "schema.h"
+#include "scriptedmessageboxes.h"
+#include "testworkspace.h"
+#include "useraccounts.h"
+#include "usergl.h"
+#include "userroles.h"
+#include "usersfixture.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+using UserRoles::Command;
+using UserRoles::Role;
+Q_DECLARE_METATYPE(UserRoles::Command)
+Q_DECLARE_METATYPE(UserRoles::Role)
+
+// Roles: the permission table, where roles are stored, and what the main window and
+// the user administration window make of them on a real ledger.
+class TestUserRoles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void permissions_data();
+    void permissions();
+    void storedRoles();
+    void olderLedgerGetsTableAndManagers();
+    void copyCarriesRoles();
+    void administrationAddsCashierAndSetsRole();
+    void mainWindowFollowsRole_data();
+    void mainWindowFollowsRole();
+
+private:
+    void logIn(const QString &userName, const QString &password);
+
+    std::unique_ptr<TestWorkspace> m_workspace;
+    std::unique_ptr<Tdmfm> m_data;
+    ScriptedMessageBoxes *m_boxes = nullptr;
+};
+
+void TestUserRoles::init()
+{
+    m_workspace = std::make_unique<TestWorkspace>();
+    m_boxes = &ScriptedMessageBoxes::install();
+    m_data = std::make_unique<Tdmfm>();
+}
+
+void TestUserRoles::cleanup()
+{
+    Clock::setFixedNow(std::nullopt);
+    MessageBoxService::install(nullptr);
+    m_data.reset();
+    m_workspace.reset();
+}
+
+void TestUserRoles::permissions_data()
+{
+    QTest::addColumn<Command>("command");
+    QTest::addColumn<bool>("administrator");
+    QTest::addColumn<bool>("manager");
+    QTest::addColumn<bool>("cashier");
+    QTest::newRow("add sale") << Command::AddSale << true << true << true;
+    QTest::newRow("take payment") << Command::TakePayment << true << true << true;
+    QTest::newRow("modify today's sale") << Command::ModifyTodaysSale << true << true << true;
+    QTest::newRow("modify older sale") << Command::ModifyOlderSale << true << true << false;
+    QTest::newRow("delete sale") << Command::DeleteSale << true << true << false;
+    QTest::newRow("export") << Command::Export << true << true << false;
+    QTest::newRow("charts") << Command::Charts << true << true << false;
+    QTest::newRow("purchase prices") << Command::ShowPurchasePrices << true << true << false;
+    QTest::newRow("user administration") << Command::UserAdministration << true << false << false;
+}
+
+void TestUserRoles::permissions()
+{
+    QFETCH(Command, command);
+    QFETCH(bool, administrator);
+    QFETCH(bool, manager);
+    QFETCH(bool, cashier);
+    QCOMPARE(UserRoles::allows(Role::SuperAdministrator, command), administrator);
+    QCOMPARE(UserRoles::allows(Role::Manager, command), manager);
+    QCOMPARE(UserRoles::allows(Role::Cashier, command), cashier);
+    // Whatever someone is refused is explained in words of its own.
+    if (!cashier)
+        QVERIFY(UserRoles::refusal(command) != UserRoles::refusal(Command::AddSale));
+}
+
+void TestUserRoles::storedRoles()
+{
+    Connection &connection = *m_data->ADOConnection1;
+    UsersFixture::setUsers(*m_data, {{QStringLiteral("超级管理员"), QStringLiteral("947")},
+                                     {QStringLiteral("ann"), QStringLiteral("947")}});
+    QCOMPARE(UserRoles::roleOf(connection, QStringLiteral("超级管理员")), Role::SuperAdministrator);
+    // No row: a manager, as every user was before roles.
+    QCOMPARE(UserRoles::roleOf(connection, QStringLiteral("ann")), Role::Manager);
+    UserRoles::setRole(connection, QStringLiteral("ann"), Role::Cashier);
+    QCOMPARE(UserRoles::roleOf(connection, QStringLiteral("ann")), Role::Cashier);
+    // Set again: one row, the new role.
+    UserRoles::setRole(connection, QStringLiteral("ann"), Role::Manager);
+    UserRoles::setRole(connection, QStringLiteral("ann"), Role::Cashier);
+    QCOMPARE(connection.scalar(QStringLiteral("select count(*) from user_roles")).toInt(), 1);
+    // Names are told apart exactly, as userdb's updates do.
+    QCOMPARE(UserRoles::roleOf(connection, QStringLiteral("ANN")), Role::Manager);
+    QVERIFY_THROWS_EXCEPTION(AppError, UserRoles::setRole(connection, QStringLiteral("超级管理员"), Role::Cashier));
+    QCOMPARE(UserRoles::roleOf(connection, QStringLiteral("超级管理员")), Role::SuperAdministrator);
+    UserRoles::forget(connection, QStringLiteral("ann"));
+    QCOMPARE(UserRoles::roleOf(connection, QStringLiteral("ann")), Role::Manager);
+}
+
+void TestUserRoles::olderLedgerGetsTableAndManagers()
+{
+    m_data.reset();
+    {
+        auto connection = Schema::openLedger(m_workspace->dataSource());
+        connection->execute(QStringLiteral("drop table user_roles"));
+        connection->execute(QStringLiteral("insert into userdb values (?, ?)"),
+                            {QStringLiteral("bob"), UsersFixture::hashOf(QStringLiteral("947"))});
+    }
+    auto connection = Schema::openLedger(m_workspace->dataSource());
+    QVERIFY(connection->tableNames().contains(QStringLiteral("user_roles")));
+    QCOMPARE(UserRoles::roleOf(*connection, QStringLiteral("bob")), Role::Manager);
+    UserRoles::setRole(*connection, QStringLiteral("bob"), Role::Cashier);
+    QCOMPARE(UserRoles::roleOf(*connection, QStringLiteral("bob")), Role::Cashier);
+}
+
+void TestUserRoles::copyCarriesRoles()
+{
+    m_data->ADOConnection1->execute(QStringLiteral("insert into userdb values (?, ?)"),
+                                    {QStringLiteral("cat"), UsersFixture::hashOf(QStringLiteral("947"))});
+    UserRoles::setRole(*m_data->ADOConnection1, QStringLiteral("cat"), Role::Cashier);
+    // Into a new embedded file beside the ledger, from whichever engine is under test.
+    const QString target = m_workspace->filePath(QStringLiteral("copy.mdb"));
+    {
+        Connection to(DataSource::embeddedFile(target), Connection::OpenMode::CreateFile);
+        DatabaseTool::copyLedger(*m_data->ADOConnection1, to);
+    }
+    auto copied = Schema::openLedger(target);
+    QCOMPARE(UserRoles::roleOf(*copied, QStringLiteral("cat")), Role::Cashier);
+    QCOMPARE(copied->scalar(QStringLiteral("select count(*) from user_roles")).toInt(), 1);
+}
+
+void TestUserRoles::administrationAddsCashierAndSetsRole()
+{
+    auto *window = new Tuserglfm;
+    window->LabeledEdit1->setText(QStringLiteral("947"));
+    window->BitBtn3->click();
+    QCOMPARE(window->newUserRole->currentText(), QStringLiteral("收银员"));
+    window->Edit6->setText(QStringLiteral("dan"));
+    window->BitBtn7->click();
+    Connection &connection = *m_data->ADOConnection1;
+    QCOMPARE(UserRoles::roleOf(connection, QStringLiteral("dan")), Role::Cashier);
+
+    // Choosing the user shows the role; the choice beside it changes it.
+    const QList<QListWidgetItem *> found = window->ListBox1->findItems(QStringLiteral("dan"), Qt::MatchExactly);
+    QCOMPARE(found.size(), 1);
+    window->ListBox1->setCurrentItem(found.first());
+    QCOMPARE(window->roleLabel->text(), QStringLiteral("角色：收银员"));
+    window->roleChoice->setCurrentText(QStringLiteral("店长"));
+    window->setRoleButton->click();
+    QCOMPARE(UserRoles::roleOf(connection, QStringLiteral("dan")), Role::Manager);
+
+    // The super administrator's role stays.
+    window->ListBox1->setCurrentItem(window->ListBox1->findItems(QStringLiteral("超级管理员"), Qt::MatchExactly).first());
+    QCOMPARE(window->roleLabel->text(), QStringLiteral("角色：超级管理员"));
+    window->setRoleButton->click();
+    QCOMPARE(m_boxes->asked.last().request.text, QStringLiteral("超级管理员的角色不能更改！"));
+
+    // A deleted user's role goes with it.
+    window->ListBox1->setCurrentItem(found.first());
+    m_boxes->expect(QMessageBox::Yes);
+    window->BitBtn9->click();
+    QCOMPARE(connection.scalar(QStringLiteral("select count(*) from user_roles")).toInt(), 0);
+    window->close();
+}
+
+void TestUserRoles::mainWindowFollowsRole_data()
+{
+    QTest::addColumn<Role>("role");
+    QTest::newRow("manager") << Role::Manager;
+    QTest::newRow("cashier") << Role::Cashier;
+}
+
+void TestUserRoles::mainWindowFollowsRole()
+{
+    QFETCH(Role, role);
+    const bool cashier = role == Role::Cashier;
+    Clock::setFixedNow(QDateTime(QDate(2024, 3, 5), QTime(9, 0, 0)));
+    Connection &connection = *m_data->ADOConnection1;
+    UsersFixture::setUsers(*m_data, {{QStringLiteral("超级管理员"), QStringLiteral("947")},
+                                     {QStringLiteral("eve"), QStringLiteral("947")}});
+    UserRoles::setRole(connection, QStringLiteral("eve"), role);
+    // One sale of an earlier day, one of today.
+    connection.execute(QStringLiteral("insert into data (a, b, \"1\", \"2\", \"3\", \"6\", \"4\", \"5\", day1) "
+                                      "values ('x', 'old', 1, 2, 1, 2, 1, 0, '2024-03-01'), "
+                                      "('x', 'new', 1, 2, 1, 2, 1, 0, '2024-03-05')"));
+
+    TMainForm main;
+    auto *login = new Tloginfm(&main);
+    main.setLoginWindow(login);
+    auto *poll = new QTimer(&main);
+    connect(poll, &QTimer::timeout, &main, [login, poll] {
+        if (!login->isVisible())
+            return;
+        poll->stop();
+        login->ComboBox1->setCurrentText(QStringLiteral("eve"));
+        QTest::keyClicks(login->Edit1, QStringLiteral("947"));
+        QTest::keyClick(login->Edit1, Qt::Key_Return);
+    });
+    poll->start(10);
+    main.show();
+    QTRY_VERIFY(main.sessionId() != 0);
+    QCOMPARE(main.role(), role);
+
+    QCOMPARE(main.CheckBox5->isChecked(), cashier);
+    QCOMPARE(main.CheckBox5->isEnabled(), !cashier);
+    QCOMPARE(main.ToolButton17->isEnabled(), !cashier);
+    QCOMPARE(main.Button4->isEnabled(), !cashier);
+    QCOMPARE(main.Panel3->Edit15->isHidden(), cashier);
+    QCOMPARE(main.Panel3->Edit27->isHidden(), cashier);
+    QVERIFY(!main.N13->isEnabled());
+
+    // Delete of the current sale (the last one, today's), through the toolbar's command.
+    Dataset &ledger = *m_data->ADOQuery15;
+    QCOMPARE(ledger.recordCount(), 2);
+    m_boxes->asked.clear();
+    if (!cashier)
+        m_boxes->expect(QMessageBox::Ok);
+    main.entryCommands->deleteCurrent();
+    QCOMPARE(connection.scalar(QStringLiteral("select count(*) from data")).toInt(), cashier ? 2 : 1);
+    if (cashier)
+        QCOMPARE(m_boxes->asked.first().request.text, QStringLiteral("收银员不能删除销售记录，请让店长操作。"));
+
+    // Modify of the earlier day's sale: a cashier is refused before anything is asked.
+    ledger.first();
+    QCOMPARE(ledger.value(QStringLiteral("b")).toString(), QStringLiteral("old"));
+    m_boxes->asked.clear();
+    if (!cashier)
+        m_boxes->expect(QMessageBox::Cancel);
+    main.entryCommands->modify();
+    QCOMPARE(m_boxes->asked.size(), 1);
+    QCOMPARE(m_boxes->asked.first().request.text,
+             cashier ? QStringLiteral("收银员只能修改今天的销售记录，请让店长操作。") : QStringLiteral("你确实要修改选中资料吗？"));
+    main.close();
+}
+
+QTEST_MAIN(TestUserRoles)
+#include "tst_userroles.moc"
