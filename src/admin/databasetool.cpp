@@ -189,6 +189,17 @@ void copyJournal(Connection &from, Connection &to)
         if (binKey >= 0)
             row[binKey] = bin(row[binKey]);
     });
+    // Who added each sale: keyed like the history, so its keys follow the same way.
+    const QString origins = QString::fromLatin1(SaleJournal::kSaleOrigins);
+    if (present.contains(origins)) {
+        const QStringList originColumns = columnsOf(origins);
+        const int originSale = int(originColumns.indexOf(QStringLiteral("sale_key")));
+        const int originBin = int(originColumns.indexOf(QStringLiteral("bin_key")));
+        copy(origins, originColumns, [&](QVariantList &row) {
+            row[originSale] = sales(row[originSale]);
+            row[originBin] = bin(row[originBin]);
+        });
+    }
 }
 
 } // namespace

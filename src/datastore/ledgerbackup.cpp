@@ -151,7 +151,7 @@ QStringList serverTables(Connection &connection)
 {
     const QStringList present = connection.tableNames();
     QStringList tables;
-    for (const char *name : {"data", "userdb", "rz", "deleted_sales", "sale_changes", Schema::kUserRoles}) {
+    for (const char *name : {"data", "userdb", "rz", "deleted_sales", "sale_changes", Schema::kUserRoles, "sale_origins"}) {
         if (present.contains(QLatin1String(name)))
             tables << QString::fromLatin1(name);
     }
