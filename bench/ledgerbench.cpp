@@ -5,7 +5,7 @@
 // tool's demo generator and cached as files; the server gets the same rows copied in.
 //
 //   ledgerbench [--records 100000,1000000] [--data-dir DIR] [--runs N] [--server URI]
-//               [--engines embedded,server]
+//               [--engines embedded,server] [--only TEXT]
 
 #include "connection.h"
 #include "customerdebts.h"
@@ -15,8 +15,14 @@
 #include "datagrid.h"
 #include "datamodule.h"
 #include "datasource.h"
+#include "goodslookup.h"
 #include "ledgergrid.h"
 #include "ledgerqueries.h"
+#include "ledgerreport.h"
+#include "reportpageview.h"
+#include "reportpreviewdialog.h"
+#include "spreadsheetexport.h"
+#include "worksheetfile.h"
 #include "mylib.h"
 #include "saleschartqueries.h"
 #include "schema.h"
@@ -33,6 +39,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -70,6 +77,27 @@ double peakMb()
             return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
     }
     return 0;
+}
+
+// The resident memory now, in MB.
+double residentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+// Only the actions whose name holds this text run (the floor always does); empty: all.
+QString onlyActions;
+
+bool wanted(const QString &action)
+{
+    return onlyActions.isEmpty() || action.contains(onlyActions);
 }
 
 double median(std::vector<double> values)
@@ -112,6 +140,8 @@ public:
     void measure(const QString &name, const std::function<void()> &action,
                  const std::function<void()> &prepare = {})
     {
+        if (!wanted(name) && !name.startsWith(QLatin1String("floor")))
+            return;
         std::vector<double> times;
         const bool perAction = resetPeak();
         for (int i = 0; i < m_runs; ++i) {
@@ -128,6 +158,12 @@ public:
     }
 
     void setFloor(double ms) { m_floorMs = ms; }
+    // A row that reports a memory figure rather than a time.
+    void note(const QString &name, double mb)
+    {
+        rows.push_back({m_engine, name, m_records, 0, m_floorMs, mb});
+        QTextStream(stderr) << m_engine << ": " << name << " @" << m_records << ": " << mb << " MB\n";
+    }
 
     std::vector<Row> rows;
 
@@ -168,6 +204,55 @@ QString serverLedger(const QString &server, const QString &ledgerFile, qint64 re
     }
     QTextStream(stderr) << "copied " << ledgerFile << " to the server in " << timer.elapsed() / 1000.0 << " s\n";
     return address;
+}
+
+// The export of every record to each of the newer types, and the print preview: its
+// first page, and the memory it gives back when it closes.
+void measureOutput(Bench &bench, DataGrid &grid, Dataset &ledger, const std::function<void()> &showAll)
+{
+    const QString folder = QDir::temp().filePath(QStringLiteral("ledgerbench-output"));
+    QDir().mkpath(folder);
+    showAll();
+    for (const auto &[name, format] : {std::pair{QStringLiteral("xlsx"), WorksheetFormat::Xlsx},
+                                       std::pair{QStringLiteral("csv"), WorksheetFormat::Csv}}) {
+        const QString path = QDir(folder).filePath(QStringLiteral("sales.") + name);
+        bench.measure(QStringLiteral("export .%1 of all records").arg(name), [&] {
+            const std::clock_t cpu = std::clock();
+            WorksheetFile::write(SpreadsheetExport::content(SpreadsheetExport::columnsOf(grid), ledger), path, format);
+            // The machine may be shared: the processor time tells the work apart from the wait.
+            QTextStream(stderr) << "." << name << " export: " << double(std::clock() - cpu) / CLOCKS_PER_SEC << " s of processor time\n";
+        });
+        QTextStream(stderr) << "." << name << " file: " << QFileInfo(path).size() / 1048576.0 << " MB\n";
+        QFile::remove(path);
+    }
+    QDir().rmdir(folder);
+
+    const double before = residentMb();
+    bench.measure(QStringLiteral("print preview: first page shown"), [&] {
+        std::unique_ptr<ReportPreviewDialog> preview(LedgerReport::preview(nullptr, grid, &ledger, QString()));
+        preview->setAttribute(Qt::WA_DeleteOnClose, false);
+        preview->pageView()->viewport()->grab();
+    });
+    // The preview laying out every page, as it does while the operator looks.
+    if (!wanted(QStringLiteral("print preview: peak while laying out all pages")))
+        return;
+    std::unique_ptr<ReportPreviewDialog> preview(LedgerReport::preview(nullptr, grid, &ledger, QString()));
+    preview->setAttribute(Qt::WA_DeleteOnClose, false);
+    QElapsedTimer whole;
+    whole.start();
+    const bool perAction = resetPeak();
+    while (!preview->isLayoutComplete())
+        QApplication::processEvents();
+    const double layoutMs = double(whole.elapsed());
+    const double peak = perAction ? peakMb() : 0;
+    QTextStream(stderr) << "preview: " << preview->pageCount() << " pages laid out in " << layoutMs << " ms\n";
+    bench.note(QStringLiteral("print preview: peak while laying out all %1 pages (%2 s)")
+                   .arg(preview->pageCount())
+                   .arg(layoutMs / 1000.0, 0, 'f', 1),
+               peak);
+    preview.reset();
+    bench.note(QStringLiteral("print preview: resident after closing (before opening: %1 MB)").arg(before, 0, 'f', 0),
+               residentMb());
 }
 
 void run(const QString &engine, const DataSource &store, qint64 records, int runs, std::vector<Row> &rows)
@@ -258,6 +343,8 @@ void run(const QString &engine, const DataSource &store, qint64 records, int run
             draw();
         }, showAll);
 
+        measureOutput(bench, grid, *data.ADOQuery15, showAll);
+
         data.openAppendTable();
         // The commit alone, so the file system's share of an add can be told apart.
         bench.measure(QStringLiteral("add: post of one record alone (commit)"), [&] {
@@ -329,6 +416,26 @@ void run(const QString &engine, const DataSource &store, qint64 records, int run
         bench.measure(QStringLiteral("chart query: profit per day of a month"), [&] {
             SalesChartQueries::open(*data.ADOQuery1, SalesChartQueries::daily(QStringLiteral("3"), QStringLiteral("2020")));
         });
+
+        // The entry panel's goods look-ups, each as one keystroke (Enter) or one choice.
+        {
+            GoodsLookup lookup(db);
+            bench.measure(QStringLiteral("goods look-up: latest sale of a scanned code"), [&] {
+                if (!lookup.latestByCode(QStringLiteral("SP1001")))
+                    throw AppError(QStringLiteral("no sale of SP1001"));
+            });
+            bench.measure(QStringLiteral("goods look-up: latest sale of a chosen name"), [&] {
+                if (!lookup.latestByName(QStringLiteral("跑步鞋")))
+                    throw AppError(QStringLiteral("no sale of 跑步鞋"));
+            });
+            GoodsNameMatcher names;
+            bench.measure(QStringLiteral("goods names: the list read once per show-all"), [&] {
+                names = GoodsNameMatcher(lookup.soldNames());
+            });
+            bench.measure(QStringLiteral("goods names: offered for one keystroke (pinyin initials)"), [&] {
+                names.matching(QStringLiteral("pb"));
+            });
+        }
     }
     rows.insert(rows.end(), bench.rows.begin(), bench.rows.end());
 }
@@ -376,6 +483,8 @@ int main(int argc, char *argv[])
             server = arguments[i + 1];
         } else if (arguments[i] == QLatin1String("--engines")) {
             engines = arguments[i + 1].split(QLatin1Char(','));
+        } else if (arguments[i] == QLatin1String("--only")) {
+            onlyActions = arguments[i + 1];
         }
     }
     if (server.isEmpty())

@@ -4,6 +4,7 @@
 #include "batchinsert.h"
 #include "connection.h"
 #include "datasource.h"
+#include "decimalnumber.h"
 #include "numberformat.h"
 #include "passwordhash.h"
 #include "salejournal.h"
@@ -50,10 +51,15 @@ const Goods kGoods[] = {
 const char *const kCustomers[] = {"", "", "", "王芳", "李强", "张伟", "刘洋", "陈静", "杨磊", "赵敏", "黄晓明", "周杰"};
 const char *const kRemarks[] = {"", "", "", "", "会员", "老客户", "赠品已送", "月底结清", "团购"};
 
-double asStored(long double value)
+DecimalNumber decimalOf(double value)
 {
-    // What the entry panel writes: the computed text read back as a number.
-    return NumberFormat::parse(NumberFormat::general(value));
+    return DecimalNumber::parse(NumberFormat::general(value));
+}
+
+double asStored(const DecimalNumber &value)
+{
+    // What the entry panel writes: its exact decimal sum as shown, read back as a number.
+    return NumberFormat::parse(value.generalText());
 }
 
 // Creates the tables and the super administrator in one transaction.
@@ -249,8 +255,8 @@ void addDemoSales(Connection &connection, qint64 count, quint32 seed)
             // Mark-ups from a small loss to double the price, in tenths of a yuan.
             const double sale = std::round(purchase * (0.9 + pick(110) / 100.0) * 10) / 10;
             const double quantity = pick(10) == 0 ? 0.5 * (1 + pick(6)) : double(1 + pick(5));
-            const double total = asStored(static_cast<long double>(sale) * quantity);
-            const double profit = asStored((static_cast<long double>(sale) - purchase) * quantity);
+            const double total = asStored(decimalOf(sale) * decimalOf(quantity));
+            const double profit = asStored((decimalOf(sale) - decimalOf(purchase)) * decimalOf(quantity));
             const double owed = pick(8) == 0 ? std::round(total / 2) : 0.0;
             const QString customer = QString::fromUtf8(kCustomers[pick(int(std::size(kCustomers)))]);
             const QString mobile = customer.isEmpty() ? QString() : QStringLiteral("13%1").arg(100000000 + pick(899999999));

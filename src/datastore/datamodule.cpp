@@ -38,6 +38,14 @@ Tdmfm::Tdmfm(const DataSource &source, QObject *parent)
         if (!m_lock)
             throw DatabaseOpenError(DatabaseOpenError::Reason::Other, source.displayName(), busy);
     }
+    try {
+        Schema::addLookupIndexes(*ADOConnection1);
+    } catch (const DatabaseError &) {
+        // A server login that may not make indexes still works: the entry panel's goods
+        // look-ups then read the table instead, slower but the same answers.
+        if (!source.isServer())
+            throw;
+    }
     setObjectName(QStringLiteral("dmfm"));
     ADOQuery1 = new Dataset(*ADOConnection1, QStringLiteral("ADOQuery1"), this);
     ADOQuery15 = new Dataset(*ADOConnection1, QStringLiteral("ADOQuery15"), this);

@@ -544,9 +544,10 @@ QString LedgerBackup::serverRestore(const QString &path)
     if (restore.status != 0)
         throw BackupError(BackupError::Kind::Failed, QStringLiteral("the restore of %1 failed, the ledger is as it was: %2")
                                                          .arg(m_source.displayName(), restore.errors));
-    // A backup made before the recycle bin and the history existed: theirs would speak of
-    // the replaced ledger's sales. They are made again, empty, when the ledger opens.
-    for (const char *journal : {"deleted_sales", "sale_changes"}) {
+    // A backup made before the recycle bin, the history, roles or sale origins existed:
+    // theirs would speak of the replaced ledger's sales and users. They are made again,
+    // empty, when the ledger opens.
+    for (const char *journal : {"deleted_sales", "sale_changes", Schema::kUserRoles, "sale_origins"}) {
         if (!contents.tables.contains(QLatin1String(journal)))
             connection.execute(QStringLiteral("drop table if exists %1").arg(QLatin1String(journal)));
     }

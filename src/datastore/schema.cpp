@@ -174,6 +174,21 @@ void addSortIndexes(Connection &connection)
     sortIndex("day1", FieldType::Date);
 }
 
+void addLookupIndexes(Connection &connection)
+{
+    // The entry panel fills a sale's goods from the latest sale of a code or a name. The
+    // server's btree takes no entry of more than about 2.7 KB, so it indexes a prefix of
+    // the text and the row key (the latest sale is the last entry of its value); the
+    // embedded file indexes whole texts, the row key riding along by itself.
+    const bool server = connection.engine() == Connection::Engine::Server;
+    for (const char *field : {"c", "b"}) {
+        const QString name = QStringLiteral("data_goods_%1").arg(QLatin1String(field));
+        const QString columns = server ? QStringLiteral("substr(%1, 1, %2), rowid").arg(QLatin1String(field)).arg(kLookupPrefix)
+                                       : QString::fromLatin1(field);
+        connection.execute(QStringLiteral("create index if not exists %1 on data (%2)").arg(name, columns));
+    }
+}
+
 void continueKeys(Connection &connection)
 {
     // The embedded engine continues after the largest id by itself.

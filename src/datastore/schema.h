@@ -35,6 +35,12 @@ void addSortIndexes(Connection &connection);
 // After rows were copied in with their ids: new session rows continue after them.
 void continueKeys(Connection &connection);
 
+// How many characters of a goods code or name the look-up indexes hold; a look-up
+// compares this prefix first (see addLookupIndexes), then the whole text.
+inline constexpr int kLookupPrefix = 100;
+// The indexes that find the latest sale of a goods code or name; made when missing.
+void addLookupIndexes(Connection &connection);
+
 // Opens an existing ledger: the one place that decides whether a file is one. A file
 // that cannot be opened, an empty file, and a database without the three tables are
 // all refused with DatabaseOpenError, and the file is left as it was. Whatever asks

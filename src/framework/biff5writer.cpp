@@ -1,6 +1,7 @@
 #include "biff5writer.h"
 
 #include "apperror.h"
+#include "datetext.h"
 
 #include <QIODevice>
 #include <QtEndian>
@@ -31,6 +32,10 @@ void appendWord(QByteArray &data, quint16 value)
 
 QByteArray cellHeader(int row, int column, quint16 format)
 {
+    // Row and column numbers are 16 bits: a larger one would wrap and overwrite
+    // the top of the sheet.
+    if (row < 0 || row > 0xFFFF || column < 0 || column > 0xFF)
+        throw AppError(QStringLiteral("单元格（第 %1 行，第 %2 列）超出了 .xls 文件的范围").arg(row + 1).arg(column + 1));
     QByteArray data;
     appendWord(data, quint16(row));
     appendWord(data, quint16(column));
@@ -153,6 +158,11 @@ void Biff5Writer::integer(int row, int column, qint64 value)
     qToLittleEndian(quint32(qint32(value) * 4 + 2), bytes);
     data.append(bytes, 4);
     record(kInteger, data);
+}
+
+void Biff5Writer::date(int row, int column, const QDate &value)
+{
+    text(row, column, DateText::date(value));
 }
 
 void Biff5Writer::blank(int row, int column)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "worksheet.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,7 +13,7 @@ class QIODevice;
 // after the first record says so, so that the text reads right under any locale.
 //
 // A failing write raises AppError; what was written before stays.
-class Biff5Writer
+class Biff5Writer : public SheetWriter
 {
 public:
     // A text cell holds at most this many bytes; longer texts are cut at a character
@@ -23,14 +25,16 @@ public:
     explicit Biff5Writer(QIODevice &device);
 
     // Begin of file (a worksheet) followed by the code page record.
-    void beginFile();
-    void text(int row, int column, const QString &text);
-    void number(int row, int column, double value);
+    void beginFile() override;
+    void text(int row, int column, const QString &text) override;
+    void number(int row, int column, double value) override;
     // An integer cell; a value too large for one (the value times 4 must fit in 32
     // bits) is written as a number cell instead, so it is never mangled.
-    void integer(int row, int column, qint64 value);
-    void blank(int row, int column);
-    void endFile();
+    void integer(int row, int column, qint64 value) override;
+    // The format has no date cell: a date is its text, 2014-03-12.
+    void date(int row, int column, const QDate &value) override;
+    void blank(int row, int column) override;
+    void endFile() override;
 
     // The text as GBK bytes; a character GBK lacks becomes '?'.
     static QByteArray toGbk(const QString &text);

@@ -8,8 +8,11 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QTextLayout>
+#include <QHash>
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <optional>
 
 namespace {
 
@@ -74,15 +77,22 @@ void drawWrapped(QPainter &painter, const QRectF &rect, Qt::Alignment alignment,
     layout.draw(&painter, QPointF(rect.left(), top));
 }
 
-struct Layout
+enum class Kind { Before, TitleBand, Titles, Row, Footer, After };
+
+// Optimal widths are measured over the first rows only: a million rows would keep
+// the first page waiting; a longer text further down wraps instead.
+constexpr int kOptimalWidthRows = 10000;
+// Distinct texts remembered per column with their widths.
+constexpr qsizetype kWidthCacheSize = 20000;
+
+bool isAscii(const QString &text)
 {
-    QList<double> widths; // in table units
-    double scale = 1;     // table units to layout units
-    QList<QList<ReportCell>> rows;
-    QList<double> rowHeights;
-    double titleHeight = 0;
-    double footerHeight = 0;
-};
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -99,29 +109,302 @@ QString expandPageMacros(const QString &text, int page, int pages)
     return result;
 }
 
-GridReport::GridReport(const ReportSettings &settings, const ReportTable &table, const Substitutions &substitutions)
-    : m_settings(settings), m_table(table), m_substitutions(substitutions)
+// What the report knows of its table and paper, and how far the pages are laid out.
+struct GridReport::Layout
 {
-}
+    // How one column measures its cells' texts; rebuilt when a cell's font differs.
+    struct ColumnMeasure
+    {
+        bool valid = false;
+        QFont given;
+        QFont font;
+        std::optional<QFontMetricsF> metrics;
+        double emptyHeight = 0;
+        double latinLine = 0;
+        double wideLine = 0;
+        QHash<QString, double> advances;
+    };
 
-int GridReport::print(QPrinter *printer)
-{
-    printer->setDocName(m_settings.jobTitle);
-    printer->setFullPage(true);
+    ReportSettings s;
+    ReportTable table;
+    Substitutions substitutions;
+    QList<ReportTextLine> before;
+    QList<ReportTextLine> after;
+    QList<ReportCell> titles;
+    qsizetype columns = 0;
 
-    const ReportSettings &s = m_settings;
-    const double cm = kUnitsPerInch / kCentimetresPerInch;
-    const QRectF paper = printer->paperRect(QPrinter::Inch);
-    const QRectF content(s.marginLeft * cm, s.marginTop * cm,
-                         paper.width() * kUnitsPerInch - (s.marginLeft + s.marginRight) * cm,
-                         paper.height() * kUnitsPerInch - (s.marginTop + s.marginBottom) * cm);
+    QSizeF paper{8.5, 11};
+    bool measured = false;
+    QRectF content;
+    QList<double> widths; // in table units
+    double scale = 1;     // table units to layout units
+    double titleHeight = 0;
+    double footerHeight = 0;
+    double titleBandHeight = 0;
+    double headerHeight = 0;
+    double beforeHeight = 0;
+    double afterHeight = 0;
+    QFont titleBandFont;
+    QFont headerFont;
+    QList<ColumnMeasure> measures;
 
-    auto cellFont = [&s](const ReportCell &cell) {
+    // Elements in print order: 0 the text before, 1 the title band, 2 the column
+    // titles, then one per row, the footer and the text after.
+    int elementCount = 0;
+    QList<int> pageStarts;
+    int next = 0;
+    double y = 0;
+
+    Kind kindOf(int element) const
+    {
+        if (element == 0)
+            return Kind::Before;
+        if (element == 1)
+            return Kind::TitleBand;
+        if (element == 2)
+            return Kind::Titles;
+        if (element < 3 + table.rowCount)
+            return Kind::Row;
+        return element == 3 + table.rowCount ? Kind::Footer : Kind::After;
+    }
+
+    QFont cellFont(const ReportCell &cell) const
+    {
         QFont font = inUnits(cell.font);
         if (!s.printFontFamily.isEmpty())
             font.setFamily(s.printFontFamily);
         return font;
+    }
+
+    ColumnMeasure &measureFor(qsizetype column, const ReportCell &cell)
+    {
+        ColumnMeasure &m = measures[column];
+        if (!m.valid || !(cell.font == m.given)) {
+            m.valid = true;
+            m.given = cell.font;
+            m.font = cellFont(cell);
+            m.metrics.emplace(m.font);
+            m.emptyHeight = m.metrics->height();
+            m.latinLine = textHeight(m.font, QStringLiteral("0"), 1e6);
+            // A Chinese text takes its glyphs from a fallback face with lines of its own.
+            m.wideLine = textHeight(m.font, QStringLiteral("0\u6C49"), 1e6);
+            m.advances.clear();
+        }
+        return m;
+    }
+
+    double advanceOf(ColumnMeasure &m, const QString &text)
+    {
+        const auto found = m.advances.constFind(text);
+        if (found != m.advances.cend())
+            return *found;
+        if (m.advances.size() >= kWidthCacheSize)
+            m.advances.clear();
+        const double advance = m.metrics->horizontalAdvance(text);
+        m.advances.insert(text, advance);
+        return advance;
+    }
+
+    // The height of a cell's text: one line when it fits (measured once per face), the
+    // wrapped lines otherwise.
+    double cellTextHeight(qsizetype column, const ReportCell &cell, double width)
+    {
+        ColumnMeasure &m = measureFor(column, cell);
+        if (cell.text.isEmpty())
+            return m.emptyHeight;
+        if (!cell.text.contains(QLatin1Char('\n')) && advanceOf(m, cell.text) <= width)
+            return isAscii(cell.text) ? m.latinLine : m.wideLine;
+        return textHeight(m.font, cell.text, width);
+    }
+
+    double heightOf(const QList<ReportCell> &cells)
+    {
+        double height = 0;
+        for (qsizetype c = 0; c < columns; ++c)
+            height = std::max(height, cellTextHeight(c, cells.value(c), widths.at(c) - 2 * kCellPadding));
+        return (height + 2 * kCellPadding) * scale;
+    }
+
+    double linesHeight(const QList<ReportTextLine> &lines) const
+    {
+        double height = 0;
+        for (const ReportTextLine &line : lines)
+            height += textHeight(line.font, line.text, content.width());
+        return height;
+    }
+
+    void measure()
+    {
+        if (measured)
+            return;
+        measured = true;
+        const double cm = kUnitsPerInch / kCentimetresPerInch;
+        content = QRectF(s.marginLeft * cm, s.marginTop * cm,
+                         paper.width() * kUnitsPerInch - (s.marginLeft + s.marginRight) * cm,
+                         paper.height() * kUnitsPerInch - (s.marginTop + s.marginBottom) * cm);
+        measures = QList<ColumnMeasure>(columns);
+        widths.clear();
+        QList<double> optimal(columns, 0.0);
+        if (s.optimalColumnWidths) {
+            for (qsizetype c = 0; c < columns; ++c)
+                optimal[c] = advanceOf(measureFor(c, table.columns.at(c).title), table.columns.at(c).title.text);
+            const int sampled = std::min(table.rowCount, kOptimalWidthRows);
+            for (int row = 0; row < sampled; ++row) {
+                const QList<ReportCell> cells = table.row(row);
+                for (qsizetype c = 0; c < columns; ++c)
+                    optimal[c] = std::max(optimal[c], advanceOf(measureFor(c, cells.value(c)), cells.value(c).text));
+            }
+        }
+        for (qsizetype c = 0; c < columns; ++c) {
+            const double width = s.optimalColumnWidths ? optimal.at(c) + 2 * kCellPadding + 1 : table.columns.at(c).width;
+            widths.append(std::max(1.0, width));
+        }
+        double tableWidth = 0;
+        for (const double width : std::as_const(widths))
+            tableWidth += width;
+        scale = s.fitToPageWidth && tableWidth > 0 ? content.width() / tableWidth : 1.0;
+
+        titleHeight = heightOf(titles);
+        footerHeight = heightOf(table.footer);
+        beforeHeight = linesHeight(before);
+        afterHeight = linesHeight(after);
+        titleBandFont = inUnits(s.pageHeaderFont);
+        titleBandHeight = s.title.isEmpty() ? 0 : textHeight(titleBandFont, s.title, content.width()) + kGap;
+        headerFont = inUnits(s.pageHeaderFont);
+        headerHeight = s.pageHeader.isEmpty() ? 0 : QFontMetricsF(headerFont).height() + kGap + 3 + kGap;
+
+        elementCount = 5 + table.rowCount;
+        pageStarts = {0};
+        next = 0;
+        y = content.top() + headerHeight;
+    }
+
+    bool complete() const { return measured && next >= elementCount; }
+    int readyPages() const { return int(complete() ? pageStarts.size() : pageStarts.size() - 1); }
+
+    // The height of an element; a row's cells come back through `cells`.
+    double heightOfElement(int element, QList<ReportCell> *cells = nullptr)
+    {
+        switch (kindOf(element)) {
+        case Kind::Before:
+            return beforeHeight;
+        case Kind::TitleBand:
+            return titleBandHeight;
+        case Kind::Titles:
+            return titleHeight;
+        case Kind::Row: {
+            QList<ReportCell> row = table.row(element - 3);
+            const double height = heightOf(row);
+            if (cells)
+                *cells = std::move(row);
+            return height;
+        }
+        case Kind::Footer:
+            return footerHeight;
+        case Kind::After:
+            return afterHeight;
+        }
+        return 0;
+    }
+
+    static bool repeatsTitles(Kind kind) { return kind == Kind::Row || kind == Kind::Footer; }
+
+    // Places the next element: on this page while it fits, else at the top of a new
+    // one (under the column titles again when the table goes on).
+    void placeNext()
+    {
+        const int element = next++;
+        const Kind kind = kindOf(element);
+        if (kind == Kind::TitleBand && titleBandHeight <= 0)
+            return;
+        const double height = heightOfElement(element);
+        const double top = content.top() + headerHeight;
+        if (y + height > content.bottom() && y > top + 0.5) {
+            pageStarts.append(element);
+            y = top;
+            if (repeatsTitles(kind))
+                y += titleHeight;
+        }
+        y += height;
+    }
+};
+
+GridReport::GridReport(const ReportSettings &settings, const ReportTable &table, const Substitutions &substitutions)
+    : m_layout(std::make_unique<Layout>())
+{
+    Layout &l = *m_layout;
+    l.s = settings;
+    l.table = table;
+    l.substitutions = substitutions;
+    l.columns = table.columns.size();
+    for (const ReportColumn &column : std::as_const(table.columns))
+        l.titles.append(column.title);
+    auto substituted = [&substitutions](QList<ReportTextLine> lines) {
+        for (ReportTextLine &line : lines) {
+            for (const auto &[macro, value] : substitutions)
+                line.text.replace(macro, value);
+        }
+        return lines;
     };
+    l.before = substituted(settings.textBefore);
+    l.after = substituted(settings.textAfter);
+}
+
+GridReport::~GridReport() = default;
+
+void GridReport::setPaperSize(const QSizeF &inches)
+{
+    if (m_layout->measured && inches == m_layout->paper)
+        return;
+    m_layout->paper = inches;
+    m_layout->measured = false;
+}
+
+QSizeF GridReport::pageSize() const
+{
+    return m_layout->paper * kUnitsPerInch;
+}
+
+bool GridReport::layOutMore(int rows)
+{
+    Layout &l = *m_layout;
+    l.measure();
+    for (int i = 0; i < rows && !l.complete(); ++i)
+        l.placeNext();
+    return l.complete();
+}
+
+bool GridReport::layOutThrough(int page)
+{
+    Layout &l = *m_layout;
+    l.measure();
+    while (!l.complete() && l.readyPages() <= page)
+        l.placeNext();
+    return page >= 0 && page < l.readyPages();
+}
+
+bool GridReport::isComplete() const
+{
+    return m_layout->complete();
+}
+
+int GridReport::pageCount() const
+{
+    return m_layout->measured ? m_layout->readyPages() : 0;
+}
+
+void GridReport::paintPage(QPainter &painter, int page)
+{
+    Layout &l = *m_layout;
+    if (!layOutThrough(page))
+        return;
+    const ReportSettings &s = l.s;
+    const double cm = kUnitsPerInch / kCentimetresPerInch;
+    const QRectF &content = l.content;
+    const QPen gridPen(Qt::black, 0.5);
+    // Before the layout is done the total is not known yet; the page's own number is.
+    const int pages = l.complete() ? l.readyPages() : 0;
+
     auto plain = [&s](ReportCell cell) {
         if (!s.colour) {
             cell.background = Qt::white;
@@ -129,105 +412,10 @@ int GridReport::print(QPrinter *printer)
         }
         return cell;
     };
-
-    // Rows first: their texts decide the optimal widths and the row heights.
-    Layout layout;
-    layout.rows.reserve(m_table.rowCount);
-    for (int row = 0; row < m_table.rowCount; ++row)
-        layout.rows.append(m_table.row(row));
-    const qsizetype columns = m_table.columns.size();
-    for (qsizetype c = 0; c < columns; ++c) {
-        double width = m_table.columns.at(c).width;
-        if (s.optimalColumnWidths) {
-            const ReportCell &title = m_table.columns.at(c).title;
-            width = QFontMetricsF(cellFont(title)).horizontalAdvance(title.text);
-            for (const QList<ReportCell> &cells : std::as_const(layout.rows))
-                width = std::max(width, QFontMetricsF(cellFont(cells.value(c))).horizontalAdvance(cells.value(c).text));
-            width += 2 * kCellPadding + 1;
-        }
-        layout.widths.append(std::max(1.0, width));
-    }
-    double tableWidth = 0;
-    for (const double width : std::as_const(layout.widths))
-        tableWidth += width;
-    layout.scale = s.fitToPageWidth && tableWidth > 0 ? content.width() / tableWidth : 1.0;
-
-    auto heightOf = [&](const QList<ReportCell> &cells) {
-        double height = 0;
-        for (qsizetype c = 0; c < columns; ++c)
-            height = std::max(height, textHeight(cellFont(cells.value(c)), cells.value(c).text,
-                                                 layout.widths.at(c) - 2 * kCellPadding));
-        return (height + 2 * kCellPadding) * layout.scale;
-    };
-    QList<ReportCell> titles;
-    for (const ReportColumn &column : std::as_const(m_table.columns))
-        titles.append(column.title);
-    layout.titleHeight = heightOf(titles);
-    for (const QList<ReportCell> &cells : std::as_const(layout.rows))
-        layout.rowHeights.append(heightOf(cells));
-    layout.footerHeight = heightOf(m_table.footer);
-
-    auto substituted = [this](QList<ReportTextLine> lines) {
-        for (ReportTextLine &line : lines) {
-            for (const auto &[macro, value] : std::as_const(m_substitutions))
-                line.text.replace(macro, value);
-        }
-        return lines;
-    };
-    const QList<ReportTextLine> before = substituted(s.textBefore);
-    const QList<ReportTextLine> after = substituted(s.textAfter);
-    auto linesHeight = [&](const QList<ReportTextLine> &lines) {
-        double height = 0;
-        for (const ReportTextLine &line : lines)
-            height += textHeight(line.font, line.text, content.width());
-        return height;
-    };
-    const QFont titleBandFont = inUnits(s.pageHeaderFont);
-    const double titleBandHeight = s.title.isEmpty() ? 0 : textHeight(titleBandFont, s.title, content.width()) + kGap;
-    const QFont headerFont = inUnits(s.pageHeaderFont);
-    const double headerHeight = s.pageHeader.isEmpty() ? 0 : QFontMetricsF(headerFont).height() + kGap + 3 + kGap;
-
-    // Pagination: every element is placed at a y on a page.
-    enum class Kind { Before, TitleBand, Titles, Row, Footer, After };
-    struct Placed
-    {
-        Kind kind;
-        int index;
-        double y;
-    };
-    QList<QList<Placed>> pages(1);
-    double y = content.top() + headerHeight;
-    auto place = [&](Kind kind, int index, double height, bool repeatTitles) {
-        if (y + height > content.bottom() && y > content.top() + headerHeight + 0.5) {
-            pages.append(QList<Placed>());
-            y = content.top() + headerHeight;
-            if (repeatTitles) {
-                pages.last().append({Kind::Titles, 0, y});
-                y += layout.titleHeight;
-            }
-        }
-        pages.last().append({kind, index, y});
-        y += height;
-    };
-    place(Kind::Before, 0, linesHeight(before), false);
-    if (titleBandHeight > 0)
-        place(Kind::TitleBand, 0, titleBandHeight, false);
-    place(Kind::Titles, 0, layout.titleHeight, false);
-    for (int row = 0; row < layout.rows.size(); ++row)
-        place(Kind::Row, row, layout.rowHeights.at(row), true);
-    place(Kind::Footer, 0, layout.footerHeight, true);
-    place(Kind::After, 0, linesHeight(after), false);
-
-    QPainter painter;
-    if (!painter.begin(printer))
-        return 0;
-    const double deviceScale = printer->resolution() / kUnitsPerInch;
-    const QPen gridPen(Qt::black, 0.5);
-
     auto drawRow = [&](const QList<ReportCell> &cells, double top, double height) {
         double x = content.left();
-        for (qsizetype c = 0; c < columns; ++c) {
-            const double width = layout.widths.at(c) * layout.scale;
+        for (qsizetype c = 0; c < l.columns; ++c) {
+            const double width = l.widths.at(c) * l.scale;
             const QRectF cellRect(x, top, width, height);
             const ReportCell cell = plain(cells.value(c));
             painter.fillRect(cellRect, cell.background);
@@ -236,11 +424,11 @@ int GridReport::print(QPrinter *printer)
             // Cell text is laid out in table units and scaled with the table.
             painter.save();
             painter.translate(cellRect.topLeft());
-            painter.scale(layout.scale, layout.scale);
-            painter.setFont(cellFont(cell));
+            painter.scale(l.scale, l.scale);
+            painter.setFont(l.cellFont(cell));
             painter.setPen(cell.foreground);
-            const QRectF inner(kCellPadding, kCellPadding, layout.widths.at(c) - 2 * kCellPadding,
-                               height / layout.scale - 2 * kCellPadding);
+            const QRectF inner(kCellPadding, kCellPadding, l.widths.at(c) - 2 * kCellPadding,
+                               height / l.scale - 2 * kCellPadding);
             drawWrapped(painter, inner, cell.alignment, cell.text);
             painter.restore();
             x += width;
@@ -257,74 +445,107 @@ int GridReport::print(QPrinter *printer)
         }
     };
 
-    for (qsizetype page = 0; page < pages.size(); ++page) {
+    if (!s.pageHeader.isEmpty()) {
+        painter.setFont(l.headerFont);
+        painter.setPen(Qt::black);
+        const double textBottom = content.top() + QFontMetricsF(l.headerFont).height();
+        painter.drawText(QRectF(content.left(), content.top(), content.width(), textBottom - content.top()),
+                         Qt::AlignHCenter | Qt::AlignTop, expandPageMacros(s.pageHeader, page + 1, pages));
+        painter.setPen(QPen(Qt::black, 0.5));
+        const double lineY = textBottom + kGap;
+        painter.drawLine(QPointF(content.left(), lineY), QPointF(content.right(), lineY));
+        painter.drawLine(QPointF(content.left(), lineY + 2), QPointF(content.right(), lineY + 2));
+    }
+    if (!s.pageFooter.isEmpty()) {
+        painter.setFont(inUnits(s.pageFooterFont));
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(content.left(), content.bottom(), content.width(), s.marginBottom * cm / 2),
+                         Qt::AlignHCenter | Qt::AlignTop, expandPageMacros(s.pageFooter, page + 1, pages));
+    }
+
+    const int first = l.pageStarts.at(page);
+    const int end = page + 1 < l.pageStarts.size() ? l.pageStarts.at(page + 1) : l.elementCount;
+    double y = content.top() + l.headerHeight;
+    double tableBottom = -1;
+    if (page > 0 && Layout::repeatsTitles(l.kindOf(first))) {
+        drawRow(l.titles, y, l.titleHeight);
+        y += l.titleHeight;
+        tableBottom = y;
+    }
+    for (int element = first; element < end; ++element) {
+        const Kind kind = l.kindOf(element);
+        if (kind == Kind::TitleBand && l.titleBandHeight <= 0)
+            continue;
+        QList<ReportCell> cells;
+        const double height = l.heightOfElement(element, &cells);
+        switch (kind) {
+        case Kind::Before:
+            drawLines(l.before, y);
+            break;
+        case Kind::After:
+            drawLines(l.after, y + kGap);
+            break;
+        case Kind::TitleBand:
+            painter.setFont(l.titleBandFont);
+            painter.setPen(Qt::black);
+            painter.drawText(QRectF(content.left(), y, content.width(), l.titleBandHeight),
+                             Qt::AlignLeft | Qt::AlignVCenter, s.title);
+            break;
+        case Kind::Titles:
+            drawRow(l.titles, y, l.titleHeight);
+            tableBottom = y + height;
+            break;
+        case Kind::Row:
+            drawRow(cells, y, height);
+            tableBottom = y + height;
+            break;
+        case Kind::Footer:
+            drawRow(l.table.footer, y, height);
+            tableBottom = -1; // the table ends on this page
+            break;
+        }
+        y += height;
+    }
+    // Extended lines carry the column borders down to the bottom margin on pages
+    // where the table goes on.
+    if (s.extendedGridLines && tableBottom >= 0) {
+        painter.setPen(gridPen);
+        double x = content.left();
+        for (qsizetype c = 0; c <= l.columns; ++c) {
+            painter.drawLine(QPointF(x, tableBottom), QPointF(x, content.bottom()));
+            if (c < l.columns)
+                x += l.widths.at(c) * l.scale;
+        }
+    }
+}
+
+int GridReport::print(QPrinter *printer, const std::function<bool(int printed)> &printed)
+{
+    Layout &l = *m_layout;
+    printer->setDocName(l.s.jobTitle);
+    printer->setFullPage(true);
+    setPaperSize(printer->paperRect(QPrinter::Inch).size());
+
+    QPainter painter;
+    if (!painter.begin(printer))
+        return 0;
+    // Pages go to the printer as they are laid out, unless a page tells the total.
+    const auto tellsTotal = [](const QString &text) { return text.contains(QStringLiteral("&[Pages]")); };
+    if (tellsTotal(l.s.pageHeader) || tellsTotal(l.s.pageFooter))
+        layOutMore(std::numeric_limits<int>::max());
+    const double deviceScale = printer->resolution() / kUnitsPerInch;
+    int page = 0;
+    for (; layOutThrough(page); ++page) {
         if (page > 0)
             printer->newPage();
         painter.resetTransform();
         painter.scale(deviceScale, deviceScale);
-        if (!s.pageHeader.isEmpty()) {
-            painter.setFont(headerFont);
-            painter.setPen(Qt::black);
-            const double textBottom = content.top() + QFontMetricsF(headerFont).height();
-            painter.drawText(QRectF(content.left(), content.top(), content.width(), textBottom - content.top()),
-                             Qt::AlignHCenter | Qt::AlignTop,
-                             expandPageMacros(s.pageHeader, int(page) + 1, int(pages.size())));
-            painter.setPen(QPen(Qt::black, 0.5));
-            const double lineY = textBottom + kGap;
-            painter.drawLine(QPointF(content.left(), lineY), QPointF(content.right(), lineY));
-            painter.drawLine(QPointF(content.left(), lineY + 2), QPointF(content.right(), lineY + 2));
-        }
-        if (!s.pageFooter.isEmpty()) {
-            painter.setFont(inUnits(s.pageFooterFont));
-            painter.setPen(Qt::black);
-            painter.drawText(QRectF(content.left(), content.bottom(), content.width(), s.marginBottom * cm / 2),
-                             Qt::AlignHCenter | Qt::AlignTop,
-                             expandPageMacros(s.pageFooter, int(page) + 1, int(pages.size())));
-        }
-        double tableBottom = -1;
-        for (const Placed &placed : std::as_const(pages.at(page))) {
-            if (placed.kind == Kind::Titles)
-                tableBottom = placed.y + layout.titleHeight;
-            else if (placed.kind == Kind::Row)
-                tableBottom = placed.y + layout.rowHeights.at(placed.index);
-            else if (placed.kind == Kind::Footer)
-                tableBottom = -1; // the table ends on this page
-            switch (placed.kind) {
-            case Kind::Before:
-                drawLines(before, placed.y);
-                break;
-            case Kind::After:
-                drawLines(after, placed.y + kGap);
-                break;
-            case Kind::TitleBand:
-                painter.setFont(titleBandFont);
-                painter.setPen(Qt::black);
-                painter.drawText(QRectF(content.left(), placed.y, content.width(), titleBandHeight),
-                                 Qt::AlignLeft | Qt::AlignVCenter, s.title);
-                break;
-            case Kind::Titles:
-                drawRow(titles, placed.y, layout.titleHeight);
-                break;
-            case Kind::Row:
-                drawRow(layout.rows.at(placed.index), placed.y, layout.rowHeights.at(placed.index));
-                break;
-            case Kind::Footer:
-                drawRow(m_table.footer, placed.y, layout.footerHeight);
-                break;
-            }
-        }
-        // Extended lines carry the column borders down to the bottom margin on pages
-        // where the table goes on.
-        if (s.extendedGridLines && tableBottom >= 0) {
-            painter.setPen(gridPen);
-            double x = content.left();
-            for (qsizetype c = 0; c <= columns; ++c) {
-                painter.drawLine(QPointF(x, tableBottom), QPointF(x, content.bottom()));
-                if (c < columns)
-                    x += layout.widths.at(c) * layout.scale;
-            }
+        paintPage(painter, page);
+        if (printed && !printed(page + 1)) {
+            printer->abort();
+            return page + 1;
         }
     }
     painter.end();
-    return int(pages.size());
+    return page;
 }

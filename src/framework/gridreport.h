@@ -4,10 +4,12 @@
 #include <QFont>
 #include <QList>
 #include <QString>
+#include <QSizeF>
 #include <functional>
+#include <memory>
 #include <utility>
 
-class QPagedPaintDevice;
+class QPainter;
 class QPrinter;
 
 // One cell of a printed table.
@@ -78,21 +80,49 @@ struct ReportSettings
 // band and column titles (repeated on every page), the rows (each as high as its
 // text needs), the footer row and the text after. `substitutions` replace macros in
 // the texts before and after for this print only, so the settings keep the macros.
+//
+// The layout goes as far as it is asked: a preview shows its first page after laying
+// out that page alone, and lays out the rest a few rows at a time. Only where each
+// page starts is kept, never the rows, so a table of a million rows takes little
+// memory; a page's rows are read from the table again when it is painted.
 class GridReport
 {
 public:
     using Substitutions = QList<std::pair<QString, QString>>;
 
     GridReport(const ReportSettings &settings, const ReportTable &table, const Substitutions &substitutions = {});
+    ~GridReport();
+    GridReport(const GridReport &) = delete;
+    GridReport &operator=(const GridReport &) = delete;
 
-    // Paints every page on the printer (which the caller has set up); returns the
-    // number of pages.
-    int print(QPrinter *printer);
+    // Lays the pages out for the paper of this size (in inches); forgets any layout
+    // done for other paper. Letter size until set.
+    void setPaperSize(const QSizeF &inches);
+    // The size of a page in layout units (1/96 inch).
+    QSizeF pageSize() const;
+
+    // Lays out about `rows` more rows; true once every page is laid out.
+    bool layOutMore(int rows);
+    // Lays out until page `page` (0-based) is complete or the report ends; true when
+    // that page exists.
+    bool layOutThrough(int page);
+    bool isComplete() const;
+    // The pages laid out completely so far (all of them once isComplete()).
+    int pageCount() const;
+
+    // Paints a page that is laid out on a painter whose units are layout units, the
+    // paper's top left corner at the origin.
+    void paintPage(QPainter &painter, int page);
+
+    // Paints every page on the printer (which the caller has set up), one after the
+    // other: no more than one page is held at a time. `printed` hears each page as it
+    // is done and may say stop (false): the job is then aborted. Returns the number
+    // of pages printed.
+    int print(QPrinter *printer, const std::function<bool(int printed)> &printed = {});
 
 private:
-    ReportSettings m_settings;
-    ReportTable m_table;
-    Substitutions m_substitutions;
+    struct Layout;
+    std::unique_ptr<Layout> m_layout;
 };
 
 // The header macros of a page.

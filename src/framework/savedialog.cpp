@@ -14,11 +14,15 @@ std::optional<QString> desktopDialog(QWidget *parent, const SaveDialogRequest &r
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(SaveDialog::qtFilter(request.filter));
-    dialog.setDefaultSuffix(request.defaultExtension);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    // A name typed without an extension takes the one of the type chosen in the dialog.
+    QString name = dialog.selectedFiles().constFirst();
+    const QString extension = SaveDialog::extensionOf(dialog.selectedNameFilter());
+    if (!name.trimmed().isEmpty() && !extension.isEmpty() && QFileInfo(name).suffix().isEmpty())
+        name += QLatin1Char('.') + extension;
+    return name;
 }
 
 } // namespace
@@ -37,6 +41,17 @@ std::optional<QString> choose(QWidget *parent, const SaveDialogRequest &request)
 void setChooser(Chooser chooser)
 {
     installedChooser = std::move(chooser);
+}
+
+QString extensionOf(const QString &nameFilter)
+{
+    const qsizetype star = nameFilter.indexOf(QStringLiteral("*."));
+    if (star < 0)
+        return {};
+    qsizetype end = star + 2;
+    while (end < nameFilter.size() && nameFilter.at(end).isLetterOrNumber())
+        ++end;
+    return nameFilter.mid(star + 2, end - star - 2);
 }
 
 QString qtFilter(const QString &filter)

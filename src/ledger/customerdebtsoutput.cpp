@@ -46,6 +46,12 @@ WorksheetContent sheet(const DataGrid &grid, const CustomerDebtsModel &model)
             case CustomerDebtsModel::Sales:
                 cells.append(WorksheetCell::fromInteger(debt.sales));
                 break;
+            case CustomerDebtsModel::Oldest:
+            case CustomerDebtsModel::Newest: {
+                const QDate day = column == CustomerDebtsModel::Oldest ? debt.oldest : debt.newest;
+                cells.append(day.isValid() ? WorksheetCell::fromDate(day) : WorksheetCell::blank());
+                break;
+            }
             default: {
                 const QString text = CustomerDebtsModel::text(debt, column);
                 cells.append(text.isEmpty() ? WorksheetCell::blank() : WorksheetCell::fromText(text));

@@ -1,8 +1,10 @@
 #include "entrycommands.h"
 
 #include "apperror.h"
+#include "appinfo.h"
 #include "dataset.h"
 #include "entrypanel.h"
+#include "goodsautofill.h"
 #include "guardedcommand.h"
 #include "ledgeractions.h"
 #include "ledgerrecords.h"
@@ -15,6 +17,7 @@ EntryCommands::EntryCommands(EntryPanel *panel, QAbstractButton *deleteButton, Q
     : QObject(parent), m_panel(panel), m_deleteButton(deleteButton)
 {
     m_panel->Button3->setEnabled(false);
+    m_goods = new GoodsAutofill(m_panel, this);
     connect(m_panel->Button1, &QPushButton::clicked, this, guarded(m_panel, [this] { add(); }));
     connect(m_panel->Button3, &QPushButton::clicked, this, guarded(m_panel, [this] { modify(); }));
     connect(m_panel, &EntryPanel::closeClicked, this, guarded(m_panel, [this] { closePanel(); }));
@@ -24,6 +27,7 @@ void EntryCommands::setDatasets(Dataset *appendTable, Dataset *ledger)
 {
     m_appendTable = appendTable;
     m_ledger = ledger;
+    m_goods->setLedger(ledger);
 }
 
 Dataset &EntryCommands::appendTable() const
@@ -64,7 +68,16 @@ void EntryCommands::add()
 {
     if (!m_panel->checkRequired())
         return;
-    LedgerRecords::add(appendTable(), m_panel->entry());
+    const SaleEntry entry = m_panel->entry();
+    // The boxes stay filled after an add, so a run of similar sales is quick to type;
+    // that also makes one Enter too many a second, identical sale.
+    if (m_lastAdded && *m_lastAdded == entry
+        && MessageBoxes::ask(window(), {applicationTitle(), QStringLiteral("与上一笔销售完全相同，确定再增加一笔吗？"),
+                                        QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No})
+               != QMessageBox::Yes)
+        return;
+    LedgerRecords::add(appendTable(), entry);
+    m_lastAdded = entry;
     MessageBoxes::information(window(), QStringLiteral("增加数据成功！"));
     showAllRecords(ledger());
     if (m_deleteButton)

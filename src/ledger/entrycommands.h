@@ -1,13 +1,17 @@
 #pragma once
 
+#include "saleform.h"
+
 #include <QDate>
 #include <functional>
 
 #include <QObject>
 #include <QPointer>
+#include <optional>
 
 class Dataset;
 class EntryPanel;
+class GoodsAutofill;
 class QAbstractButton;
 
 // What the entry panel's buttons and the ledger's delete button do to the records:
@@ -60,4 +64,7 @@ private:
     QPointer<Dataset> m_appendTable;
     QPointer<Dataset> m_ledger;
     ChangeCheck m_changeCheck;
+    // The boxes of the last sale this panel added, to catch an accidental second add.
+    std::optional<SaleEntry> m_lastAdded;
+    GoodsAutofill *m_goods = nullptr;
 };

@@ -280,22 +280,40 @@ SaleEntry EntryPanel::entry() const
 void EntryPanel::showEntry(const SaleEntry &entry)
 {
     withoutCalculation([this, &entry] {
-        Edit12->setText(entry.category);
-        Edit13->setText(entry.goodsName);
-        Edit10->setText(entry.goodsCode);
-        Edit14->setText(entry.model);
-        Edit15->setText(entry.purchasePrice);
-        Edit9->setText(entry.salePrice);
-        Edit21->setText(entry.quantity);
-        Edit16->setText(entry.saleTotal);
-        Edit27->setText(entry.profit);
-        Edit17->setText(entry.amountOwed);
-        Edit28->setText(entry.customer);
-        Edit11->setText(entry.mobile);
-        Edit8->setText(entry.unit);
-        Edit22->setText(entry.remarks);
+        showText(Edit12, entry.category);
+        showText(Edit13, entry.goodsName);
+        showText(Edit10, entry.goodsCode);
+        showText(Edit14, entry.model);
+        showText(Edit15, entry.purchasePrice);
+        showText(Edit9, entry.salePrice);
+        showText(Edit21, entry.quantity);
+        showText(Edit16, entry.saleTotal);
+        showText(Edit27, entry.profit);
+        showText(Edit17, entry.amountOwed);
+        showText(Edit28, entry.customer);
+        showText(Edit11, entry.mobile);
+        showText(Edit8, entry.unit);
+        showText(Edit22, entry.remarks);
         DBDateTimeEditEh1->setText(entry.saleDate);
     });
+}
+
+void EntryPanel::fillGoods(const GoodsDetails &goods)
+{
+    showText(Edit12, goods.category);
+    showText(Edit13, goods.goodsName);
+    showText(Edit14, goods.model);
+    showText(Edit8, goods.unit);
+    showText(Edit15, goods.purchasePrice);
+    showText(Edit9, goods.salePrice);
+}
+
+void EntryPanel::showText(QLineEdit *box, const QString &text)
+{
+    // A text put into a box is read from its start; setText leaves the cursor at the end,
+    // and a long number would show only its last digits ("00000006").
+    box->setText(text);
+    box->setCursorPosition(0);
 }
 
 bool EntryPanel::checkRequired()
@@ -314,9 +332,9 @@ void EntryPanel::recalculate(SaleCalculation::Source source)
     const SaleCalculation::Result result =
         SaleCalculation::calculate(Edit9->text(), Edit21->text(), Edit15->text(), source);
     if (result.saleTotal)
-        Edit16->setText(*result.saleTotal);
+        showText(Edit16, *result.saleTotal);
     if (result.profit)
-        Edit27->setText(*result.profit);
+        showText(Edit27, *result.profit);
 }
 
 void EntryPanel::stepQuantity(int delta)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "goodslookup.h"
 #include "salecalculation.h"
 #include "saleform.h"
 
@@ -73,6 +74,9 @@ public:
     // Fills the boxes from a record; the computed boxes show the record's own values.
     void showEntry(const SaleEntry &entry);
 
+    // Fills the goods boxes of a sale sold before; the other boxes stay, the sums follow.
+    void fillGoods(const GoodsDetails &goods);
+
     // The required boxes of an add or a modify, checked in this order; warns about
     // and focuses the first blank one.
     bool checkRequired();
@@ -101,6 +105,7 @@ private:
     void buildEnterChain();
     void buildTabOrder();
     void stepQuantity(int delta);
+    static void showText(QLineEdit *box, const QString &text);
     bool filterPriceKey(QKeyEvent *event) const;
     // Runs `change` without the live calculation: the clear routine and the loading of
     // a record set the computed boxes themselves afterwards.

@@ -63,6 +63,9 @@ ReportTable table(const DataGrid &grid)
     result.rowCount = grid.rowCount();
     result.row = [&grid, positions](int row) {
         QList<ReportCell> cells;
+        // A report read after the list shrank finds no row there.
+        if (row >= grid.rowCount())
+            return cells;
         cells.reserve(positions.size());
         for (const int position : positions)
             cells.append(cellFrom(grid.cellLook(row, position), grid.cellText(row, position)));
@@ -71,11 +74,16 @@ ReportTable table(const DataGrid &grid)
     return result;
 }
 
+std::unique_ptr<GridReport> report(const DataGrid &grid, const ReportSettings &settings)
+{
+    // The settings keep the macro; each report puts in the day it is made on.
+    return std::make_unique<GridReport>(settings, table(grid),
+                                        GridReport::Substitutions{{QStringLiteral("%[Today]"), DateText::date(Clock::today())}});
+}
+
 int print(QPrinter *printer, const DataGrid &grid, const ReportSettings &settings)
 {
-    // The settings keep the macro; each print puts in the day it runs on.
-    GridReport report(settings, table(grid), {{QStringLiteral("%[Today]"), DateText::date(Clock::today())}});
-    return report.print(printer);
+    return report(grid, settings)->print(printer);
 }
 
 ReportPreviewDialog *preview(QWidget *parent, DataGrid &grid, const Dataset *dataset, const QString &vendorAddress)
@@ -90,9 +98,10 @@ ReportPreviewDialog *previewGrid(QWidget *parent, DataGrid &grid, const ReportSe
     QPointer<DataGrid> source(&grid);
     auto *dialog = new ReportPreviewDialog(
         reportSettings,
-        [source](QPrinter *printer, const ReportSettings &settings) {
-            if (source)
-                print(printer, *source, settings);
+        [source](const ReportSettings &settings) -> std::unique_ptr<GridReport> {
+            if (!source)
+                return nullptr;
+            return report(*source, settings);
         },
         parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);

@@ -2,6 +2,8 @@
 
 #include "gridreport.h"
 
+#include <memory>
+
 class DataGrid;
 class Dataset;
 class QWidget;
@@ -18,6 +20,10 @@ ReportSettings settings(const QString &vendorAddress);
 // The grid's visible columns in their current order with the grid's looks, one row per
 // record in the current order, and the footer row with the grid's footer texts.
 ReportTable table(const DataGrid &grid);
+
+// The report of the grid, with today's date for "%[Today]". It reads the grid's rows
+// as it lays them out, so the grid must outlive it and keep its rows.
+std::unique_ptr<GridReport> report(const DataGrid &grid, const ReportSettings &settings);
 
 // Paints the report of the grid as it stands now on the printer, with today's date
 // for "%[Today]"; returns the number of pages.

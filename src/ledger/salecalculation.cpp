@@ -1,6 +1,6 @@
 #include "salecalculation.h"
 
-#include "numberformat.h"
+#include "decimalnumber.h"
 
 SaleCalculation::Result SaleCalculation::calculate(const QString &salePrice, const QString &quantity,
                                                    const QString &purchasePrice, Source source)
@@ -10,15 +10,15 @@ SaleCalculation::Result SaleCalculation::calculate(const QString &salePrice, con
     if (salePrice.isEmpty() || quantity.isEmpty())
         return result;
 
-    const long double price = NumberFormat::parse(salePrice);
-    const long double count = NumberFormat::parse(quantity);
+    const DecimalNumber price = DecimalNumber::parse(salePrice);
+    const DecimalNumber count = DecimalNumber::parse(quantity);
     if (!purchasePrice.isEmpty()) {
-        const long double cost = NumberFormat::parse(purchasePrice);
-        result.profit = NumberFormat::general((price - cost) * count);
+        const DecimalNumber cost = DecimalNumber::parse(purchasePrice);
+        result.profit = ((price - cost) * count).generalText();
     } else if (source == Source::PurchasePrice) {
         // Emptying the purchase price leaves nothing to subtract: no profit to show.
         result.profit = QStringLiteral("0");
     }
-    result.saleTotal = NumberFormat::general(price * count);
+    result.saleTotal = (price * count).generalText();
     return result;
 }

@@ -5,8 +5,9 @@
 
 // The entry panel's running sums: the sale total (sale price × quantity) and the profit
 // ((sale price − purchase price) × quantity), worked out from the box texts as the
-// operator types. Nothing is rounded: the products are formed in extended precision and
-// written in the general number format.
+// operator types. The products are exact decimals of the typed texts (87.1 − 88 is −0.9,
+// not the binary −0.900000000000006), written in the general number format; nothing is
+// rounded to cents. What is stored is the double nearest to the text shown.
 class SaleCalculation
 {
 public:

@@ -3,6 +3,9 @@
 #include "numberformat.h"
 
 #include <QAreaSeries>
+#include <QCursor>
+#include <QLocale>
+#include <QToolTip>
 #include <QGraphicsLineItem>
 #include <QGraphicsSimpleTextItem>
 #include <QCategoryAxis>
@@ -38,7 +41,7 @@ double niceStep(double rough)
 
 SalesBarChart::SalesBarChart(const QString &title, int lastLabel, const QString &unit, const QString &seriesName,
                              QWidget *parent)
-    : QChartView(parent), m_rangeEnd(lastLabel + 1)
+    : QChartView(parent), m_rangeEnd(lastLabel + 1), m_unit(unit)
 {
     auto *chart = new QChart;
     chart->setTitle(title);
@@ -85,6 +88,9 @@ SalesBarChart::SalesBarChart(const QString &title, int lastLabel, const QString 
     m_axisY = new QValueAxis;
     m_axisY->setLabelFormat(QStringLiteral("%.10g"));
     m_axisY->setLabelsBrush(kTextColour);
+    // The bars are the profit of each month or day, not its sales.
+    m_axisY->setTitleText(QStringLiteral("利润"));
+    m_axisY->setTitleBrush(kTextColour);
     chart->addAxis(m_axisY, Qt::AlignLeft);
 
     m_values = new QScatterSeries;
@@ -116,6 +122,7 @@ void SalesBarChart::setBars(const QList<QPointF> &bars)
     m_marks.clear();
     qDeleteAll(m_arrows);
     m_arrows.clear();
+    m_hoverTexts.clear();
 
     double low = 0;
     double high = 0;
@@ -135,8 +142,20 @@ void SalesBarChart::setBars(const QList<QPointF> &bars)
         shape->attachAxis(m_axisX);
         shape->attachAxis(m_axisY);
         m_barShapes.append(shape);
+        // The whole value, whether or not its mark has room: shown while the pointer
+        // rests on the bar.
+        const QString hoverText = QStringLiteral("%1%2 利润：%3").arg(QLocale::c().toString(bar.x()), m_unit,
+                                                                    NumberFormat::general(bar.y()));
+        m_hoverTexts.append(hoverText);
+        connect(shape, &QAreaSeries::hovered, this, [this, hoverText](const QPointF &, bool entered) {
+            m_shownHover = entered ? hoverText : QString();
+            if (entered)
+                QToolTip::showText(QCursor::pos(), hoverText, this);
+            else
+                QToolTip::hideText();
+        });
 
-        auto *mark = new QGraphicsSimpleTextItem(NumberFormat::general(bar.y()), owner);
+        auto *mark = new QGraphicsSimpleTextItem(markText(bar.y()), owner);
         mark->setZValue(20);
         mark->setBrush(kTextColour);
         m_marks.append(mark);
@@ -172,16 +191,56 @@ void SalesBarChart::placeMarks()
         const QRectF box = m_axisLabels.at(i)->boundingRect();
         m_axisLabels.at(i)->setPos(x - box.width() / 2, plot.bottom() + 4);
     }
+    // Marks go left to right, each at the first of two heights where it meets no mark
+    // placed before it; a mark that has no room is left out (its bar tells its value
+    // when the pointer rests on it), so no two marks ever run into each other.
     const QList<QPointF> bars = m_values->points();
-    for (int i = 0; i < m_marks.size() && i < bars.size(); ++i) {
+    QList<int> order;
+    for (int i = 0; i < m_marks.size() && i < bars.size(); ++i)
+        order.append(i);
+    std::sort(order.begin(), order.end(), [&bars](int a, int b) { return bars.at(a).x() < bars.at(b).x(); });
+    // A mark on another bar would be as hard to read as one on another mark.
+    QList<QRectF> placed;
+    for (const QPointF &bar : bars) {
+        placed.append(QRectF(chart()->mapToPosition(QPointF(bar.x() - kHalfBarWidth, bar.y()), m_values),
+                             chart()->mapToPosition(QPointF(bar.x() + kHalfBarWidth, 0), m_values))
+                          .normalized());
+    }
+    const QRectF room = chart()->rect();
+    for (const int i : std::as_const(order)) {
+        QGraphicsSimpleTextItem *mark = m_marks.at(i);
+        QGraphicsLineItem *arrow = m_arrows.at(i);
         // Above a bar that rises, below one that falls.
         const QPointF end = chart()->mapToPosition(bars.at(i), m_values);
         const double direction = bars.at(i).y() < 0 ? 1 : -1;
-        const QPointF tip(end.x(), end.y() + direction * kArrowLength);
-        m_arrows.at(i)->setLine(QLineF(end, tip));
-        const QRectF box = m_marks.at(i)->boundingRect();
-        m_marks.at(i)->setPos(tip.x() - box.width() / 2, direction < 0 ? tip.y() - box.height() : tip.y());
+        const QRectF box = mark->boundingRect();
+        bool shown = false;
+        for (int level = 0; level < 2 && !shown; ++level) {
+            const QPointF tip(end.x(), end.y() + direction * (kArrowLength + level * box.height()));
+            const QPointF topLeft(tip.x() - box.width() / 2, direction < 0 ? tip.y() - box.height() : tip.y());
+            const QRectF rect(topLeft, box.size());
+            // A little air between neighbours.
+            const QRectF spaced = rect.adjusted(-2, 0, 2, 0);
+            if (!room.contains(rect)
+                || std::any_of(placed.cbegin(), placed.cend(), [&spaced](const QRectF &other) { return other.intersects(spaced); }))
+                continue;
+            arrow->setLine(QLineF(end, tip));
+            mark->setPos(topLeft);
+            placed.append(rect);
+            shown = true;
+        }
+        mark->setVisible(shown);
+        arrow->setVisible(shown);
     }
+}
+
+QString SalesBarChart::markText(double value)
+{
+    // Cents are the finest a shop counts; more digits only crowd the chart.
+    QString text = QLocale::c().toString(value, 'f', 2);
+    while (text.contains(QLatin1Char('.')) && (text.endsWith(QLatin1Char('0')) || text.endsWith(QLatin1Char('.'))))
+        text.chop(1);
+    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
 }
 
 QList<QPointF> SalesBarChart::bars() const

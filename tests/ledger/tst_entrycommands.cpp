@@ -48,6 +48,8 @@ private slots:
 
     void newAndClose();
     void addStoresTheRecord();
+    void identicalSecondAddAsks_data();
+    void identicalSecondAddAsks();
     void failedAddStoresNothing_data();
     void failedAddStoresNothing();
     void load_data();
@@ -219,6 +221,53 @@ void TestEntryCommands::addStoresTheRecord()
     QVERIFY(!m_panel->Button3->isEnabled());
     QVERIFY(m_panel->isVisible());
     QCOMPARE(m_panel->Edit13->text(), QStringLiteral(" 运动鞋"));
+}
+
+void TestEntryCommands::identicalSecondAddAsks_data()
+{
+    QTest::addColumn<QString>("changedRemark");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("records");
+
+    QTest::newRow("yes adds it again") << QString() << int(QMessageBox::Yes) << 2;
+    QTest::newRow("no adds nothing") << QString() << int(QMessageBox::No) << 1;
+    QTest::newRow("a changed box does not ask") << QStringLiteral("第二双") << int(QMessageBox::NoButton) << 2;
+}
+
+void TestEntryCommands::identicalSecondAddAsks()
+{
+    QFETCH(QString, changedRemark);
+    QFETCH(int, answer);
+    QFETCH(int, records);
+
+    showAllRecords(ledger());
+    m_commands->newEntry();
+    fillShoes();
+    m_boxes->expect(QMessageBox::Ok);
+    m_panel->Button1->click();
+    QCOMPARE(this->records().size(), 1);
+
+    if (!changedRemark.isEmpty())
+        m_panel->Edit22->setText(changedRemark);
+    const qsizetype before = m_boxes->asked.size();
+    if (answer != QMessageBox::NoButton)
+        m_boxes->expect(QMessageBox::StandardButton(answer));
+    if (records == 2)
+        m_boxes->expect(QMessageBox::Ok);
+    m_panel->Button1->click();
+
+    QCOMPARE(this->records().size(), records);
+    if (answer == QMessageBox::NoButton) {
+        QCOMPARE(m_boxes->asked.size(), before + 1);
+        QCOMPARE(m_boxes->asked.last().request.text, QStringLiteral("增加数据成功！"));
+        return;
+    }
+    verifyAsked(int(before), applicationTitle(), QStringLiteral("与上一笔销售完全相同，确定再增加一笔吗？"),
+                QMessageBox::Question);
+    const MessageBoxRequest &question = m_boxes->asked.at(before).request;
+    QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(question.defaultButton, QMessageBox::No);
+    QCOMPARE(m_boxes->asked.size(), before + (records == 2 ? 2 : 1));
 }
 
 void TestEntryCommands::failedAddStoresNothing_data()

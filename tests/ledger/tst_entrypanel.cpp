@@ -26,6 +26,7 @@ private slots:
     void layout();
     void liveCalculationAsTyped();
     void unreadableNumberKeepsTheSums();
+    void setTextShowsItsBeginning();
     void clearRoutine();
     void characterFilter_data();
     void characterFilter();
@@ -163,6 +164,28 @@ void TestEntryPanel::liveCalculationAsTyped()
     m_panel->Edit15->setText(QStringLiteral("10"));
     QCOMPARE(m_panel->Edit16->text(), QStringLiteral("25"));
     QCOMPARE(m_panel->Edit27->text(), QStringLiteral("5"));
+}
+
+void TestEntryPanel::setTextShowsItsBeginning()
+{
+    auto showsItsBeginning = [](QLineEdit *box) {
+        // Meaningful only for a text longer than the box.
+        if (box->fontMetrics().horizontalAdvance(box->text()) <= box->width())
+            return false;
+        box->grab(); // the scroll offset is laid out when the box paints
+        return box->cursorPosition() == 0 && box->inputMethodQuery(Qt::ImCursorRectangle).toRect().left() < box->width() / 4;
+    };
+    m_panel->Edit15->setText(QStringLiteral("0.000001"));
+    m_panel->Edit21->setText(QStringLiteral("7"));
+    m_panel->Edit9->setText(QStringLiteral("123456789.123456"));
+    QCOMPARE(m_panel->Edit27->text(), QStringLiteral("864197523.864185"));
+    QVERIFY(showsItsBeginning(m_panel->Edit27));
+    QVERIFY(showsItsBeginning(m_panel->Edit16));
+
+    SaleEntry entry = m_panel->entry();
+    entry.remarks = QStringLiteral("会员 %1").arg(QString(80, QLatin1Char('x')));
+    m_panel->showEntry(entry);
+    QVERIFY(showsItsBeginning(m_panel->Edit22));
 }
 
 void TestEntryPanel::unreadableNumberKeepsTheSums()

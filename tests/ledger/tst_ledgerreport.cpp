@@ -5,13 +5,16 @@
 #include "ledgergrid.h"
 #include "ledgerreport.h"
 #include "readback.h"
+#include "reportpageview.h"
 #include "reportpreviewdialog.h"
 #include "scriptedmessageboxes.h"
 #include "testworkspace.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QMenu>
 #include <QPrinter>
 #include <QProcess>
@@ -51,6 +54,8 @@ private slots:
     void tableCarriesTheGridsLooks();
     void previewShowsTheReport();
     void closedDatasetBuildsNothing();
+    void largeLedgerPreviewsPageByPage();
+    void layoutInStepsMatchesTheWholeLayout();
 
 private:
     QString printToPdf(const QString &name);
@@ -234,6 +239,134 @@ void LedgerReportTest::closedDatasetBuildsNothing()
     QVERIFY(!LedgerReport::preview(nullptr, *m_grid, m_data->ADOQuery15, kAddress));
     for (QWidget *widget : QApplication::topLevelWidgets())
         QVERIFY(!qobject_cast<ReportPreviewDialog *>(widget));
+}
+
+void LedgerReportTest::largeLedgerPreviewsPageByPage()
+{
+    Connection &db = *m_data->ADOConnection1;
+    constexpr int kSales = 5000;
+    db.beginTransaction();
+    for (int i = 0; i < kSales; ++i)
+        addSale(db, {QStringLiteral("类别%1").arg(i % 7), QStringLiteral("商品%1").arg(i, 4, 10, QLatin1Char('0')), i, 1, 0});
+    db.commit();
+    m_controller->showAllRecords();
+
+    QPointer<ReportPreviewDialog> dialog = LedgerReport::preview(nullptr, *m_grid, m_data->ADOQuery15, kAddress);
+    QVERIFY(dialog);
+    // Shown at once with its first page; the rest is still to be laid out.
+    QVERIFY(dialog->pageCount() >= 1);
+    QVERIFY(!dialog->isLayoutComplete());
+    QVERIFY(dialog->isLayingOut());
+    QCOMPARE(dialog->currentPage(), 1);
+    QVERIFY(!dialog->previousAction->isEnabled());
+    QVERIFY(dialog->nextAction->isEnabled());
+    QVERIFY(dialog->stopAction->isEnabled());
+    QVERIFY(dialog->windowModality() == Qt::ApplicationModal);
+
+    // "停止" stops the layout: no more pages come while the window waits.
+    const int stopped = dialog->pageCount();
+    dialog->stopAction->trigger();
+    QVERIFY(!dialog->isLayingOut());
+    QVERIFY(!dialog->stopAction->isEnabled());
+    QTest::qWait(200);
+    QCOMPARE(dialog->pageCount(), stopped);
+    QVERIFY(!dialog->isLayoutComplete());
+    QCOMPARE(dialog->pageLabel->text(), QStringLiteral("第 1 页，共 %1 页（排版已停止）").arg(stopped));
+
+    // Paging: the buttons follow the page; a page past the laid out ones is laid out
+    // when asked for.
+    dialog->nextAction->trigger();
+    QCOMPARE(dialog->currentPage(), 2);
+    QVERIFY(dialog->previousAction->isEnabled());
+    dialog->previousAction->trigger();
+    QCOMPARE(dialog->currentPage(), 1);
+    QVERIFY(!dialog->previousAction->isEnabled());
+    dialog->setCurrentPage(stopped);
+    dialog->nextAction->trigger();
+    QCOMPARE(dialog->currentPage(), stopped + 1);
+    QVERIFY(dialog->pageCount() > stopped);
+    QVERIFY(dialog->nextAction->isEnabled());
+    // Every zoom keeps the page in view and paints only what it shows.
+    for (QAction *zoom : dialog->zoomMenu->actions()) {
+        const int painted = dialog->pageView()->paintedPages();
+        zoom->trigger();
+        dialog->pageView()->viewport()->grab();
+        QVERIFY2(dialog->currentPage() >= stopped - 1, qPrintable(zoom->text()));
+        QVERIFY2(dialog->pageView()->paintedPages() - painted <= 12, qPrintable(zoom->text()));
+    }
+    // For a look by eye: the whole pages, then a page at the page's width.
+    const QString artifacts = qEnvironmentVariable("QUILLMORA_ARTIFACTS");
+    const bool keepShots = !artifacts.isEmpty() && QDir().mkpath(artifacts);
+    dialog->resize(1000, 700);
+    if (keepShots)
+        QVERIFY(dialog->grab().save(QDir(artifacts).filePath(QStringLiteral("preview-all-pages.png"))));
+    dialog->zoomMenu->actions().at(8)->trigger(); // 页宽度
+    dialog->setCurrentPage(stopped + 1);
+    if (keepShots)
+        QVERIFY(dialog->grab().save(QDir(artifacts).filePath(QStringLiteral("preview-large-ledger.png"))));
+    // Only the pages seen were painted.
+    QVERIFY2(dialog->pageView()->paintedPages() <= 40, qPrintable(QString::number(dialog->pageView()->paintedPages())));
+    dialog->closeAction->trigger();
+    QTRY_VERIFY(!dialog);
+
+    // Left alone, the count grows while the window waits, until every page is laid out.
+    dialog = LedgerReport::preview(nullptr, *m_grid, m_data->ADOQuery15, kAddress);
+    const int first = dialog->pageCount();
+    QTRY_VERIFY(dialog->pageCount() > first);
+    QTRY_VERIFY_WITH_TIMEOUT(dialog->isLayoutComplete(), 60000);
+    QVERIFY(!dialog->stopAction->isEnabled());
+    QVERIFY(dialog->pageCount() > 100); // some 44 rows a page
+    QCOMPARE(dialog->pageLabel->text(), QStringLiteral("第 1 页，共 %1 页").arg(dialog->pageCount()));
+    dialog->setCurrentPage(dialog->pageCount());
+    QVERIFY(!dialog->nextAction->isEnabled());
+    QVERIFY(dialog->previousAction->isEnabled());
+    dialog->closeAction->trigger();
+    QTRY_VERIFY(!dialog);
+}
+
+void LedgerReportTest::layoutInStepsMatchesTheWholeLayout()
+{
+    for (int i = 0; i < 300; ++i)
+        addSale(*m_data->ADOConnection1, {QStringLiteral("水果"), QStringLiteral("苹果 %1").arg(i), i, 1, 0});
+    m_controller->showAllRecords();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(m_workspace->filePath(QStringLiteral("steps.pdf")));
+    const QSizeF paper = printer.paperRect(QPrinter::Inch).size();
+    // The last pages are laid out only when the background or the reader reaches them;
+    // either way they fall as the whole layout lays them.
+    const std::unique_ptr<GridReport> whole = LedgerReport::report(*m_grid, LedgerReport::settings(kAddress));
+    whole->setPaperSize(paper);
+    QVERIFY(whole->layOutMore(1000000));
+    const std::unique_ptr<GridReport> paged = LedgerReport::report(*m_grid, LedgerReport::settings(kAddress));
+    paged->setPaperSize(paper);
+    int page = 0;
+    while (paged->layOutThrough(page))
+        ++page;
+    QVERIFY(paged->isComplete());
+    QCOMPARE(page, whole->pageCount());
+    QVERIFY(page >= 5);
+    // And the printer gets as many pages, one after the other.
+    QList<int> printed;
+    QCOMPARE(LedgerReport::report(*m_grid, LedgerReport::settings(kAddress))->print(&printer, [&printed](int n) {
+        printed << n;
+        return true;
+    }), page);
+    QCOMPARE(printed.size(), page);
+    QCOMPARE(printed.last(), page);
+    const QString text = ReadBack::pdfText(m_workspace->filePath(QStringLiteral("steps.pdf")));
+    ReadBack::verifyInOrder(text, {"Page.1", "苹果0", QStringLiteral("Page.%1").arg(page), "苹果299", "总计", "300"});
+
+    // A print cancelled after its second page stops there.
+    QPrinter cancelled(QPrinter::HighResolution);
+    cancelled.setOutputFormat(QPrinter::PdfFormat);
+    cancelled.setOutputFileName(m_workspace->filePath(QStringLiteral("cancelled.pdf")));
+    int asked = 0;
+    QCOMPARE(LedgerReport::report(*m_grid, LedgerReport::settings(kAddress))->print(&cancelled, [&asked](int n) {
+        ++asked;
+        return n < 2;
+    }), 2);
+    QCOMPARE(asked, 2);
 }
 
 QTEST_MAIN(LedgerReportTest)

@@ -1,4 +1,5 @@
 #include "apperror.h"
+#include "numberformat.h"
 #include "salecalculation.h"
 #include "saleform.h"
 
@@ -29,6 +30,8 @@ private slots:
     void recordConversion_data();
     void recordConversion();
     void convertedRecord();
+    void storedValuesAreTheShownDecimals_data();
+    void storedValuesAreTheShownDecimals();
     void quantitySteps_data();
     void quantitySteps();
 };
@@ -55,6 +58,19 @@ void TestSaleCalculation::calculation_data()
                                                 << "0.123456789012346" << kUnchanged << "";
     QTest::newRow("large values in scientific notation") << "1e20" << "100000" << "" << Source::SalePrice << "1E25"
                                                           << kUnchanged << "";
+    // Exact decimals of the typed texts: what a shop works out by hand, not binary noise.
+    QTest::newRow("loss below the purchase price") << "87.1" << "1" << "88" << Source::SalePrice << "87.1" << "-0.9" << "";
+    QTest::newRow("thousandths times a thousand") << "1.005" << "1000" << "1" << Source::Quantity << "1005" << "5"
+                                                  << "";
+    QTest::newRow("fifteen digits kept whole") << "123456789012.345" << "1" << "0.005" << Source::SalePrice
+                                               << "123456789012.345" << "123456789012.34" << "";
+    QTest::newRow("rounded half away from zero") << "0.3333333333333335" << "1" << "0.6666666666666665"
+                                                 << Source::SalePrice << "0.333333333333334" << "-0.333333333333333"
+                                                 << "";
+    QTest::newRow("negative quantity") << "19.9" << "-3" << "20.1" << Source::Quantity << "-59.7" << "0.6" << "";
+    QTest::newRow("very small") << "0.000001" << "0.000002" << "" << Source::Quantity << "2E-12" << kUnchanged << "";
+    QTest::newRow("small, still in fixed notation") << "0.001" << "0.01" << "" << Source::Quantity << "0.00001"
+                                                    << kUnchanged << "";
     QTest::newRow("zero quantity") << "7" << "0" << "3" << Source::Quantity << "0" << "0" << "";
     QTest::newRow("lone decimal point") << "." << "2" << "10" << Source::SalePrice << "" << ""
                                         << "'.' is not a valid floating point value";
@@ -162,6 +178,42 @@ void TestSaleCalculation::convertedRecord()
     QCOMPARE(record.saleTotal, 25.0);
     QCOMPARE(record.amountOwed, 0.0);
     QCOMPARE(record.saleDate, QDate(2014, 3, 12));
+}
+
+void TestSaleCalculation::storedValuesAreTheShownDecimals_data()
+{
+    QTest::addColumn<QString>("salePrice");
+    QTest::addColumn<QString>("quantity");
+    QTest::addColumn<QString>("purchasePrice");
+    QTest::addColumn<double>("saleTotal");
+    QTest::addColumn<double>("profit");
+
+    QTest::newRow("87.1 against 88") << "87.1" << "1" << "88" << 87.1 << -0.9;
+    QTest::newRow("0.8 profit") << "3.6" << "2" << "3.2" << 7.2 << 0.8;
+    QTest::newRow("6.8 profit") << "10.7" << "4" << "9" << 42.8 << 6.8;
+    QTest::newRow("-7.2 profit") << "1.1" << "9" << "1.9" << 9.9 << -7.2;
+}
+
+// The record written is the double nearest to the decimal shown, so the grid, the report
+// and the export of a new sale read -0.9, not -0.900000000000006.
+void TestSaleCalculation::storedValuesAreTheShownDecimals()
+{
+    QFETCH(QString, salePrice);
+    QFETCH(QString, quantity);
+    QFETCH(QString, purchasePrice);
+
+    const SaleCalculation::Result result =
+        SaleCalculation::calculate(salePrice, quantity, purchasePrice, Source::SalePrice);
+    SaleEntry entry = validEntry();
+    entry.salePrice = salePrice;
+    entry.quantity = quantity;
+    entry.purchasePrice = purchasePrice;
+    entry.saleTotal = result.saleTotal.value();
+    entry.profit = result.profit.value();
+    const SaleRecord record = SaleRecord::fromEntry(entry);
+    QTEST(record.saleTotal, "saleTotal");
+    QTEST(record.profit, "profit");
+    QCOMPARE(NumberFormat::general(record.profit), entry.profit);
 }
 
 void TestSaleCalculation::quantitySteps_data()

@@ -86,7 +86,7 @@ QList<ExportColumn> ledgerColumns()
     QList<ExportColumn> columns;
     for (int i = 0; i < 14; ++i)
         columns.append({QString::fromLatin1(fields[i]), QString::fromUtf8(titles[i]), true,
-                        i == 0 ? QStringLiteral("总计") : QString()});
+                        i == 0 ? QStringLiteral("总计") : QString(), {}});
     return columns;
 }
 
@@ -104,6 +104,7 @@ private slots:
     void readBackBySpreadsheetProgram();
     void silentStops_data();
     void silentStops();
+    void failedWriteIsReported();
     void overwriteQuestion_data();
     void overwriteQuestion();
     void progressWindowWhileWriting();
@@ -176,13 +177,13 @@ void SpreadsheetExportTest::smallExportByteLayout()
     sales.open();
     sales.setSort(QStringLiteral("day1"));
     // The grid shows a, 6 and 4 (hidden), in the order 6, a, 4; b, day1 and h follow.
-    const QList<ExportColumn> columns{{"6", "销售合计", true, {}}, {"a", "商品类别", true, "总计"}, {"4", "利 润", false, {}}};
+    const QList<ExportColumn> columns{{"6", "销售合计", true, {}, {}}, {"a", "商品类别", true, "总计", {}}, {"4", "利 润", false, {}, {}}};
     const QString path = chosen(QStringLiteral("small"));
 
     SpreadsheetExport::exportGrid(nullptr, columns, &sales);
 
     QCOMPARE(m_dialogs.size(), 1);
-    QCOMPARE(m_dialogs.first().filter, QStringLiteral("Microsoft Excel xls文件|*.xls"));
+    QCOMPARE(m_dialogs.first().filter, QStringLiteral("Microsoft Excel xls文件|*.xls|Excel 工作簿|*.xlsx|CSV|*.csv"));
     QCOMPARE(m_dialogs.first().defaultExtension, QStringLiteral("xls"));
     QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(path + ".xls")});
     const QByteArray bytes = readFile(path + ".xls");
@@ -258,7 +259,6 @@ void SpreadsheetExportTest::silentStops_data()
     QTest::newRow("empty result") << "a.xls" << false << true << false;
     QTest::newRow("closed dataset") << "a.xls" << false << false << true;
     QTest::newRow("blank name") << "   " << false << false << false;
-    QTest::newRow("folder missing") << "no/such/folder.xls" << false << false << false;
 }
 
 void SpreadsheetExportTest::silentStops()
@@ -282,6 +282,25 @@ void SpreadsheetExportTest::silentStops()
     QVERIFY(m_boxes->asked.isEmpty());
     QVERIFY(m_opened.isEmpty());
     QVERIFY(!QFile::exists(m_workspace->filePath(QStringLiteral("a.xls"))));
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+void SpreadsheetExportTest::failedWriteIsReported()
+{
+    addSale({"水果", "苹果", 1.0, 1.0, "2014-03-01", "斤"});
+    Dataset &sales = *m_data->ADOQuery15;
+    sales.open();
+    const QString path = chosen(QStringLiteral("no/such/folder.xls"));
+    m_boxes->expect(QMessageBox::Ok);
+
+    SpreadsheetExport::exportGrid(nullptr, ledgerColumns(), &sales);
+
+    QCOMPARE(m_boxes->asked.size(), 1);
+    const MessageBoxRequest &box = m_boxes->asked.first().request;
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.text, QStringLiteral("导出失败：文件夹不存在（%1）").arg(path));
+    QVERIFY(m_opened.isEmpty());
+    QVERIFY(!QFile::exists(path));
     QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 

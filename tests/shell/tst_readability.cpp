@@ -496,7 +496,7 @@ QWidget *TestReadability::openWindow(const QString &name, QStringList &mustRead)
         return dialog;
     }
     if (name == QLatin1String("report preview")) {
-        auto *preview = keep(new ReportPreviewDialog(ReportSettings(), [](QPrinter *, const ReportSettings &) {}));
+        auto *preview = keep(new ReportPreviewDialog(ReportSettings(), [](const ReportSettings &) { return std::unique_ptr<GridReport>(); }));
         preview->show();
         return preview;
     }

@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QTabWidget>
+#include <QDir>
+#include <QToolTip>
 #include <QValueAxis>
 #include <QtTest>
 #include <memory>
@@ -36,6 +38,9 @@ private slots:
     void textThatIsNoNumberReportsAndEmptiesTheChart();
     void showingResetsBoxesAndRunsBothQueries();
     void barsAreDrawnAtTheirValuesOnFixedAxes();
+    void markTexts_data();
+    void markTexts();
+    void crowdedMarksNeverOverlap();
 
 private:
     std::unique_ptr<TestWorkspace> m_workspace;
@@ -251,6 +256,74 @@ void StatsFormTest::barsAreDrawnAtTheirValuesOnFixedAxes()
     // The vertical axis takes in the negative March bar.
     QVERIFY(m_form->DBChart1->verticalAxis()->min() <= -7);
     QVERIFY(m_form->DBChart1->verticalAxis()->max() >= 35.5);
+}
+
+void StatsFormTest::markTexts_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("to the cent") << 7391.7574 << "7391.76";
+    QTest::newRow("no trailing zeros") << 20.5 << "20.5";
+    QTest::newRow("whole") << 7470.0 << "7470";
+    QTest::newRow("negative") << -7.0 << "-7";
+    QTest::newRow("large") << 1234567.891 << "1234567.89";
+    QTest::newRow("rounds to zero") << -0.004 << "0";
+}
+
+void StatsFormTest::markTexts()
+{
+    QFETCH(double, value);
+    QFETCH(QString, text);
+    QCOMPARE(SalesBarChart::markText(value), text);
+}
+
+void StatsFormTest::crowdedMarksNeverOverlap()
+{
+    // A busy May: every day has sales, with profits of four digits and more.
+    for (int day = 1; day <= 31; ++day) {
+        const double profit = (day % 3 == 0 ? -1 : 1) * (7391.7574 + day * 123.456);
+        m_data->ADOConnection1->execute(QStringLiteral("insert into data (a, day1, \"4\") values ('x', ?, ?)"),
+                                        {QDate(2014, 5, day), profit});
+    }
+    m_form->show();
+    m_form->ComboBox2->setEditText(QStringLiteral("5"));
+    m_form->ComboBox3->setEditText(QStringLiteral("2014"));
+    m_form->Button2->click();
+    QTest::qWait(50);
+    SalesBarChart *chart = m_form->DBChart3;
+    // For a look by eye: the page as the operator sees it.
+    const QString artifacts = qEnvironmentVariable("QUILLMORA_ARTIFACTS");
+    if (!artifacts.isEmpty() && QDir().mkpath(artifacts))
+        QVERIFY(m_form->grab().save(QDir(artifacts).filePath(QStringLiteral("stats-daily-crowded.png"))));
+    QCOMPARE(chart->bars().size(), 31);
+    QCOMPARE(chart->verticalAxis()->titleText(), QStringLiteral("利润"));
+    QVERIFY(chart->verticalAxis()->isTitleVisible());
+
+    QList<QRectF> shown;
+    for (int i = 0; i < 31; ++i) {
+        QGraphicsSimpleTextItem *mark = chart->marks().at(i);
+        QCOMPARE(mark->text(), SalesBarChart::markText(chart->bars().at(i).y()));
+        if (!mark->isVisible())
+            continue;
+        const QRectF rect = mark->sceneBoundingRect();
+        QVERIFY(chart->chart()->rect().contains(rect));
+        for (const QRectF &other : std::as_const(shown))
+            QVERIFY2(!rect.intersects(other), qPrintable(mark->text()));
+        shown << rect;
+    }
+    // Too many for the width: some stand back, and their bars tell them on hover.
+    QVERIFY(shown.size() >= 10);
+    QVERIFY(shown.size() < 31);
+    const int hidden = int(std::find_if(chart->marks().cbegin(), chart->marks().cend(),
+                                        [](const QGraphicsSimpleTextItem *mark) { return !mark->isVisible(); })
+                           - chart->marks().cbegin());
+    emit chart->barShapes().at(hidden)->hovered(chart->bars().at(hidden), true);
+    const QString expected = QStringLiteral("%1日 利润：%2").arg(hidden + 1).arg(QString::number(chart->bars().at(hidden).y(), 'g', 15));
+    QCOMPARE(chart->shownHoverText(), expected);
+    QCOMPARE(QToolTip::text(), expected);
+    emit chart->barShapes().at(hidden)->hovered(chart->bars().at(hidden), false);
+    QCOMPARE(chart->shownHoverText(), QString());
+
 }
 
 QTEST_MAIN(StatsFormTest)

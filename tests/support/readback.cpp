@@ -35,28 +35,38 @@ void verifyInOrder(const QString &text, const QStringList &pieces)
 
 namespace {
 
-// Rows of a CSV file with the spreadsheet program's quoting.
+// Rows of a CSV file with the spreadsheet program's quoting: a quoted field may hold
+// commas, doubled quotes and line breaks.
 QList<QStringList> csvRows(const QByteArray &csv)
 {
     QList<QStringList> rows;
-    for (const QString &line : QString::fromUtf8(csv).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        QStringList cells;
-        QString cell;
-        bool quoted = false;
-        for (qsizetype i = 0; i < line.size(); ++i) {
-            const QChar c = line.at(i);
-            if (quoted && c == QLatin1Char('"') && i + 1 < line.size() && line.at(i + 1) == QLatin1Char('"')) {
-                cell += c;
-                ++i;
-            } else if (c == QLatin1Char('"')) {
-                quoted = !quoted;
-            } else if (c == QLatin1Char(',') && !quoted) {
-                cells << cell;
-                cell.clear();
-            } else if (c != QLatin1Char('\r')) {
-                cell += c;
-            }
+    QStringList cells;
+    QString cell;
+    bool quoted = false;
+    bool any = false;
+    const QString text = QString::fromUtf8(csv);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        any = true;
+        if (quoted && c == QLatin1Char('"') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
+            cell += c;
+            ++i;
+        } else if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+        } else if (c == QLatin1Char(',') && !quoted) {
+            cells << cell;
+            cell.clear();
+        } else if (c == QLatin1Char('\n') && !quoted) {
+            cells << cell;
+            rows << cells;
+            cells.clear();
+            cell.clear();
+            any = false;
+        } else if (c != QLatin1Char('\r') || quoted) {
+            cell += c;
         }
+    }
+    if (any) {
         cells << cell;
         rows << cells;
     }
@@ -73,20 +83,29 @@ QList<QStringList> worksheetRows(const QString &sheet, const QString &folder, QS
         return {};
     }
     QTemporaryDir profile;
+    // A folder of its own for the converted file, which would otherwise replace a
+    // sheet that is itself a .csv file.
+    QTemporaryDir output(QDir(folder).filePath(QStringLiteral("readback-XXXXXX")));
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     environment.insert(QStringLiteral("LANG"), QStringLiteral("C"));
     process.setProcessEnvironment(environment);
-    process.start(soffice, {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile.path()).toString(),
-                            QStringLiteral("--headless"), QStringLiteral("--convert-to"),
-                            QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"), QStringLiteral("--outdir"),
-                            folder, sheet});
+    QStringList arguments{QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile.path()).toString(),
+                          QStringLiteral("--headless")};
+    // Converted without a dialog the program reads a text file in the locale's
+    // character set and does not look for a byte-order mark; its import dialog would
+    // offer UTF-8 for such a file, so the import says so here.
+    if (QFileInfo(sheet).suffix().compare(QLatin1String("csv"), Qt::CaseInsensitive) == 0)
+        arguments << QStringLiteral("--infilter=Text - txt - csv (StarCalc):44,34,76,1");
+    arguments << QStringLiteral("--convert-to") << QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76")
+              << QStringLiteral("--outdir") << output.path() << sheet;
+    process.start(soffice, arguments);
     if (!process.waitForFinished(240000)) {
         *error = QStringLiteral("the spreadsheet program did not finish");
         return {};
     }
-    QFile csv(QDir(folder).filePath(QFileInfo(sheet).completeBaseName() + QStringLiteral(".csv")));
+    QFile csv(QDir(output.path()).filePath(QFileInfo(sheet).completeBaseName() + QStringLiteral(".csv")));
     if (!csv.open(QIODevice::ReadOnly)) {
         *error = QString::fromLocal8Bit(process.readAllStandardError());
         return {};

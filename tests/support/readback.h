@@ -15,8 +15,9 @@ QString pdfText(const QString &path);
 // Fails the running test unless the pieces appear in this order in the text.
 void verifyInOrder(const QString &text, const QStringList &pieces);
 
-// The rows of a worksheet as LibreOffice Calc reads it (converted to CSV in `folder`,
-// with a private profile and the C locale). Empty, with `error` saying why, when the
+// The rows of a worksheet as LibreOffice Calc reads it (converted to CSV in a folder
+// inside `folder`, with a private profile and the C locale; a .csv file is read as
+// UTF-8). Empty, with `error` saying why, when the
 // worksheet could not be read.
 QList<QStringList> worksheetRows(const QString &sheet, const QString &folder, QString *error);
 
