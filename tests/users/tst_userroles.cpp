@@ -9,6 +9,7 @@
 #include "login.h"
 #include "mainform.h"
 #include "schema.h"
+#include "skinengine.h"
 #include "scriptedmessageboxes.h"
 #include "testworkspace.h"
 #include "useraccounts.h"
@@ -50,6 +51,8 @@ private slots:
     void administrationAddsCashierAndSetsRole();
     void mainWindowFollowsRole_data();
     void mainWindowFollowsRole();
+    void roleControlsShowWhole_data();
+    void roleControlsShowWhole();
 
 private:
     void logIn(const QString &userName, const QString &password);
@@ -238,6 +241,8 @@ void TestUserRoles::mainWindowFollowsRole()
     QCOMPARE(main.Panel3->Edit15->isHidden(), cashier);
     QCOMPARE(main.Panel3->Edit27->isHidden(), cashier);
     QVERIFY(!main.N13->isEnabled());
+    QDir().mkpath(QStringLiteral(ARTIFACTS_DIR));
+    main.grab().save(QStringLiteral(ARTIFACTS_DIR "/userroles-main-%1.png").arg(cashier ? QStringLiteral("cashier") : QStringLiteral("manager")));
 
     // Delete of the current sale (the last one, today's), through the toolbar's command.
     Dataset &ledger = *m_data->ADOQuery15;
@@ -261,6 +266,43 @@ void TestUserRoles::mainWindowFollowsRole()
     QCOMPARE(m_boxes->asked.first().request.text,
              cashier ? QStringLiteral("收银员只能修改今天的销售记录，请让店长操作。") : QStringLiteral("你确实要修改选中资料吗？"));
     main.close();
+}
+
+void TestUserRoles::roleControlsShowWhole_data()
+{
+    QTest::addColumn<int>("skin");
+    QTest::newRow("default look") << -1;
+    QTest::newRow("dark skin") << 1;
+}
+
+// The role choices sit whole inside the window, beside the list, in a light and a dark
+// look; the pictures are kept for a look by eye.
+void TestUserRoles::roleControlsShowWhole()
+{
+    QFETCH(int, skin);
+    if (skin < 0)
+        SkinEngine::applyDefault();
+    else
+        SkinEngine::apply(skin);
+    auto *window = new Tuserglfm;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    window->LabeledEdit1->setText(QStringLiteral("947"));
+    window->BitBtn3->click();
+    window->ListBox1->setCurrentRow(0);
+    window->PageControl1->setCurrentIndex(1);
+    for (QWidget *control : std::initializer_list<QWidget *>{window->roleLabel, window->roleChoice, window->setRoleButton}) {
+        QVERIFY(control->isVisible());
+        QVERIFY2(window->rect().contains(control->geometry()), qPrintable(control->objectName()));
+        QVERIFY(!control->geometry().intersects(window->PageControl1->geometry()));
+    }
+    QVERIFY(window->PageControl1->currentWidget()->rect().contains(window->newUserRole->geometry()));
+    QDir().mkpath(QStringLiteral(ARTIFACTS_DIR));
+    window->grab().save(QStringLiteral(ARTIFACTS_DIR "/userroles-admin-%1%2.png")
+                            .arg(skin < 0 ? QStringLiteral("default") : QStringLiteral("dark"),
+                                 TestWorkspace::onServer() ? QStringLiteral("-server") : QString()));
+    window->close();
+    SkinEngine::applyDefault();
 }
 
 QTEST_MAIN(TestUserRoles)
