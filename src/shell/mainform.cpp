@@ -33,6 +33,7 @@
 #include "automaticbackup.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -256,6 +257,10 @@ void TMainForm::buildMenus()
     };
     N15 = addItem(PopupMenu1, QStringLiteral("N15"), QStringLiteral("修改密码"));
     N13 = addItem(PopupMenu1, QStringLiteral("N13"), QStringLiteral("用户管理"));
+    switchUserAction = addItem(PopupMenu1, QStringLiteral("switchUserAction"), QStringLiteral("切换用户"));
+    switchUserAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    addAction(switchUserAction);
+    connect(switchUserAction, &QAction::triggered, this, guarded(this, [this] { switchUser(); }));
     connect(N15, &QAction::triggered, this,
             guarded(this, [this] { showOrCreate<Tchangepassfm>(m_changePassword, this); }));
     connect(N13, &QAction::triggered, this,
@@ -458,6 +463,17 @@ void TMainForm::runLogin()
     }
 }
 
+void TMainForm::switchUser()
+{
+    if (m_loginOpen || !m_login || !dmfm)
+        return;
+    SessionLog::logOut(*dmfm->ADOQuery1, m_sessionId);
+    m_sessionId = 0;
+    statusPanels[1]->clear();
+    m_login->startOver();
+    runLogin();
+}
+
 void TMainForm::applyRole()
 {
     using UserRoles::Command;
@@ -465,6 +481,9 @@ void TMainForm::applyRole()
     // Ticked before it is disabled, so the columns go through the box's own command.
     if (!seesPurchases)
         CheckBox5->setChecked(true);
+    else if (m_purchasesForced)
+        CheckBox5->setChecked(false);
+    m_purchasesForced = !seesPurchases;
     CheckBox5->setEnabled(seesPurchases);
     CheckBox5->setToolTip(seesPurchases ? QString() : UserRoles::refusal(Command::ShowPurchasePrices));
     const bool exports = UserRoles::allows(m_role, Command::Export);

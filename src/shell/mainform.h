@@ -71,6 +71,9 @@ public:
     // "欠 款": shows the customer debts window, or brings it to the front, with its
     // list read afresh.
     void showCustomerDebts();
+    // "切换用户": ends the session (its logout time written) and shows the login window
+    // over this one for the next user; closing it there ends the program as at start.
+    void switchUser();
     LedgerController *ledger() const { return m_ledger; }
 
     // Controls, named as the window's design names them.
@@ -99,6 +102,7 @@ public:
     QAction *changesAction = nullptr;
     QAction *backupAction = nullptr;
     QAction *restoreAction = nullptr;
+    QAction *switchUserAction = nullptr;
     QAction *N1 = nullptr;
     QAction *N19 = nullptr;
     QAction *N26 = nullptr;
@@ -160,6 +164,9 @@ private:
     QPointer<Tuserglfm> m_userAdministration;
     qint64 m_sessionId = 0;
     UserRoles::Role m_role = UserRoles::Role::Cashier;
+    // Set while a role keeps the purchase columns hidden, so the next user's role
+    // decides afresh.
+    bool m_purchasesForced = false;
     bool m_shown = false;
     FrameWatcher *m_frame = nullptr;
     bool m_loginOpen = false;

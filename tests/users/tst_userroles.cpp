@@ -51,6 +51,7 @@ private slots:
     void administrationAddsCashierAndSetsRole();
     void mainWindowFollowsRole_data();
     void mainWindowFollowsRole();
+    void switchingUserEndsSessionAndFollowsNewRole();
     void roleControlsShowWhole_data();
     void roleControlsShowWhole();
 
@@ -266,6 +267,71 @@ void TestUserRoles::mainWindowFollowsRole()
     QCOMPARE(m_boxes->asked.first().request.text,
              cashier ? QStringLiteral("收银员只能修改今天的销售记录，请让店长操作。") : QStringLiteral("你确实要修改选中资料吗？"));
     main.close();
+}
+
+// Logs in as `userName` with 947 as soon as the login window shows.
+static void logInWhenShown(TMainForm &main, Tloginfm *login, const QString &userName)
+{
+    auto *poll = new QTimer(&main);
+    QObject::connect(poll, &QTimer::timeout, &main, [login, poll, userName] {
+        if (!login->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        if (userName.isEmpty()) {
+            login->BitBtn1->click();
+            return;
+        }
+        login->ComboBox1->setCurrentText(userName);
+        QTest::keyClicks(login->Edit1, QStringLiteral("947"));
+        QTest::keyClick(login->Edit1, Qt::Key_Return);
+    });
+    poll->start(10);
+}
+
+void TestUserRoles::switchingUserEndsSessionAndFollowsNewRole()
+{
+    Clock::setFixedNow(QDateTime(QDate(2024, 3, 5), QTime(9, 0, 0)));
+    Connection &connection = *m_data->ADOConnection1;
+    UsersFixture::setUsers(*m_data, {{QStringLiteral("超级管理员"), QStringLiteral("947")},
+                                     {QStringLiteral("eve"), QStringLiteral("947")}});
+    UserRoles::setRole(connection, QStringLiteral("eve"), Role::Cashier);
+    TMainForm main;
+    auto *login = new Tloginfm(&main);
+    main.setLoginWindow(login);
+    logInWhenShown(main, login, QStringLiteral("eve"));
+    main.show();
+    QTRY_VERIFY(main.sessionId() != 0);
+    const qint64 first = main.sessionId();
+    QVERIFY(main.CheckBox5->isChecked() && !main.CheckBox5->isEnabled());
+
+    // 切换用户 (Ctrl+L): the next user logs in over the main window.
+    QCOMPARE(main.switchUserAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+    QVERIFY(main.actions().contains(main.switchUserAction));
+    Clock::setFixedNow(QDateTime(QDate(2024, 3, 5), QTime(13, 15, 0)));
+    logInWhenShown(main, login, QStringLiteral("超级管理员"));
+    main.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    QTest::keyClick(&main, Qt::Key_L, Qt::ControlModifier);
+    QTRY_VERIFY(main.sessionId() != 0 && main.sessionId() != first);
+    QCOMPARE(UsersFixture::sessionRows(*m_data),
+             (QStringList{QStringLiteral("%1|eve|2024-03-05 09:00:00|2024-03-05 13:15:00").arg(first),
+                          QStringLiteral("%1|超级管理员|2024-03-05 13:15:00|<null>").arg(main.sessionId())}));
+    QCOMPARE(main.role(), Role::SuperAdministrator);
+    QCOMPARE(main.statusPanels[1]->text(), QStringLiteral("超级管理员"));
+    // The purchase columns the cashier's role hid come back; the controls are open.
+    QVERIFY(!main.CheckBox5->isChecked() && main.CheckBox5->isEnabled());
+    QVERIFY(main.ToolButton17->isEnabled() && main.Button4->isEnabled() && main.N13->isEnabled());
+
+    // Leaving the login window there ends the program, the session closed.
+    Clock::setFixedNow(QDateTime(QDate(2024, 3, 5), QTime(18, 0, 0)));
+    const qint64 second = main.sessionId();
+    logInWhenShown(main, login, QString());
+    main.switchUserAction->trigger();
+    QTRY_VERIFY(!main.isVisible());
+    QCOMPARE(UsersFixture::sessionRows(*m_data).last(),
+             QStringLiteral("%1|超级管理员|2024-03-05 13:15:00|2024-03-05 18:00:00").arg(second));
+    QCOMPARE(UsersFixture::sessionRows(*m_data).size(), 2);
 }
 
 void TestUserRoles::roleControlsShowWhole_data()
