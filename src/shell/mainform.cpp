@@ -18,6 +18,8 @@
 #include "ledgerreport.h"
 #include "login.h"
 #include "preferences.h"
+#include "useraccounts.h"
+#include "usermessages.h"
 #include "quickquerypanel.h"
 #include "sessionlog.h"
 #include "showorcreate.h"
@@ -36,6 +38,7 @@
 #include <QKeySequence>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGroupBox>
@@ -117,6 +120,9 @@ TMainForm::~TMainForm()
 {
     if (MainForm == this)
         MainForm = nullptr;
+    // The password window is a child: its end must not update a window half gone.
+    if (m_changePassword)
+        disconnect(m_changePassword, nullptr, this, nullptr);
 }
 
 void TMainForm::buildUpgrader()
@@ -371,6 +377,12 @@ void TMainForm::buildStatusBar()
     }
     statusPanels[1]->setText(QStringLiteral("操作员："));
     statusPanels[3]->setText(supportAddress());
+    passwordNote = new QLabel(QStringLiteral("初始密码"), bar);
+    passwordNote->setObjectName(QStringLiteral("PasswordNote"));
+    passwordNote->setStyleSheet(QStringLiteral("QLabel#PasswordNote { color: #d00000; font-weight: bold; }"));
+    passwordNote->setToolTip(QStringLiteral("您仍在使用初始密码，请修改密码。"));
+    bar->addWidget(passwordNote);
+    passwordNote->hide();
     changeNote = new QLabel(bar);
     changeNote->setObjectName(QStringLiteral("ChangeNote"));
     changeNote->setFrameShape(QFrame::StyledPanel);
@@ -456,11 +468,43 @@ void TMainForm::runLogin()
             dmfm->setOperatorName(m_login->userName());
             m_role = UserRoles::roleOf(*dmfm->ADOConnection1, m_login->userName());
             applyRole();
+            // After the login has finished, so it is not held up by the check.
+            QTimer::singleShot(0, this, guarded(this, [this] { remindInitialPassword(); }));
             m_automaticBackup->afterLogin(*dmfm);
         }
     } else {
         close();
     }
+}
+
+void TMainForm::updatePasswordNote()
+{
+    const bool initial = dmfm && m_sessionId != 0
+                         && UserAccounts::credentialsMatch(*dmfm->ADOQuery1, m_login->userName(),
+                                                           UserAccounts::defaultPassword(), UserAccounts::NameMatch::Exact);
+    passwordNote->setVisible(initial);
+}
+
+void TMainForm::remindInitialPassword()
+{
+    if (!m_login || m_sessionId == 0)
+        return;
+    updatePasswordNote();
+    const QString user = m_login->userName();
+    const QDate today = Clock::now().date();
+    if (!passwordNote->isVisibleTo(this) || !PasswordReminder::due(user, today))
+        return;
+    PasswordReminder::reminded(user, today);
+    MessageBoxRequest request{applicationTitle(), QStringLiteral("您仍在使用初始密码，请修改密码。"),
+                              QMessageBox::Information, QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
+    request.buttonTexts = {{QMessageBox::Yes, QStringLiteral("现在修改")}, {QMessageBox::No, QStringLiteral("以后再说")}};
+    if (MessageBoxes::ask(this, request) != QMessageBox::Yes)
+        return;
+    const QPointer<Tchangepassfm> before = m_changePassword;
+    Tchangepassfm *window = showOrCreate<Tchangepassfm>(m_changePassword, this);
+    window->ComboBox1->setCurrentText(user);
+    if (window != before)
+        connect(window, &QObject::destroyed, this, [this] { updatePasswordNote(); });
 }
 
 void TMainForm::switchUser()

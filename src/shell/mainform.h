@@ -74,6 +74,11 @@ public:
     // "切换用户": ends the session (its logout time written) and shows the login window
     // over this one for the next user; closing it there ends the program as at start.
     void switchUser();
+    // After a login: marks a user still on the initial password in the status bar and,
+    // at most once a day, offers to change it.
+    void remindInitialPassword();
+    // Shows or hides the status bar's "初始密码" for the logged-in user.
+    void updatePasswordNote();
     LedgerController *ledger() const { return m_ledger; }
 
     // Controls, named as the window's design names them.
@@ -118,6 +123,8 @@ public:
     // Shown in the status bar in place of the last panel while other terminals have
     // changed sales since this one last read them; a click on it reads them again.
     QLabel *changeNote = nullptr;
+    // "初始密码" in red while the logged-in user still has the initial password.
+    QLabel *passwordNote = nullptr;
     // What other terminals did since this one read the ledger (set in the show step).
     LedgerChanges *ledgerChanges() const { return m_ledgerChanges; }
 

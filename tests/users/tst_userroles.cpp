@@ -1,4 +1,5 @@
 #include "apperror.h"
+#include "changepass.h"
 #include "clock.h"
 #include "connection.h"
 #include "databasetool.h"
@@ -52,6 +53,7 @@ private slots:
     void mainWindowFollowsRole_data();
     void mainWindowFollowsRole();
     void switchingUserEndsSessionAndFollowsNewRole();
+    void initialPasswordReminder();
     void roleControlsShowWhole_data();
     void roleControlsShowWhole();
 
@@ -330,6 +332,71 @@ void TestUserRoles::switchingUserEndsSessionAndFollowsNewRole()
     QCOMPARE(UsersFixture::sessionRows(*m_data).last(),
              QStringLiteral("%1|超级管理员|2024-03-05 13:15:00|2024-03-05 18:00:00").arg(second));
     QCOMPARE(UsersFixture::sessionRows(*m_data).size(), 2);
+}
+
+void TestUserRoles::initialPasswordReminder()
+{
+    const QString reminder = QStringLiteral("您仍在使用初始密码，请修改密码。");
+    // A user no other test logs in: the day of the last reminder outlives a test.
+    Clock::setFixedNow(QDateTime(QDate(2024, 3, 5), QTime(9, 0, 0)));
+    UsersFixture::setUsers(*m_data, {{QStringLiteral("超级管理员"), QStringLiteral("947")},
+                                     {QStringLiteral("gus"), QStringLiteral("947")},
+                                     {QStringLiteral("fay"), QStringLiteral("own1")}});
+    TMainForm main;
+    auto *login = new Tloginfm(&main);
+    main.setLoginWindow(login);
+    m_boxes->expect(QMessageBox::No);
+    logInWhenShown(main, login, QStringLiteral("gus"));
+    main.show();
+    QTRY_VERIFY(main.sessionId() != 0);
+    QTRY_COMPARE(m_boxes->asked.size(), 1);
+    const MessageBoxRequest &asked = m_boxes->asked.first().request;
+    QCOMPARE(asked.text, reminder);
+    QCOMPARE(asked.defaultButton, QMessageBox::No);
+    QCOMPARE(asked.buttonTexts.size(), 2);
+    QCOMPARE(asked.buttonTexts.at(0).second, QStringLiteral("现在修改"));
+    QCOMPARE(asked.buttonTexts.at(1).second, QStringLiteral("以后再说"));
+    QVERIFY(main.passwordNote->isVisibleTo(&main));
+
+    // The same day again: the note, no box.
+    logInWhenShown(main, login, QStringLiteral("gus"));
+    main.switchUserAction->trigger();
+    QTRY_VERIFY(main.sessionId() != 0);
+    QTest::qWait(50);
+    QCOMPARE(m_boxes->asked.size(), 1);
+    QVERIFY(main.passwordNote->isVisibleTo(&main));
+
+    // A user with a password of their own: neither.
+    UsersFixture::setUsers(*m_data, {{QStringLiteral("超级管理员"), QStringLiteral("947")},
+                                     {QStringLiteral("gus"), QStringLiteral("947")},
+                                     {QStringLiteral("fay"), QStringLiteral("947x")}});
+    auto *poll = new QTimer(&main);
+    connect(poll, &QTimer::timeout, &main, [login, poll] {
+        if (!login->isVisible())
+            return;
+        poll->stop();
+        login->ComboBox1->setCurrentText(QStringLiteral("fay"));
+        QTest::keyClicks(login->Edit1, QStringLiteral("947x"));
+        QTest::keyClick(login->Edit1, Qt::Key_Return);
+    });
+    poll->start(10);
+    main.switchUserAction->trigger();
+    QTRY_VERIFY(main.sessionId() != 0);
+    QTest::qWait(50);
+    QCOMPARE(m_boxes->asked.size(), 1);
+    QVERIFY(!main.passwordNote->isVisibleTo(&main));
+
+    // Next day, gus answers 现在修改: the password window opens for him.
+    Clock::setFixedNow(QDateTime(QDate(2024, 3, 6), QTime(9, 0, 0)));
+    m_boxes->expect(QMessageBox::Yes);
+    logInWhenShown(main, login, QStringLiteral("gus"));
+    main.switchUserAction->trigger();
+    QTRY_COMPARE(m_boxes->asked.size(), 2);
+    QCOMPARE(m_boxes->asked.last().request.text, reminder);
+    Tchangepassfm *change = main.findChild<Tchangepassfm *>();
+    QTRY_VERIFY((change = main.findChild<Tchangepassfm *>()) != nullptr);
+    QCOMPARE(change->ComboBox1->currentText(), QStringLiteral("gus"));
+    main.close();
 }
 
 void TestUserRoles::roleControlsShowWhole_data()
