@@ -55,7 +55,7 @@ public:
     // 0 until a login succeeds, then the id of the session's row in rz.
     qint64 sessionId() const { return m_sessionId; }
     void setSessionId(qint64 id) { m_sessionId = id; }
-    // The logged-in user's role (a cashier until a login says otherwise).
+    // The logged-in user's role (a manager, as every user was before roles, until a login says).
     UserRoles::Role role() const { return m_role; }
 
     // What "恢复数据" does with the chosen backup: by default the program starts again
@@ -170,7 +170,7 @@ private:
     QPointer<CustomerDebtsWindow> m_debts;
     QPointer<Tuserglfm> m_userAdministration;
     qint64 m_sessionId = 0;
-    UserRoles::Role m_role = UserRoles::Role::Cashier;
+    UserRoles::Role m_role = UserRoles::Role::Manager;
     // Set while a role keeps the purchase columns hidden, so the next user's role
     // decides afresh.
     bool m_purchasesForced = false;
