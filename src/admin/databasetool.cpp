@@ -196,6 +196,17 @@ void copyJournal(Connection &from, Connection &to)
         if (binKey >= 0)
             row[binKey] = bin(row[binKey]);
     });
+    // Who added each sale: keyed like the history, so its keys follow the same way.
+    const QString origins = QString::fromLatin1(SaleJournal::kSaleOrigins);
+    if (present.contains(origins)) {
+        const QStringList originColumns = columnsOf(origins);
+        const int originSale = int(originColumns.indexOf(QStringLiteral("sale_key")));
+        const int originBin = int(originColumns.indexOf(QStringLiteral("bin_key")));
+        copy(origins, originColumns, [&](QVariantList &row) {
+            row[originSale] = sales(row[originSale]);
+            row[originBin] = bin(row[originBin]);
+        });
+    }
 }
 
 } // namespace
@@ -284,6 +295,10 @@ void copyLedger(Connection &from, Connection &to)
         // Session ids are kept: they are the rows' own keys.
         copyRows(from, to, QStringLiteral("rz"));
         copyJournal(from, to);
+        // Roles came later: a ledger without them has managers only, which an empty
+        // table says as well.
+        if (from.tableNames().contains(QLatin1String(Schema::kUserRoles)))
+            copyRows(from, to, QString::fromLatin1(Schema::kUserRoles));
         Schema::addSortIndexes(to);
         Schema::continueKeys(to);
         to.commit();

@@ -213,7 +213,7 @@ QStringList serverTables(Connection &connection)
 {
     const QStringList present = connection.tableNames();
     QStringList tables;
-    for (const char *name : {"data", "userdb", "rz", "deleted_sales", "sale_changes"}) {
+    for (const char *name : {"data", "userdb", "rz", "deleted_sales", "sale_changes", Schema::kUserRoles, "sale_origins"}) {
         if (present.contains(QLatin1String(name)))
             tables << QString::fromLatin1(name);
     }
@@ -957,9 +957,10 @@ QString LedgerBackup::serverRestore(const QString &path)
     if (restore.status != 0)
         throw BackupError(BackupError::Kind::Failed, QStringLiteral("the restore of %1 failed, the ledger is as it was: %2")
                                                          .arg(m_source.displayName(), restore.errors));
-    // A backup made before the recycle bin and the history existed: theirs would speak of
-    // the replaced ledger's sales. They are made again, empty, when the ledger opens.
-    for (const char *journal : {"deleted_sales", "sale_changes"}) {
+    // A backup made before the recycle bin, the history, roles or sale origins existed:
+    // theirs would speak of the replaced ledger's sales and users. They are made again,
+    // empty, when the ledger opens.
+    for (const char *journal : {"deleted_sales", "sale_changes", Schema::kUserRoles, "sale_origins"}) {
         if (!contents.tables.contains(QLatin1String(journal)))
             connection.execute(QStringLiteral("drop table if exists %1").arg(QLatin1String(journal)));
     }

@@ -315,6 +315,8 @@ qint64 keepDeleted(Connection &connection, qint64 saleKey, const Stamp &stamp)
                        {timeOf(stamp), stamp.operatorName, stamp.terminal, binKey});
     connection.execute(QStringLiteral("update sale_changes set sale_key=null, bin_key=? where sale_key=?"),
                        {binKey, saleKey});
+    connection.execute(QStringLiteral("update sale_origins set sale_key=null, bin_key=? where sale_key=?"),
+                       {binKey, saleKey});
     LedgerChanges::announce(connection, {0, 0, 1});
     return binKey;
 }
@@ -352,6 +354,8 @@ qint64 restoreDeleted(Connection &connection, qint64 binKey)
         if (connection.execute(QStringLiteral("delete from deleted_sales where rowid=?"), {binKey}) == 0)
             throw DatabaseError(QString::fromLatin1(kRowNotLocated));
         connection.execute(QStringLiteral("update sale_changes set sale_key=?, bin_key=null where bin_key=?"),
+                           {saleKey, binKey});
+        connection.execute(QStringLiteral("update sale_origins set sale_key=?, bin_key=null where bin_key=?"),
                            {saleKey, binKey});
         LedgerChanges::announce(connection, {1, 0, 0});
         return saleKey;
@@ -414,10 +418,27 @@ void SalesWriteJournal::beforeUpdate(Connection &connection, const QString &tabl
         recordOldValues(connection, QStringLiteral("rowid=?"), {rowKey}, stamp());
 }
 
-void SalesWriteJournal::afterInsert(Connection &connection, const QString &table, qint64)
+void SalesWriteJournal::afterInsert(Connection &connection, const QString &table, qint64 rowKey)
 {
-    if (table == kData)
-        LedgerChanges::announce(connection, {1, 0, 0});
+    if (table != kData)
+        return;
+    const Stamp now = stamp();
+    connection.execute(QStringLiteral("insert into sale_origins (sale_key, sold_by, sold_on, sold_at) values (?, ?, ?, ?)"),
+                       {rowKey, now.operatorName, now.terminal, timeOf(now)});
+    LedgerChanges::announce(connection, {1, 0, 0});
+}
+
+SaleOrigin originOf(Connection &connection, qint64 saleKey)
+{
+    Statement row = connection.prepare(QStringLiteral("select sold_by, sold_on, sold_at from sale_origins where sale_key=?"));
+    row.bind({saleKey});
+    SaleOrigin origin;
+    if (row.step()) {
+        origin.operatorName = row.value(0).toString();
+        origin.terminal = row.value(1).toString();
+        origin.time = asDateTime(row.value(2));
+    }
+    return origin;
 }
 
 void SalesWriteJournal::beforeDelete(Connection &connection, const QString &table, qint64 rowKey)

@@ -108,8 +108,21 @@ std::vector<ChangedSale> changedSales(Connection &connection);
 // The history of one sale: the values each change replaced, newest first.
 std::vector<Entry> changesOf(Connection &connection, qint64 saleKey);
 
+// Who added a sale, on which terminal and when: a row of sale_origins keyed by the
+// sale's row key (bin_key while the sale is in the recycle bin), written in the
+// transaction of the insert. Sales added before origins were kept have none.
+inline constexpr const char *kSaleOrigins = "sale_origins";
+struct SaleOrigin
+{
+    QString operatorName; // empty when the sale has no origin
+    QString terminal;
+    QDateTime time;
+};
+SaleOrigin originOf(Connection &connection, qint64 saleKey);
+
 // The journal the data module gives its datasets: deletes and modifies of sales are
-// kept with the operator set here and the clock's time; other tables are not kept.
+// kept with the operator set here and the clock's time, and a new sale's origin is
+// written; other tables are not kept.
 // Every write of sales, here and in the functions above, is announced to the other
 // terminals (LedgerChanges::announce) in its own transaction.
 class SalesWriteJournal final : public WriteJournal

@@ -91,6 +91,55 @@ void dropIndexesRefusingLongTexts(Connection &connection)
     }
 }
 
+// Each user's role, beside userdb (whose two columns stay as they are). A user without
+// a row here is a manager: the users of ledgers made before roles, and imported ones.
+void addRoleTable(Connection &connection)
+{
+    if (connection.engine() == Connection::Engine::Server)
+        connection.execute(QStringLiteral("create table %1 (username text collate \"C\", role text collate \"C\", "
+                                          "rowid bigint generated always as identity primary key)")
+                               .arg(QLatin1String(kUserRoles)));
+    else
+        connection.execute(QStringLiteral("create table %1 (username text, role text)").arg(QLatin1String(kUserRoles)));
+}
+
+// Who added each sale (SaleJournal::originOf), keyed by the sale's row key, or by its
+// row in the recycle bin while it is there.
+void addOriginTable(Connection &connection)
+{
+    if (connection.engine() == Connection::Engine::Server) {
+        connection.execute(QStringLiteral("create table sale_origins (sale_key bigint, bin_key bigint, "
+                                          "sold_by text collate \"C\", sold_on text collate \"C\", sold_at timestamp, "
+                                          "rowid bigint generated always as identity primary key)"));
+    } else {
+        connection.execute(QStringLiteral("create table sale_origins (sale_key integer, bin_key integer, "
+                                          "sold_by text, sold_on text, sold_at datetime)"));
+    }
+    connection.execute(QStringLiteral("create index sale_origins_sale on sale_origins (sale_key)"));
+    connection.execute(QStringLiteral("create index sale_origins_bin on sale_origins (bin_key)"));
+}
+
+// Tables that came after the recycle bin: a ledger made before them gets them when opened.
+void ensureLaterTables(Connection &connection)
+{
+    const std::pair<const char *, void (*)(Connection &)> later[] = {{kUserRoles, addRoleTable},
+                                                                     {"sale_origins", addOriginTable}};
+    for (const auto &[table, add] : later) {
+        if (connection.tableNames().contains(QLatin1String(table)))
+            continue;
+        connection.beginTransaction();
+        try {
+            add(connection);
+            connection.commit();
+        } catch (const DatabaseError &) {
+            connection.rollback();
+            // Another terminal opening the ledger at the same moment may have made it.
+            if (!connection.tableNames().contains(QLatin1String(table)))
+                throw;
+        }
+    }
+}
+
 } // namespace
 
 const QStringList &tables()
@@ -105,6 +154,8 @@ void addTables(Connection &connection)
         createServerTables(connection);
     else
         createEmbeddedTables(connection);
+    addRoleTable(connection);
+    addOriginTable(connection);
     SaleJournal::addTables(connection);
 }
 
@@ -184,6 +235,7 @@ std::unique_ptr<Connection> openLedger(const DataSource &source)
     // ledger made before them gets them now.
     try {
         SaleJournal::ensureTables(*connection);
+        ensureLaterTables(*connection);
         dropIndexesRefusingLongTexts(*connection);
     } catch (const DatabaseError &error) {
         throw DatabaseOpenError(DatabaseOpenError::Reason::Other,

@@ -15,6 +15,10 @@ inline constexpr const char *kDatabaseFileName = "data.mdb";
 // The data module's password for the encrypted file.
 QByteArray databaseKey();
 
+// Each user's role (username, role); see UserRoles. Made with a new ledger and added
+// when an older one is opened; not among tables(), which a ledger must hold.
+inline constexpr const char *kUserRoles = "user_roles";
+
 // The ledger's tables, in alphabetical order.
 const QStringList &tables();
 

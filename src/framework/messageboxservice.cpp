@@ -3,6 +3,8 @@
 #include "appinfo.h"
 #include "apperror.h"
 
+#include <QAbstractButton>
+
 
 namespace {
 
@@ -19,6 +21,10 @@ QMessageBox::StandardButton MessageBoxService::ask(QWidget *parent, const Messag
     QMessageBox box(request.icon, request.caption, request.text, request.buttons, parent);
     if (request.defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(request.defaultButton);
+    for (const auto &[button, text] : request.buttonTexts) {
+        if (QAbstractButton *shown = box.button(button))
+            shown->setText(text);
+    }
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

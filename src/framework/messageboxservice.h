@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QMessageBox>
+#include <QPair>
 #include <QString>
 #include <memory>
 
@@ -15,6 +17,8 @@ struct MessageBoxRequest
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    // Captions of buttons that say more than their standard text ("现在修改").
+    QList<QPair<QMessageBox::StandardButton, QString>> buttonTexts = {};
 };
 
 // Every box the application shows goes through here, so tests can script the

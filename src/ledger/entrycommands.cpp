@@ -102,8 +102,21 @@ void EntryCommands::loadCurrent(const QString &firstColumnField)
     m_panel->showEntry(entry);
 }
 
+bool EntryCommands::changeAllowed(bool deleting)
+{
+    if (!m_changeCheck)
+        return true;
+    const QString refusal = m_changeCheck(deleting, ledger().value(QStringLiteral("day1")).toDate());
+    if (refusal.isEmpty())
+        return true;
+    MessageBoxes::warning(window(), refusal);
+    return false;
+}
+
 void EntryCommands::modify()
 {
+    if (!changeAllowed(false))
+        return;
     if (!MessageBoxes::confirm(window(), QStringLiteral("你确实要修改选中资料吗？")))
         return;
     if (!m_panel->checkRequired() || !m_panel->checkAmounts())
@@ -122,6 +135,8 @@ void EntryCommands::modify()
 
 void EntryCommands::deleteCurrent()
 {
+    if (!changeAllowed(true))
+        return;
     if (!MessageBoxes::confirm(window(), QStringLiteral("你真的要删除选中资料吗？")))
         return;
     ledger().deleteCurrent();

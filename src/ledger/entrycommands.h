@@ -3,6 +3,9 @@
 #include "rowsource.h"
 #include "saleform.h"
 
+#include <QDate>
+#include <functional>
+
 #include <QObject>
 #include <QPointer>
 #include <optional>
@@ -28,6 +31,12 @@ public:
     // command that needs them fails with an error.
     void setDatasets(Dataset *appendTable, Dataset *ledger);
 
+    // What the logged-in user may not do to the current sale: the check returns the
+    // message that refuses a change (a delete when `deleting`, else a modify) of a sale
+    // of `saleDay`, or an empty text when it may go ahead. Without a check all may.
+    using ChangeCheck = std::function<QString(bool deleting, const QDate &saleDay)>;
+    void setChangeCheck(ChangeCheck check) { m_changeCheck = std::move(check); }
+
     // "新 建": show the panel cleared.
     void newEntry();
     // The close picture: hide the panel and clear it.
@@ -48,11 +57,14 @@ private:
     Dataset &appendTable() const;
     Dataset &ledger() const;
     QWidget *window() const;
+    // True when the check lets the change go ahead; otherwise tells why not.
+    bool changeAllowed(bool deleting);
 
     EntryPanel *m_panel;
     QPointer<QAbstractButton> m_deleteButton;
     QPointer<Dataset> m_appendTable;
     QPointer<Dataset> m_ledger;
+    ChangeCheck m_changeCheck;
     // The boxes of the last sale this panel added, to catch an accidental second add.
     std::optional<SaleEntry> m_lastAdded;
     GoodsAutofill *m_goods = nullptr;

@@ -18,6 +18,8 @@
 #include "ledgerreport.h"
 #include "login.h"
 #include "preferences.h"
+#include "useraccounts.h"
+#include "usermessages.h"
 #include "quickquerypanel.h"
 #include "sessionlog.h"
 #include "showorcreate.h"
@@ -33,8 +35,10 @@
 #include "automaticbackup.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGroupBox>
@@ -116,6 +120,9 @@ TMainForm::~TMainForm()
 {
     if (MainForm == this)
         MainForm = nullptr;
+    // The password window is a child: its end must not update a window half gone.
+    if (m_changePassword)
+        disconnect(m_changePassword, nullptr, this, nullptr);
 }
 
 void TMainForm::buildUpgrader()
@@ -256,6 +263,10 @@ void TMainForm::buildMenus()
     };
     N15 = addItem(PopupMenu1, QStringLiteral("N15"), QStringLiteral("修改密码"));
     N13 = addItem(PopupMenu1, QStringLiteral("N13"), QStringLiteral("用户管理"));
+    switchUserAction = addItem(PopupMenu1, QStringLiteral("switchUserAction"), QStringLiteral("切换用户"));
+    switchUserAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    addAction(switchUserAction);
+    connect(switchUserAction, &QAction::triggered, this, guarded(this, [this] { switchUser(); }));
     connect(N15, &QAction::triggered, this,
             guarded(this, [this] { showOrCreate<Tchangepassfm>(m_changePassword, this); }));
     connect(N13, &QAction::triggered, this,
@@ -327,6 +338,14 @@ void TMainForm::buildEntryPanel()
 
     connect(ToolButton7, &QToolButton::clicked, this, guarded(this, [this] { entryCommands->newEntry(); }));
     connect(ToolButton19, &QToolButton::clicked, this, guarded(this, [this] { entryCommands->deleteCurrent(); }));
+    // A cashier deletes no sale and modifies only today's.
+    entryCommands->setChangeCheck([this](bool deleting, const QDate &saleDay) {
+        using UserRoles::Command;
+        const Command command = deleting ? Command::DeleteSale
+                                : saleDay.isValid() && saleDay < Clock::now().date() ? Command::ModifyOlderSale
+                                                                                     : Command::ModifyTodaysSale;
+        return UserRoles::allows(m_role, command) ? QString() : UserRoles::refusal(command);
+    });
     connect(DBGridEh1, &DataGrid::doubleClicked, this,
             guarded(this, [this] { entryCommands->loadCurrent(firstColumnField()); }));
     connect(DBGridEh1, &DataGrid::clicked, this, guarded(this, [this] { entryCommands->enableDelete(); }));
@@ -358,6 +377,12 @@ void TMainForm::buildStatusBar()
     }
     statusPanels[1]->setText(QStringLiteral("操作员："));
     statusPanels[3]->setText(supportAddress());
+    passwordNote = new QLabel(QStringLiteral("初始密码"), bar);
+    passwordNote->setObjectName(QStringLiteral("PasswordNote"));
+    passwordNote->setStyleSheet(QStringLiteral("QLabel#PasswordNote { color: #d00000; font-weight: bold; }"));
+    passwordNote->setToolTip(QStringLiteral("您仍在使用初始密码，请修改密码。"));
+    bar->addWidget(passwordNote);
+    passwordNote->hide();
     changeNote = new QLabel(bar);
     changeNote->setObjectName(QStringLiteral("ChangeNote"));
     changeNote->setFrameShape(QFrame::StyledPanel);
@@ -451,11 +476,81 @@ void TMainForm::runLogin()
         m_sessionId = m_login->sessionId();
         if (dmfm) {
             dmfm->setOperatorName(m_login->userName());
+            m_role = UserRoles::roleOf(*dmfm->ADOConnection1, m_login->userName());
+            applyRole();
+            // After the login has finished, so it is not held up by the check.
+            QTimer::singleShot(0, this, guarded(this, [this] { remindInitialPassword(); }));
             m_automaticBackup->afterLogin(*dmfm);
         }
     } else {
         close();
     }
+}
+
+void TMainForm::updatePasswordNote()
+{
+    const bool initial = dmfm && m_sessionId != 0
+                         && UserAccounts::credentialsMatch(*dmfm->ADOQuery1, m_login->userName(),
+                                                           UserAccounts::defaultPassword(), UserAccounts::NameMatch::Exact);
+    passwordNote->setVisible(initial);
+}
+
+void TMainForm::remindInitialPassword()
+{
+    if (!m_login || m_sessionId == 0)
+        return;
+    updatePasswordNote();
+    const QString user = m_login->userName();
+    const QDate today = Clock::now().date();
+    if (!passwordNote->isVisibleTo(this) || !PasswordReminder::due(user, today))
+        return;
+    PasswordReminder::reminded(user, today);
+    MessageBoxRequest request{applicationTitle(), QStringLiteral("您仍在使用初始密码，请修改密码。"),
+                              QMessageBox::Information, QMessageBox::Yes | QMessageBox::No, QMessageBox::No};
+    request.buttonTexts = {{QMessageBox::Yes, QStringLiteral("现在修改")}, {QMessageBox::No, QStringLiteral("以后再说")}};
+    if (MessageBoxes::ask(this, request) != QMessageBox::Yes)
+        return;
+    const QPointer<Tchangepassfm> before = m_changePassword;
+    Tchangepassfm *window = showOrCreate<Tchangepassfm>(m_changePassword, this);
+    window->ComboBox1->setCurrentText(user);
+    if (window != before)
+        connect(window, &QObject::destroyed, this, [this] { updatePasswordNote(); });
+}
+
+void TMainForm::switchUser()
+{
+    if (m_loginOpen || !m_login || !dmfm)
+        return;
+    SessionLog::logOut(*dmfm->ADOQuery1, m_sessionId);
+    m_sessionId = 0;
+    statusPanels[1]->clear();
+    m_login->startOver();
+    runLogin();
+}
+
+void TMainForm::applyRole()
+{
+    using UserRoles::Command;
+    const bool seesPurchases = UserRoles::allows(m_role, Command::ShowPurchasePrices);
+    // Ticked before it is disabled, so the columns go through the box's own command.
+    if (!seesPurchases)
+        CheckBox5->setChecked(true);
+    else if (m_purchasesForced)
+        CheckBox5->setChecked(false);
+    m_purchasesForced = !seesPurchases;
+    CheckBox5->setEnabled(seesPurchases);
+    CheckBox5->setToolTip(seesPurchases ? QString() : UserRoles::refusal(Command::ShowPurchasePrices));
+    const bool exports = UserRoles::allows(m_role, Command::Export);
+    ToolButton17->setEnabled(exports);
+    ToolButton17->setToolTip(exports ? QString() : UserRoles::refusal(Command::Export));
+    const bool charts = UserRoles::allows(m_role, Command::Charts);
+    Button4->setEnabled(charts);
+    Button4->setToolTip(charts ? QString() : UserRoles::refusal(Command::Charts));
+    const bool administers = UserRoles::allows(m_role, Command::UserAdministration);
+    N13->setEnabled(administers);
+    N13->setToolTip(administers ? QString() : UserRoles::refusal(Command::UserAdministration));
+    for (QWidget *box : std::initializer_list<QWidget *>{Panel3->Label15, Panel3->Edit15, Panel3->Label10, Panel3->Edit27})
+        box->setVisible(seesPurchases);
 }
 
 void TMainForm::attachLedger()

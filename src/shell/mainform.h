@@ -1,5 +1,7 @@
 #pragma once
 
+#include "userroles.h"
+
 #include "datagrid.h"
 #include "entrypanel.h"
 
@@ -53,6 +55,8 @@ public:
     // 0 until a login succeeds, then the id of the session's row in rz.
     qint64 sessionId() const { return m_sessionId; }
     void setSessionId(qint64 id) { m_sessionId = id; }
+    // The logged-in user's role (a manager, as every user was before roles, until a login says).
+    UserRoles::Role role() const { return m_role; }
 
     // What "恢复数据" does with the chosen backup: by default the program starts again
     // restoring it (RestoreAtStart); tests record it.
@@ -67,6 +71,14 @@ public:
     // "欠 款": shows the customer debts window, or brings it to the front, with its
     // list read afresh.
     void showCustomerDebts();
+    // "切换用户": ends the session (its logout time written) and shows the login window
+    // over this one for the next user; closing it there ends the program as at start.
+    void switchUser();
+    // After a login: marks a user still on the initial password in the status bar and,
+    // at most once a day, offers to change it.
+    void remindInitialPassword();
+    // Shows or hides the status bar's "初始密码" for the logged-in user.
+    void updatePasswordNote();
     LedgerController *ledger() const { return m_ledger; }
 
     // Controls, named as the window's design names them.
@@ -95,6 +107,7 @@ public:
     QAction *changesAction = nullptr;
     QAction *backupAction = nullptr;
     QAction *restoreAction = nullptr;
+    QAction *switchUserAction = nullptr;
     QAction *N1 = nullptr;
     QAction *N19 = nullptr;
     QAction *N26 = nullptr;
@@ -110,6 +123,8 @@ public:
     // Shown in the status bar in place of the last panel while other terminals have
     // changed sales since this one last read them; a click on it reads them again.
     QLabel *changeNote = nullptr;
+    // "初始密码" in red while the logged-in user still has the initial password.
+    QLabel *passwordNote = nullptr;
     // What other terminals did since this one read the ledger (set in the show step).
     LedgerChanges *ledgerChanges() const { return m_ledgerChanges; }
 
@@ -145,6 +160,8 @@ private:
     QString firstColumnField() const;
     QToolButton *addToolButton(const QString &name, const QString &caption, const QIcon &icon);
     void runLogin();
+    // Shows, hides, enables and refuses what the logged-in user's role allows.
+    void applyRole();
     void attachLedger();
 
     QPointer<Tloginfm> m_login;
@@ -154,6 +171,10 @@ private:
     QPointer<CustomerDebtsWindow> m_debts;
     QPointer<Tuserglfm> m_userAdministration;
     qint64 m_sessionId = 0;
+    UserRoles::Role m_role = UserRoles::Role::Manager;
+    // Set while a role keeps the purchase columns hidden, so the next user's role
+    // decides afresh.
+    bool m_purchasesForced = false;
     bool m_shown = false;
     FrameWatcher *m_frame = nullptr;
     bool m_loginOpen = false;

@@ -72,3 +72,32 @@ void restore(DataGrid &grid)
 }
 
 } // namespace LayoutPreference
+
+namespace PasswordReminder {
+
+namespace {
+
+QString key(const QString &userName)
+{
+    // Hex keeps any user name a plain settings key.
+    return QStringLiteral("passwordReminder/") + QString::fromLatin1(userName.toUtf8().toHex());
+}
+
+} // namespace
+
+bool due(const QString &userName, const QDate &today)
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vantrel"),
+                       QStringLiteral("quillmora"));
+    return settings.value(key(userName)).toString() != today.toString(Qt::ISODate);
+}
+
+void reminded(const QString &userName, const QDate &today)
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Vantrel"),
+                       QStringLiteral("quillmora"));
+    settings.setValue(key(userName), today.toString(Qt::ISODate));
+    settings.sync();
+}
+
+} // namespace PasswordReminder

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QVariant>
 #include <optional>
@@ -34,3 +35,12 @@ void save(const DataGrid &grid);
 void restore(DataGrid &grid);
 
 } // namespace LayoutPreference
+
+// When a user still on the initial password was last reminded of it: at most once a
+// day per user, kept with this user's settings.
+namespace PasswordReminder {
+
+bool due(const QString &userName, const QDate &today);
+void reminded(const QString &userName, const QDate &today);
+
+} // namespace PasswordReminder

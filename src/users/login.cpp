@@ -145,6 +145,14 @@ void Tloginfm::confirm()
     accept();
 }
 
+void Tloginfm::startOver()
+{
+    m_loginResult = kNotTried;
+    m_sessionId = 0;
+    m_userName.clear();
+    Edit1->clear();
+}
+
 void Tloginfm::leave()
 {
     m_loginResult = 0;

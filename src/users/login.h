@@ -27,6 +27,8 @@ public:
     // The user and the session row of a successful login.
     const QString &userName() const { return m_userName; }
     qint64 sessionId() const { return m_sessionId; }
+    // Forgets the last login, so the window can be shown again for the next user.
+    void startOver();
 
     // The commands, public so tests can drive them.
     void showStep();

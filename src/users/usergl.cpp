@@ -5,9 +5,11 @@
 #include "keyfilters.h"
 #include "messageboxservice.h"
 #include "useraccounts.h"
+#include "userroles.h"
 #include "usermessages.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -60,7 +62,7 @@ Tuserglfm::Tuserglfm(QWidget *parent) : QWidget(parent)
     setWindowTitle(QStringLiteral("用户管理—(管理员专用)"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(393, 152);
+    setFixedSize(503, 152);
     QFont font(QStringLiteral("宋体"));
     font.setPixelSize(12);
     setFont(font);
@@ -101,8 +103,13 @@ Tuserglfm::Tuserglfm(QWidget *parent) : QWidget(parent)
 
     auto *addPage = new QWidget;
     addPage->setObjectName(QStringLiteral("TabSheet2"));
-    Label7 = label(QStringLiteral("Label7"), QStringLiteral("新增用户名："), QRect(6, 14, 180, 16), addPage);
-    Edit6 = edit(QStringLiteral("Edit6"), QRect(6, 34, 180, 21), addPage, false);
+    Label7 = label(QStringLiteral("Label7"), QStringLiteral("新增用户名："), QRect(6, 4, 180, 16), addPage);
+    Edit6 = edit(QStringLiteral("Edit6"), QRect(6, 22, 180, 21), addPage, false);
+    // A new user is a cashier unless the administrator says otherwise.
+    newUserRole = new QComboBox(addPage);
+    newUserRole->setObjectName(QStringLiteral("newUserRole"));
+    newUserRole->addItems(UserRoles::assignableNames());
+    newUserRole->setGeometry(6, 48, 180, 22);
     BitBtn7 = button(QStringLiteral("BitBtn7"), QStringLiteral("增加用户"), QRect(6, 76, 180, 25), addPage);
     PageControl1->addTab(addPage, QStringLiteral("增加用户"));
 
@@ -115,6 +122,16 @@ Tuserglfm::Tuserglfm(QWidget *parent) : QWidget(parent)
     PageControl1->addTab(deletePage, QStringLiteral("删除用户"));
     PageControl1->setCurrentIndex(0);
 
+    // Right: the chosen user's role.
+    roleLabel = label(QStringLiteral("roleLabel"), QStringLiteral("角色："), QRect(396, 10, 100, 16), this);
+    roleChoice = new QComboBox(this);
+    roleChoice->setObjectName(QStringLiteral("roleChoice"));
+    roleChoice->addItems(UserRoles::assignableNames());
+    roleChoice->setGeometry(396, 30, 100, 22);
+    setRoleButton = button(QStringLiteral("setRoleButton"), QStringLiteral("设置角色"), QRect(396, 60, 100, 25), this);
+    roleChoice->setEnabled(false);
+    setRoleButton->setEnabled(false);
+
     connect(BitBtn3, &QPushButton::clicked, this, guarded(this, [this] { unlock(); }));
     connect(BitBtn2, &QPushButton::clicked, this, &QWidget::close);
     // "退出" is the window's cancel button: Escape presses it.
@@ -126,6 +143,7 @@ Tuserglfm::Tuserglfm(QWidget *parent) : QWidget(parent)
     connect(BitBtn4, &QPushButton::clicked, this, guarded(this, [this] { showResetHint(); }));
     connect(BitBtn7, &QPushButton::clicked, this, guarded(this, [this] { addUser(); }));
     connect(BitBtn9, &QPushButton::clicked, this, guarded(this, [this] { deleteUser(); }));
+    connect(setRoleButton, &QPushButton::clicked, this, guarded(this, [this] { setChosenRole(); }));
     KeyFilters::acceptOnlyPasswordCharacters(LabeledEdit1);
     KeyFilters::onEnter(LabeledEdit1, [this] { BitBtn3->setFocus(); });
 
@@ -165,6 +183,8 @@ void Tuserglfm::unlock()
     showMessage(this, QStringLiteral("超级管理员登录成功！"));
     ListBox1->setEnabled(true);
     PageControl1->setEnabled(true);
+    roleChoice->setEnabled(true);
+    setRoleButton->setEnabled(true);
     LabeledEdit1->clear();
 }
 
@@ -174,6 +194,30 @@ void Tuserglfm::chooseUser(QListWidgetItem *item)
         return;
     Edit5->setText(item->text());
     Edit7->setText(item->text());
+    if (dmfm) {
+        const UserRoles::Role role = UserRoles::roleOf(*dmfm->ADOConnection1, item->text());
+        roleLabel->setText(QStringLiteral("角色：") + UserRoles::name(role));
+        if (role != UserRoles::Role::SuperAdministrator)
+            roleChoice->setCurrentText(UserRoles::name(role));
+    }
+}
+
+void Tuserglfm::setChosenRole()
+{
+    const QString name = Edit5->text().trimmed();
+    if (name.isEmpty()) {
+        showMessage(this, QStringLiteral("请选择用户名！"));
+        return;
+    }
+    if (name == UserAccounts::superAdministrator()) {
+        showMessage(this, QStringLiteral("超级管理员的角色不能更改！"));
+        return;
+    }
+    UserRoles::Role role = UserRoles::Role::Cashier;
+    UserRoles::fromName(roleChoice->currentText(), &role);
+    UserRoles::setRole(*dmfm->ADOConnection1, name, role);
+    roleLabel->setText(QStringLiteral("角色：") + UserRoles::name(role));
+    MessageBoxes::information(this, QStringLiteral("已将用户 %1 设为%2。").arg(name, UserRoles::name(role)));
 }
 
 void Tuserglfm::resetPassword()
@@ -213,6 +257,9 @@ void Tuserglfm::addUser()
             return;
         }
         UserAccounts::addUser(*dmfm->ADOQuery1, name);
+        UserRoles::Role role = UserRoles::Role::Cashier;
+        UserRoles::fromName(newUserRole->currentText(), &role);
+        UserRoles::setRole(*dmfm->ADOConnection1, name, role);
         MessageBoxes::information(this, QStringLiteral("成功添加新用户！缺省口令是：947,请此用户下次登录时及时修改口令！"));
     }
     fillUserList();
@@ -236,6 +283,7 @@ void Tuserglfm::deleteUser()
         if (UserAccounts::deleteUser(*dmfm->ADOQuery1, name) == 0) {
             showMessage(this, noSuchUser());
         } else {
+            UserRoles::forget(*dmfm->ADOConnection1, name);
             MessageBoxes::information(this, QStringLiteral("成功删除！"));
             Edit7->clear();
         }

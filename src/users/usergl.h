@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -26,6 +27,8 @@ public:
     void showResetHint();
     void addUser();
     void deleteUser();
+    // Gives the chosen user the role picked beside the list.
+    void setChosenRole();
 
     QLineEdit *LabeledEdit1 = nullptr;
     QPushButton *BitBtn3 = nullptr;
@@ -45,6 +48,12 @@ public:
     QLabel *Label9 = nullptr;
     QLineEdit *Edit7 = nullptr;
     QPushButton *BitBtn9 = nullptr;
+    // The role a new user gets (a cashier by default).
+    QComboBox *newUserRole = nullptr;
+    // The chosen user's role, and the choice that changes it.
+    QLabel *roleLabel = nullptr;
+    QComboBox *roleChoice = nullptr;
+    QPushButton *setRoleButton = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;
