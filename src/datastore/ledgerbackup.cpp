@@ -213,9 +213,9 @@ QStringList serverTables(Connection &connection)
 {
     const QStringList present = connection.tableNames();
     QStringList tables;
-    for (const char *name : {"data", "userdb", "rz", "deleted_sales", "sale_changes", Schema::kUserRoles, "sale_origins"}) {
-        if (present.contains(QLatin1String(name)))
-            tables << QString::fromLatin1(name);
+    for (const QString &name : Schema::tables() + Schema::addedTables()) {
+        if (present.contains(name))
+            tables << name;
     }
     return tables;
 }
@@ -274,8 +274,7 @@ DumpContents readDump(const QString &path)
     static const QList<QByteArray> otherKinds = {"FK CONSTRAINT", "MATERIALIZED VIEW DATA", "MATERIALIZED VIEW",
                                                  "EVENT TRIGGER", "DEFAULT ACL", "TEXT SEARCH", "FOREIGN TABLE",
                                                  "PROCEDURAL LANGUAGE", "LARGE OBJECT", "BLOB"};
-    QStringList ownTables = Schema::tables();
-    ownTables << QString::fromLatin1(SaleJournal::kDeletedSales) << QString::fromLatin1(SaleJournal::kSaleChanges);
+    const QStringList ownTables = Schema::tables() + Schema::addedTables();
     QStringList foreign;
     QStringList schemas;
     for (const QByteArray &line : list.output.split('\n')) {
@@ -443,8 +442,7 @@ QStringList LedgerBackup::foreignObjects(Connection &connection)
 {
     if (connection.engine() != Connection::Engine::EmbeddedFile)
         return {};
-    QStringList own = Schema::tables();
-    own << QString::fromLatin1(SaleJournal::kDeletedSales) << QString::fromLatin1(SaleJournal::kSaleChanges);
+    const QStringList own = Schema::tables() + Schema::addedTables();
     auto isOwn = [&](const QString &table) { return own.contains(table, Qt::CaseInsensitive); };
     // The engine's own bookkeeping: the counters of autoincrement keys, the statistics
     // of the query planner.
@@ -960,9 +958,9 @@ QString LedgerBackup::serverRestore(const QString &path)
     // A backup made before the recycle bin, the history, roles or sale origins existed:
     // theirs would speak of the replaced ledger's sales and users. They are made again,
     // empty, when the ledger opens.
-    for (const char *journal : {"deleted_sales", "sale_changes", Schema::kUserRoles, "sale_origins"}) {
-        if (!contents.tables.contains(QLatin1String(journal)))
-            connection.execute(QStringLiteral("drop table if exists %1").arg(QLatin1String(journal)));
+    for (const QString &added : Schema::addedTables()) {
+        if (!contents.tables.contains(added))
+            connection.execute(QStringLiteral("drop table if exists %1").arg(added));
     }
     return kept;
 }

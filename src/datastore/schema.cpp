@@ -142,6 +142,14 @@ void ensureLaterTables(Connection &connection)
 
 } // namespace
 
+const QStringList &addedTables()
+{
+    static const QStringList names = {QString::fromLatin1(SaleJournal::kDeletedSales),
+                                      QString::fromLatin1(SaleJournal::kSaleChanges), QString::fromLatin1(kUserRoles),
+                                      QString::fromLatin1(SaleJournal::kSaleOrigins)};
+    return names;
+}
+
 const QStringList &tables()
 {
     static const QStringList names = {QStringLiteral("data"), QStringLiteral("rz"), QStringLiteral("userdb")};

@@ -21,6 +21,10 @@ inline constexpr const char *kUserRoles = "user_roles";
 
 // The ledger's tables, in alphabetical order.
 const QStringList &tables();
+// The tables a ledger holds beside those: the recycle bin, the history of changes,
+// the users' roles and the sales' origins. A ledger made before one of them gets it
+// when opened; a backup may lack them, but holds no table outside both lists.
+const QStringList &addedTables();
 
 // Creates the three tables and their index in an empty database, with the recycle bin
 // and the history of changes beside them (SaleJournal).

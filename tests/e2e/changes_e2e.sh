@@ -36,6 +36,7 @@ pids+=($app)
 login="$(find_window 30 '^用户登录$')" || fail "the login window did not appear"
 log_in "$login"
 main="$(find_window 30 '^Quillmora V3')" || fail "the main window did not appear"
+pass_password_reminder
 sleep 2
 
 # The status bar's right part, where the note stands in place of the last panel.
@@ -66,7 +67,8 @@ import -window root "$artifacts/changes-e2e-$engine-note.png" || true
 echo "note after $(python3 -c "print(round($noted - $added, 2))") s"
 
 # A click on the note reads the ledger again: the note goes, the last panel comes back.
-xdotool mousemove --window "$main" 500 $((HEIGHT - 9)) click 1
+# (It stands right of the red "初始密码" of the administrator's initial password.)
+xdotool mousemove --window "$main" 650 $((HEIGHT - 9)) click 1
 gone() { status_bar "$work/now.png" && ! differs "$work/before.png" "$work/now.png"; }
 wait_for 10 gone || fail "the note stayed after a click on it"
 import -window root "$artifacts/changes-e2e-$engine-refreshed.png" || true

@@ -38,6 +38,7 @@ pids+=($app)
 login="$(find_window 30 '^用户登录$')" || fail "the login window did not appear"
 log_in "$login"
 main="$(find_window 30 '^Quillmora V3')" || fail "the main window did not appear"
+pass_password_reminder
 sleep 1
 
 # "欠 款" is the toolbar's seventh button, 55 wide: the toolbar stands 17 pixels into

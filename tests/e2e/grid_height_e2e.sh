@@ -45,6 +45,7 @@ xdotool type --delay 60 947
 xdotool key --clearmodifiers Return
 gone() { ! xdotool search --onlyvisible --name '^用户登录$' >/dev/null 2>&1; }
 wait_for 20 gone || fail "the login window is still open"
+pass_password_reminder
 
 client_value() { xwininfo -id "$main" | awk -v key="$1" '$0 ~ key {print $NF; exit}'; }
 # The frame's four sides as the window manager reports them: left, right, top, bottom.

@@ -39,6 +39,7 @@ IFS=$'\t' read -r id user btime jtime < <(sessions)
 
 main="$(timeout 30 xdotool search --sync --onlyvisible --name '^Quillmora V3' | head -n1)" || fail "the main window did not appear"
 xdotool search --onlyvisible --name '^用户登录$' >/dev/null && fail "the login window is still open"
+pass_password_reminder
 [ -f "$HOME/Desktop/Quillmora.desktop" ] || fail "no desktop shortcut in $HOME/Desktop"
 
 sleep 1

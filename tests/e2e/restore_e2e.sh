@@ -31,6 +31,7 @@ pids+=($app)
 login="$(find_window 30 '^用户登录$')" || fail "the login window did not appear"
 log_in "$login"
 main="$(find_window 30 '^Quillmora V3')" || fail "the main window did not appear"
+pass_password_reminder
 one_backup() { [ "$(backups | wc -l)" -eq 1 ]; }
 wait_for 20 one_backup || fail "no backup after the first login of the day: $(backups)"
 chosen="$(backups | cut -f4)"
@@ -42,7 +43,7 @@ sleep 1.1
 
 # "设 置" is the toolbar's fifth button, 55 wide: the toolbar stands 17 pixels into the
 # lower panel at x 497, and the lower panel starts where the grid ends, at the window's
-# outer height less 185. "恢复数据" is the sixth entry of its menu.
+# outer height less 185. "恢复数据" is the seventh entry of its menu.
 eval "$(xdotool getwindowgeometry --shell "$main")"
 extents="$(xprop -id "$main" _NET_FRAME_EXTENTS | sed 's/.*= //')"
 IFS=', ' read -r _left _right top bottom <<<"$extents"
@@ -51,7 +52,7 @@ xdotool windowactivate --sync "$main"
 xdotool mousemove --window "$main" $((497 + 4 * 55 + 27)) $((grid_height + 17 + 26)) click 1
 sleep 0.8
 shot menu
-xdotool key --clearmodifiers Down Down Down Down Down Down Return
+xdotool key --clearmodifiers Down Down Down Down Down Down Down Return
 window="$(find_window 30 '^恢复数据—\(管理员专用\)$')" || fail "the restore window did not open from the menu"
 sleep 0.5
 xdotool windowactivate --sync "$window"

@@ -34,6 +34,7 @@ pids+=($app)
 login="$(find_window 30 '^用户登录$')" || fail "the login window did not appear"
 log_in "$login"
 main="$(find_window 30 '^Quillmora V3')" || fail "the main window did not appear"
+pass_password_reminder
 sleep 1
 
 # "新 建" is the toolbar's first button (see debts_e2e.sh for where the toolbar stands);

@@ -145,6 +145,7 @@ xdotool key --clearmodifiers Return
 xdotool type --delay 60 947
 xdotool key --clearmodifiers Return
 main="$(timeout 30 xdotool search --sync --onlyvisible --name '^Quillmora V3' | head -n1)" || fail "the main window did not appear"
+pass_password_reminder
 sleep 1
 [ -n "$artifacts" ] && mkdir -p "$artifacts" && import -window "$main" "$artifacts/server-e2e-main.png"
 sessions="$(admin sessions)" || fail "sessions: $sessions"
