@@ -122,6 +122,7 @@ xdotool type --delay 60 947
 xdotool key --clearmodifiers Return
 main="$(find_window '^Quillmora V3')" || failed "the main window did not appear"
 wait_for 20 sh -c '! xdotool search --onlyvisible --name "^用户登录$" >/dev/null' || failed "the login window is still open"
+pass_password_reminder
 # The login writes the user's desktop launcher: it must start the program where this
 # run found its ledger, not in /usr/bin.
 launcher="$HOME/Desktop/Quillmora.desktop"
