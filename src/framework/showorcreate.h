@@ -26,5 +26,6 @@ T *showOrCreate(QPointer<T> &slot, QWidget *owner, Args &&...args)
     }
     auto *window = new T(owner, std::forward<Args>(args)...);
     slot = window;
+    window->show();
     return window;
 }

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+class Connection;
+class Dataset;
 class QLineEdit;
 class QPushButton;
 
@@ -13,18 +15,20 @@ class AdminGate : public QWidget
     Q_OBJECT
 
 public:
-    explicit AdminGate(QWidget *parent);
+    // Reads the users of the ledger open on `connection`.
+    AdminGate(Connection &connection, QWidget *parent);
 
     // Checks the box's password; unlocks (and says so) or says it is wrong.
     void unlock();
     bool isUnlocked() const { return m_unlocked; }
 
-    QLineEdit *LabeledEdit1 = nullptr;
-    QPushButton *BitBtn1 = nullptr;
+    QLineEdit *passwordBox = nullptr;
+    QPushButton *unlockButton = nullptr;
 
 signals:
     void unlocked();
 
 private:
+    Dataset *m_users = nullptr;
     bool m_unlocked = false;
 };

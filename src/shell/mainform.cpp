@@ -31,6 +31,7 @@
 #include "backupwindow.h"
 #include "changeswindow.h"
 #include "recyclebinwindow.h"
+#include "restorewindow.h"
 #include "restoreatstart.h"
 #include "automaticbackup.h"
 
@@ -279,22 +280,26 @@ void TMainForm::buildMenus()
     backupAction = addItem(PopupMenu1, QStringLiteral("backupAction"), QStringLiteral("备份数据"));
     restoreAction = addItem(PopupMenu1, QStringLiteral("restoreAction"), QStringLiteral("恢复数据"));
     connect(recycleBinAction, &QAction::triggered, this, guarded(this, [this] {
-                const QPointer<Trecyclefm> before = m_recycleBin;
-                Trecyclefm *window = showOrCreate<Trecyclefm>(m_recycleBin, this);
+                const QPointer<RecycleBinWindow> before = m_recycleBin;
+                RecycleBinWindow *window = showOrCreate<RecycleBinWindow>(m_recycleBin, this, *dmfm->ADOConnection1);
                 // A sale put back shows in the ledger at once.
                 if (window != before)
-                    connect(window, &Trecyclefm::restored, this, guarded(this, [this] { showAllRecords(); }));
+                    connect(window, &RecycleBinWindow::restored, this, guarded(this, [this] { showAllRecords(); }));
             }));
-    connect(changesAction, &QAction::triggered, this, guarded(this, [this] { showOrCreate<Tchangesfm>(m_changes, this); }));
+    connect(changesAction, &QAction::triggered, this, guarded(this, [this] { showOrCreate<ChangesWindow>(m_changes, this, *dmfm->ADOConnection1); }));
     connect(backupAction, &QAction::triggered, this, guarded(this, [this] {
                 if (m_backupWindow)
                     m_backupWindow->close();
-                m_backupWindow = new Tbackupfm(this, Tbackupfm::Mode::Backup, restartForRestore());
+                m_backupWindow = new BackupWindow(this, LedgerBackup(dmfm->dataSource(), dmfm->dataFolder()),
+                                                  *dmfm->ADOConnection1);
+                m_backupWindow->show();
             }));
     connect(restoreAction, &QAction::triggered, this, guarded(this, [this] {
                 if (m_backupWindow)
                     m_backupWindow->close();
-                m_backupWindow = new Tbackupfm(this, Tbackupfm::Mode::Restore, restartForRestore());
+                m_backupWindow = new RestoreWindow(this, LedgerBackup(dmfm->dataSource(), dmfm->dataFolder()),
+                                                   *dmfm->ADOConnection1, restartForRestore());
+                m_backupWindow->show();
             }));
     N1 = PopupMenu1->addSeparator();
     N1->setObjectName(QStringLiteral("N1"));
@@ -451,7 +456,7 @@ void TMainForm::activationStep()
         runLogin();
 }
 
-Tbackupfm::Restarter TMainForm::restartForRestore()
+std::function<void(const QString &)> TMainForm::restartForRestore()
 {
     // The backup made as this window closes must not let the keeping rule take the
     // backup that the restarted program is about to restore.

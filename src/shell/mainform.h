@@ -32,9 +32,8 @@ class Tloginfm;
 class TForm4;
 class TupUpgrader;
 class Tuserglfm;
-class Trecyclefm;
-class Tchangesfm;
-class Tbackupfm;
+class RecycleBinWindow;
+class ChangesWindow;
 
 // The main window: a frame that runs the show, activation, resize and close steps and
 // wires the status bar, toolbar and menus to the panels and windows that do the work.
@@ -181,9 +180,10 @@ private:
     std::function<void()> m_upgradeCheck;
     std::unique_ptr<AutomaticBackup> m_automaticBackup;
     LedgerChanges *m_ledgerChanges = nullptr;
-    QPointer<Trecyclefm> m_recycleBin;
-    QPointer<Tchangesfm> m_changes;
-    QPointer<Tbackupfm> m_backupWindow;
+    QPointer<RecycleBinWindow> m_recycleBin;
+    QPointer<ChangesWindow> m_changes;
+    // The backup or the restore window: one of them at a time.
+    QPointer<QWidget> m_backupWindow;
     std::function<void(const QString &)> m_restarter;
 };
 

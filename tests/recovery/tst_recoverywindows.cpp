@@ -8,6 +8,7 @@
 #include "ledgerbackup.h"
 #include "mainform.h"
 #include "recyclebinwindow.h"
+#include "restorewindow.h"
 #include "restoreatstart.h"
 #include "salejournal.h"
 #include "schema.h"
@@ -64,8 +65,8 @@ QStringList headers(QTableWidget *table)
 
 void unlock(AdminGate *gate, const QString &password)
 {
-    gate->LabeledEdit1->setText(password);
-    QTest::mouseClick(gate->BitBtn1, Qt::LeftButton);
+    gate->passwordBox->setText(password);
+    QTest::mouseClick(gate->unlockButton, Qt::LeftButton);
 }
 
 // A window of this kind that the menu opened.
@@ -208,42 +209,42 @@ void RecoveryWindowsTest::recycleBinPutsADeletedSaleBack()
     QCOMPARE(m_form->DBGridEh1->view()->model()->rowCount(), 1);
 
     m_form->recycleBinAction->trigger();
-    Trecyclefm *bin = openedWindow<Trecyclefm>();
+    RecycleBinWindow *bin = openedWindow<RecycleBinWindow>();
     QVERIFY(bin);
-    QCOMPARE(bin->ListView1->rowCount(), 0);
+    QCOMPARE(bin->deletedSales->rowCount(), 0);
     m_boxes->expect(QMessageBox::Ok);
-    unlock(bin->Gate, QStringLiteral("947"));
-    QCOMPARE(bin->ListView1->rowCount(), 2);
-    const QStringList titles = headers(bin->ListView1);
+    unlock(bin->gate, QStringLiteral("947"));
+    QCOMPARE(bin->deletedSales->rowCount(), 2);
+    const QStringList titles = headers(bin->deletedSales);
     QCOMPARE(titles.mid(0, 3), (QStringList{"删除时间", "操作员", "终端"}));
     QVERIFY2(titles.contains(QStringLiteral("商品名称")) || titles.contains(QStringLiteral("b")), qPrintable(titles.join(',')));
     // Newest first, with who deleted it, when, and on which terminal.
     const QString terminal = QSysInfo::machineHostName();
     QVERIFY(!terminal.isEmpty());
-    QCOMPARE(rowTexts(bin->ListView1, 0).mid(0, 3), (QStringList{"2024-05-06 09:20:00", "店长", terminal}));
-    QVERIFY(rowTexts(bin->ListView1, 0).contains(QStringLiteral("篮球")));
-    QCOMPARE(rowTexts(bin->ListView1, 1).mid(0, 3), (QStringList{"2024-05-06 09:15:00", "收银员", terminal}));
-    QVERIFY(rowTexts(bin->ListView1, 1).contains(QStringLiteral("399.8")));
+    QCOMPARE(rowTexts(bin->deletedSales, 0).mid(0, 3), (QStringList{"2024-05-06 09:20:00", "店长", terminal}));
+    QVERIFY(rowTexts(bin->deletedSales, 0).contains(QStringLiteral("篮球")));
+    QCOMPARE(rowTexts(bin->deletedSales, 1).mid(0, 3), (QStringList{"2024-05-06 09:15:00", "收银员", terminal}));
+    QVERIFY(rowTexts(bin->deletedSales, 1).contains(QStringLiteral("399.8")));
     keepPicture(bin, QStringLiteral("recyclebin"));
 
     // Nothing chosen; then a choice the confirmation cancels.
     m_boxes->expect(QMessageBox::Ok);
-    bin->ListView1->clearSelection();
-    bin->ListView1->setCurrentCell(-1, -1);
-    QTest::mouseClick(bin->BitBtn2, Qt::LeftButton);
+    bin->deletedSales->clearSelection();
+    bin->deletedSales->setCurrentCell(-1, -1);
+    QTest::mouseClick(bin->putBackButton, Qt::LeftButton);
     QCOMPARE(m_boxes->asked.last().request.text, QStringLiteral("请先在列表中选择要恢复的记录！"));
-    bin->ListView1->selectRow(1);
+    bin->deletedSales->selectRow(1);
     m_boxes->expect(QMessageBox::Cancel);
-    QTest::mouseClick(bin->BitBtn2, Qt::LeftButton);
+    QTest::mouseClick(bin->putBackButton, Qt::LeftButton);
     QCOMPARE(connection.scalar(QStringLiteral("select count(*) from data")).toInt(), 1);
 
-    bin->ListView1->selectRow(1);
+    bin->deletedSales->selectRow(1);
     m_boxes->expect(QMessageBox::Ok);
     m_boxes->expect(QMessageBox::Ok);
-    QTest::mouseClick(bin->BitBtn2, Qt::LeftButton);
+    QTest::mouseClick(bin->putBackButton, Qt::LeftButton);
     QCOMPARE(m_boxes->asked.last().request.text, QStringLiteral("记录已恢复到账本中。"));
     QCOMPARE(connection.scalar(QStringLiteral("select \"6\" from data where b='跑步鞋'")).toDouble(), 399.8);
-    QCOMPARE(bin->ListView1->rowCount(), 1);
+    QCOMPARE(bin->deletedSales->rowCount(), 1);
     // The main window shows the ledger again, with the sale in it.
     QCOMPARE(m_form->DBGridEh1->view()->model()->rowCount(), 2);
 }
@@ -265,18 +266,18 @@ void RecoveryWindowsTest::changesShowEachSalesHistory()
     ledger.post();
 
     m_form->changesAction->trigger();
-    Tchangesfm *changes = openedWindow<Tchangesfm>();
+    ChangesWindow *changes = openedWindow<ChangesWindow>();
     QVERIFY(changes);
     m_boxes->expect(QMessageBox::Ok);
-    unlock(changes->Gate, QStringLiteral("947"));
-    QCOMPARE(changes->ListView1->rowCount(), 1);
-    const QStringList sale = rowTexts(changes->ListView1, 0);
+    unlock(changes->gate, QStringLiteral("947"));
+    QCOMPARE(changes->changedSales->rowCount(), 1);
+    const QStringList sale = rowTexts(changes->changedSales, 0);
     QCOMPARE(sale.mid(0, 2), (QStringList{"2024-05-06 09:16:00", "2"}));
     QVERIFY(sale.contains(QStringLiteral("李雷")) && sale.contains(QStringLiteral("380")));
-    QCOMPARE(changes->ListView2->rowCount(), 2);
-    const QStringList newest = rowTexts(changes->ListView2, 0);
-    const QStringList oldest = rowTexts(changes->ListView2, 1);
-    QCOMPARE(headers(changes->ListView2).mid(0, 3), (QStringList{"修改时间", "操作员", "终端"}));
+    QCOMPARE(changes->history->rowCount(), 2);
+    const QStringList newest = rowTexts(changes->history, 0);
+    const QStringList oldest = rowTexts(changes->history, 1);
+    QCOMPARE(headers(changes->history).mid(0, 3), (QStringList{"修改时间", "操作员", "终端"}));
     QCOMPARE(newest.mid(0, 3), (QStringList{"2024-05-06 09:16:00", "收银员", QSysInfo::machineHostName()}));
     QVERIFY(newest.contains(QStringLiteral("王芳")) && newest.contains(QStringLiteral("380")));
     QVERIFY(oldest.contains(QStringLiteral("王芳")) && oldest.contains(QStringLiteral("399.8")));
@@ -287,11 +288,11 @@ void RecoveryWindowsTest::backupFromTheMenu()
 {
     addSale(*m_module->ADOConnection1, QStringLiteral("跑步鞋"), 399.8);
     m_form->backupAction->trigger();
-    Tbackupfm *window = openedWindow<Tbackupfm>();
+    BackupWindow *window = openedWindow<BackupWindow>();
     QVERIFY(window);
     m_boxes->expect(QMessageBox::Ok);
     m_boxes->expect(QMessageBox::Ok);
-    unlock(window->Gate, QStringLiteral("947"));
+    unlock(window->gate, QStringLiteral("947"));
     const QString made = m_workspace->filePath(QStringLiteral("backups/data-20240506-091500.") + extension());
     QCOMPARE(m_boxes->asked.last().request.text, QStringLiteral("数据已备份到：\n") + made);
     QCOMPARE(LedgerBackup(m_module->dataSource(), m_module->dataFolder()).check(made), 1);
@@ -302,8 +303,8 @@ void RecoveryWindowsTest::backupFromTheMenu()
     const QString stick = m_workspace->filePath(QStringLiteral("stick"));
     QDir().mkpath(stick);
     QString chosen = stick;
-    Tbackupfm::setFolderChooser([&chosen](QWidget *) { return chosen; });
-    auto forget = qScopeGuard([] { Tbackupfm::setFolderChooser({}); });
+    BackupWindow::setFolderChooser([&chosen](QWidget *) { return chosen; });
+    auto forget = qScopeGuard([] { BackupWindow::setFolderChooser({}); });
     QVERIFY(window->copyButton->isEnabled());
     m_boxes->expect(QMessageBox::Ok);
     QTest::mouseClick(window->copyButton, Qt::LeftButton);
@@ -336,15 +337,15 @@ void RecoveryWindowsTest::restoreFromTheMenuRestarts()
     }
 
     m_form->restoreAction->trigger();
-    Tbackupfm *window = openedWindow<Tbackupfm>();
+    RestoreWindow *window = openedWindow<RestoreWindow>();
     QVERIFY(window);
     m_boxes->expect(QMessageBox::Ok);
-    unlock(window->Gate, QStringLiteral("947"));
-    QCOMPARE(window->ListView1->rowCount(), 3);
-    QCOMPARE(rowTexts(window->ListView1, 0).at(0), QStringLiteral("2024-05-06 09:15:00"));
-    QCOMPARE(rowTexts(window->ListView1, 0).at(2), QStringLiteral("1"));
-    QCOMPARE(rowTexts(window->ListView1, 1).at(2), QStringLiteral("0"));
-    QCOMPARE(rowTexts(window->ListView1, 2).at(3), QFileInfo(damaged).fileName());
+    unlock(window->gate, QStringLiteral("947"));
+    QCOMPARE(window->backupList->rowCount(), 3);
+    QCOMPARE(rowTexts(window->backupList, 0).at(0), QStringLiteral("2024-05-06 09:15:00"));
+    QCOMPARE(rowTexts(window->backupList, 0).at(2), QStringLiteral("1"));
+    QCOMPARE(rowTexts(window->backupList, 1).at(2), QStringLiteral("0"));
+    QCOMPARE(rowTexts(window->backupList, 2).at(3), QFileInfo(damaged).fileName());
     keepPicture(window, QStringLiteral("restore"));
     if (!TestWorkspace::onServer()) {
         // One made with a key this machine does not know is told apart from damage.
@@ -354,25 +355,25 @@ void RecoveryWindowsTest::restoreFromTheMenuRestarts()
             Schema::createTables(other);
         }
         window->refresh();
-        QCOMPARE(window->ListView1->rowCount(), 4);
-        QCOMPARE(rowTexts(window->ListView1, 3).at(2), QStringLiteral("无法打开（已损坏或密钥不同）"));
+        QCOMPARE(window->backupList->rowCount(), 4);
+        QCOMPARE(rowTexts(window->backupList, 3).at(2), QStringLiteral("无法打开（已损坏或密钥不同）"));
         QFile::remove(foreign);
         window->refresh();
     }
 
     // The damaged one is refused before anything happens.
-    window->ListView1->selectRow(2);
+    window->backupList->selectRow(2);
     m_boxes->expect(QMessageBox::Ok);
-    QTest::mouseClick(window->BitBtn2, Qt::LeftButton);
+    QTest::mouseClick(window->restoreButton, Qt::LeftButton);
     QCOMPARE(m_boxes->asked.last().request.icon, QMessageBox::Critical);
     QVERIFY(m_boxes->asked.last().request.text.startsWith(QStringLiteral("这个备份不能使用，数据没有改变。")));
     // A good one, not confirmed; then confirmed: the program restarts with it.
-    window->ListView1->selectRow(1);
+    window->backupList->selectRow(1);
     m_boxes->expect(QMessageBox::Cancel);
-    QTest::mouseClick(window->BitBtn2, Qt::LeftButton);
+    QTest::mouseClick(window->restoreButton, Qt::LeftButton);
     QVERIFY(m_restarts.isEmpty());
     m_boxes->expect(QMessageBox::Ok);
-    QTest::mouseClick(window->BitBtn2, Qt::LeftButton);
+    QTest::mouseClick(window->restoreButton, Qt::LeftButton);
     QVERIFY(m_boxes->asked.last().request.text.contains(QStringLiteral("2024-05-05 09:15:00")));
     QCOMPARE(m_restarts, QStringList{good});
 }

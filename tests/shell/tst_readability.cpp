@@ -8,6 +8,8 @@
 #include "changeswindow.h"
 #include "customerdebtswindow.h"
 #include "recyclebinwindow.h"
+#include "restorewindow.h"
+#include "ledgerbackup.h"
 #include "changepass.h"
 #include "clock.h"
 #include "datagrid.h"
@@ -536,19 +538,20 @@ QWidget *TestReadability::openWindow(const QString &name, QStringList &mustRead)
         return window;
     }
     if (name == QLatin1String("recycle bin")) {
-        auto *window = keep(new Trecyclefm);
+        auto *window = keep(new RecycleBinWindow(nullptr, *m_data->ADOConnection1));
         window->show();
         mustRead << QStringLiteral("管理员密码：");
         return window;
     }
     if (name == QLatin1String("change history")) {
-        auto *window = keep(new Tchangesfm);
+        auto *window = keep(new ChangesWindow(nullptr, *m_data->ADOConnection1));
         window->show();
         mustRead << QStringLiteral("管理员密码：");
         return window;
     }
     if (name == QLatin1String("backup")) {
-        auto *window = keep(new Tbackupfm(nullptr, Tbackupfm::Mode::Restore, [](const QString &) {}));
+        auto *window = keep(new RestoreWindow(nullptr, LedgerBackup(m_data->dataSource(), m_data->dataFolder()),
+                                              *m_data->ADOConnection1, [](const QString &) {}));
         window->show();
         mustRead << QStringLiteral("管理员密码：") << QStringLiteral("恢复");
         return window;
