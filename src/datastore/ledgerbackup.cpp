@@ -359,6 +359,14 @@ QString currentSchema(Connection &connection)
     return connection.scalar(QStringLiteral("select current_schema()")).toString();
 }
 
+// A backup's failure worded already as the whole backup's ("the backup of … failed"):
+// passed on as it is, also through a backup made inside another one.
+class WholeBackupFailure : public BackupError
+{
+public:
+    using BackupError::BackupError;
+};
+
 // Runs `make`, which writes the backup into `temporary` and raises `failed(why)` for
 // what it finds wrong itself. Any failure removes the temporary file and is reported
 // once as "the backup of <ledger> failed: <why>".
@@ -367,13 +375,14 @@ QString backupOrFailure(const QString &ledger, const QString &temporary, Make &&
 {
     auto failed = [&](const QString &why) {
         QFile::remove(temporary);
-        return BackupError(BackupError::Kind::Failed, QStringLiteral("the backup of %1 failed: %2").arg(ledger, why));
+        return WholeBackupFailure(BackupError::Kind::Failed,
+                                  QStringLiteral("the backup of %1 failed: %2").arg(ledger, why));
     };
     try {
         return make(failed);
+    } catch (const WholeBackupFailure &) {
+        throw;
     } catch (const BackupError &error) {
-        if (error.kind() == BackupError::Kind::Failed && error.message().startsWith(QLatin1String("the backup of ")))
-            throw;
         throw failed(error.message());
     } catch (const AppError &error) {
         throw failed(error.message());

@@ -631,7 +631,7 @@ bool TMainForm::event(QEvent *event)
         // Run after the activation has been delivered: the login window is modal and
         // must not open inside the event that activates its owner.
         QTimer::singleShot(0, this, guarded(this, [this] {
-                               if (isActiveWindow() || QGuiApplication::platformName() == QLatin1String("offscreen"))
+                               if (isActiveWindow())
                                    activationStep();
                            }));
         break;
