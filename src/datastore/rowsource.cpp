@@ -164,28 +164,41 @@ public:
         return m_sums;
     }
 
-    void removed(int row)
+    // A row removed; its summed fields held `amounts` (nothing: not known).
+    void removed(int row, const std::vector<TenThousandths::Units> *amounts = nullptr)
     {
         if (row < m_serverRows)
             --m_serverRows;
+        if (amounts) {
+            adjusted(*amounts, -1);
+            return;
+        }
         m_stale = true;
     }
     void changed() { m_stale = true; }
     // One row's summed fields changed by these amounts (in field order): the sums
     // follow without counting every row again.
-    void adjusted(const std::vector<TenThousandths::Units> &delta)
+    void adjusted(const std::vector<TenThousandths::Units> &delta, int sign = 1)
     {
         if (m_stale)
             return;
-        for (size_t i = 0; i < m_sums.size() && i < delta.size(); ++i)
-            m_sums[i] += delta[i];
+        for (size_t i = 0; i < m_sums.size() && i < delta.size(); ++i) {
+            if (sign < 0)
+                m_sums[i] -= delta[i];
+            else
+                m_sums[i] += delta[i];
+        }
     }
     bool keysPending() const { return !m_keysComplete; }
     void keysComplete() { m_keysComplete = true; }
-    void appended(qint64 key)
+    // A row appended; its summed fields hold `amounts` (nothing: not known).
+    void appended(qint64 key, const std::vector<TenThousandths::Units> *amounts = nullptr)
     {
         m_appended.push_back(key);
-        m_stale = true;
+        if (amounts)
+            adjusted(*amounts);
+        else
+            m_stale = true;
     }
 
     // Fills positions [from, to) (all below serverRows()) with their keys.
@@ -284,7 +297,7 @@ public:
     {
         // Only the whole table in the order of its keys: rows another terminal added
         // would land anywhere in a query's or a sort's order.
-        if (!m_marks || m_paging || m_runs || !std::is_sorted(m_keys.begin(), m_keys.end()))
+        if (!m_marks || m_runs || !m_keyOrderKept)
             return false;
         const std::optional<ChangeMarks> now = m_connection.changeMarks(m_table);
         if (!now || now->inserted < m_marks->inserted)
@@ -306,7 +319,7 @@ public:
             m_connection.prepare(QStringLiteral("select %1 from %2 where rowid>? order by rowid").arg(columns, m_table));
         statement.bind({m_largestKey});
         std::vector<qint64> keys;
-        std::vector<std::vector<double>> values(m_prefetched.size());
+        std::vector<std::vector<double>> values(size_t(m_prefetchFields.size()));
         while (statement.step()) {
             keys.push_back(statement.int64Value(0));
             for (size_t i = 0; i < values.size(); ++i)
@@ -317,10 +330,19 @@ public:
         if (qint64(keys.size()) != appended)
             return false;
         m_keys.insert(m_keys.end(), keys.begin(), keys.end());
-        for (size_t i = 0; i < values.size(); ++i) {
-            for (double value : values[i])
-                m_sums[i] += TenThousandths::of(value);
-            m_prefetched[i].insert(m_prefetched[i].end(), values[i].begin(), values[i].end());
+        if (m_paging) {
+            for (size_t row = 0; row < keys.size(); ++row) {
+                std::vector<TenThousandths::Units> amounts;
+                for (const auto &column : values)
+                    amounts.push_back(TenThousandths::of(column[row]));
+                m_paging->appended(keys[row], &amounts);
+            }
+        } else {
+            for (size_t i = 0; i < values.size(); ++i) {
+                for (double value : values[i])
+                    m_sums[i] += TenThousandths::of(value);
+                m_prefetched[i].insert(m_prefetched[i].end(), values[i].begin(), values[i].end());
+            }
         }
         m_largestKey = keys.back();
         m_marks = now;
@@ -375,7 +397,13 @@ public:
                 m_runs->removed(row);
             m_paging->changed();
         } else if (m_paging) {
-            m_paging->removed(row);
+            // The row held what was read, every field of it: so much leaves the sums.
+            std::vector<TenThousandths::Units> amounts;
+            for (const QString &field : m_prefetchFields) {
+                const QVariant &value = asRead.values[size_t(m_fields.indexOf(field))];
+                amounts.push_back(value.isValid() ? TenThousandths::of(value.toDouble()) : TenThousandths::Units());
+            }
+            m_paging->removed(row, &amounts);
         }
     }
 
@@ -457,6 +485,7 @@ public:
 
     int sortBy(int field, bool descending, int currentRow) override
     {
+        m_keyOrderKept = false;
         if (m_paging && m_paging->keysPending()) {
             if (m_runs && m_runsField == field)
                 return descending == m_runs->descending() ? currentRow : m_runs->reverse(m_keys, currentRow);
@@ -722,7 +751,10 @@ private:
 
     void openPaged()
     {
+        // Before the count, as with the scan of every key.
+        m_marks = m_connection.changeMarks(m_table);
         m_paging = std::make_unique<ServerPages>(m_connection, m_table, m_prefetchFields);
+        m_largestKey = m_paging->bound();
         m_keys.assign(size_t(m_paging->serverRows()), kUnreadKey);
     }
 
@@ -849,6 +881,7 @@ private:
     // this source's own writes since counted in, and the largest key it holds.
     std::optional<ChangeMarks> m_marks;
     qint64 m_largestKey = 0;
+    bool m_keyOrderKept = true;
     std::unique_ptr<ServerPages> m_paging;
     // A paged table sorted by one field, read as drawn.
     std::unique_ptr<SortedRuns> m_runs;

@@ -12,8 +12,11 @@
 #include <QDate>
 #include <QDateTime>
 #include <QHash>
+#include <QRegularExpression>
 #include <QtEndian>
+#include <algorithm>
 #include <charconv>
+#include <utility>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -417,21 +420,44 @@ public:
 
     void listen(const QString &channel) override
     {
-        QString quoted = channel;
-        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        PQclear(run(QStringLiteral("listen \"%1\"").arg(quoted).toUtf8(), {}, 0));
+        PQclear(run(listenStatement(channel), {}, 0));
+        if (!m_channels.contains(channel))
+            m_channels << channel;
     }
 
     std::vector<std::pair<int, QString>> takeNotifications() override
     {
         if (PQstatus(m_connection) != CONNECTION_OK || !PQconsumeInput(m_connection))
             throw DatabaseError(trimmed(PQerrorMessage(m_connection)));
-        std::vector<std::pair<int, QString>> received;
-        while (PGnotify *notification = PQnotifies(m_connection)) {
-            received.emplace_back(notification->be_pid, QString::fromUtf8(notification->extra));
-            PQfreemem(notification);
+        m_takesNotifications = true;
+        drainNotifications();
+        return std::exchange(m_heard, {});
+    }
+
+    std::optional<ChangeMarks> changeMarks(const QString &table) override
+    {
+        // Other sessions' writes are known by their notifications: without a channel
+        // to hear them on, nothing can be told.
+        if (m_channels.isEmpty())
+            return std::nullopt;
+        // A notification is on its way before its sender's commit returns; a round trip
+        // brings every one of them sent before it, with its answer.
+        PQclear(run("select 1", {}, 0));
+        if (!PQconsumeInput(m_connection))
+            throw DatabaseError(trimmed(PQerrorMessage(m_connection)));
+        drainNotifications();
+        ChangeMarks marks;
+        marks.othersCommits = m_othersHeard + m_sessionsMade;
+        const QString name = table.toLower();
+        for (const TableWrites &writes : m_writes) {
+            if (writes.table == name) {
+                marks.inserted = writes.inserted;
+                marks.rewritten = writes.rewritten;
+            }
         }
-        return received;
+        marks.unlisted = m_unlisted;
+        marks.schema = m_otherCommands;
+        return marks;
     }
 
     void keepSession() override { ensureConnected(); }
@@ -513,8 +539,10 @@ public:
                                         types.empty() ? nullptr : types.data(), pointers.data(), lengths.data(),
                                         formats.empty() ? nullptr : formats.data(), resultFormat);
         const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
-        if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+        if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+            countWrites(text, result);
             return result;
+        }
         const QString message = failureMessage(result);
         PQclear(result);
         throw DatabaseError(message);
@@ -658,9 +686,69 @@ private:
             throw DatabaseError(unreachable(trimmed(PQerrorMessage(m_connection))));
         m_shapes.clear();
         m_holdLost = m_hold.has_value();
+        // What was sent while no session listened is lost: a new session counts as
+        // changes by others.
+        ++m_sessionsMade;
         prepareSession();
+        for (const QString &channel : std::as_const(m_channels))
+            PQclear(execute(listenStatement(channel)));
         if (m_holdLost)
             renewHold();
+    }
+
+    static QByteArray listenStatement(const QString &channel)
+    {
+        QString quoted = channel;
+        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        return QStringLiteral("listen \"%1\"").arg(quoted).toUtf8();
+    }
+
+    void drainNotifications()
+    {
+        const int own = PQbackendPID(m_connection);
+        while (PGnotify *notification = PQnotifies(m_connection)) {
+            if (notification->be_pid != own)
+                ++m_othersHeard;
+            if (m_takesNotifications)
+                m_heard.emplace_back(notification->be_pid, QString::fromUtf8(notification->extra));
+            PQfreemem(notification);
+        }
+    }
+
+    // Counts the rows a statement of this session wrote, by table; a write whose table
+    // the text does not name plainly, and any command that is neither a read nor a
+    // write of rows (a table made or changed), is counted apart.
+    void countWrites(const QByteArray &text, PGresult *result)
+    {
+        const char *status = PQcmdStatus(result);
+        auto is = [&](const char *tag) {
+            const size_t length = std::strlen(tag);
+            return std::strncmp(status, tag, length) == 0 && (status[length] == ' ' || status[length] == 0);
+        };
+        if (!*status || is("SELECT") || is("BEGIN") || is("COMMIT") || is("ROLLBACK") || is("LISTEN") || is("SET")
+            || is("RESET") || is("SHOW") || is("SAVEPOINT") || is("RELEASE") || is("START"))
+            return;
+        const bool insert = is("INSERT");
+        if (!insert && !is("UPDATE") && !is("DELETE")) {
+            ++m_otherCommands;
+            return;
+        }
+        const qint64 rows = std::atoll(PQcmdTuples(result));
+        if (rows == 0)
+            return;
+        static const QRegularExpression target(
+            QStringLiteral(R"re(^\s*(?:insert\s+into|update|delete\s+from)\s+(?:only\s+)?(?:"([^"]+)"|([A-Za-z_][A-Za-z0-9_]*))[\s(])re"),
+            QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch match = target.match(QString::fromUtf8(text));
+        if (!match.hasMatch()) {
+            m_unlisted += rows;
+            return;
+        }
+        const QString table = match.capturedLength(1) ? match.captured(1) : match.captured(2).toLower();
+        auto found = std::find_if(m_writes.begin(), m_writes.end(), [&](const TableWrites &w) { return w.table == table; });
+        if (found == m_writes.end())
+            found = m_writes.insert(m_writes.end(), TableWrites{table});
+        (insert ? found->inserted : found->rewritten) += rows;
     }
 
     // A new session first checks that the store is still the one the hold was made on,
@@ -718,6 +806,21 @@ private:
     bool m_endedByServer = false;
     QString m_sessionName;
     QHash<QString, ServerDialect::TableShape> m_shapes;
+    // What this connection wrote and heard (see changeMarks).
+    struct TableWrites
+    {
+        QString table;
+        qint64 inserted = 0;
+        qint64 rewritten = 0;
+    };
+    std::vector<TableWrites> m_writes;
+    qint64 m_unlisted = 0;
+    qint64 m_otherCommands = 0;
+    qint64 m_othersHeard = 0;
+    qint64 m_sessionsMade = 0;
+    QStringList m_channels;
+    bool m_takesNotifications = false;
+    std::vector<std::pair<int, QString>> m_heard;
 };
 
 ServerStatement::ServerStatement(ServerConnection &connection, const QString &sql)

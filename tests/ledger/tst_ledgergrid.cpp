@@ -9,6 +9,7 @@
 #include "ledgerrecords.h"
 #include "mylib.h"
 #include "privateserver.h"
+#include "salejournal.h"
 #include "schema.h"
 #include "scriptedmessageboxes.h"
 #include "testworkspace.h"
@@ -639,8 +640,12 @@ private slots:
             {"same connection payment"}, // a write of this terminal outside the ledger dataset
             {"append rolled back", "add"},
         };
+        QList<QStringList> all = sequences;
+        // The server hears only what terminals announce; the file counts every commit.
+        if (!TestWorkspace::onServer())
+            all.append(QStringList{"add", "other process statement"});
         for (const QString &before : befores) {
-            for (const QStringList &steps : sequences)
+            for (const QStringList &steps : all)
                 QTest::newRow(qPrintable((before.isEmpty() ? QStringLiteral("all") : before) + QStringLiteral(": ")
                                          + steps.join(QStringLiteral(", "))))
                     << before << steps;
@@ -688,17 +693,37 @@ private slots:
                     showAllRecords(ledger);
                 ledger.setCurrentRow(step == QLatin1String("delete") ? 0 : ledger.recordCount() - 1);
                 ledger.deleteCurrent();
-            } else if (step.startsWith(QLatin1String("other "))) {
-                const QString change = step.mid(6);
-                const QString statement =
-                    change == QLatin1String("add")
-                        ? QStringLiteral("insert into data (a,b,\"6\",\"4\",\"5\",o) values ('类',?,2.00005,1,1,'1')")
-                    : change == QLatin1String("modify") ? QStringLiteral("update data set \"4\"=4.44445 where b=?")
-                                                         : QStringLiteral("delete from data where b=?");
+            } else if (step == QLatin1String("other add")) {
+                // Another till, a process of its own, selling through the program's code.
+                QProcess till;
+                till.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tillprobe"),
+                           {QStringLiteral("add"), QStringLiteral("1"), QStringLiteral("别家")});
+                QVERIFY(till.waitForFinished(60000));
+                QVERIFY2(till.exitStatus() == QProcess::NormalExit && till.exitCode() == 0,
+                         till.readAllStandardError().constData());
+                QCOMPARE(till.readAllStandardOutput().trimmed(), QByteArray("added 1 failed 0"));
+            } else if (step == QLatin1String("other modify") || step == QLatin1String("other delete")) {
+                // Another terminal's session, writing as the program does (journal and
+                // announcement included).
+                Connection connection(m_workspace->dataSource());
+                SaleJournal::SalesWriteJournal journal;
+                Dataset sales(connection, QStringLiteral("other"));
+                sales.setWriteJournal(&journal);
+                mylib::openSql(sales, QStringLiteral("select * from data where b=?"), {QStringLiteral("丙")});
+                QCOMPARE(sales.recordCount(), 1);
+                if (step == QLatin1String("other delete")) {
+                    sales.deleteCurrent();
+                } else {
+                    sales.edit();
+                    sales.setValue(QStringLiteral("4"), 4.44445);
+                    sales.post();
+                }
+            } else if (step == QLatin1String("other process statement")) {
+                // A write no part of the program made: the file's own change counter sees it.
                 QProcess other;
                 other.start(QCoreApplication::applicationDirPath() + QStringLiteral("/otherterminal"),
-                            {m_workspace->dataSource().location(), statement,
-                             change == QLatin1String("add") ? QStringLiteral("别家") : QStringLiteral("丙")});
+                            {m_workspace->dataSource().location(),
+                             QStringLiteral("update data set \"6\"=\"6\"+0.00005 where b=?"), QStringLiteral("丙")});
                 QVERIFY(other.waitForFinished(30000));
                 QVERIFY2(other.exitStatus() == QProcess::NormalExit && other.exitCode() == 0,
                          other.readAllStandardError().constData());
