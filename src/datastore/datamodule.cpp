@@ -1,7 +1,6 @@
 #include "datamodule.h"
 
 #include "datasource.h"
-#include "ledgerchanges.h"
 #include "openerror.h"
 #include "schema.h"
 
@@ -45,13 +44,6 @@ Tdmfm::Tdmfm(const DataSource &source, QObject *parent)
         m_sessionTimer->setInterval(1000);
         connect(m_sessionTimer, &QTimer::timeout, this, [this] { keepSession(); });
         m_sessionTimer->start();
-        try {
-            // The ledger's show-all then reads only what this terminal added since, as
-            // long as no other terminal wrote.
-            LedgerChanges::hearOthers(*ADOConnection1);
-        } catch (const DatabaseError &) {
-            // Without it every show-all reads the ledger again: slower, the same rows.
-        }
     }
     try {
         Schema::addLookupIndexes(*ADOConnection1);

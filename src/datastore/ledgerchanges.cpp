@@ -59,14 +59,6 @@ void LedgerChanges::announce(Connection &connection, const LedgerChangeCounts &c
                        {QStringLiteral("%1 %2 %3").arg(counts.added).arg(counts.changed).arg(counts.removed)});
 }
 
-void LedgerChanges::hearOthers(Connection &connection)
-{
-    if (connection.engine() != Connection::Engine::Server)
-        return;
-    const QString schema = connection.scalar(QStringLiteral("select current_schema()")).toString();
-    connection.listen(QString::fromLatin1(kChannelPrefix) + schema);
-}
-
 void LedgerChanges::markRead()
 {
     const bool hadCounts = m_counts.any();

@@ -58,10 +58,6 @@ public:
 
     // Lets the other terminals know of a write of sales, inside its transaction.
     static void announce(Connection &connection, const LedgerChangeCounts &counts);
-    // Has a server connection hear the other terminals' announcements, so that it can
-    // tell when its own reads of the sales are still all there is (Connection::
-    // changeMarks). Does nothing on the embedded file.
-    static void hearOthers(Connection &connection);
 
 signals:
     // The counts since the last read changed (after markRead(): all zero).

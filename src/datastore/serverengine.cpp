@@ -420,34 +420,41 @@ public:
 
     void listen(const QString &channel) override
     {
-        PQclear(run(listenStatement(channel), {}, 0));
-        if (!m_channels.contains(channel))
-            m_channels << channel;
+        QString quoted = channel;
+        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        PQclear(run(QStringLiteral("listen \"%1\"").arg(quoted).toUtf8(), {}, 0));
     }
 
     std::vector<std::pair<int, QString>> takeNotifications() override
     {
         if (PQstatus(m_connection) != CONNECTION_OK || !PQconsumeInput(m_connection))
             throw DatabaseError(trimmed(PQerrorMessage(m_connection)));
-        m_takesNotifications = true;
-        drainNotifications();
-        return std::exchange(m_heard, {});
+        std::vector<std::pair<int, QString>> received;
+        while (PGnotify *notification = PQnotifies(m_connection)) {
+            received.emplace_back(notification->be_pid, QString::fromUtf8(notification->extra));
+            PQfreemem(notification);
+        }
+        return received;
     }
 
     std::optional<ChangeMarks> changeMarks(const QString &table) override
     {
-        // Other sessions' writes are known by their notifications: without a channel
-        // to hear them on, nothing can be told.
-        if (m_channels.isEmpty())
+        // Inside a transaction the snapshot would hide what it is asked for.
+        if (m_inTransaction)
             return std::nullopt;
-        // A notification is on its way before its sender's commit returns; a round trip
-        // brings every one of them sent before it, with its answer.
-        PQclear(run("select 1", {}, 0));
-        if (!PQconsumeInput(m_connection))
-            throw DatabaseError(trimmed(PQerrorMessage(m_connection)));
-        drainNotifications();
+        // Every transaction that writes takes the next transaction number, and the
+        // snapshot's upper bound is one past the last one finished: when it moved by
+        // exactly the writing transactions this session finished, nobody else wrote
+        // since. One still running below the bound (its end would not move it) leaves
+        // the mark unusable.
+        PGresult *result = run("select pg_snapshot_xmax(s)::text, (select count(*) from pg_snapshot_xip(s)) "
+                               "from pg_current_snapshot() s",
+                               {}, 0);
+        const qint64 bound = std::atoll(PQgetvalue(result, 0, 0));
+        const qint64 running = std::atoll(PQgetvalue(result, 0, 1));
+        PQclear(result);
         ChangeMarks marks;
-        marks.othersCommits = m_othersHeard + m_sessionsMade;
+        marks.othersCommits = running == 0 ? bound - m_ownWritingTransactions : std::numeric_limits<qint64>::min() + ++m_unusableMarks;
         const QString name = table.toLower();
         for (const TableWrites &writes : m_writes) {
             if (writes.table == name) {
@@ -485,6 +492,7 @@ public:
     void beginTransaction() override
     {
         m_transactionLost = false;
+        m_transactionWrote = false;
         PQclear(run("begin", {}, 0));
         m_inTransaction = true;
     }
@@ -493,6 +501,7 @@ public:
     {
         PGresult *result = run("commit", {}, 0);
         m_inTransaction = false;
+        endWritingTransaction();
         // After a failed statement the server ends the transaction with a rollback
         // and calls it a success: it is none.
         const bool rolledBack = qstrcmp(PQcmdStatus(result), "ROLLBACK") == 0;
@@ -506,6 +515,7 @@ public:
         m_transactionLost = false;
         const bool wasInTransaction = m_inTransaction;
         m_inTransaction = false;
+        endWritingTransaction();
         // A lost connection took the transaction with it.
         if (!wasInTransaction || PQstatus(m_connection) != CONNECTION_OK)
             return;
@@ -513,6 +523,12 @@ public:
     }
 
     void setLastKey(qint64 key) { m_lastKey = key; }
+
+    void endWritingTransaction()
+    {
+        if (std::exchange(m_transactionWrote, false))
+            ++m_ownWritingTransactions;
+    }
 
     // Runs a statement; raises DatabaseError with the server's or the client
     // library's message. The parameters are texts, or bytes where `types` says bytea.
@@ -686,33 +702,9 @@ private:
             throw DatabaseError(unreachable(trimmed(PQerrorMessage(m_connection))));
         m_shapes.clear();
         m_holdLost = m_hold.has_value();
-        // What was sent while no session listened is lost: a new session counts as
-        // changes by others.
-        ++m_sessionsMade;
         prepareSession();
-        for (const QString &channel : std::as_const(m_channels))
-            PQclear(execute(listenStatement(channel)));
         if (m_holdLost)
             renewHold();
-    }
-
-    static QByteArray listenStatement(const QString &channel)
-    {
-        QString quoted = channel;
-        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        return QStringLiteral("listen \"%1\"").arg(quoted).toUtf8();
-    }
-
-    void drainNotifications()
-    {
-        const int own = PQbackendPID(m_connection);
-        while (PGnotify *notification = PQnotifies(m_connection)) {
-            if (notification->be_pid != own)
-                ++m_othersHeard;
-            if (m_takesNotifications)
-                m_heard.emplace_back(notification->be_pid, QString::fromUtf8(notification->extra));
-            PQfreemem(notification);
-        }
     }
 
     // Counts the rows a statement of this session wrote, by table; a write whose table
@@ -736,6 +728,11 @@ private:
         const qint64 rows = std::atoll(PQcmdTuples(result));
         if (rows == 0)
             return;
+        // Rows written: the transaction surely took a number (counted once it ends).
+        if (m_inTransaction)
+            m_transactionWrote = true;
+        else
+            ++m_ownWritingTransactions;
         static const QRegularExpression target(
             QStringLiteral(R"re(^\s*(?:insert\s+into|update|delete\s+from)\s+(?:only\s+)?(?:"([^"]+)"|([A-Za-z_][A-Za-z0-9_]*))[\s(])re"),
             QRegularExpression::CaseInsensitiveOption);
@@ -816,11 +813,11 @@ private:
     std::vector<TableWrites> m_writes;
     qint64 m_unlisted = 0;
     qint64 m_otherCommands = 0;
-    qint64 m_othersHeard = 0;
-    qint64 m_sessionsMade = 0;
-    QStringList m_channels;
-    bool m_takesNotifications = false;
-    std::vector<std::pair<int, QString>> m_heard;
+    // Transactions of this session that wrote rows and have ended (a rollback too:
+    // its number is used up all the same).
+    qint64 m_ownWritingTransactions = 0;
+    bool m_transactionWrote = false;
+    qint64 m_unusableMarks = 0;
 };
 
 ServerStatement::ServerStatement(ServerConnection &connection, const QString &sql)
