@@ -212,6 +212,11 @@ void Connection::setSessionName(const QString &name)
     m_backend->setSessionName(name);
 }
 
+std::optional<ChangeMarks> Connection::changeMarks(const QString &table)
+{
+    return m_backend->changeMarks(table);
+}
+
 void Connection::backupInto(const QString &path)
 {
     m_backend->backupInto(path);

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <memory>
+#include <optional>
 
 class ConnectionBackend;
 class StatementBackend;
@@ -47,6 +48,21 @@ public:
 private:
     friend class Connection;
     std::unique_ptr<StatementBackend> m_backend;
+};
+
+// Where a table stands as one connection sees it: the other connections' commits to
+// the database, and the rows this connection itself wrote to the table, as the engine
+// counts them row by row (a write later rolled back counts too). Two marks that are
+// equal mean nothing but what the counts say happened to the table in between.
+struct ChangeMarks
+{
+    qint64 othersCommits = 0; // moves whenever another connection commits
+    qint64 inserted = 0;      // rows this connection inserted into the table
+    qint64 rewritten = 0;     // rows this connection updated or deleted in the table
+    qint64 unlisted = 0;      // rows changed, in any table, that the engine did not report one by one
+    qint64 schema = 0;        // moves with any change of the tables' definitions
+
+    bool operator==(const ChangeMarks &) const = default;
 };
 
 // What a server session holds that the next session must hold again, after a lost
@@ -120,6 +136,10 @@ public:
     // Raises DatabaseError on any failure (the partly written file is left for the
     // caller to remove); on the server engine it always fails.
     void backupInto(const QString &path);
+
+    // The embedded file only (nullopt on a server): where `table` stands now, so that a
+    // reader can tell later whether the rows it read are still all there is.
+    std::optional<ChangeMarks> changeMarks(const QString &table);
 
     // Keeps `hold` across lost connections (one at a time; the server only: the embedded
     // file never loses its connection). Reads the identity now.

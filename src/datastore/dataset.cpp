@@ -65,6 +65,20 @@ void Dataset::reopen(const QString &sql, const QVariantList &parameters)
     emit currentRowChanged(m_current);
 }
 
+void Dataset::refresh(const QString &sql, const QVariantList &parameters)
+{
+    // A sorted dataset is opened again: the reload shows the statement's own order.
+    if (!m_source || m_sql != sql || m_parameters != parameters || !m_sortText.isEmpty() || !m_source->catchUp()) {
+        reopen(sql, parameters);
+        return;
+    }
+    discardPendingEdit();
+    m_current = m_source->count() > 0 ? 0 : -1;
+    m_eof = m_source->count() == 0;
+    emit reset();
+    emit currentRowChanged(m_current);
+}
+
 void Dataset::openTable(const QString &table)
 {
     close();

@@ -45,6 +45,11 @@ public:
     // Opens another statement in place of the current one. When it fails, the dataset
     // stays as it was (statement, rows, sort, current row) and DatabaseError is raised.
     void reopen(const QString &sql, const QVariantList &parameters);
+    // What reopen(sql, parameters) does, kept quick: when the dataset is open on that
+    // very statement, unsorted, and its rows can be brought up to date in place (see
+    // RowSource::catchUp), only the rows added since are read; the result is the same.
+    // Otherwise the statement is opened again.
+    void refresh(const QString &sql, const QVariantList &parameters);
     // Opens a table for appending only: no rows are read.
     void openTable(const QString &table);
     // Runs the statement without a result set; the dataset stays closed.

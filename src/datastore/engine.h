@@ -3,6 +3,7 @@
 // What each database engine provides behind Connection and Statement. Nothing outside
 // the connection layer includes this file.
 
+#include "connection.h"
 #include "fieldtype.h"
 
 #include <QDate>
@@ -10,6 +11,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -52,6 +54,8 @@ public:
     // engine's online backup, encrypted as the source is. Only the embedded engine has
     // one; the server's backups are made by its own tools.
     virtual void backupInto(const QString &path) = 0;
+    // See Connection::changeMarks; an engine that cannot count its own writes has none.
+    virtual std::optional<ChangeMarks> changeMarks(const QString &) { return std::nullopt; }
     // See Connection::holdAcrossReconnects; an engine that never reconnects keeps nothing.
     virtual void holdAcrossReconnects(const SessionHold &hold) = 0;
     virtual void releaseHold() = 0;

@@ -66,6 +66,11 @@ void reopenSql(Dataset &query, const QString &sql, const QVariantList &parameter
     query.reopen(singleLine(sql), parameters);
 }
 
+void refreshSql(Dataset &query, const QString &sql, const QVariantList &parameters)
+{
+    query.refresh(singleLine(sql), parameters);
+}
+
 void execSql(Dataset &query, const QString &sql, const QVariantList &parameters)
 {
     query.close();

@@ -21,6 +21,9 @@ void openSql(Dataset &query, const QString &sql, const QVariantList &parameters 
 // statement that fails to open (a server that cannot be reached) leaves the query as
 // it was: its statement, rows, sort and current row.
 void reopenSql(Dataset &query, const QString &sql, const QVariantList &parameters = {});
+// The same, reading only what changed when the dataset holds that statement already
+// (see Dataset::refresh).
+void refreshSql(Dataset &query, const QString &sql, const QVariantList &parameters = {});
 // Closes the query, sets the statement and runs it; the query stays closed.
 void execSql(Dataset &query, const QString &sql, const QVariantList &parameters = {});
 // Opens the distinct values of a column in ascending order.

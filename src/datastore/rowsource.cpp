@@ -164,28 +164,41 @@ public:
         return m_sums;
     }
 
-    void removed(int row)
+    // A row removed; its summed fields held `amounts` (nothing: not known).
+    void removed(int row, const std::vector<TenThousandths::Units> *amounts = nullptr)
     {
         if (row < m_serverRows)
             --m_serverRows;
+        if (amounts) {
+            adjusted(*amounts, -1);
+            return;
+        }
         m_stale = true;
     }
     void changed() { m_stale = true; }
     // One row's summed fields changed by these amounts (in field order): the sums
     // follow without counting every row again.
-    void adjusted(const std::vector<TenThousandths::Units> &delta)
+    void adjusted(const std::vector<TenThousandths::Units> &delta, int sign = 1)
     {
         if (m_stale)
             return;
-        for (size_t i = 0; i < m_sums.size() && i < delta.size(); ++i)
-            m_sums[i] += delta[i];
+        for (size_t i = 0; i < m_sums.size() && i < delta.size(); ++i) {
+            if (sign < 0)
+                m_sums[i] -= delta[i];
+            else
+                m_sums[i] += delta[i];
+        }
     }
     bool keysPending() const { return !m_keysComplete; }
     void keysComplete() { m_keysComplete = true; }
-    void appended(qint64 key)
+    // A row appended; its summed fields hold `amounts` (nothing: not known).
+    void appended(qint64 key, const std::vector<TenThousandths::Units> *amounts = nullptr)
     {
         m_appended.push_back(key);
-        m_stale = true;
+        if (amounts)
+            adjusted(*amounts);
+        else
+            m_stale = true;
     }
 
     // Fills positions [from, to) (all below serverRows()) with their keys.
@@ -277,12 +290,63 @@ public:
     {
         if (m_paging)
             return m_paging->sums();
-        std::vector<TenThousandths::Units> sums(m_prefetched.size(), 0);
-        for (size_t i = 0; i < m_prefetched.size(); ++i) {
-            for (double value : m_prefetched[i])
-                sums[i] += TenThousandths::of(value);
+        return m_sums;
+    }
+
+    bool catchUp() override
+    {
+        // Only the whole table in the order of its keys: rows another terminal added
+        // would land anywhere in a query's or a sort's order.
+        if (!m_marks || m_runs || !m_keyOrderKept)
+            return false;
+        const std::optional<ChangeMarks> now = m_connection.changeMarks(m_table);
+        if (!now || now->inserted < m_marks->inserted)
+            return false;
+        // Nothing but inserts of this connection's own may have come between.
+        ChangeMarks expected = *m_marks;
+        expected.inserted = now->inserted;
+        if (!(*now == expected))
+            return false;
+        const qint64 appended = now->inserted - m_marks->inserted;
+        if (appended == 0)
+            return true;
+        // Rows this connection inserted since take keys above every key read, unless
+        // one was given a key that was freed meanwhile: then they are not all found.
+        QString columns = QStringLiteral("rowid");
+        for (const QString &field : m_prefetchFields)
+            columns += QLatin1Char(',') + quotedName(field);
+        Statement statement =
+            m_connection.prepare(QStringLiteral("select %1 from %2 where rowid>? order by rowid").arg(columns, m_table));
+        statement.bind({m_largestKey});
+        std::vector<qint64> keys;
+        std::vector<std::vector<double>> values(size_t(m_prefetchFields.size()));
+        while (statement.step()) {
+            keys.push_back(statement.int64Value(0));
+            for (size_t i = 0; i < values.size(); ++i)
+                values[i].push_back(statement.doubleValue(int(i) + 1));
+            if (qint64(keys.size()) > appended)
+                return false;
         }
-        return sums;
+        if (qint64(keys.size()) != appended)
+            return false;
+        m_keys.insert(m_keys.end(), keys.begin(), keys.end());
+        if (m_paging) {
+            for (size_t row = 0; row < keys.size(); ++row) {
+                std::vector<TenThousandths::Units> amounts;
+                for (const auto &column : values)
+                    amounts.push_back(TenThousandths::of(column[row]));
+                m_paging->appended(keys[row], &amounts);
+            }
+        } else {
+            for (size_t i = 0; i < values.size(); ++i) {
+                for (double value : values[i])
+                    m_sums[i] += TenThousandths::of(value);
+                m_prefetched[i].insert(m_prefetched[i].end(), values[i].begin(), values[i].end());
+            }
+        }
+        m_largestKey = keys.back();
+        m_marks = now;
+        return true;
     }
 
     QVariant value(int row, int field) const override
@@ -320,16 +384,26 @@ public:
             if (!RowCheck::writeOne(m_connection, QStringLiteral("delete from %1").arg(m_table), {}, unchanged))
                 throw DatabaseError(QString::fromLatin1(kRowNotLocated));
         });
+        if (m_marks)
+            ++m_marks->rewritten;
         m_keys.erase(m_keys.begin() + row);
-        for (auto &column : m_prefetched)
-            column.erase(column.begin() + row);
+        for (size_t i = 0; i < m_prefetched.size(); ++i) {
+            m_sums[i] -= TenThousandths::of(m_prefetched[i][size_t(row)]);
+            m_prefetched[i].erase(m_prefetched[i].begin() + row);
+        }
         m_cache.erase(key);
         if (m_runs) {
             if (row < m_runs->rows())
                 m_runs->removed(row);
             m_paging->changed();
         } else if (m_paging) {
-            m_paging->removed(row);
+            // The row held what was read, every field of it: so much leaves the sums.
+            std::vector<TenThousandths::Units> amounts;
+            for (const QString &field : m_prefetchFields) {
+                const QVariant &value = asRead.values[size_t(m_fields.indexOf(field))];
+                amounts.push_back(value.isValid() ? TenThousandths::of(value.toDouble()) : TenThousandths::Units());
+            }
+            m_paging->removed(row, &amounts);
         }
     }
 
@@ -366,6 +440,8 @@ public:
             if (m_paging)
                 delta = summedChange(key, asRead, changed);
         });
+        if (m_marks)
+            ++m_marks->rewritten;
         m_cache.erase(key);
         refreshPrefetched(row);
         if (m_paging)
@@ -394,6 +470,9 @@ public:
             if (m_journal)
                 m_journal->afterInsert(m_connection, m_table, key);
         });
+        if (m_marks)
+            ++m_marks->inserted;
+        m_largestKey = std::max(m_largestKey, key);
         m_keys.push_back(key);
         for (auto &column : m_prefetched)
             column.push_back(std::nan(""));
@@ -406,6 +485,7 @@ public:
 
     int sortBy(int field, bool descending, int currentRow) override
     {
+        m_keyOrderKept = false;
         if (m_paging && m_paging->keysPending()) {
             if (m_runs && m_runsField == field)
                 return descending == m_runs->descending() ? currentRow : m_runs->reverse(m_keys, currentRow);
@@ -599,6 +679,10 @@ private:
         QString columns = QStringLiteral("rowid");
         for (const QString &field : m_prefetchFields)
             columns += QLatin1Char(',') + quotedName(field);
+        // Taken before the scan: a change that comes between the two is then seen as
+        // one that came after it, and the next catch-up reads everything again.
+        if (m_keyOrder && m_rest.trimmed().isEmpty())
+            m_marks = m_connection.changeMarks(m_table);
         Statement statement = m_connection.prepare(QStringLiteral("select %1 from %2 %3").arg(columns, m_table, m_rest));
         statement.bind(m_parameters);
         // The largest key bounds the row count: reserving it spares the copies of a
@@ -608,10 +692,14 @@ private:
         m_keys.reserve(size_t(bound));
         for (auto &column : m_prefetched)
             column.reserve(size_t(bound));
+        m_sums.assign(m_prefetched.size(), 0);
         while (statement.step()) {
             m_keys.push_back(statement.int64Value(0));
-            for (int i = 0; i < int(m_prefetched.size()); ++i)
-                m_prefetched[i].push_back(statement.doubleValue(i + 1));
+            for (int i = 0; i < int(m_prefetched.size()); ++i) {
+                const double value = statement.doubleValue(i + 1);
+                m_prefetched[i].push_back(value);
+                m_sums[i] += TenThousandths::of(value);
+            }
         }
         // The keys are put in order here rather than by the engine: a scan lists them in
         // order or nearly so, while a server asked for the order walks its key index
@@ -624,6 +712,7 @@ private:
             for (auto &column : m_prefetched)
                 permute(column, order);
         }
+        m_largestKey = m_keys.empty() ? 0 : *std::max_element(m_keys.begin(), m_keys.end());
         if (m_keys.size() < m_keys.capacity() / 2) {
             m_keys.shrink_to_fit();
             for (auto &column : m_prefetched)
@@ -662,7 +751,10 @@ private:
 
     void openPaged()
     {
+        // Before the count, as with the scan of every key.
+        m_marks = m_connection.changeMarks(m_table);
         m_paging = std::make_unique<ServerPages>(m_connection, m_table, m_prefetchFields);
+        m_largestKey = m_paging->bound();
         m_keys.assign(size_t(m_paging->serverRows()), kUnreadKey);
     }
 
@@ -726,8 +818,12 @@ private:
         statement.bind({m_keys.at(row)});
         if (!statement.step())
             return;
-        for (int i = 0; i < int(m_prefetched.size()); ++i)
-            m_prefetched[i][row] = statement.doubleValue(i);
+        for (int i = 0; i < int(m_prefetched.size()); ++i) {
+            double &held = m_prefetched[i][row];
+            m_sums[i] -= TenThousandths::of(held);
+            held = statement.doubleValue(i);
+            m_sums[i] += TenThousandths::of(held);
+        }
     }
 
     // Reads a block of rows around the one asked for, so a grid drawing a screenful
@@ -779,6 +875,13 @@ private:
     // Paged keysets fill in their keys as rows are read.
     mutable std::vector<qint64> m_keys;
     std::vector<std::vector<double>> m_prefetched;
+    // Their sums over the rows held, kept as rows come and go.
+    std::vector<TenThousandths::Units> m_sums;
+    // The whole table read in key order: where the table stood when it was read, with
+    // this source's own writes since counted in, and the largest key it holds.
+    std::optional<ChangeMarks> m_marks;
+    qint64 m_largestKey = 0;
+    bool m_keyOrderKept = true;
     std::unique_ptr<ServerPages> m_paging;
     // A paged table sorted by one field, read as drawn.
     std::unique_ptr<SortedRuns> m_runs;

@@ -58,6 +58,13 @@ public:
     // The sums of the prefetched fields over the rows, in ten-thousandths.
     virtual std::vector<TenThousandths::Units> prefetchedSums() const = 0;
 
+    // Brings the rows to what opening the same statement again would read, without
+    // reading them all again: possible when the source can account for every change
+    // to its table since it read it (its own writes, rows this connection appended
+    // since) and nothing else wrote to the table. Returns false, having changed
+    // nothing, when it cannot tell; the caller then opens the statement again.
+    virtual bool catchUp() { return false; }
+
     // Updates and deletes from now on are kept by the journal, each in one
     // transaction with the journal's own writes (nullptr: none).
     void setJournal(WriteJournal *journal) { m_journal = journal; }

@@ -12,8 +12,11 @@
 #include <QDate>
 #include <QDateTime>
 #include <QHash>
+#include <QRegularExpression>
 #include <QtEndian>
+#include <algorithm>
 #include <charconv>
+#include <utility>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -434,6 +437,36 @@ public:
         return received;
     }
 
+    std::optional<ChangeMarks> changeMarks(const QString &table) override
+    {
+        // Inside a transaction the snapshot would hide what it is asked for.
+        if (m_inTransaction)
+            return std::nullopt;
+        // Every transaction that writes takes the next transaction number, and the
+        // snapshot's upper bound is one past the last one finished: when it moved by
+        // exactly the writing transactions this session finished, nobody else wrote
+        // since. One still running below the bound (its end would not move it) leaves
+        // the mark unusable.
+        PGresult *result = run("select pg_snapshot_xmax(s)::text, (select count(*) from pg_snapshot_xip(s)) "
+                               "from pg_current_snapshot() s",
+                               {}, 0);
+        const qint64 bound = std::atoll(PQgetvalue(result, 0, 0));
+        const qint64 running = std::atoll(PQgetvalue(result, 0, 1));
+        PQclear(result);
+        ChangeMarks marks;
+        marks.othersCommits = running == 0 ? bound - m_ownWritingTransactions : std::numeric_limits<qint64>::min() + ++m_unusableMarks;
+        const QString name = table.toLower();
+        for (const TableWrites &writes : m_writes) {
+            if (writes.table == name) {
+                marks.inserted = writes.inserted;
+                marks.rewritten = writes.rewritten;
+            }
+        }
+        marks.unlisted = m_unlisted;
+        marks.schema = m_otherCommands;
+        return marks;
+    }
+
     void keepSession() override { ensureConnected(); }
 
     void setSessionName(const QString &name) override
@@ -459,6 +492,7 @@ public:
     void beginTransaction() override
     {
         m_transactionLost = false;
+        m_transactionWrote = false;
         PQclear(run("begin", {}, 0));
         m_inTransaction = true;
     }
@@ -467,6 +501,7 @@ public:
     {
         PGresult *result = run("commit", {}, 0);
         m_inTransaction = false;
+        endWritingTransaction();
         // After a failed statement the server ends the transaction with a rollback
         // and calls it a success: it is none.
         const bool rolledBack = qstrcmp(PQcmdStatus(result), "ROLLBACK") == 0;
@@ -480,6 +515,7 @@ public:
         m_transactionLost = false;
         const bool wasInTransaction = m_inTransaction;
         m_inTransaction = false;
+        endWritingTransaction();
         // A lost connection took the transaction with it.
         if (!wasInTransaction || PQstatus(m_connection) != CONNECTION_OK)
             return;
@@ -487,6 +523,12 @@ public:
     }
 
     void setLastKey(qint64 key) { m_lastKey = key; }
+
+    void endWritingTransaction()
+    {
+        if (std::exchange(m_transactionWrote, false))
+            ++m_ownWritingTransactions;
+    }
 
     // Runs a statement; raises DatabaseError with the server's or the client
     // library's message. The parameters are texts, or bytes where `types` says bytea.
@@ -513,8 +555,10 @@ public:
                                         types.empty() ? nullptr : types.data(), pointers.data(), lengths.data(),
                                         formats.empty() ? nullptr : formats.data(), resultFormat);
         const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
-        if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+        if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK) {
+            countWrites(text, result);
             return result;
+        }
         const QString message = failureMessage(result);
         PQclear(result);
         throw DatabaseError(message);
@@ -663,6 +707,47 @@ private:
             renewHold();
     }
 
+    // Counts the rows a statement of this session wrote, by table; a write whose table
+    // the text does not name plainly, and any command that is neither a read nor a
+    // write of rows (a table made or changed), is counted apart.
+    void countWrites(const QByteArray &text, PGresult *result)
+    {
+        const char *status = PQcmdStatus(result);
+        auto is = [&](const char *tag) {
+            const size_t length = std::strlen(tag);
+            return std::strncmp(status, tag, length) == 0 && (status[length] == ' ' || status[length] == 0);
+        };
+        if (!*status || is("SELECT") || is("BEGIN") || is("COMMIT") || is("ROLLBACK") || is("LISTEN") || is("SET")
+            || is("RESET") || is("SHOW") || is("SAVEPOINT") || is("RELEASE") || is("START"))
+            return;
+        const bool insert = is("INSERT");
+        if (!insert && !is("UPDATE") && !is("DELETE")) {
+            ++m_otherCommands;
+            return;
+        }
+        const qint64 rows = std::atoll(PQcmdTuples(result));
+        if (rows == 0)
+            return;
+        // Rows written: the transaction surely took a number (counted once it ends).
+        if (m_inTransaction)
+            m_transactionWrote = true;
+        else
+            ++m_ownWritingTransactions;
+        static const QRegularExpression target(
+            QStringLiteral(R"re(^\s*(?:insert\s+into|update|delete\s+from)\s+(?:only\s+)?(?:"([^"]+)"|([A-Za-z_][A-Za-z0-9_]*))[\s(])re"),
+            QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch match = target.match(QString::fromUtf8(text));
+        if (!match.hasMatch()) {
+            m_unlisted += rows;
+            return;
+        }
+        const QString table = match.capturedLength(1) ? match.captured(1) : match.captured(2).toLower();
+        auto found = std::find_if(m_writes.begin(), m_writes.end(), [&](const TableWrites &w) { return w.table == table; });
+        if (found == m_writes.end())
+            found = m_writes.insert(m_writes.end(), TableWrites{table});
+        (insert ? found->inserted : found->rewritten) += rows;
+    }
+
     // A new session first checks that the store is still the one the hold was made on,
     // then takes the hold again.
     void renewHold()
@@ -718,6 +803,21 @@ private:
     bool m_endedByServer = false;
     QString m_sessionName;
     QHash<QString, ServerDialect::TableShape> m_shapes;
+    // What this connection wrote and heard (see changeMarks).
+    struct TableWrites
+    {
+        QString table;
+        qint64 inserted = 0;
+        qint64 rewritten = 0;
+    };
+    std::vector<TableWrites> m_writes;
+    qint64 m_unlisted = 0;
+    qint64 m_otherCommands = 0;
+    // Transactions of this session that wrote rows and have ended (a rollback too:
+    // its number is used up all the same).
+    qint64 m_ownWritingTransactions = 0;
+    bool m_transactionWrote = false;
+    qint64 m_unusableMarks = 0;
 };
 
 ServerStatement::ServerStatement(ServerConnection &connection, const QString &sql)

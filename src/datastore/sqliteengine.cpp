@@ -12,7 +12,9 @@
 #include <QFileInfo>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -310,6 +312,7 @@ public:
                 throw DatabaseOpenError(rc == SQLITE_NOTADB ? unreadableFileReason(path) : Reason::Other, fullPath,
                                         engineMessage(m_db));
             registerFunctions();
+            sqlite3_update_hook(m_db, rowWritten, this);
         } catch (...) {
             sqlite3_close(m_db);
             m_db = nullptr;
@@ -338,6 +341,30 @@ public:
     void beginTransaction() override { run(QStringLiteral("begin immediate")); }
     void commit() override { run(QStringLiteral("commit")); }
     void rollback() override { run(QStringLiteral("rollback")); }
+
+    std::optional<ChangeMarks> changeMarks(const QString &table) override
+    {
+        ChangeMarks marks;
+        SqliteStatement version(m_db, QStringLiteral("pragma data_version"));
+        if (!version.step())
+            throw DatabaseError(engineMessage(m_db));
+        marks.othersCommits = version.int64Value(0);
+        SqliteStatement schema(m_db, QStringLiteral("pragma schema_version"));
+        if (!schema.step())
+            throw DatabaseError(engineMessage(m_db));
+        marks.schema = schema.int64Value(0);
+        const QByteArray name = table.toUtf8();
+        for (const TableWrites &writes : m_writes) {
+            if (qstricmp(writes.table.constData(), name.constData()) == 0) {
+                marks.inserted = writes.inserted;
+                marks.rewritten = writes.rewritten;
+            }
+        }
+        // A table emptied whole, for one, is counted by the engine but not reported.
+        // The engine's count is 32 bits wide here: compared modulo that.
+        marks.unlisted = qint64(quint32(sqlite3_total_changes(m_db)) - quint32(m_reported));
+        return marks;
+    }
 
     void holdAcrossReconnects(const SessionHold &) override {}
     void releaseHold() override {}
@@ -404,8 +431,34 @@ private:
         }
     }
 
+    // Counts every row this connection writes, table by table, as the engine reports it.
+    static void rowWritten(void *context, int operation, const char *, const char *table, sqlite3_int64)
+    {
+        auto *self = static_cast<SqliteConnection *>(context);
+        ++self->m_reported;
+        TableWrites *writes = nullptr;
+        for (TableWrites &candidate : self->m_writes) {
+            if (std::strcmp(candidate.table.constData(), table) == 0) {
+                writes = &candidate;
+                break;
+            }
+        }
+        if (!writes)
+            writes = &self->m_writes.emplace_back(TableWrites{QByteArray(table)});
+        ++(operation == SQLITE_INSERT ? writes->inserted : writes->rewritten);
+    }
+
+    struct TableWrites
+    {
+        QByteArray table;
+        qint64 inserted = 0;
+        qint64 rewritten = 0;
+    };
+
     sqlite3 *m_db = nullptr;
     QByteArray m_key;
+    std::vector<TableWrites> m_writes;
+    qint64 m_reported = 0;
 };
 
 } // namespace

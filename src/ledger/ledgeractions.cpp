@@ -5,6 +5,6 @@
 
 void showAllRecords(Dataset &ledger)
 {
-    mylib::reopenSql(ledger, QStringLiteral("select * from data "));
+    mylib::refreshSql(ledger, QStringLiteral("select * from data "));
     ledger.last();
 }

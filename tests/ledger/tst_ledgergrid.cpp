@@ -4,13 +4,18 @@
 #include "ledgerfixture.h"
 #include "ledgergrid.h"
 #include "guardedcommand.h"
+#include "ledgeractions.h"
 #include "ledgerqueries.h"
+#include "ledgerrecords.h"
+#include "mylib.h"
 #include "privateserver.h"
+#include "salejournal.h"
 #include "schema.h"
 #include "scriptedmessageboxes.h"
 #include "testworkspace.h"
 
 #include <QHeaderView>
+#include <QProcess>
 #include <QScrollBar>
 #include <QTableView>
 #include <QtTest>
@@ -611,6 +616,149 @@ private slots:
         m_grid->clickTitle(kProfit);
         QCOMPARE(columnTexts(*m_grid, kProfit), (QStringList{"1", "5", "9"}));
         QCOMPARE(m_grid->cellText(m_grid->currentRow(), kName), QStringLiteral("b9"));
+    }
+
+    // After each kind of change, by this terminal or by another, the show-all that
+    // follows an add or a modify (and the toolbar's) shows exactly what opening the
+    // ledger afresh shows: rows, order, current row and footers to the last digit,
+    // whatever query or sort was active before.
+    void showAllAfterChangesEqualsAFullReload_data()
+    {
+        QTest::addColumn<QString>("before"); // "", "sort" or "query"
+        QTest::addColumn<QStringList>("steps");
+        const QStringList befores{QString(), QStringLiteral("sort"), QStringLiteral("query")};
+        const QList<QStringList> sequences{
+            {"add"},
+            {"modify"},
+            {"delete"},
+            {"add", "add", "modify"},
+            {"delete last", "add"}, // the new sale may take the freed key
+            {"other add"},
+            {"other modify"},
+            {"other delete"},
+            {"add", "other add", "add"},
+            {"same connection payment"}, // a write of this terminal outside the ledger dataset
+            {"append rolled back", "add"},
+            {"add", "other process statement"},
+        };
+        for (const QString &before : befores) {
+            for (const QStringList &steps : sequences)
+                QTest::newRow(qPrintable((before.isEmpty() ? QStringLiteral("all") : before) + QStringLiteral(": ")
+                                         + steps.join(QStringLiteral(", "))))
+                    << before << steps;
+        }
+    }
+
+    void showAllAfterChangesEqualsAFullReload()
+    {
+        QFETCH(QString, before);
+        QFETCH(QStringList, steps);
+        // Amounts with ten-thousandths, and ones that round half to even there.
+        for (const Sale &each : {sale("甲", 10.00005, 1.25, 0.0), sale("乙", 20.5, 0.00015, 5.0),
+                                 sale("丙", 30.0, -3.0001, QVariant()), sale("丁", 0.1, 0.2, 0.3)})
+            addSale(*m_data->ADOConnection1, each);
+        m_data->openAppendTable();
+        Dataset &ledger = *m_data->ADOQuery15;
+        m_controller->showAllRecords();
+        if (before == QLatin1String("sort"))
+            m_grid->clickTitle(kProfit);
+        else if (before == QLatin1String("query"))
+            m_controller->showQuery({QStringLiteral("select * from data where b<>?"), {QStringLiteral("乙")}});
+
+        int added = 0;
+        for (const QString &step : steps) {
+            if (step == QLatin1String("add")) {
+                ledger.first();
+                SaleEntry entry = LedgerRecords::currentEntry(ledger);
+                entry.goodsName = QStringLiteral("新%1").arg(++added);
+                entry.saleTotal = QStringLiteral("7.00015");
+                entry.amountOwed = QStringLiteral("0.0001");
+                LedgerRecords::add(*m_data->ADOTable5, entry);
+            } else if (step == QLatin1String("modify")) {
+                for (int row = 0; row < ledger.recordCount(); ++row) {
+                    if (ledger.valueAt(row, ledger.fieldIndex(QStringLiteral("b"))) == QStringLiteral("丁"))
+                        ledger.setCurrentRow(row);
+                }
+                QCOMPARE(ledger.value(QStringLiteral("b")).toString(), QStringLiteral("丁"));
+                SaleEntry entry = LedgerRecords::currentEntry(ledger);
+                const RowVersion asRead = ledger.currentVersion();
+                entry.profit = QStringLiteral("99.99995");
+                entry.amountOwed = QStringLiteral("12.5");
+                LedgerRecords::modifyCurrent(ledger, entry, asRead);
+            } else if (step == QLatin1String("delete") || step == QLatin1String("delete last")) {
+                if (step == QLatin1String("delete last"))
+                    showAllRecords(ledger);
+                ledger.setCurrentRow(step == QLatin1String("delete") ? 0 : ledger.recordCount() - 1);
+                ledger.deleteCurrent();
+            } else if (step == QLatin1String("other add")) {
+                // Another till, a process of its own, selling through the program's code.
+                QProcess till;
+                till.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tillprobe"),
+                           {QStringLiteral("add"), QStringLiteral("1"), QStringLiteral("别家")});
+                QVERIFY(till.waitForFinished(60000));
+                QVERIFY2(till.exitStatus() == QProcess::NormalExit && till.exitCode() == 0,
+                         till.readAllStandardError().constData());
+                QCOMPARE(till.readAllStandardOutput().trimmed(), QByteArray("added 1 failed 0"));
+            } else if (step == QLatin1String("other modify") || step == QLatin1String("other delete")) {
+                // Another terminal's session, writing as the program does (journal and
+                // announcement included).
+                Connection connection(m_workspace->dataSource());
+                SaleJournal::SalesWriteJournal journal;
+                Dataset sales(connection, QStringLiteral("other"));
+                sales.setWriteJournal(&journal);
+                mylib::openSql(sales, QStringLiteral("select * from data where b=?"), {QStringLiteral("丙")});
+                QCOMPARE(sales.recordCount(), 1);
+                if (step == QLatin1String("other delete")) {
+                    sales.deleteCurrent();
+                } else {
+                    sales.edit();
+                    sales.setValue(QStringLiteral("4"), 4.44445);
+                    sales.post();
+                }
+            } else if (step == QLatin1String("other process statement")) {
+                // A write no part of the program made, in a process of its own.
+                QProcess other;
+                other.start(QCoreApplication::applicationDirPath() + QStringLiteral("/otherterminal"),
+                            {m_workspace->dataSource().location(),
+                             QStringLiteral("update data set \"6\"=\"6\"+0.00005 where b=?"), QStringLiteral("丙")});
+                QVERIFY(other.waitForFinished(30000));
+                QVERIFY2(other.exitStatus() == QProcess::NormalExit && other.exitCode() == 0,
+                         other.readAllStandardError().constData());
+                QCOMPARE(other.readAllStandardOutput().trimmed(), QByteArray("1"));
+            } else if (step == QLatin1String("same connection payment")) {
+                QCOMPARE(m_data->ADOConnection1->execute(QStringLiteral("update data set \"5\"=0 where b=?"),
+                                                         {QStringLiteral("乙")}),
+                         1);
+            } else if (step == QLatin1String("append rolled back")) {
+                Connection &connection = *m_data->ADOConnection1;
+                connection.beginTransaction();
+                connection.execute(QStringLiteral("insert into data (b,\"6\") values ('撤回',1)"));
+                connection.rollback();
+            } else {
+                QFAIL(qPrintable(step));
+            }
+            showAllRecords(ledger);
+        }
+
+        auto shown = [&] {
+            QStringList rows;
+            for (int row = 0; row < m_grid->rowCount(); ++row) {
+                QStringList cells;
+                for (int position : {kName, kTotal, kProfit, 9})
+                    cells << m_grid->cellText(row, position);
+                rows << cells.join(QLatin1Char('|'));
+            }
+            return std::tuple{rows, footerTexts(*m_grid), ledger.currentRow(), m_grid->currentRow()};
+        };
+        const auto afterChanges = shown();
+        mylib::reopenSql(ledger, QStringLiteral("select * from data "));
+        ledger.last();
+        const auto reloaded = shown();
+        QCOMPARE(std::get<0>(afterChanges), std::get<0>(reloaded));
+        QCOMPARE(std::get<1>(afterChanges), std::get<1>(reloaded));
+        QCOMPARE(std::get<2>(afterChanges), std::get<2>(reloaded));
+        QCOMPARE(std::get<3>(afterChanges), std::get<3>(reloaded));
+        QCOMPARE(std::get<2>(reloaded), ledger.recordCount() - 1);
     }
 
     void titleClickOnClosedOrEmptyDataset()
