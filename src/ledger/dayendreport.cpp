@@ -107,6 +107,9 @@ Report compute(Connection &connection, const Filter &filter)
         report.operators.append({it.key(), it.value()});
         report.total += it.value();
     }
+    // Sales without a recorded operator after the operators.
+    if (!report.operators.isEmpty() && report.operators.first().operatorName.isEmpty())
+        report.operators.move(0, report.operators.size() - 1);
     QList<GoodsFigures> ranked = goods.values();
     std::sort(ranked.begin(), ranked.end(), [](const GoodsFigures &a, const GoodsFigures &b) {
         if (a.total != b.total)

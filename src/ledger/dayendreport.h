@@ -58,7 +58,8 @@ struct Report
     QDate to;
     // The operator the report is limited to; empty for all.
     QString operatorName;
-    // One row per operator with a sale or a payment in the days, by name.
+    // One row per operator with a sale or a payment in the days, by name; sales without
+    // a recorded operator last.
     QList<OperatorFigures> operators;
     Figures total;
     // The ten goods (code and name) sold most by total, largest first.

@@ -27,6 +27,7 @@ class LedgerChanges;
 class LedgerController;
 class QuickQueryPanel;
 class CustomerDebtsWindow;
+class DayEndReportWindow;
 class Tchangepassfm;
 class Tloginfm;
 class TForm4;
@@ -108,6 +109,7 @@ public:
     QAction *backupAction = nullptr;
     QAction *restoreAction = nullptr;
     QAction *switchUserAction = nullptr;
+    QAction *dayEndAction = nullptr;
     QAction *N1 = nullptr;
     QAction *N19 = nullptr;
     QAction *N26 = nullptr;
@@ -169,6 +171,7 @@ private:
     LedgerController *m_ledger = nullptr;
     QPointer<Tchangepassfm> m_changePassword;
     QPointer<CustomerDebtsWindow> m_debts;
+    QPointer<DayEndReportWindow> m_dayEnd;
     QPointer<Tuserglfm> m_userAdministration;
     qint64 m_sessionId = 0;
     UserRoles::Role m_role = UserRoles::Role::Manager;
