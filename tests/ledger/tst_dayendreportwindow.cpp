@@ -6,6 +6,7 @@
 #include "dayendreportwindow.h"
 #include "ledgerreport.h"
 #include "readback.h"
+#include "reportpreviewdialog.h"
 #include "savedialog.h"
 #include "scriptedmessageboxes.h"
 #include "skinengine.h"
@@ -50,6 +51,7 @@ private slots:
     void showsTheDaysFigures_data();
     void showsTheDaysFigures();
     void printReadsBack();
+    void printButtonShowsThePreview();
     void exportReadsBack_data();
     void exportReadsBack();
 
@@ -176,6 +178,19 @@ void DayEndReportWindowTest::printReadsBack()
     ReadBack::verifyInOrder(ReadBack::pdfText(path), {"日结报表", "操作员", "销售笔数", "销售金额", "利润", "新增欠款",
                                                       "收到付款", "应收现金", "小李", "299.5", "80.25", "100", "30",
                                                       "229.5", "合计", "3", "434.5", "125.25", "364.5"});
+}
+
+void DayEndReportWindowTest::printButtonShowsThePreview()
+{
+    DayEndReportWindow window(nullptr, db(), true, kAddress);
+    window.fromEdit->setDate(QDate(2024, 3, 4));
+    window.printButton->click();
+    ReportPreviewDialog *preview = window.findChild<ReportPreviewDialog *>();
+    QVERIFY(preview);
+    QVERIFY(preview->isVisible());
+    QCOMPARE(preview->settings().textBefore.value(0).text, QStringLiteral("日 结 报 表  2024-03-04 至 2024-03-05"));
+    QTRY_COMPARE(preview->pageCount(), 1);
+    preview->close();
 }
 
 void DayEndReportWindowTest::exportReadsBack_data()
