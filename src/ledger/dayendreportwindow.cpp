@@ -133,6 +133,8 @@ DayEndReportWindow::DayEndReportWindow(QWidget *owner, Connection &connection, b
                          gridColumns(kGoodsFields, {{"名次", 44}, {"商品编码", 110}, {"商品名称", 170},
                                                     {"笔数", 60}, {"数量", 80}, {"销售金额", 110}}),
                          m_goods);
+    // Ten rows of their own: no totals to show under them.
+    goodsGrid->footerBar()->hide();
     layout->addWidget(goodsGrid, 1);
 
     connect(runButton, &QPushButton::clicked, this, guarded(this, [this] { refresh(); }));
