@@ -84,6 +84,8 @@ CustomerDebtsWindow::CustomerDebtsWindow(QWidget *owner, Connection &connection,
     paymentsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     paymentsTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     paymentsTable->setTabKeyNavigation(false);
+    // Read only: Tab goes from the list straight on to "结 清".
+    paymentsTable->setFocusPolicy(Qt::ClickFocus);
     paymentsTable->verticalHeader()->hide();
     paymentsTable->horizontalHeader()->setStretchLastSection(true);
     paymentsTable->setColumnWidth(0, 170);
