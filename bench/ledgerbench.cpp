@@ -11,6 +11,7 @@
 #include "customerdebts.h"
 #include "customerdebtsmodel.h"
 #include "customerdebtswindow.h"
+#include "dayendreport.h"
 #include "databasetool.h"
 #include "datagrid.h"
 #include "datamodule.h"
@@ -449,6 +450,30 @@ void run(const QString &engine, const DataSource &store, qint64 records, int run
         bench.measure(QStringLiteral("chart query: profit per day of a month"), [&] {
             SalesChartQueries::open(*data.ADOQuery1, SalesChartQueries::daily(QStringLiteral("3"), QStringLiteral("2020")));
         });
+
+        // The day-end report of a day and of a year. Demo sales carry no operator: the
+        // year's sales get one of three, as a shop's would, so the join has rows to find.
+        if (wanted(QStringLiteral("day-end report"))) {
+            if (db.scalar(QStringLiteral("select count(*) from sale_origins")).toLongLong() == 0) {
+                db.execute(QStringLiteral("insert into sale_origins (sale_key, sold_by, sold_on, sold_at) "
+                                          "select rowid, case rowid % 3 when 0 then ? when 1 then ? else ? end, 'bench', day1 "
+                                          "from data where day1 >= ? and day1 < ?"),
+                           {QStringLiteral("小王"), QStringLiteral("小李"), QStringLiteral("店长"), QDate(2020, 1, 1),
+                            QDate(2021, 1, 1)});
+            }
+            DayEndReport::Report report;
+            bench.measure(QStringLiteral("day-end report: one day, all operators"), [&] {
+                report = DayEndReport::compute(db, {QDate(2020, 6, 15), QDate(2020, 6, 15), true, {}});
+            });
+            QTextStream(stderr) << "day-end report of a day: " << report.total.sales << " sales\n";
+            bench.measure(QStringLiteral("day-end report: one year, all operators"), [&] {
+                report = DayEndReport::compute(db, {QDate(2020, 1, 1), QDate(2020, 12, 31), true, {}});
+            });
+            QTextStream(stderr) << "day-end report of a year: " << report.total.sales << " sales\n";
+            bench.measure(QStringLiteral("day-end report: one year, one operator"), [&] {
+                report = DayEndReport::compute(db, {QDate(2020, 1, 1), QDate(2020, 12, 31), false, QStringLiteral("小李")});
+            });
+        }
 
         // The entry panel's goods look-ups, each as one keystroke (Enter) or one choice.
         {

@@ -207,6 +207,23 @@ void copyJournal(Connection &from, Connection &to)
             row[originBin] = bin(row[originBin]);
         });
     }
+    // The customers' payments, and which sales each reduced: those follow the sales'
+    // keys, and their payment's.
+    const QString payments = QString::fromLatin1(Schema::kPayments);
+    const QString paymentSales = QString::fromLatin1(Schema::kPaymentSales);
+    if (present.contains(payments) && present.contains(paymentSales)) {
+        copy(payments, columnsOf(payments), [](QVariantList &) {});
+        const KeyMap paid(rowKeys(from, payments), rowKeys(to, payments));
+        const QStringList partColumns = columnsOf(paymentSales);
+        const int partPayment = int(partColumns.indexOf(QStringLiteral("payment_key")));
+        const int partSale = int(partColumns.indexOf(QStringLiteral("sale_key")));
+        const int partBin = int(partColumns.indexOf(QStringLiteral("bin_key")));
+        copy(paymentSales, partColumns, [&](QVariantList &row) {
+            row[partPayment] = paid(row[partPayment]);
+            row[partSale] = sales(row[partSale]);
+            row[partBin] = bin(row[partBin]);
+        });
+    }
 }
 
 } // namespace

@@ -202,15 +202,7 @@ QDateTime timeOf(const Stamp &stamp)
 
 QDateTime asDateTime(const QVariant &value)
 {
-    if (value.typeId() == QMetaType::QDateTime)
-        return value.toDateTime();
-    const QString text = value.toString();
-    for (const char *format : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-ddTHH:mm:ss"}) {
-        const QDateTime time = QDateTime::fromString(text, QString::fromLatin1(format));
-        if (time.isValid())
-            return time;
-    }
-    return {};
+    return timeRead(value);
 }
 
 // Reads entries whose first four columns are the row key, the time, the operator and
@@ -249,6 +241,19 @@ auto inTransaction(Connection &connection, Work &&work)
 }
 
 } // namespace
+
+QDateTime timeRead(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QDateTime)
+        return value.toDateTime();
+    const QString text = value.toString();
+    for (const char *format : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-ddTHH:mm:ss"}) {
+        const QDateTime time = QDateTime::fromString(text, QString::fromLatin1(format));
+        if (time.isValid())
+            return time;
+    }
+    return {};
+}
 
 void addTables(Connection &connection)
 {
@@ -317,6 +322,8 @@ qint64 keepDeleted(Connection &connection, qint64 saleKey, const Stamp &stamp)
                        {binKey, saleKey});
     connection.execute(QStringLiteral("update sale_origins set sale_key=null, bin_key=? where sale_key=?"),
                        {binKey, saleKey});
+    connection.execute(QStringLiteral("update payment_sales set sale_key=null, bin_key=? where sale_key=?"),
+                       {binKey, saleKey});
     LedgerChanges::announce(connection, {0, 0, 1});
     return binKey;
 }
@@ -356,6 +363,8 @@ qint64 restoreDeleted(Connection &connection, qint64 binKey)
         connection.execute(QStringLiteral("update sale_changes set sale_key=?, bin_key=null where bin_key=?"),
                            {saleKey, binKey});
         connection.execute(QStringLiteral("update sale_origins set sale_key=?, bin_key=null where bin_key=?"),
+                           {saleKey, binKey});
+        connection.execute(QStringLiteral("update payment_sales set sale_key=?, bin_key=null where bin_key=?"),
                            {saleKey, binKey});
         LedgerChanges::announce(connection, {1, 0, 0});
         return saleKey;

@@ -42,6 +42,9 @@ struct Stamp
     QString terminal = thisTerminal();
 };
 
+// A time as the journal's tables hold it, read back from either engine.
+QDateTime timeRead(const QVariant &value);
+
 // --- the tables
 
 // Creates the two tables, inside the transaction of the caller that makes a new ledger.

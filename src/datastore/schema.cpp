@@ -119,11 +119,41 @@ void addOriginTable(Connection &connection)
     connection.execute(QStringLiteral("create index sale_origins_bin on sale_origins (bin_key)"));
 }
 
+// The customers' payments. Amounts are stored as the ledger stores its amounts, already
+// whole ten-thousandths, so a sum by the footer's rule gives back exactly what was taken.
+void addPaymentTables(Connection &connection)
+{
+    if (connection.engine() == Connection::Engine::Server) {
+        connection.execute(QStringLiteral("create table %1 (paid_at timestamp, customer_name text collate \"C\", "
+                                          "customer_mobile text collate \"C\", amount double precision, "
+                                          "paid_by text collate \"C\", paid_on text collate \"C\", "
+                                          "rowid bigint generated always as identity primary key)")
+                               .arg(QLatin1String(kPayments)));
+        connection.execute(QStringLiteral("create table %1 (payment_key bigint, sale_key bigint, bin_key bigint, "
+                                          "amount double precision, rowid bigint generated always as identity primary key)")
+                               .arg(QLatin1String(kPaymentSales)));
+    } else {
+        connection.execute(QStringLiteral("create table %1 (paid_at datetime, customer_name text, customer_mobile text, "
+                                          "amount real, paid_by text, paid_on text)")
+                               .arg(QLatin1String(kPayments)));
+        connection.execute(QStringLiteral("create table %1 (payment_key integer, sale_key integer, bin_key integer, "
+                                          "amount real)")
+                               .arg(QLatin1String(kPaymentSales)));
+    }
+    connection.execute(QStringLiteral("create index payments_paid_at on %1 (paid_at)").arg(QLatin1String(kPayments)));
+    connection.execute(QStringLiteral("create index payments_customer on %1 (customer_name, customer_mobile)")
+                           .arg(QLatin1String(kPayments)));
+    connection.execute(QStringLiteral("create index payment_sales_payment on %1 (payment_key)").arg(QLatin1String(kPaymentSales)));
+    connection.execute(QStringLiteral("create index payment_sales_sale on %1 (sale_key)").arg(QLatin1String(kPaymentSales)));
+    connection.execute(QStringLiteral("create index payment_sales_bin on %1 (bin_key)").arg(QLatin1String(kPaymentSales)));
+}
+
 // Tables that came after the recycle bin: a ledger made before them gets them when opened.
 void ensureLaterTables(Connection &connection)
 {
     const std::pair<const char *, void (*)(Connection &)> later[] = {{kUserRoles, addRoleTable},
-                                                                     {"sale_origins", addOriginTable}};
+                                                                     {"sale_origins", addOriginTable},
+                                                                     {kPayments, addPaymentTables}};
     for (const auto &[table, add] : later) {
         if (connection.tableNames().contains(QLatin1String(table)))
             continue;
@@ -146,7 +176,8 @@ const QStringList &addedTables()
 {
     static const QStringList names = {QString::fromLatin1(SaleJournal::kDeletedSales),
                                       QString::fromLatin1(SaleJournal::kSaleChanges), QString::fromLatin1(kUserRoles),
-                                      QString::fromLatin1(SaleJournal::kSaleOrigins)};
+                                      QString::fromLatin1(SaleJournal::kSaleOrigins),
+                                      QString::fromLatin1(kPayments), QString::fromLatin1(kPaymentSales)};
     return names;
 }
 
@@ -164,6 +195,7 @@ void addTables(Connection &connection)
         createEmbeddedTables(connection);
     addRoleTable(connection);
     addOriginTable(connection);
+    addPaymentTables(connection);
     SaleJournal::addTables(connection);
 }
 

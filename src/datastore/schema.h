@@ -18,11 +18,17 @@ QByteArray databaseKey();
 // Each user's role (username, role); see UserRoles. Made with a new ledger and added
 // when an older one is opened; not among tables(), which a ledger must hold.
 inline constexpr const char *kUserRoles = "user_roles";
+// The payments customers made on what they owed: one row per payment (time, customer,
+// amount, operator, terminal), and one row per sale it reduced with the amount taken
+// from that sale (keyed like the sale's origin: by the sale's row key, or by its row in
+// the recycle bin while it is there).
+inline constexpr const char *kPayments = "payments";
+inline constexpr const char *kPaymentSales = "payment_sales";
 
 // The ledger's tables, in alphabetical order.
 const QStringList &tables();
 // The tables a ledger holds beside those: the recycle bin, the history of changes,
-// the users' roles and the sales' origins. A ledger made before one of them gets it
+// the users' roles, the sales' origins and the customers' payments. A ledger made before one of them gets it
 // when opened; a backup may lack them, but holds no table outside both lists.
 const QStringList &addedTables();
 

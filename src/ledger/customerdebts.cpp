@@ -89,6 +89,30 @@ void writeAmount(Connection &connection, const CustomerDebt &shown, const OwedSa
                                shown.owedUnits);
 }
 
+// What one settle or payment took from which sale.
+struct Taken
+{
+    qint64 saleKey;
+    CustomerDebts::Units units;
+};
+
+// The payment's own row and the rows of the sales it reduced, written after the amounts
+// and in their transaction: a payment is on record exactly when its amounts changed.
+qint64 recordPayment(Connection &connection, const CustomerDebt &shown, CustomerDebts::Units units,
+                     const std::vector<Taken> &taken)
+{
+    const SaleJournal::Stamp stamp{dmfm ? dmfm->operatorName() : QString(), Clock::now()};
+    connection.execute(QStringLiteral("insert into payments (paid_at, customer_name, customer_mobile, amount, paid_by, paid_on) "
+                                      "values (?, ?, ?, ?, ?, ?)"),
+                       {stamp.time, shown.customer.name, shown.customer.mobile, CustomerDebts::amountOf(units),
+                        stamp.operatorName, stamp.terminal});
+    const qint64 key = connection.lastInsertRowId();
+    for (const Taken &part : taken)
+        connection.execute(QStringLiteral("insert into payment_sales (payment_key, sale_key, amount) values (?, ?, ?)"),
+                           {key, part.saleKey, CustomerDebts::amountOf(part.units)});
+    return key;
+}
+
 template<typename Write>
 CustomerDebts::Settlement inTransaction(Connection &connection, Write write)
 {
@@ -268,11 +292,14 @@ Settlement settle(Connection &connection, const CustomerDebt &shown)
     return inTransaction(connection, [&] {
         const std::vector<OwedSale> sales = currentSales(connection, shown);
         Settlement settlement;
+        std::vector<Taken> taken;
         for (const OwedSale &sale : sales) {
             writeAmount(connection, shown, sale, 0.0);
             settlement.paidUnits += sale.units;
             ++settlement.changedSales;
+            taken.push_back({sale.key, sale.units});
         }
+        settlement.paymentKey = recordPayment(connection, shown, settlement.paidUnits, taken);
         return settlement;
     });
 }
@@ -297,22 +324,47 @@ Settlement pay(Connection &connection, const CustomerDebt &shown, Units paymentU
         const std::vector<OwedSale> sales = currentSales(connection, shown);
         Settlement settlement;
         Units left = paymentUnits;
+        std::vector<Taken> taken;
         for (const OwedSale &sale : sales) {
             if (left == 0)
                 break;
             if (sale.units <= 0)
                 continue;
-            const Units taken = std::min(left, sale.units);
+            const Units part = std::min(left, sale.units);
             // A sale paid off in full holds exactly 0; a part payment leaves the rest in
             // whole ten-thousandths, so the footer counts exactly what remains.
-            writeAmount(connection, shown, sale, taken == sale.units ? 0.0 : CustomerDebts::amountOf(sale.units - taken));
-            left -= taken;
-            settlement.paidUnits += taken;
+            writeAmount(connection, shown, sale, part == sale.units ? 0.0 : CustomerDebts::amountOf(sale.units - part));
+            left -= part;
+            settlement.paidUnits += part;
             ++settlement.changedSales;
+            taken.push_back({sale.key, part});
         }
         settlement.remainingUnits = shown.owedUnits - settlement.paidUnits;
+        settlement.paymentKey = recordPayment(connection, shown, settlement.paidUnits, taken);
         return settlement;
     });
+}
+
+QList<Payment> paymentsOf(Connection &connection, const CustomerKey &customer)
+{
+    Statement rows = connection.prepare(
+        QStringLiteral("select p.rowid, p.paid_at, p.amount, p.paid_by, p.paid_on, "
+                       "(select count(*) from payment_sales s where s.payment_key=p.rowid) from payments p "
+                       "where p.customer_name=? and p.customer_mobile=? order by p.paid_at desc, p.rowid desc"));
+    rows.bind({customer.name, customer.mobile});
+    QList<Payment> payments;
+    while (rows.step()) {
+        Payment payment;
+        payment.key = rows.int64Value(0);
+        payment.time = SaleJournal::timeRead(rows.value(1));
+        payment.customer = customer;
+        payment.units = unitsOf(rows.doubleValue(2));
+        payment.operatorName = rows.value(3).toString();
+        payment.terminal = rows.value(4).toString();
+        payment.sales = int(rows.int64Value(5));
+        payments.append(payment);
+    }
+    return payments;
 }
 
 } // namespace CustomerDebts

@@ -5,6 +5,7 @@
 #include "tenthousandths.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -90,11 +91,33 @@ struct Settlement
     Units paidUnits = 0;
     Units remainingUnits = 0;
     int changedSales = 0;
+    // The row key of the payment written for it.
+    qint64 paymentKey = 0;
 };
+
+// A payment as it was written: one per settle or part payment.
+struct Payment
+{
+    qint64 key = 0;
+    QDateTime time;
+    CustomerKey customer;
+    Units units = 0;
+    QString operatorName;
+    QString terminal;
+    // How many sales it reduced.
+    int sales = 0;
+};
+
+// The customer's payments, newest first.
+QList<Payment> paymentsOf(Connection &connection, const CustomerKey &customer);
 
 // Why a payment cannot be taken from the customer's total as shown (empty when it can):
 // nothing owed, a payment of 0 or less, or more than is owed.
 QString paymentRefusal(const CustomerDebt &shown, Units paymentUnits);
+
+// Settling and paying write, in the same transaction as the amounts, one payment row
+// (the clock's time, the customer, the amount, the data module's operator and this
+// terminal) and one row per sale it reduced with the amount taken from that sale.
 
 // Sets the amount owed of every sale of the customer to 0, in one transaction. The
 // customer's total is read again inside it: if it is no longer the one the operator

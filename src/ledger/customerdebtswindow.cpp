@@ -16,7 +16,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QHeaderView>
 #include <QTableView>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -43,7 +45,7 @@ CustomerDebtsWindow::CustomerDebtsWindow(QWidget *owner, Connection &connection,
     setWindowTitle(QStringLiteral("客户欠款"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFont(LedgerGrid::gridFont());
-    resize(760, 460);
+    resize(760, 560);
 
     auto *layout = new QVBoxLayout(this);
     auto *searchRow = new QHBoxLayout;
@@ -70,7 +72,27 @@ CustomerDebtsWindow::CustomerDebtsWindow(QWidget *owner, Connection &connection,
     debtsGrid->setHint(QStringLiteral("点列标题进行排序，双击客户在主窗口列出其欠款记录"));
     // Tab leaves the list for the buttons rather than walking its cells.
     debtsGrid->view()->setTabKeyNavigation(false);
-    layout->addWidget(debtsGrid, 1);
+    layout->addWidget(debtsGrid, 3);
+
+    paymentsLabel = new QLabel(this);
+    paymentsLabel->setObjectName(QStringLiteral("paymentsLabel"));
+    layout->addWidget(paymentsLabel);
+    paymentsTable = new QTableWidget(0, 5, this);
+    paymentsTable->setObjectName(QStringLiteral("paymentsTable"));
+    paymentsTable->setHorizontalHeaderLabels(
+        {QStringLiteral("付款时间"), QStringLiteral("金额"), QStringLiteral("操作员"), QStringLiteral("终端"), QStringLiteral("冲减笔数")});
+    paymentsTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    paymentsTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    paymentsTable->setTabKeyNavigation(false);
+    // Read only: Tab goes from the list straight on to "结 清".
+    paymentsTable->setFocusPolicy(Qt::ClickFocus);
+    paymentsTable->verticalHeader()->hide();
+    paymentsTable->horizontalHeader()->setStretchLastSection(true);
+    paymentsTable->setColumnWidth(0, 170);
+    paymentsTable->setColumnWidth(1, 110);
+    paymentsTable->setColumnWidth(2, 120);
+    paymentsTable->setColumnWidth(3, 160);
+    layout->addWidget(paymentsTable, 1);
 
     auto *buttons = new QHBoxLayout;
     auto button = [this, buttons](const char *name, const QString &caption) {
@@ -108,6 +130,7 @@ CustomerDebtsWindow::CustomerDebtsWindow(QWidget *owner, Connection &connection,
         if (current)
             choose(current->customer);
     });
+    connect(debtsGrid, &DataGrid::currentRowChanged, this, guarded(this, [this] { showPayments(); }));
     connect(debtsGrid, &DataGrid::doubleClicked, this, guarded(this, [this] { showChosenSales(); }));
     connect(settleButton, &QPushButton::clicked, this, guarded(this, [this] { settleChosen(); }));
     connect(payButton, &QPushButton::clicked, this, guarded(this, [this] { payChosen(); }));
@@ -117,6 +140,7 @@ CustomerDebtsWindow::CustomerDebtsWindow(QWidget *owner, Connection &connection,
     connect(exportButton, &QPushButton::clicked, this, guarded(this, [this] { exportList(); }));
 
     refreshFooters();
+    showPayments();
     if (owner)
         move(owner->geometry().center() - rect().center());
     show();
@@ -134,6 +158,29 @@ void CustomerDebtsWindow::reload()
         choose(current->customer);
     if (!chosen() && m_model->shownCount() > 0)
         debtsGrid->setCurrentRow(0);
+    showPayments();
+}
+
+void CustomerDebtsWindow::showPayments()
+{
+    const std::optional<CustomerDebt> debt = chosen();
+    const QList<CustomerDebts::Payment> payments =
+        debt ? CustomerDebts::paymentsOf(m_connection, debt->customer) : QList<CustomerDebts::Payment>();
+    paymentsLabel->setText(debt ? QStringLiteral("%1 的付款记录（%2 笔）：").arg(debt->messageName()).arg(payments.size())
+                                : QStringLiteral("付款记录："));
+    paymentsTable->setRowCount(int(payments.size()));
+    for (int row = 0; row < payments.size(); ++row) {
+        const CustomerDebts::Payment &payment = payments[row];
+        const QStringList texts{payment.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                CustomerDebts::amountText(payment.units), payment.operatorName, payment.terminal,
+                                QString::number(payment.sales)};
+        for (int column = 0; column < texts.size(); ++column) {
+            auto *item = new QTableWidgetItem(texts[column]);
+            if (column == 1 || column == 4)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            paymentsTable->setItem(row, column, item);
+        }
+    }
 }
 
 void CustomerDebtsWindow::refreshFooters()

@@ -13,11 +13,13 @@ class LedgerController;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTableWidget;
 
 // "客户欠款": who owes the shop what. A search box that narrows the list as the
 // operator types, the list with its footer, "结 清" and "部分付款" for the chosen
 // customer, printing and export of the list; a double click lists the customer's sales
-// with an amount owed in the ledger grid. The window is thin: the figures and writes
+// with an amount owed in the ledger grid. Below the list, the chosen customer's
+// payments, newest first. The window is thin: the figures and writes
 // are CustomerDebts', the list CustomerDebtsModel's.
 class CustomerDebtsWindow : public QWidget
 {
@@ -55,9 +57,13 @@ public:
     QPushButton *refreshButton = nullptr;
     QPushButton *printButton = nullptr;
     QPushButton *exportButton = nullptr;
+    QLabel *paymentsLabel = nullptr;
+    QTableWidget *paymentsTable = nullptr;
 
 private:
     void refreshFooters();
+    // Lists the chosen customer's payments (none when no customer is chosen).
+    void showPayments();
     // After a write of this window or a refusal because of another terminal's.
     void refreshAll();
 

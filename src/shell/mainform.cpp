@@ -4,6 +4,7 @@
 #include "changepass.h"
 #include "clock.h"
 #include "customerdebtswindow.h"
+#include "dayendreportwindow.h"
 #include "datagrid.h"
 #include "datamodule.h"
 #include "datetext.h"
@@ -268,6 +269,17 @@ void TMainForm::buildMenus()
     switchUserAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     addAction(switchUserAction);
     connect(switchUserAction, &QAction::triggered, this, guarded(this, [this] { switchUser(); }));
+    // Every role may see the day's figures; a cashier without the profit.
+    dayEndAction = addItem(PopupMenu1, QStringLiteral("dayEndAction"), QStringLiteral("日结报表"));
+    connect(dayEndAction, &QAction::triggered, this, guarded(this, [this] {
+                if (!dmfm)
+                    return;
+                if (m_dayEnd)
+                    m_dayEnd->close();
+                m_dayEnd = new DayEndReportWindow(this, *dmfm->ADOConnection1,
+                                                  UserRoles::allows(m_role, UserRoles::Command::ShowPurchasePrices),
+                                                  supportAddress());
+            }));
     connect(N15, &QAction::triggered, this,
             guarded(this, [this] { showOrCreate<Tchangepassfm>(m_changePassword, this); }));
     connect(N13, &QAction::triggered, this,
@@ -529,6 +541,9 @@ void TMainForm::switchUser()
     SessionLog::logOut(*dmfm->ADOQuery1, m_sessionId);
     m_sessionId = 0;
     statusPanels[1]->clear();
+    // The figures shown were the last user's, profit included for a manager.
+    if (m_dayEnd)
+        m_dayEnd->close();
     m_login->startOver();
     runLogin();
 }

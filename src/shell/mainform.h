@@ -27,6 +27,7 @@ class LedgerChanges;
 class LedgerController;
 class QuickQueryPanel;
 class CustomerDebtsWindow;
+class DayEndReportWindow;
 class Tchangepassfm;
 class Tloginfm;
 class TForm4;
@@ -107,6 +108,7 @@ public:
     QAction *backupAction = nullptr;
     QAction *restoreAction = nullptr;
     QAction *switchUserAction = nullptr;
+    QAction *dayEndAction = nullptr;
     QAction *N1 = nullptr;
     QAction *N19 = nullptr;
     QAction *N26 = nullptr;
@@ -168,6 +170,7 @@ private:
     LedgerController *m_ledger = nullptr;
     QPointer<Tchangepassfm> m_changePassword;
     QPointer<CustomerDebtsWindow> m_debts;
+    QPointer<DayEndReportWindow> m_dayEnd;
     QPointer<Tuserglfm> m_userAdministration;
     qint64 m_sessionId = 0;
     UserRoles::Role m_role = UserRoles::Role::Manager;

@@ -27,7 +27,7 @@
 
 namespace {
 
-const QStringList kTables = {"data", "deleted_sales", "rz", "sale_changes", "userdb"};
+const QStringList kTables = {"data", "deleted_sales", "payment_sales", "payments", "rz", "sale_changes", "userdb"};
 
 // Every row of every table of the ledger, as text with each value's kind, sorted: two
 // ledgers with the same snapshot hold the same rows.
@@ -70,7 +70,8 @@ QString adminPath()
     return qEnvironmentVariable("QUILLMORA_BIN_DIR") + QStringLiteral("/quillmora-admin");
 }
 
-// A sale changed and another deleted, so the bin and the history hold rows too.
+// A sale changed and another deleted, so the bin and the history hold rows too, and a
+// payment recorded.
 void addJournalRows(Connection &connection)
 {
     const SaleJournal::Stamp stamp{QStringLiteral("店长"), QDateTime(QDate(2024, 5, 1), QTime(10, 0))};
@@ -80,6 +81,12 @@ void addJournalRows(Connection &connection)
     const qint64 last = connection.scalar(QStringLiteral("select max(rowid) from data")).toLongLong();
     SaleJournal::keepDeleted(connection, last, stamp);
     connection.execute(QStringLiteral("delete from data where rowid=?"), {last});
+    // A customer's payment on the first sale.
+    connection.execute(QStringLiteral("insert into payments (paid_at, customer_name, customer_mobile, amount, paid_by, paid_on) "
+                                      "values (?, '张三', '138', 12.5, '店长', 'till')"),
+                       {stamp.time});
+    connection.execute(QStringLiteral("insert into payment_sales (payment_key, sale_key, amount) values (?, ?, 12.5)"),
+                       {connection.lastInsertRowId(), connection.scalar(QStringLiteral("select min(rowid) from data"))});
     connection.commit();
 }
 

@@ -43,7 +43,7 @@ sleep 1.1
 
 # "设 置" is the toolbar's fifth button, 55 wide: the toolbar stands 17 pixels into the
 # lower panel at x 497, and the lower panel starts where the grid ends, at the window's
-# outer height less 185. "恢复数据" is the seventh entry of its menu.
+# outer height less 185. "恢复数据" is the eighth entry of its menu.
 eval "$(xdotool getwindowgeometry --shell "$main")"
 extents="$(xprop -id "$main" _NET_FRAME_EXTENTS | sed 's/.*= //')"
 IFS=', ' read -r _left _right top bottom <<<"$extents"
@@ -52,7 +52,7 @@ xdotool windowactivate --sync "$main"
 xdotool mousemove --window "$main" $((497 + 4 * 55 + 27)) $((grid_height + 17 + 26)) click 1
 sleep 0.8
 shot menu
-xdotool key --clearmodifiers Down Down Down Down Down Down Down Return
+xdotool key --clearmodifiers Down Down Down Down Down Down Down Down Return
 window="$(find_window 30 '^恢复数据—\(管理员专用\)$')" || fail "the restore window did not open from the menu"
 sleep 0.5
 xdotool windowactivate --sync "$window"

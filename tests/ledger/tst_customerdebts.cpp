@@ -1,9 +1,12 @@
+#include "clock.h"
 #include "connection.h"
 #include "customerdebts.h"
 #include "databasetool.h"
 #include "datagrid.h"
 #include "datamodule.h"
+#include "ledgerbackup.h"
 #include "ledgergrid.h"
+#include "salejournal.h"
 #include "schema.h"
 #include "testfaults.h"
 #include "testworkspace.h"
@@ -99,12 +102,16 @@ private slots:
     void changedWhileThisTerminalWrites();
     void failureHalfwayLeavesNothingChanged_data();
     void failureHalfwayLeavesNothingChanged();
+    void paymentsFollowSalesThroughRecycleBinAndCopy();
 
 private:
     Connection &db() { return *m_data->ADOConnection1; }
     // The amounts owed of the sales, by goods name, in the order of the names given.
     QStringList amounts(const QStringList &goods);
     QString ledgerFooter();
+    // The payments on record, oldest first: customer|mobile|amount|operator|terminal|time,
+    // then each sale it reduced as goods:amount.
+    QStringList paymentRecords();
 
     std::unique_ptr<TestWorkspace> m_workspace;
     std::unique_ptr<Tdmfm> m_data;
@@ -130,6 +137,27 @@ QStringList CustomerDebtsTest::amounts(const QStringList &goods)
         result << (value.isNull() ? QStringLiteral("null") : CustomerDebts::amountText(CustomerDebts::unitsOf(value.toDouble())));
     }
     return result;
+}
+
+QStringList CustomerDebtsTest::paymentRecords()
+{
+    QStringList records;
+    Statement payments = db().prepare(QStringLiteral("select rowid, customer_name, customer_mobile, amount, paid_by, paid_on, "
+                                                     "paid_at from payments order by rowid"));
+    while (payments.step()) {
+        QStringList fields{payments.value(1).toString(), payments.value(2).toString(),
+                           CustomerDebts::amountText(CustomerDebts::unitsOf(payments.doubleValue(3))),
+                           payments.value(4).toString(), payments.value(5).toString(),
+                           SaleJournal::timeRead(payments.value(6)).toString(Qt::ISODate)};
+        Statement parts = db().prepare(QStringLiteral("select d.b, s.amount from payment_sales s left join data d "
+                                                      "on d.rowid=s.sale_key where s.payment_key=? order by s.rowid"));
+        parts.bind({payments.value(0)});
+        while (parts.step())
+            fields << parts.value(0).toString() + QLatin1Char(':')
+                          + CustomerDebts::amountText(CustomerDebts::unitsOf(parts.doubleValue(1)));
+        records << fields.join(QLatin1Char('|'));
+    }
+    return records;
 }
 
 // The 欠款金额 footer of the ledger grid over every record.
@@ -363,7 +391,20 @@ void CustomerDebtsTest::settleZeroesTheCustomersSalesOnly()
     QCOMPARE(zhang->owedText(), QStringLiteral("7.25"));
 
     m_data->setOperatorName(QStringLiteral("店长"));
+    Clock::setFixedNow(QDateTime(QDate(2014, 3, 20), QTime(18, 5, 7)));
     const CustomerDebts::Settlement settlement = CustomerDebts::settle(db(), *zhang);
+    Clock::setFixedNow(std::nullopt);
+    // One payment for the settle, naming each sale it changed and what it took from it,
+    // the credit included.
+    const QString terminal = SaleJournal::thisTerminal();
+    QCOMPARE(paymentRecords(),
+             QStringList{QStringLiteral("张三|138|7.25|店长|%1|2014-03-20T18:05:07|A:10.25|B:-3").arg(terminal)});
+    const QList<CustomerDebts::Payment> listed = CustomerDebts::paymentsOf(db(), {"张三", "138"});
+    QCOMPARE(listed.size(), 1);
+    QCOMPARE(listed[0].key, settlement.paymentKey);
+    QCOMPARE(listed[0].sales, 2);
+    QCOMPARE(CustomerDebts::amountText(listed[0].units), QStringLiteral("7.25"));
+    QVERIFY(CustomerDebts::paymentsOf(db(), {"张三", "139"}).isEmpty());
     // One row of old values in the history per sale the settle changed.
     QCOMPARE(db().scalar(QStringLiteral("select count(*) from sale_changes")).toInt(), 2);
     QCOMPARE(db().scalar(QStringLiteral("select count(*) from sale_changes where changed_by='店长' and b='A' and \"5\"=10.25")).toInt(), 1);
@@ -383,15 +424,19 @@ void CustomerDebtsTest::payment_data()
     QTest::addColumn<QString>("payment");
     QTest::addColumn<QStringList>("remaining");
     QTest::addColumn<QString>("owedAfter");
+    QTest::addColumn<QString>("parts");
     // Sales oldest first: 30 (day 1), a credit of -10 (day 2), 50.5 (day 3), 20 (day 4),
     // and 0.33333 (no date: oldest of all). Owed in all: 90.8333.
-    QTest::newRow("within the oldest sale") << "0.2" << QStringList{"0.1333", "30", "-10", "50.5", "20"} << "90.6333";
-    QTest::newRow("exactly the two oldest") << "30.3333" << QStringList{"0", "0", "-10", "50.5", "20"} << "60.5";
+    QTest::newRow("within the oldest sale")
+        << "0.2" << QStringList{"0.1333", "30", "-10", "50.5", "20"} << "90.6333" << "Z:0.2";
+    QTest::newRow("exactly the two oldest")
+        << "30.3333" << QStringList{"0", "0", "-10", "50.5", "20"} << "60.5" << "Z:0.3333|A:30";
     QTest::newRow("across sales, the credit left alone")
-        << "45.25" << QStringList{"0", "0", "-10", "35.5833", "20"} << "45.5833";
-    QTest::newRow("all that is owed") << "90.8333" << QStringList{"0", "0", "-10", "0", "10"} << "0";
+        << "45.25" << QStringList{"0", "0", "-10", "35.5833", "20"} << "45.5833" << "Z:0.3333|A:30|C:14.9167";
+    QTest::newRow("all that is owed")
+        << "90.8333" << QStringList{"0", "0", "-10", "0", "10"} << "0" << "Z:0.3333|A:30|C:50.5|D:10";
     QTest::newRow("rounded to the ledger's last decimal")
-        << "1.000049" << QStringList{"0", "29.3333", "-10", "50.5", "20"} << "89.8333";
+        << "1.000049" << QStringList{"0", "29.3333", "-10", "50.5", "20"} << "89.8333" << "Z:0.3333|A:0.6667";
 }
 
 void CustomerDebtsTest::payment()
@@ -399,6 +444,7 @@ void CustomerDebtsTest::payment()
     QFETCH(QString, payment);
     QFETCH(QStringList, remaining);
     QFETCH(QString, owedAfter);
+    QFETCH(QString, parts);
     addDebtSale(db(), {"张三", "", 50.5, day(3), "C"});
     addDebtSale(db(), {"张三", "", 30, day(1), "A"});
     addDebtSale(db(), {"张三", "", 20, day(4), "D"});
@@ -412,8 +458,14 @@ void CustomerDebtsTest::payment()
     QCOMPARE(zhang->owedText(), QStringLiteral("90.8333"));
 
     const CustomerDebts::Units units = CustomerDebts::unitsOf(payment.toDouble());
+    m_data->setOperatorName(QStringLiteral("收银员甲"));
     const CustomerDebts::Settlement settlement = CustomerDebts::pay(db(), *zhang, units);
     QVERIFY(settlement.paidUnits == units);
+    QCOMPARE(paymentRecords().size(), 1);
+    QCOMPARE(paymentRecords().value(0).section(QLatin1Char('|'), 0, 3),
+             QStringLiteral("张三||%1|收银员甲").arg(CustomerDebts::amountText(units)));
+    // What it took from each sale is what each sale lost, and adds up to the payment.
+    QCOMPARE(parts, paymentRecords().value(0).section(QLatin1Char('|'), 6));
     QCOMPARE(CustomerDebts::amountText(settlement.remainingUnits), owedAfter);
     QCOMPARE(amounts({"Z", "A", "B", "C", "D"}), remaining);
     QCOMPARE(amounts({"L"}), QStringList{"40"});
@@ -447,6 +499,7 @@ void CustomerDebtsTest::refusedPayments()
         QCOMPARE(error.message(), refusal);
     }
     QCOMPARE(amounts({"A", "B"}), (QStringList{"50", "10"}));
+    QCOMPARE(paymentRecords(), QStringList());
 
     // A customer whose sales add up to nothing or to a credit owes nothing to pay or settle.
     addDebtSale(db(), {"王五", "", -5, day(1), "W"});
@@ -519,6 +572,7 @@ void CustomerDebtsTest::changedByAnotherTerminal()
         QCOMPARE(CustomerDebts::amountText(error.currentUnits()), current);
     }
     QCOMPARE(amounts({"A", "B"}), figures);
+    QCOMPARE(paymentRecords(), QStringList());
 }
 
 // Another terminal changes a sale while this one is settling: on the embedded file its
@@ -547,26 +601,43 @@ void CustomerDebtsTest::changedWhileThisTerminalWrites()
     committer.join();
     QVERIFY(refused);
     QCOMPARE(amounts({"A", "B"}), (QStringList{"44", "10"}));
+    QCOMPARE(paymentRecords(), QStringList());
 }
 
 void CustomerDebtsTest::failureHalfwayLeavesNothingChanged_data()
 {
     QTest::addColumn<bool>("settle");
-    QTest::newRow("settle") << true;
-    QTest::newRow("partial payment") << false;
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("event");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("value");
+    // The second sale's amount; then the payment's row and the rows of the sales it
+    // reduced, both written after every amount changed.
+    QTest::newRow("settle: a sale's amount") << true << "data" << "update" << "b" << "refused";
+    QTest::newRow("partial payment: a sale's amount") << false << "data" << "update" << "b" << "refused";
+    QTest::newRow("settle: the payment") << true << "payments" << "insert" << "customer_name" << "张三";
+    QTest::newRow("partial payment: the payment") << false << "payments" << "insert" << "customer_name" << "张三";
+    QTest::newRow("settle: the sales it reduced") << true << "payment_sales" << "insert" << "" << "";
+    QTest::newRow("partial payment: the sales it reduced") << false << "payment_sales" << "insert" << "" << "";
 }
 
-// The second sale's write fails (the store refuses it); the first sale's write, already
-// done in the same transaction, must not stay.
+// A write fails (the store refuses it) after others in the same transaction were done:
+// none of them may stay, neither the amounts nor any part of the payment's record.
 void CustomerDebtsTest::failureHalfwayLeavesNothingChanged()
 {
     QFETCH(bool, settle);
+    QFETCH(QString, table);
+    QFETCH(QString, event);
+    QFETCH(QString, column);
+    QFETCH(QString, value);
     addDebtSale(db(), {"张三", "", 30, day(1), "A"});
     addDebtSale(db(), {"张三", "", 20, day(2), "refused"});
     addDebtSale(db(), {"张三", "", 10, day(3), "C"});
     const CustomerDebt zhang = CustomerDebts::load(db()).value(0);
-    TestFaults::refuseWritesWhere(db(), QStringLiteral("data"), QStringLiteral("update"),
-                                  QStringLiteral("disk full"), QStringLiteral("b"), QStringLiteral("refused"));
+    if (column.isEmpty())
+        TestFaults::refuseWrites(db(), table, event, QStringLiteral("disk full"));
+    else
+        TestFaults::refuseWritesWhere(db(), table, event, QStringLiteral("disk full"), column, value);
     try {
         if (settle)
             CustomerDebts::settle(db(), zhang);
@@ -580,11 +651,61 @@ void CustomerDebtsTest::failureHalfwayLeavesNothingChanged()
     }
     QCOMPARE(amounts({"A", "refused", "C"}), (QStringList{"30", "20", "10"}));
     QCOMPARE(db().scalar(QStringLiteral("select count(*) from sale_changes")).toInt(), 0);
-    // The connection is usable afterwards: the next settle of another customer works.
+    QCOMPARE(db().scalar(QStringLiteral("select count(*) from payments")).toInt(), 0);
+    QCOMPARE(db().scalar(QStringLiteral("select count(*) from payment_sales")).toInt(), 0);
+    // The connection is usable afterwards: the next settle of another customer works
+    // (where the planted fault spares it).
+    if (column.isEmpty())
+        return;
     addDebtSale(db(), {"李四", "", 5, day(1), "L"});
     const QList<CustomerDebt> debts = CustomerDebts::load(db());
     CustomerDebts::settle(db(), *find(debts, "李四"));
     QCOMPARE(amounts({"L", "A"}), (QStringList{"0", "30"}));
+    QCOMPARE(paymentRecords().size(), 1);
+}
+
+// A sale a payment reduced goes to the recycle bin and comes back under a new key; a
+// copy of the ledger renumbers sales and payments. Each time the payment still names
+// its sales, and a ledger holding payments passes the check of what a restore may hold.
+void CustomerDebtsTest::paymentsFollowSalesThroughRecycleBinAndCopy()
+{
+    // A sale deleted first, so the copy's keys differ from the source's.
+    addDebtSale(db(), {"旧客", "", 1, day(1), "old"});
+    db().execute(QStringLiteral("delete from data where b='old'"));
+    addDebtSale(db(), {"张三", "", 30, day(1), "A"});
+    addDebtSale(db(), {"张三", "", 20, day(2), "B"});
+    addDebtSale(db(), {"李四", "", 8, day(2), "L"});
+    m_data->setOperatorName(QStringLiteral("店长"));
+    CustomerDebts::pay(db(), CustomerDebts::load(db()).value(0), CustomerDebts::unitsOf(35));
+    CustomerDebts::settle(db(), *find(CustomerDebts::load(db()), "李四"));
+    const QStringList records = paymentRecords();
+    QCOMPARE(records.size(), 2);
+    QVERIFY2(records[0].endsWith(QLatin1String("|A:30|B:5")), qPrintable(records[0]));
+
+    const qint64 saleB = db().scalar(QStringLiteral("select rowid from data where b='B'")).toLongLong();
+    const qint64 binKey = SaleJournal::keepDeleted(db(), saleB, {QStringLiteral("店长"), QDateTime()});
+    QVERIFY(binKey != 0);
+    db().execute(QStringLiteral("delete from data where rowid=?"), {saleB});
+    QVERIFY2(paymentRecords()[0].endsWith(QLatin1String("|A:30|:5")), qPrintable(paymentRecords()[0]));
+    QVERIFY(SaleJournal::restoreDeleted(db(), binKey) != saleB);
+    QCOMPARE(paymentRecords(), records);
+
+    QCOMPARE(LedgerBackup::foreignObjects(db()), QStringList());
+    const QString target = m_workspace->filePath(QStringLiteral("copy.mdb"));
+    {
+        Connection to(DataSource::embeddedFile(target), Connection::OpenMode::CreateFile);
+        DatabaseTool::copyLedger(db(), to);
+    }
+    auto copy = Schema::openLedger(target);
+    Statement parts = copy->prepare(QStringLiteral("select p.customer_name, d.b, s.amount from payment_sales s "
+                                                   "join payments p on p.rowid=s.payment_key "
+                                                   "join data d on d.rowid=s.sale_key order by s.rowid"));
+    QStringList copied;
+    while (parts.step())
+        copied << parts.value(0).toString() + QLatin1Char(':') + parts.value(1).toString() + QLatin1Char(':')
+                      + CustomerDebts::amountText(CustomerDebts::unitsOf(parts.doubleValue(2)));
+    QCOMPARE(copied, (QStringList{"张三:A:30", "张三:B:5", "李四:L:8"}));
+    QCOMPARE(CustomerDebts::paymentsOf(*copy, {"张三", ""}).size(), 1);
 }
 
 QTEST_MAIN(CustomerDebtsTest)

@@ -8,7 +8,9 @@
 #include "ledgergrid.h"
 #include "ledgerreport.h"
 #include "reportpreviewdialog.h"
+#include "salejournal.h"
 #include "savedialog.h"
+#include "skinengine.h"
 #include "readback.h"
 #include "scriptedmessageboxes.h"
 #include "testfaults.h"
@@ -22,6 +24,8 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QTableView>
+#include <QTableWidget>
+#include <QLabel>
 #include <QtTest>
 #include <memory>
 
@@ -65,6 +69,8 @@ private slots:
     void settleAsksFirst_data();
     void settleAsksFirst();
     void partialPayment();
+    void paymentsOfTheChosenCustomer_data();
+    void paymentsOfTheChosenCustomer();
     void refusedPaymentInput_data();
     void refusedPaymentInput();
     void changedByAnotherTerminalIsRefused();
@@ -321,6 +327,69 @@ void CustomerDebtsWindowTest::partialPayment()
     QCOMPARE(listRows().value(1), QStringLiteral("张三|138|4.5|1|2014-03-05|2014-03-05"));
     QCOMPARE(m_window->chosen()->customer.name, QStringLiteral("张三"));
     QCOMPARE(ledgerFooter(QStringLiteral("5")), QStringLiteral("88"));
+}
+
+void CustomerDebtsWindowTest::paymentsOfTheChosenCustomer_data()
+{
+    QTest::addColumn<int>("skin");
+    QTest::newRow("default look") << -1;
+    QTest::newRow("dark skin") << 1;
+}
+
+// A part payment and then a settle, each through the window's own buttons: the list
+// below shows the chosen customer's payments, newest first, and another customer's
+// none. The pictures are kept for a look by eye.
+void CustomerDebtsWindowTest::paymentsOfTheChosenCustomer()
+{
+    QFETCH(int, skin);
+    if (skin < 0)
+        SkinEngine::applyDefault();
+    else
+        SkinEngine::apply(skin);
+    fillThreeCustomers();
+    m_data->setOperatorName(QStringLiteral("收银员甲"));
+    openWindow();
+    auto paymentRows = [this] {
+        QStringList rows;
+        const QTableWidget &table = *m_window->paymentsTable;
+        for (int row = 0; row < table.rowCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < table.columnCount(); ++column)
+                cells << table.item(row, column)->text();
+            rows << cells.join(QLatin1Char('|'));
+        }
+        return rows;
+    };
+    m_window->choose({QStringLiteral("张三"), QStringLiteral("138")});
+    QCOMPARE(paymentRows(), QStringList());
+    QCOMPARE(m_window->paymentsLabel->text(), QStringLiteral("张三（138） 的付款记录（0 笔）："));
+    QTest::keyClicks(m_window->paymentEdit, QStringLiteral("55.5"));
+    m_boxes->expect(QMessageBox::Ok);
+    m_boxes->expect(QMessageBox::Ok);
+    m_window->payButton->click();
+    Clock::setFixedNow(QDateTime(QDate(2014, 3, 13), QTime(9, 0, 0)));
+    m_data->setOperatorName(QStringLiteral("店长"));
+    m_boxes->expect(QMessageBox::Ok);
+    m_boxes->expect(QMessageBox::Ok);
+    m_window->settleButton->click();
+    QCOMPARE(m_boxes->asked.size(), 4);
+    // Settled in full the customer leaves the list; chosen again from the search, the
+    // payments are still theirs.
+    const QString terminal = SaleJournal::thisTerminal();
+    m_window->choose({QStringLiteral("李四"), QString()});
+    QCOMPARE(paymentRows(), QStringList());
+    addDebtSale(db(), QStringLiteral("张三"), QStringLiteral("138"), 7, QDate(2014, 3, 13), QStringLiteral("F"));
+    m_window->reload();
+    m_window->choose({QStringLiteral("张三"), QStringLiteral("138")});
+    QCOMPARE(paymentRows(), (QStringList{QStringLiteral("2014-03-13 09:00:00|4.5|店长|%1|1").arg(terminal),
+                                         QStringLiteral("2014-03-12 15:04:05|55.5|收银员甲|%1|2").arg(terminal)}));
+    QCOMPARE(m_window->paymentsLabel->text(), QStringLiteral("张三（138） 的付款记录（2 笔）："));
+    QVERIFY(m_window->rect().contains(m_window->paymentsTable->geometry()));
+    QDir().mkpath(QStringLiteral(ARTIFACTS_DIR));
+    m_window->grab().save(QStringLiteral(ARTIFACTS_DIR "/customer-debts-payments-%1%2.png")
+                              .arg(skin < 0 ? QStringLiteral("default") : QStringLiteral("dark"),
+                                   TestWorkspace::onServer() ? QStringLiteral("-server") : QString()));
+    SkinEngine::applyDefault();
 }
 
 void CustomerDebtsWindowTest::refusedPaymentInput_data()

@@ -109,7 +109,7 @@ void MainFormTest::frameHasItsControls()
     QStringList items;
     for (QAction *action : form.PopupMenu1->actions())
         items << (action->isSeparator() ? QStringLiteral("-") : action->text());
-    QCOMPARE(items, (QStringList{"修改密码", "用户管理", "切换用户", "-", "回收站", "修改记录", "备份数据", "恢复数据", "-", "蓝色幻想(皮肤)", "黑色经典(皮肤)", "梦幻天空(皮肤)",
+    QCOMPARE(items, (QStringList{"修改密码", "用户管理", "切换用户", "日结报表", "-", "回收站", "修改记录", "备份数据", "恢复数据", "-", "蓝色幻想(皮肤)", "黑色经典(皮肤)", "梦幻天空(皮肤)",
                                  "黑色遐想(皮肤)", "梦想成真(皮肤)"}));
     QCOMPARE(form.findChild<QAction *>(QStringLiteral("N18"))->isVisible(), false);
     QCOMPARE(form.statusPanels[0]->width(), 250);

@@ -3,7 +3,9 @@
 #include "clock.h"
 #include "connection.h"
 #include "databasetool.h"
+#include "datagrid.h"
 #include "datamodule.h"
+#include "dayendreportwindow.h"
 #include "dataset.h"
 #include "entrycommands.h"
 #include "entrypanel.h"
@@ -244,6 +246,14 @@ void TestUserRoles::mainWindowFollowsRole()
     QCOMPARE(main.Panel3->Edit15->isHidden(), cashier);
     QCOMPARE(main.Panel3->Edit27->isHidden(), cashier);
     QVERIFY(!main.N13->isEnabled());
+    // The day-end report opens for both, its profit column for a manager only.
+    QVERIFY(main.dayEndAction->isEnabled());
+    main.dayEndAction->trigger();
+    auto *dayEnd = main.findChild<DayEndReportWindow *>();
+    QVERIFY(dayEnd);
+    QCOMPARE(dayEnd->operatorsGrid->isColumnVisibleAt(dayEnd->operatorsGrid->positionOfField(QStringLiteral("profit"))),
+             !cashier);
+    dayEnd->close();
     QDir().mkpath(QStringLiteral(ARTIFACTS_DIR));
     main.grab().save(QStringLiteral(ARTIFACTS_DIR "/userroles-main-%1.png").arg(cashier ? QStringLiteral("cashier") : QStringLiteral("manager")));
 
