@@ -1,0 +1,28 @@
+# quillmora_warnings_as_errors(<directory>...)
+#
+# Every C++ target defined in the given source directories (not in their
+# subdirectories) fails to build on a compiler warning. The program's own sources are
+# kept free of warnings so that a new one stands out instead of scrolling past in a
+# long build log. Tests and benchmarks keep warnings as warnings: they compile with
+# -Wall -Wextra too, but a warning in a test must not stop a shop's build.
+#
+# QUILLMORA_WARNINGS_AS_ERRORS=OFF turns this off, for a newer compiler whose new
+# warnings have not been looked at yet, and for the sanitizer build: the instrumented
+# code makes the optimiser report out-of-bounds and uninitialised reads that cannot
+# happen (-Wstringop-overflow, -Wmaybe-uninitialized), which would stop it for nothing.
+option(QUILLMORA_WARNINGS_AS_ERRORS "Compile the program's sources with -Werror" ON)
+
+function(quillmora_warnings_as_errors)
+  if(NOT QUILLMORA_WARNINGS_AS_ERRORS)
+    return()
+  endif()
+  foreach(directory IN LISTS ARGN)
+    get_property(targets DIRECTORY "${directory}" PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(target IN LISTS targets)
+      get_target_property(type ${target} TYPE)
+      if(type MATCHES "^(STATIC_LIBRARY|SHARED_LIBRARY|MODULE_LIBRARY|OBJECT_LIBRARY|EXECUTABLE)$")
+        target_compile_options(${target} PRIVATE -Werror)
+      endif()
+    endforeach()
+  endforeach()
+endfunction()
