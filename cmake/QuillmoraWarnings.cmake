@@ -7,9 +7,10 @@
 # -Wall -Wextra too, but a warning in a test must not stop a shop's build.
 #
 # QUILLMORA_WARNINGS_AS_ERRORS=OFF turns this off, for a newer compiler whose new
-# warnings have not been looked at yet, and for the sanitizer build: the instrumented
-# code makes the optimiser report out-of-bounds and uninitialised reads that cannot
-# happen (-Wstringop-overflow, -Wmaybe-uninitialized), which would stop it for nothing.
+# warnings have not been looked at yet, and for the sanitizer build: the compiler's
+# instrumentation changes what its optimiser sees, so it can raise flow warnings
+# (-Wmaybe-uninitialized, -Wstringop-overflow) that the ordinary build does not, and
+# that run is there to find faults while the tests run, not to judge warnings.
 option(QUILLMORA_WARNINGS_AS_ERRORS "Compile the program's sources with -Werror" ON)
 
 function(quillmora_warnings_as_errors)
