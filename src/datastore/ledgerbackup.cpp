@@ -2,6 +2,7 @@
 
 #include "backupfiles.h"
 #include "clock.h"
+#include "disksync.h"
 #include "connection.h"
 #include "inifile.h"
 #include "ledgerkey.h"
@@ -36,13 +37,7 @@ QString errorText(int error)
 // Flushes a file or a folder (the names in it) to the disk.
 void flushToDisk(const QString &path)
 {
-    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0)
-        throw BackupError(BackupError::Kind::Failed, QStringLiteral("cannot open %1: %2").arg(path, errorText(errno)));
-    const int rc = ::fsync(descriptor);
-    const int error = errno;
-    ::close(descriptor);
-    if (rc != 0)
+    if (const int error = DiskSync::flush(path); error != 0)
         throw BackupError(BackupError::Kind::Failed, QStringLiteral("cannot write %1 to the disk: %2").arg(path, errorText(error)));
 }
 
@@ -820,11 +815,9 @@ BackupCopyReport LedgerBackup::copyTo(const QString &target, bool all) const
                 QFile::remove(partial);
                 throw failure(info.fileName, error);
             }
-            const int folder = ::open(QFile::encodeName(destination).constData(), O_RDONLY | O_CLOEXEC);
-            if (folder >= 0) {
-                ::fsync(folder);
-                ::close(folder);
-            }
+            // A stick pulled right after the copy must not keep a name that points nowhere.
+            if (const int error = DiskSync::flush(destination); error != 0)
+                throw failure(info.fileName, error);
             report.copied << info.fileName;
         }
         if (!all)

@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "connection.h"
+#include "disksync.h"
 #include "openerror.h"
 #include "schema.h"
 
@@ -60,11 +61,10 @@ void writeKeys(const QString &file, const QList<QByteArray> &keys)
         QFile::remove(temporary);
         throw AppError(QStringLiteral("cannot write %1").arg(file));
     }
-    const int directory = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_CLOEXEC);
-    if (directory >= 0) {
-        ::fsync(directory);
-        ::close(directory);
-    }
+    // Files are re-encrypted only after this: a key whose name a power cut could still
+    // take back would leave them readable by nobody.
+    if (const int error = DiskSync::flush(folder); error != 0)
+        throw AppError(QStringLiteral("cannot write %1 to the disk: %2").arg(file, QString::fromLocal8Bit(strerror(error))));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "apperror.h"
 #include "connection.h"
 #include "datasource.h"
+#include "disksync.h"
 #include "exactsum.h"
 #include "legacydatabase.h"
 #include "schema.h"
@@ -277,14 +278,12 @@ void removeLeftovers(const QString &path)
         QFile::remove(path + QLatin1String(suffix));
 }
 
+// The converted ledger and the kept original are only safe once their names are on
+// the disk; a conversion that cannot make sure of that says so instead of ending as done.
 void syncFolderOf(const QString &path)
 {
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    if (const int error = DiskSync::flushFolderOf(path); error != 0)
+        throw AppError(QStringLiteral("无法将 %1 写入磁盘：%2").arg(path, QString::fromLocal8Bit(strerror(error))));
 }
 
 bool sameContent(const QString &a, const QString &b)

@@ -10,10 +10,16 @@ void installChineseFontSubstitutions()
     QFont::insertSubstitutions(QStringLiteral("SimSun"), chinese);
 }
 
-QFont applicationFont()
+QFont songTi(int pixels)
 {
     QFont font(QStringLiteral("宋体"));
-    font.setPixelSize(12);
+    font.setPixelSize(pixels);
+    return font;
+}
+
+QFont applicationFont()
+{
+    QFont font = songTi(12);
     font.setHintingPreference(QFont::PreferFullHinting);
     return font;
 }

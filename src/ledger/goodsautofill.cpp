@@ -11,7 +11,7 @@
 #include <QStringListModel>
 
 GoodsAutofill::GoodsAutofill(EntryPanel *panel, QObject *parent)
-    : QObject(parent), m_panel(panel), m_completer(new QCompleter(this)), m_offered(new QStringListModel(this))
+    : QObject(parent), m_panel(panel), m_panelObject(panel), m_completer(new QCompleter(this)), m_offered(new QStringListModel(this))
 {
     // The list is matched here (by text and by pinyin initials), not by the completer.
     m_completer->setModel(m_offered);
@@ -35,8 +35,19 @@ void GoodsAutofill::setLedger(Dataset *ledger)
         connect(m_ledger, &Dataset::reset, this, [this] { m_namesStale = true; });
 }
 
+// A panel that is being destroyed deletes its boxes one by one after its own part is
+// gone (it is a plain QWidget by then), and the box that had the focus still reports
+// losing it: filling goods then would write into boxes already deleted. qobject_cast
+// asks the object itself, so it tells without reaching into the panel.
+bool GoodsAutofill::panelWhole() const
+{
+    return qobject_cast<const EntryPanel *>(m_panelObject) != nullptr;
+}
+
 bool GoodsAutofill::eventFilter(QObject *watched, QEvent *event)
 {
+    if (!panelWhole())
+        return QObject::eventFilter(watched, event);
     // Runs before the panel's own Enter chain, which then moves the focus on as always.
     if (watched == m_panel->Edit10) {
         const bool enter = event->type() == QEvent::KeyPress

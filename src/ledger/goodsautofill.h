@@ -36,7 +36,11 @@ private:
     void offerNames(const QString &typed);
     void readNamesIfStale();
 
+    bool panelWhole() const;
+
     EntryPanel *m_panel;
+    // The same panel, taken while it was whole, for asking what it still is.
+    const QObject *m_panelObject;
     QPointer<Dataset> m_ledger;
     QCompleter *m_completer;
     QStringListModel *m_offered;

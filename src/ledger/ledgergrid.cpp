@@ -6,6 +6,7 @@
 #include "datetext.h"
 #include "connection.h"
 #include "datasettablemodel.h"
+#include "fonts.h"
 #include "footertotals.h"
 #include "guardedcommand.h"
 #include "ledgeractions.h"
@@ -21,9 +22,7 @@ namespace LedgerGrid {
 
 QFont gridFont()
 {
-    QFont font(QStringLiteral("宋体"));
-    font.setPixelSize(14);
-    return font;
+    return songTi(14);
 }
 
 QList<GridColumn> columns()

@@ -1,5 +1,6 @@
 #include "quickquerypanel.h"
 
+#include "fonts.h"
 #include "guardedcommand.h"
 #include "ledgergrid.h"
 
@@ -12,19 +13,12 @@
 
 namespace {
 
-QFont songTi14()
-{
-    QFont font(QStringLiteral("宋体"));
-    font.setPixelSize(14);
-    return font;
-}
-
 } // namespace
 
 QuickQueryPanel::QuickQueryPanel(QWidget *parent) : QGroupBox(QStringLiteral(" 快速查询 "), parent)
 {
     setObjectName(QStringLiteral("GroupBox5"));
-    setFont(songTi14());
+    setFont(songTi(14));
 
     auto check = [this](QCheckBox *&box, const char *name, const QString &caption, int x, int y) {
         box = new QCheckBox(caption, this);

@@ -8,6 +8,7 @@
 #include "datagrid.h"
 #include "datamodule.h"
 #include "datetext.h"
+#include "fonts.h"
 #include "dateeditor.h"
 #include "desktopshortcut.h"
 #include "entrycommands.h"
@@ -68,13 +69,6 @@ constexpr int kGridDesignHeight = 497;
 constexpr int kStatusBarHeight = 19;
 // The grid is the window's outer height less the room the lower panel and status bar need.
 constexpr int kLowerAreaHeight = 185;
-
-QFont songTi(int pixels)
-{
-    QFont font(QStringLiteral("宋体"));
-    font.setPixelSize(pixels);
-    return font;
-}
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "datamodule.h"
 #include "desktopshortcut.h"
+#include "fonts.h"
 #include "guardedcommand.h"
 #include "keyfilters.h"
 #include "mylib.h"
@@ -52,9 +53,7 @@ Tloginfm::Tloginfm(QWidget *parent) : QDialog(parent)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
     setFixedSize(kWidth, kHeight);
-    QFont font(QStringLiteral("宋体"));
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(songTi(12));
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));

@@ -1,6 +1,7 @@
 #include "usergl.h"
 
 #include "datamodule.h"
+#include "fonts.h"
 #include "guardedcommand.h"
 #include "keyfilters.h"
 #include "messageboxservice.h"
@@ -63,9 +64,7 @@ Tuserglfm::Tuserglfm(QWidget *parent) : QWidget(parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(503, 152);
-    QFont font(QStringLiteral("宋体"));
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(songTi(12));
 
     // Left: the administrator's own login.
     auto *passwordLabel = label(QStringLiteral("LabeledEdit1Label"), QStringLiteral("管理员密码："), QRect(8, 10, 88, 16), this);

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A shop's own database server, the way the README sets one up, and the real
+# A shop's own database server, the way docs/terminals.md sets one up, and the real
 # executables against it over TCP with TLS (sslmode=verify-full):
 #   - a test authority made here signs the server's certificate; the terminal's login
 #     is a server role of its own whose password sits in a PGPASSFILE, never in

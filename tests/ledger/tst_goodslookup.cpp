@@ -67,6 +67,7 @@ private slots:
     void scannedCodeFillsThePanel();
     void chosenNameFillsThePanel();
     void noHistoryChangesNothing();
+    void closingPanelFillsNothing();
 
 private:
     void addSales();
@@ -269,6 +270,24 @@ void TestGoodsLookup::noHistoryChangesNothing()
     QTest::keyClick(m_panel->Edit10, Qt::Key_Return);
     QCOMPARE(m_panel->Edit13->text(), QStringLiteral("zq"));
     QCOMPARE(m_panel->Edit12->text(), QString());
+}
+
+// The panel destroyed while the code box holds a code sold before and has the focus:
+// the box's last focus-out comes while the panel is half destroyed, and must not fill
+// its boxes (some of them already deleted).
+void TestGoodsLookup::closingPanelFillsNothing()
+{
+    addSales();
+    openPanel();
+    m_panel->Edit10->setFocus();
+    QVERIFY(m_panel->Edit10->hasFocus());
+    m_panel->Edit10->setText(QStringLiteral("690001"));
+    QSignalSpy model(m_panel->Edit14, &QLineEdit::textChanged);
+    QSignalSpy price(m_panel->Edit9, &QLineEdit::textChanged);
+    delete m_panel;
+    m_panel = nullptr;
+    QCOMPARE(model.count(), 0);
+    QCOMPARE(price.count(), 0);
 }
 
 QTEST_MAIN(TestGoodsLookup)
