@@ -256,6 +256,12 @@ void TestUserRoles::mainWindowFollowsRole()
     dayEnd->close();
     QDir().mkpath(QStringLiteral(ARTIFACTS_DIR));
     main.grab().save(QStringLiteral(ARTIFACTS_DIR "/userroles-main-%1.png").arg(cashier ? QStringLiteral("cashier") : QStringLiteral("manager")));
+    if (cashier) {
+        // Under a dark skin too: the hidden columns and the red "初始密码" must still read.
+        SkinEngine::apply(1);
+        main.grab().save(QStringLiteral(ARTIFACTS_DIR "/userroles-main-cashier-dark.png"));
+        SkinEngine::applyDefault();
+    }
 
     // Delete of the current sale (the last one, today's), through the toolbar's command.
     Dataset &ledger = *m_data->ADOQuery15;
