@@ -55,10 +55,7 @@ public:
     // Replaces ids by ranks in the Chinese collation; NaN (null) stays.
     void toRanks(std::vector<double> &values) const
     {
-        const std::vector<int> byCollation = SortOrder::pinyinOrder(m_texts);
-        std::vector<double> rankOf(m_texts.size());
-        for (size_t rank = 0; rank < byCollation.size(); ++rank)
-            rankOf[byCollation[rank]] = double(rank);
+        const std::vector<double> rankOf = SortOrder::pinyinRanks(m_texts);
         for (double &value : values) {
             if (!std::isnan(value))
                 value = rankOf[size_t(value)];
@@ -85,7 +82,6 @@ public:
                    || value.typeId() == QMetaType::Double || value.typeId() == QMetaType::LongLong) {
             m_numbers.push_back(value.toDouble());
             m_textIndex.push_back(-1);
-            m_numeric = true;
         } else {
             const QString text = value.typeId() == QMetaType::QDate ? value.toDate().toString(Qt::ISODate)
                                                                      : value.toString();
@@ -104,10 +100,7 @@ public:
         QStringList texts(m_distinct.size());
         for (auto it = m_distinct.cbegin(); it != m_distinct.cend(); ++it)
             texts[it.value()] = it.key();
-        const std::vector<int> byCollation = SortOrder::pinyinOrder(texts);
-        std::vector<double> rankOfText(texts.size());
-        for (size_t rank = 0; rank < byCollation.size(); ++rank)
-            rankOfText[byCollation[rank]] = double(rank);
+        const std::vector<double> rankOfText = SortOrder::pinyinRanks(texts);
         for (size_t i = 0; i < m_numbers.size(); ++i) {
             if (m_textIndex[i] >= 0)
                 m_numbers[i] = rankOfText[m_textIndex[i]];
@@ -117,7 +110,6 @@ public:
 
 private:
     FieldType m_type;
-    bool m_numeric = false;
     std::vector<double> m_numbers;
     std::vector<int> m_textIndex;
     QHash<QString, int> m_distinct;

@@ -69,4 +69,13 @@ std::vector<int> pinyinOrder(const QStringList &texts)
     return order;
 }
 
+std::vector<double> pinyinRanks(const QStringList &texts)
+{
+    const std::vector<int> order = pinyinOrder(texts);
+    std::vector<double> rankOf(order.size());
+    for (size_t rank = 0; rank < order.size(); ++rank)
+        rankOf[size_t(order[rank])] = double(rank);
+    return rankOf;
+}
+
 } // namespace SortOrder

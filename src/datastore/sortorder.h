@@ -18,4 +18,7 @@ std::uint64_t orderedBits(double value);
 // it as well, since digits sort by value.
 std::vector<int> pinyinOrder(const QStringList &texts);
 
+// Each text's place in that order (0 for the first), as a sortable number.
+std::vector<double> pinyinRanks(const QStringList &texts);
+
 } // namespace SortOrder
