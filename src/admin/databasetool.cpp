@@ -10,6 +10,7 @@
 #include "passwordhash.h"
 #include "salejournal.h"
 #include "schema.h"
+#include "transaction.h"
 
 #include <QDate>
 #include <QFileInfo>
@@ -66,18 +67,13 @@ double asStored(const DecimalNumber &value)
 // Creates the tables and the super administrator in one transaction.
 void addTablesAndAdministrator(Connection &connection)
 {
-    connection.beginTransaction();
-    try {
-        Schema::addTables(connection);
-        Schema::addSortIndexes(connection);
-        connection.execute(QStringLiteral("insert into userdb values (?, ?)"),
-                           {QString::fromUtf8(DatabaseTool::kSuperAdministrator),
-                            PasswordHash::hash(QString::fromLatin1(DatabaseTool::kDefaultPassword))});
-        connection.commit();
-    } catch (...) {
-        connection.rollback();
-        throw;
-    }
+    Transaction transaction(connection);
+    Schema::addTables(connection);
+    Schema::addSortIndexes(connection);
+    connection.execute(QStringLiteral("insert into userdb values (?, ?)"),
+                       {QString::fromUtf8(DatabaseTool::kSuperAdministrator),
+                        PasswordHash::hash(QString::fromLatin1(DatabaseTool::kDefaultPassword))});
+    transaction.commit();
 }
 
 // Refuses a database that holds any of the ledger's tables: nothing is overwritten.
@@ -267,34 +263,29 @@ void addDemoSales(Connection &connection, qint64 count, quint32 seed)
     const QDate firstDay(2019, 1, 1);
     const int days = int(firstDay.daysTo(QDate(2026, 12, 31)));
 
-    connection.beginTransaction();
-    try {
-        BatchInsert insert(connection, QStringLiteral("data"),
-                           {"a", "b", "c", "d", "1", "2", "3", "6", "4", "5", "e", "f", "h", "z", "day1", "o"});
-        for (qint64 i = 0; i < count; ++i) {
-            const int goodsIndex = pick(int(std::size(kGoods)));
-            const Goods &goods = kGoods[goodsIndex];
-            const double purchase = goods.purchasePrice;
-            // Mark-ups from a small loss to double the price, in tenths of a yuan.
-            const double sale = std::round(purchase * (0.9 + pick(110) / 100.0) * 10) / 10;
-            const double quantity = pick(10) == 0 ? 0.5 * (1 + pick(6)) : double(1 + pick(5));
-            const double total = asStored(decimalOf(sale) * decimalOf(quantity));
-            const double profit = asStored((decimalOf(sale) - decimalOf(purchase)) * decimalOf(quantity));
-            const double owed = pick(8) == 0 ? std::round(total / 2) : 0.0;
-            const QString customer = QString::fromUtf8(kCustomers[pick(int(std::size(kCustomers)))]);
-            const QString mobile = customer.isEmpty() ? QString() : QStringLiteral("13%1").arg(100000000 + pick(899999999));
-            insert.add({QString::fromUtf8(goods.category), QString::fromUtf8(goods.name),
-                         QStringLiteral("SP%1").arg(1001 + goodsIndex), QString::fromUtf8(goods.model),
-                         purchase, sale, quantity, total, profit, owed, customer, mobile,
-                         QString::fromUtf8(goods.unit), QString::fromUtf8(kRemarks[pick(int(std::size(kRemarks)))]),
-                         firstDay.addDays(pick(days + 1)), QStringLiteral("1")});
-        }
-        insert.finish();
-        connection.commit();
-    } catch (...) {
-        connection.rollback();
-        throw;
+    Transaction transaction(connection);
+    BatchInsert insert(connection, QStringLiteral("data"),
+                       {"a", "b", "c", "d", "1", "2", "3", "6", "4", "5", "e", "f", "h", "z", "day1", "o"});
+    for (qint64 i = 0; i < count; ++i) {
+        const int goodsIndex = pick(int(std::size(kGoods)));
+        const Goods &goods = kGoods[goodsIndex];
+        const double purchase = goods.purchasePrice;
+        // Mark-ups from a small loss to double the price, in tenths of a yuan.
+        const double sale = std::round(purchase * (0.9 + pick(110) / 100.0) * 10) / 10;
+        const double quantity = pick(10) == 0 ? 0.5 * (1 + pick(6)) : double(1 + pick(5));
+        const double total = asStored(decimalOf(sale) * decimalOf(quantity));
+        const double profit = asStored((decimalOf(sale) - decimalOf(purchase)) * decimalOf(quantity));
+        const double owed = pick(8) == 0 ? std::round(total / 2) : 0.0;
+        const QString customer = QString::fromUtf8(kCustomers[pick(int(std::size(kCustomers)))]);
+        const QString mobile = customer.isEmpty() ? QString() : QStringLiteral("13%1").arg(100000000 + pick(899999999));
+        insert.add({QString::fromUtf8(goods.category), QString::fromUtf8(goods.name),
+                     QStringLiteral("SP%1").arg(1001 + goodsIndex), QString::fromUtf8(goods.model),
+                     purchase, sale, quantity, total, profit, owed, customer, mobile,
+                     QString::fromUtf8(goods.unit), QString::fromUtf8(kRemarks[pick(int(std::size(kRemarks)))]),
+                     firstDay.addDays(pick(days + 1)), QStringLiteral("1")});
     }
+    insert.finish();
+    transaction.commit();
 }
 
 void copyLedger(Connection &from, Connection &to)
@@ -304,25 +295,20 @@ void copyLedger(Connection &from, Connection &to)
         if (!from.tableNames().contains(table))
             throw AppError(QStringLiteral("%1 holds no ledger (no table %2)").arg(from.path(), table));
     }
-    to.beginTransaction();
-    try {
-        Schema::addTables(to);
-        copyRows(from, to, QStringLiteral("data"));
-        copyRows(from, to, QStringLiteral("userdb"));
-        // Session ids are kept: they are the rows' own keys.
-        copyRows(from, to, QStringLiteral("rz"));
-        copyJournal(from, to);
-        // Roles came later: a ledger without them has managers only, which an empty
-        // table says as well.
-        if (from.tableNames().contains(QLatin1String(Schema::kUserRoles)))
-            copyRows(from, to, QString::fromLatin1(Schema::kUserRoles));
-        Schema::addSortIndexes(to);
-        Schema::continueKeys(to);
-        to.commit();
-    } catch (...) {
-        to.rollback();
-        throw;
-    }
+    Transaction transaction(to);
+    Schema::addTables(to);
+    copyRows(from, to, QStringLiteral("data"));
+    copyRows(from, to, QStringLiteral("userdb"));
+    // Session ids are kept: they are the rows' own keys.
+    copyRows(from, to, QStringLiteral("rz"));
+    copyJournal(from, to);
+    // Roles came later: a ledger without them has managers only, which an empty
+    // table says as well.
+    if (from.tableNames().contains(QLatin1String(Schema::kUserRoles)))
+        copyRows(from, to, QString::fromLatin1(Schema::kUserRoles));
+    Schema::addSortIndexes(to);
+    Schema::continueKeys(to);
+    transaction.commit();
 }
 
 } // namespace DatabaseTool

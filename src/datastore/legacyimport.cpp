@@ -7,6 +7,7 @@
 #include "exactsum.h"
 #include "legacydatabase.h"
 #include "schema.h"
+#include "transaction.h"
 
 #include <QDir>
 #include <QFile>
@@ -382,8 +383,8 @@ QStringList copyInto(LegacyDatabase &source, Connection &target, const Options &
     }
     QStringList extras;
     QStringList found;
-    target.beginTransaction();
-    try {
+    {
+        Transaction transaction(target);
         Schema::addTables(target);
         for (const TableLayout &layout : kTables)
             copyTable(layout, source, target, options, extras, found);
@@ -391,13 +392,7 @@ QStringList copyInto(LegacyDatabase &source, Connection &target, const Options &
         Schema::continueKeys(target);
         if (beforeCommit)
             beforeCommit();
-        target.commit();
-    } catch (...) {
-        try {
-            target.rollback();
-        } catch (...) {
-        }
-        throw;
+        transaction.commit();
     }
     if (notes)
         *notes << found;

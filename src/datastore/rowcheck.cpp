@@ -3,6 +3,7 @@
 #include "apperror.h"
 #include "connection.h"
 #include "sqlnames.h"
+#include "transaction.h"
 
 namespace RowCheck {
 
@@ -23,23 +24,13 @@ Condition unchanged(const Connection &connection, qint64 key, const QStringList 
 bool writeOne(Connection &connection, const QString &statement, const QVariantList &values,
               const Condition &condition)
 {
-    const bool ownTransaction = !connection.inTransaction();
-    if (ownTransaction)
-        connection.beginTransaction();
-    try {
-        const int changed =
-            connection.execute(statement + QStringLiteral(" where ") + condition.sql, values + condition.values);
-        if (changed > 1)
-            throw DatabaseError(
-                QStringLiteral("%1 rows matched one row's key; nothing was written.").arg(changed));
-        if (ownTransaction)
-            connection.commit();
-        return changed == 1;
-    } catch (...) {
-        if (ownTransaction)
-            connection.rollback();
-        throw;
-    }
+    Transaction transaction(connection, Transaction::Kind::JoinCallers);
+    const int changed =
+        connection.execute(statement + QStringLiteral(" where ") + condition.sql, values + condition.values);
+    if (changed > 1)
+        throw DatabaseError(QStringLiteral("%1 rows matched one row's key; nothing was written.").arg(changed));
+    transaction.commit();
+    return changed == 1;
 }
 
 } // namespace RowCheck

@@ -9,6 +9,7 @@
 #include "sqlnames.h"
 #include "tenthousandths.h"
 #include "writejournal.h"
+#include "transaction.h"
 
 #include <QDate>
 #include <QHash>
@@ -631,18 +632,9 @@ private:
     void journaled(Write &&write)
     {
         // Inside a transaction of the caller's, that one keeps them together.
-        if (m_connection.inTransaction()) {
-            write();
-            return;
-        }
-        m_connection.beginTransaction();
-        try {
-            write();
-            m_connection.commit();
-        } catch (...) {
-            m_connection.rollback();
-            throw;
-        }
+        Transaction transaction(m_connection, Transaction::Kind::JoinCallers);
+        write();
+        transaction.commit();
     }
 
     // Positions of `keys` in key order (a removed row's blank last).

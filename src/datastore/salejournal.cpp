@@ -5,6 +5,7 @@
 #include "connection.h"
 #include "ledgerchanges.h"
 #include "rowsource.h"
+#include "transaction.h"
 
 #include <QHash>
 #include <QSysInfo>
@@ -226,20 +227,6 @@ std::vector<Entry> readEntries(Statement &rows, int fieldCount, bool withSaleKey
     return entries;
 }
 
-template<typename Work>
-auto inTransaction(Connection &connection, Work &&work)
-{
-    connection.beginTransaction();
-    try {
-        auto result = work();
-        connection.commit();
-        return result;
-    } catch (...) {
-        connection.rollback();
-        throw;
-    }
-}
-
 } // namespace
 
 QDateTime timeRead(const QVariant &value)
@@ -266,12 +253,9 @@ void ensureTables(Connection &connection)
 {
     if (findGaps(connection).none())
         return;
-    connection.beginTransaction();
     try {
-        fillGaps(connection, findGaps(connection));
-        connection.commit();
+        inTransaction(connection, [&] { fillGaps(connection, findGaps(connection)); });
     } catch (...) {
-        connection.rollback();
         // Another terminal that opened the ledger at the same moment may have made
         // them: what counts is that they are there now.
         if (findGaps(connection).none())

@@ -6,6 +6,7 @@
 #include "openerror.h"
 #include "salejournal.h"
 #include "sortedruns.h"
+#include "transaction.h"
 
 #include <QFileInfo>
 
@@ -157,12 +158,9 @@ void ensureLaterTables(Connection &connection)
     for (const auto &[table, add] : later) {
         if (connection.tableNames().contains(QLatin1String(table)))
             continue;
-        connection.beginTransaction();
         try {
-            add(connection);
-            connection.commit();
+            inTransaction(connection, [&] { add(connection); });
         } catch (const DatabaseError &) {
-            connection.rollback();
             // Another terminal opening the ledger at the same moment may have made it.
             if (!connection.tableNames().contains(QLatin1String(table)))
                 throw;
@@ -240,14 +238,7 @@ void continueKeys(Connection &connection)
 
 void createTables(Connection &connection)
 {
-    connection.beginTransaction();
-    try {
-        addTables(connection);
-        connection.commit();
-    } catch (...) {
-        connection.rollback();
-        throw;
-    }
+    inTransaction(connection, [&] { addTables(connection); });
 }
 
 std::unique_ptr<Connection> openLedger(const QString &path)

@@ -7,6 +7,7 @@
 #include "numberformat.h"
 #include "rowcheck.h"
 #include "salejournal.h"
+#include "transaction.h"
 
 #include <QHash>
 #include <algorithm>
@@ -111,20 +112,6 @@ qint64 recordPayment(Connection &connection, const CustomerDebt &shown, Customer
         connection.execute(QStringLiteral("insert into payment_sales (payment_key, sale_key, amount) values (?, ?, ?)"),
                            {key, part.saleKey, CustomerDebts::amountOf(part.units)});
     return key;
-}
-
-template<typename Write>
-CustomerDebts::Settlement inTransaction(Connection &connection, Write write)
-{
-    connection.beginTransaction();
-    try {
-        const CustomerDebts::Settlement settlement = write();
-        connection.commit();
-        return settlement;
-    } catch (...) {
-        connection.rollback();
-        throw;
-    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "connection.h"
 #include "schema.h"
 #include "useraccounts.h"
+#include "transaction.h"
 
 namespace UserRoles {
 
@@ -104,16 +105,11 @@ void setRole(Connection &connection, const QString &userName, Role role)
 {
     if (userName == UserAccounts::superAdministrator() || role == Role::SuperAdministrator)
         throw AppError(QStringLiteral("超级管理员只能有一个"));
-    connection.beginTransaction();
-    try {
-        connection.execute(QStringLiteral("delete from %1 where username = ?").arg(table()), {userName});
-        connection.execute(QStringLiteral("insert into %1 (username, role) values (?, ?)").arg(table()),
-                           {userName, name(role)});
-        connection.commit();
-    } catch (...) {
-        connection.rollback();
-        throw;
-    }
+    Transaction transaction(connection);
+    connection.execute(QStringLiteral("delete from %1 where username = ?").arg(table()), {userName});
+    connection.execute(QStringLiteral("insert into %1 (username, role) values (?, ?)").arg(table()),
+                       {userName, name(role)});
+    transaction.commit();
 }
 
 void forget(Connection &connection, const QString &userName)
