@@ -10,6 +10,7 @@
 #include "passwordhash.h"
 #include "salejournal.h"
 #include "schema.h"
+#include "sqlnames.h"
 #include "transaction.h"
 
 #include <QDate>
@@ -91,11 +92,7 @@ void refuseLedger(Connection &connection)
 void copyRows(Connection &from, Connection &to, const QString &table, const QStringList &extraColumns = {})
 {
     const QStringList columns = extraColumns + from.tableFields(table);
-    QStringList quoted;
-    for (const QString &column : columns)
-        quoted << QLatin1Char('"') + QString(column).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-    Statement rows = from.prepare(
-        QStringLiteral("select %1 from %2 order by rowid").arg(quoted.join(QLatin1Char(',')), table));
+    Statement rows = from.prepare(QStringLiteral("select %1 from %2 order by rowid").arg(quotedNames(columns), table));
     BatchInsert insert(to, table, columns);
     QVariantList row;
     while (rows.step()) {
@@ -165,10 +162,7 @@ void copyJournal(Connection &from, Connection &to)
         return both;
     };
     auto copy = [&](const QString &table, const QStringList &columns, const std::function<void(QVariantList &)> &adjust) {
-        QStringList quoted;
-        for (const QString &column : columns)
-            quoted << QLatin1Char('"') + QString(column).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-        Statement rows = from.prepare(QStringLiteral("select %1 from %2 order by rowid").arg(quoted.join(QLatin1Char(',')), table));
+        Statement rows = from.prepare(QStringLiteral("select %1 from %2 order by rowid").arg(quotedNames(columns), table));
         BatchInsert insert(to, table, columns);
         QVariantList row;
         while (rows.step()) {

@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "connection.h"
+#include "sqlnames.h"
 
 #include <algorithm>
 
@@ -41,14 +42,11 @@ void BatchInsert::write(int rows)
         m_fullBatch->reset();
         return;
     }
-    QStringList quoted;
-    for (const QString &column : m_columns)
-        quoted << QLatin1Char('"') + QString(column).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
     QStringList marks(m_columns.size(), QStringLiteral("?"));
     const QString oneRow = QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')');
     QStringList allRows(rows, oneRow);
     Statement statement = m_connection.prepare(QStringLiteral("insert into %1 (%2) values %3")
-                                                   .arg(m_table, quoted.join(QLatin1Char(',')), allRows.join(QLatin1Char(','))));
+                                                   .arg(m_table, quotedNames(m_columns), allRows.join(QLatin1Char(','))));
     statement.bind(m_pending);
     while (statement.step()) {
     }

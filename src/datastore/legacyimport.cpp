@@ -8,6 +8,7 @@
 #include "legacydatabase.h"
 #include "schema.h"
 #include "transaction.h"
+#include "sqlnames.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,11 +57,6 @@ const TableLayout kTables[] = {
     {"userdb", kUserColumns, int(std::size(kUserColumns)), false},
     {"rz", kSessionColumns, int(std::size(kSessionColumns)), true},
 };
-
-QString quoted(const QString &identifier)
-{
-    return QLatin1Char('"') + QString(identifier).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-}
 
 bool accepts(Want want, const LegacyColumn &column)
 {
@@ -209,13 +205,13 @@ void copyTable(const TableLayout &layout, LegacyDatabase &source, Connection &ta
 
     QStringList names;
     for (int i = 0; i < layout.columnCount; ++i)
-        names << quoted(QString::fromLatin1(layout.columns[i].name));
+        names << quotedName(QString::fromLatin1(layout.columns[i].name));
     for (int i = 0; i < plan.extras.size(); ++i) {
         const int index = plan.extras.at(i);
         const QString name = plan.extraNames.at(i);
         target.execute(QStringLiteral("alter table %1 add column %2 %3")
-                           .arg(tableName, quoted(name), carriedType(*table, index, server)));
-        names << quoted(name);
+                           .arg(tableName, quotedName(name), carriedType(*table, index, server)));
+        names << quotedName(name);
         extraColumns << tableName + QLatin1Char('.') + name;
         if (name != table->columns().at(index).name)
             notes << QStringLiteral("%1.%2: the name is reserved by the database, carried as %1.%3")

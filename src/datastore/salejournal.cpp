@@ -6,6 +6,7 @@
 #include "ledgerchanges.h"
 #include "rowsource.h"
 #include "transaction.h"
+#include "sqlnames.h"
 
 #include <QHash>
 #include <QSysInfo>
@@ -35,19 +36,6 @@ const QStringList &metaColumns()
                                       QStringLiteral("changed_at"), QStringLiteral("changed_by"),
                                       QStringLiteral("deleted_on"), QStringLiteral("changed_on")};
     return names;
-}
-
-QString quoted(const QString &identifier)
-{
-    return QLatin1Char('"') + QString(identifier).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-}
-
-QString quotedList(const QStringList &fields)
-{
-    QStringList names;
-    for (const QString &field : fields)
-        names << quoted(field);
-    return names.join(QLatin1Char(','));
 }
 
 bool onServer(const Connection &connection)
@@ -98,7 +86,7 @@ std::vector<Column> dataColumns(Connection &connection)
 
 QString columnDefinition(const Connection &connection, const Column &column)
 {
-    return (quoted(column.name) + QLatin1Char(' ') + declaration(connection, column.type)).trimmed();
+    return (quotedName(column.name) + QLatin1Char(' ') + declaration(connection, column.type)).trimmed();
 }
 
 void createTable(Connection &connection, const QString &table, const std::vector<Column> &meta,
@@ -278,7 +266,7 @@ QStringList keptFields(Connection &connection)
 
 int recordOldValues(Connection &connection, const QString &condition, const QVariantList &values, const Stamp &stamp)
 {
-    const QString fields = quotedList(keptFields(connection));
+    const QString fields = quotedNames(keptFields(connection));
     const int kept = connection.execute(
         QStringLiteral("insert into sale_changes (sale_key,%1) select rowid,%1 from data where %2").arg(fields, condition),
         values);
@@ -294,7 +282,7 @@ int recordOldValues(Connection &connection, const QString &condition, const QVar
 
 qint64 keepDeleted(Connection &connection, qint64 saleKey, const Stamp &stamp)
 {
-    const QString fields = quotedList(keptFields(connection));
+    const QString fields = quotedNames(keptFields(connection));
     if (connection.execute(QStringLiteral("insert into deleted_sales (%1) select %1 from data where rowid=?").arg(fields),
                            {saleKey})
         == 0)
@@ -327,14 +315,14 @@ std::vector<Entry> deletedSales(Connection &connection)
     const QStringList fields = keptFields(connection);
     Statement rows = connection.prepare(QStringLiteral("select rowid, deleted_at, deleted_by, deleted_on, %1 from deleted_sales "
                                                        "order by deleted_at desc, rowid desc")
-                                            .arg(quotedList(fields)));
+                                            .arg(quotedNames(fields)));
     return readEntries(rows, int(fields.size()), false);
 }
 
 qint64 restoreDeleted(Connection &connection, qint64 binKey)
 {
     return inTransaction(connection, [&] {
-        const QString fields = quotedList(keptFields(connection));
+        const QString fields = quotedNames(keptFields(connection));
         if (connection.execute(QStringLiteral("insert into data (%1) select %1 from deleted_sales where rowid=?").arg(fields),
                                {binKey})
             == 0)
@@ -369,7 +357,7 @@ std::vector<ChangedSale> changedSales(Connection &connection)
         sales.insert(sale.saleKey, sale);
     }
     Statement current = connection.prepare(
-        QStringLiteral("select rowid, %1 from data where rowid in (select sale_key from sale_changes)").arg(quotedList(fields)));
+        QStringLiteral("select rowid, %1 from data where rowid in (select sale_key from sale_changes)").arg(quotedNames(fields)));
     std::vector<ChangedSale> result;
     while (current.step()) {
         auto found = sales.find(current.int64Value(0));
@@ -390,7 +378,7 @@ std::vector<Entry> changesOf(Connection &connection, qint64 saleKey)
     const QStringList fields = keptFields(connection);
     Statement rows = connection.prepare(QStringLiteral("select rowid, changed_at, changed_by, changed_on, sale_key, %1 from sale_changes "
                                                        "where sale_key=? order by changed_at desc, rowid desc")
-                                            .arg(quotedList(fields)));
+                                            .arg(quotedNames(fields)));
     rows.bind({saleKey});
     return readEntries(rows, int(fields.size()), true);
 }

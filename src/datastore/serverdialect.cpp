@@ -1,6 +1,7 @@
 #include "serverdialect.h"
 
 #include "apperror.h"
+#include "sqlnames.h"
 
 #include <QSet>
 #include <vector>
@@ -94,11 +95,6 @@ std::vector<Token> tokenize(const QString &sql)
         }
     }
     return tokens;
-}
-
-QString quotedName(const QString &name)
-{
-    return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
 }
 
 QString unquotedName(const Token &token)

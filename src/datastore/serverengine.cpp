@@ -6,6 +6,7 @@
 #include "datetext.h"
 #include "engine.h"
 #include "serverdialect.h"
+#include "sqlnames.h"
 
 #include <libpq-fe.h>
 
@@ -420,9 +421,7 @@ public:
 
     void listen(const QString &channel) override
     {
-        QString quoted = channel;
-        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        PQclear(run(QStringLiteral("listen \"%1\"").arg(quoted).toUtf8(), {}, 0));
+        PQclear(run((QStringLiteral("listen ") + quotedName(channel)).toUtf8(), {}, 0));
     }
 
     std::vector<std::pair<int, QString>> takeNotifications() override
@@ -589,8 +588,7 @@ public:
         auto cached = m_shapes.constFind(table);
         if (cached != m_shapes.constEnd())
             return cached.value();
-        const QByteArray name = (QLatin1Char('"') + QString(table).replace(QLatin1Char('"'), QStringLiteral("\"\""))
-                                 + QLatin1Char('"')).toUtf8();
+        const QByteArray name = quotedName(table).toUtf8();
         PGresult *result = run("select attname, attidentity <> '' from pg_catalog.pg_attribute "
                                "where attrelid = to_regclass($1) and attnum > 0 and not attisdropped order by attnum",
                                {name}, 0);
