@@ -18,7 +18,7 @@ namespace {
 // The embedded file's folder; a server's backups go beside its database.conf.
 LedgerBackup backupsOf(const DataSource &store)
 {
-    return LedgerBackup(store, store.isServer() ? QDir::currentPath() : QFileInfo(store.location()).absolutePath());
+    return LedgerBackup(store, store.dataFolder());
 }
 
 // A line of standard input, not echoed when it is a terminal.

@@ -25,7 +25,7 @@ Tdmfm::Tdmfm(const QString &path, QObject *parent) : Tdmfm(DataSource::embeddedF
 Tdmfm::Tdmfm(const DataSource &source, QObject *parent)
     : QObject(parent),
       // A server is named by database.conf in the working folder.
-      m_dataFolder(source.isServer() ? QDir::currentPath() : QFileInfo(source.location()).absolutePath()),
+      m_dataFolder(source.dataFolder()),
       m_source(source)
 {
     // A restore replacing the ledger holds it alone; the program starts afterwards.

@@ -5,6 +5,7 @@
 #include "schema.h"
 #include "serveraddress.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -55,6 +56,11 @@ QStringList DataSource::withoutDatabaseOption(const QStringList &arguments)
     if (option >= 0)
         rest.remove(option, std::min<qsizetype>(2, rest.size() - option));
     return rest;
+}
+
+QString DataSource::dataFolder() const
+{
+    return isServer() ? QDir::currentPath() : QFileInfo(m_location).absolutePath();
 }
 
 QString DataSource::displayName() const

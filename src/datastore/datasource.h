@@ -30,6 +30,9 @@ public:
     const QString &location() const { return m_location; }
     // The path, or the address with any password left out: fit for messages.
     QString displayName() const;
+    // The folder the ledger's backups and settings belong to: the ledger file's
+    // folder, or for a server the working folder, where its database.conf lies.
+    QString dataFolder() const;
 
 private:
     DataSource(Engine engine, const QString &location) : m_engine(engine), m_location(location) {}
