@@ -77,6 +77,8 @@ QString DataSource::displayName() const
         if (!password.isEmpty() && encoded != password)
             shown.replace(encoded, QStringLiteral("***"));
     } catch (const DatabaseError &) {
+        // An address the client library cannot read names no password it would send;
+        // it is shown as given, so the operator sees what is wrong with it.
     }
     return shown;
 }

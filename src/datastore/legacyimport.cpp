@@ -488,6 +488,7 @@ Report importToServer(const QString &accessPath, const DataSource &server, const
     try {
         target.tableFields(QStringLiteral("data"));
     } catch (const DatabaseError &) {
+        // No table "data" there: the server holds no ledger yet, as an import wants.
         holdsLedger = false;
     }
     if (holdsLedger)

@@ -193,6 +193,8 @@ void ensureDebtIndex(Connection &connection)
         connection.execute(QStringLiteral("create index if not exists %1_long on data (\"5\") where \"5\"<>0 and not (%2)")
                                .arg(kName, shortCustomer()));
     } catch (const DatabaseError &) {
+        // A login that may not make indexes, or another terminal making them at this
+        // moment: the list then reads the table itself, slower but with the same answer.
     }
 }
 
