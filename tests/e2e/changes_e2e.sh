@@ -30,13 +30,7 @@ fi
 "$bin/quillmora-admin" init >/dev/null
 
 start_display with-wm
-"$bin/quillmora" >"$work/app.log" 2>&1 &
-app=$!
-pids+=($app)
-login="$(find_window 30 '^用户登录$')" || fail "the login window did not appear"
-log_in "$login"
-main="$(find_window 30 '^Quillmora V3')" || fail "the main window did not appear"
-pass_password_reminder
+start_logged_in
 sleep 2
 
 # The status bar's right part, where the note stands in place of the last panel.

@@ -31,24 +31,11 @@ sale 袜子 0 王五 "" 2014-01-09
 owing() { "$other" "$store" "update data set z=z where \"5\"<>0 and trim(e)=?" "$1"; }
 
 start_display with-wm
-"$bin/quillmora" >"$work/app.log" 2>&1 &
-app=$!
-pids+=($app)
-
-login="$(find_window 30 '^用户登录$')" || fail "the login window did not appear"
-log_in "$login"
-main="$(find_window 30 '^Quillmora V3')" || fail "the main window did not appear"
-pass_password_reminder
+start_logged_in
 sleep 1
 
-# "欠 款" is the toolbar's seventh button, 55 wide: the toolbar stands 17 pixels into
-# the lower panel at x 497, and the lower panel starts where the grid ends, at the
-# window's outer height less 185.
-eval "$(xdotool getwindowgeometry --shell "$main")"
-extents="$(xprop -id "$main" _NET_FRAME_EXTENTS | sed 's/.*= //')"
-IFS=', ' read -r _left _right top bottom <<<"$extents"
-grid_height=$((HEIGHT + top + bottom - 185))
-xdotool mousemove --window "$main" $((497 + 6 * 55 + 27)) $((grid_height + 17 + 26)) click 1
+# "欠 款" is the toolbar's seventh button.
+click_toolbar_button 6
 debts="$(find_window 30 '^客户欠款$')" \
   || fail "the customer debts window did not appear after a click on 欠 款"
 sleep 1

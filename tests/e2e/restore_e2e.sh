@@ -25,13 +25,7 @@ cd "$work/shop"
 backups() { "$bin/quillmora-admin" backups | tail -n +2; }
 shot() { import -window root "$artifacts/restore-e2e-$1.png" || fail "could not take the screenshot $1"; }
 
-"$bin/quillmora" >"$work/app.log" 2>&1 &
-app=$!
-pids+=($app)
-login="$(find_window 30 '^用户登录$')" || fail "the login window did not appear"
-log_in "$login"
-main="$(find_window 30 '^Quillmora V3')" || fail "the main window did not appear"
-pass_password_reminder
+start_logged_in
 one_backup() { [ "$(backups | wc -l)" -eq 1 ]; }
 wait_for 20 one_backup || fail "no backup after the first login of the day: $(backups)"
 chosen="$(backups | cut -f4)"
@@ -41,15 +35,8 @@ backups | grep -q $'\t5 sales\t' || fail "the login's backup does not hold the 5
 "$bin/quillmora-admin" demo 3 >/dev/null
 sleep 1.1
 
-# "设 置" is the toolbar's fifth button, 55 wide: the toolbar stands 17 pixels into the
-# lower panel at x 497, and the lower panel starts where the grid ends, at the window's
-# outer height less 185. "恢复数据" is the eighth entry of its menu.
-eval "$(xdotool getwindowgeometry --shell "$main")"
-extents="$(xprop -id "$main" _NET_FRAME_EXTENTS | sed 's/.*= //')"
-IFS=', ' read -r _left _right top bottom <<<"$extents"
-grid_height=$((HEIGHT + top + bottom - 185))
-xdotool windowactivate --sync "$main"
-xdotool mousemove --window "$main" $((497 + 4 * 55 + 27)) $((grid_height + 17 + 26)) click 1
+# "设 置" is the toolbar's fifth button; "恢复数据" is the eighth entry of its menu.
+click_toolbar_button 4
 sleep 0.8
 shot menu
 xdotool key --clearmodifiers Down Down Down Down Down Down Down Down Return

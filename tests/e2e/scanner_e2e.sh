@@ -27,23 +27,12 @@ sale 球类 篮球 690002 7号 90 150 150 个
 sale 球类 足球 690001 5号比赛 85 128 128 只
 
 start_display with-wm
-"$bin/quillmora" >"$work/app.log" 2>&1 &
-app=$!
-pids+=($app)
-
-login="$(find_window 30 '^用户登录$')" || fail "the login window did not appear"
-log_in "$login"
-main="$(find_window 30 '^Quillmora V3')" || fail "the main window did not appear"
-pass_password_reminder
+start_logged_in
 sleep 1
 
-# "新 建" is the toolbar's first button (see debts_e2e.sh for where the toolbar stands);
-# the entry panel stands at (152, 201) with the goods code box at (88, 79) in it.
-eval "$(xdotool getwindowgeometry --shell "$main")"
-extents="$(xprop -id "$main" _NET_FRAME_EXTENTS | sed 's/.*= //')"
-IFS=', ' read -r _left _right top bottom <<<"$extents"
-grid_height=$((HEIGHT + top + bottom - 185))
-xdotool mousemove --window "$main" $((497 + 27)) $((grid_height + 17 + 26)) click 1
+# "新 建" is the toolbar's first button; the entry panel stands at (152, 201) with the
+# goods code box at (88, 79) in it.
+click_toolbar_button 0
 sleep 0.5
 xdotool mousemove --window "$main" $((152 + 88 + 44)) $((201 + 79 + 11)) click 1
 sleep 0.3

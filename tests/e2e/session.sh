@@ -3,7 +3,8 @@
 # display (display.sh), and everything stopped and removed when the script ends.
 #
 # Provides: $work, $work/shop, require_tools, fail (shows the program's log in
-# $work/app.log), find_window, log_in, ended, close_main_window, and what display.sh provides.
+# $work/app.log), find_window, log_in, start_logged_in, click_toolbar_button, ended,
+# close_main_window, and what display.sh provides.
 
 work="$(mktemp -d)"
 source "$(dirname "${BASH_SOURCE[0]}")/display.sh"
@@ -47,6 +48,33 @@ log_in() {
   xdotool key --clearmodifiers Return
   xdotool type --delay 60 947
   xdotool key --clearmodifiers Return
+}
+
+# Starts the program ($bin/quillmora) in the current folder and logs in as the super
+# administrator at the first login of the day, answering the reminder of the initial
+# password. Sets $app (the program's process) and $main (its main window).
+start_logged_in() {
+  "$bin/quillmora" >"$work/app.log" 2>&1 &
+  app=$!
+  pids+=($app)
+  local login
+  login="$(find_window 30 '^用户登录$')" || fail "the login window did not appear"
+  log_in "$login"
+  main="$(find_window 30 '^Quillmora V3')" || fail "the main window did not appear"
+  pass_password_reminder
+}
+
+# Clicks button $1 (counted from 0) of the main window's toolbar, which takes no keyboard
+# focus. Its buttons are 55 wide from x 497, 17 pixels into the lower panel, and the lower
+# panel starts where the grid ends: at the window's outer height less 185.
+click_toolbar_button() {
+  local extents top bottom grid_height
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  extents="$(xprop -id "$main" _NET_FRAME_EXTENTS | sed 's/.*= //')"
+  IFS=', ' read -r _ _ top bottom <<<"$extents"
+  grid_height=$((HEIGHT + top + bottom - 185))
+  xdotool windowactivate --sync "$main"
+  xdotool mousemove --window "$main" $((497 + $1 * 55 + 27)) $((grid_height + 17 + 26)) click 1
 }
 
 # Whether the process $1 has ended.
