@@ -32,12 +32,16 @@ void Dataset::setPrefetchedNumberFields(const QStringList &fields)
     m_prefetchFields = fields;
 }
 
-void Dataset::open()
+std::unique_ptr<RowSource> Dataset::openSource(const QString &sql, const QVariantList &parameters) const
 {
-    close();
-    std::unique_ptr<RowSource> source = RowSource::openKeyset(m_connection, m_sql, m_parameters, m_prefetchFields);
+    std::unique_ptr<RowSource> source = RowSource::openKeyset(m_connection, sql, parameters, m_prefetchFields);
     if (!source)
-        source = RowSource::openMaterialized(m_connection, m_sql, m_parameters);
+        source = RowSource::openMaterialized(m_connection, sql, parameters);
+    return source;
+}
+
+void Dataset::takeRows(std::unique_ptr<RowSource> source)
+{
     m_source = std::move(source);
     m_source->setJournal(m_journal);
     m_sortText.clear();
@@ -47,22 +51,20 @@ void Dataset::open()
     emit currentRowChanged(m_current);
 }
 
+void Dataset::open()
+{
+    close();
+    takeRows(openSource(m_sql, m_parameters));
+}
+
 void Dataset::reopen(const QString &sql, const QVariantList &parameters)
 {
-    std::unique_ptr<RowSource> source = RowSource::openKeyset(m_connection, sql, parameters, m_prefetchFields);
-    if (!source)
-        source = RowSource::openMaterialized(m_connection, sql, parameters);
+    std::unique_ptr<RowSource> source = openSource(sql, parameters);
     // Only now, with the new rows at hand, is anything of the old ones given up.
     discardPendingEdit();
     m_sql = sql;
     m_parameters = parameters;
-    m_source = std::move(source);
-    m_source->setJournal(m_journal);
-    m_sortText.clear();
-    m_current = m_source->count() > 0 ? 0 : -1;
-    m_eof = m_source->count() == 0;
-    emit reset();
-    emit currentRowChanged(m_current);
+    takeRows(std::move(source));
 }
 
 void Dataset::refresh(const QString &sql, const QVariantList &parameters)

@@ -127,6 +127,10 @@ signals:
     void currentRowChanged(int row);
 
 private:
+    // The rows of a statement: keyed where the statement allows, else read whole.
+    std::unique_ptr<RowSource> openSource(const QString &sql, const QVariantList &parameters) const;
+    // Takes `source`'s rows, the first one current, unsorted.
+    void takeRows(std::unique_ptr<RowSource> source);
     void requireOpen() const;
     void requireRow() const;
     void discardPendingEdit();

@@ -51,6 +51,19 @@ public:
         return high;
     }
 
+    // The partials: non-overlapping and growing in magnitude; their sum is the exact sum.
+    const std::vector<double> &partials() const { return m_partials; }
+
+    // The exact sum with the opposite sign.
+    ExactSum negated() const
+    {
+        ExactSum result;
+        result.m_partials.reserve(m_partials.size());
+        for (double partial : m_partials)
+            result.m_partials.push_back(-partial);
+        return result;
+    }
+
 private:
     std::vector<double> m_partials;
 };

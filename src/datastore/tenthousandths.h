@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exactsum.h"
+
 #include <QString>
 #include <cmath>
 #include <compare>
@@ -45,17 +47,15 @@ public:
     Units &operator+=(const Units &other)
     {
         m_small += other.m_small;
-        for (double partial : other.m_partials)
-            addLarge(partial);
+        for (double partial : other.m_large.partials())
+            m_large.add(partial);
         return *this;
     }
     Units operator-() const
     {
         Units negated;
         negated.m_small = -m_small;
-        negated.m_partials.reserve(m_partials.size());
-        for (double partial : m_partials)
-            negated.m_partials.push_back(-partial);
+        negated.m_large = m_large.negated();
         return negated;
     }
     Units &operator-=(const Units &other) { return *this += -other; }
@@ -68,8 +68,8 @@ public:
         Units result;
         result.m_small = m_small * count;
         Units base;
-        base.m_partials = m_partials;
-        for (unsigned long long left = count > 0 ? (unsigned long long)count : 0ULL; left != 0 && !m_partials.empty();
+        base.m_large = m_large;
+        for (unsigned long long left = count > 0 ? (unsigned long long)count : 0ULL; left != 0 && !m_large.partials().empty();
              left >>= 1) {
             if (left & 1)
                 result += base;
@@ -108,35 +108,20 @@ public:
         // Partials grow in magnitude and do not overlap: summed from the smallest, the
         // result is as good as extended precision gets.
         long double sum = static_cast<long double>(m_small) / static_cast<long double>(kPerUnit);
-        for (double partial : m_partials)
+        for (double partial : m_large.partials())
             sum += partial;
         return sum;
     }
 
     // The large values' exact sum is given as a double (as the server's exact sum of
     // them, rounded once, is read back).
-    void addLarge(double value)
-    {
-        // Shewchuk's partials, as in ExactSum: non-overlapping, growing in magnitude.
-        std::size_t kept = 0;
-        for (double y : m_partials) {
-            if (std::fabs(value) < std::fabs(y))
-                std::swap(value, y);
-            const double high = value + y;
-            const double low = y - (high - value);
-            if (low != 0.0)
-                m_partials[kept++] = low;
-            value = high;
-        }
-        m_partials.resize(kept);
-        m_partials.push_back(value);
-    }
+    void addLarge(double value) { m_large.add(value); }
     void addSmall(__int128 units) { m_small += units; }
 
 private:
     double largest() const
     {
-        for (auto it = m_partials.rbegin(); it != m_partials.rend(); ++it) {
+        for (auto it = m_large.partials().rbegin(); it != m_large.partials().rend(); ++it) {
             if (*it != 0)
                 return *it;
         }
@@ -146,13 +131,13 @@ private:
     __int128 exactUnits() const
     {
         __int128 units = m_small;
-        for (double partial : m_partials)
+        for (double partial : m_large.partials())
             units += static_cast<__int128>(partial * 8) * (static_cast<__int128>(kPerUnit) / 8);
         return units;
     }
 
-    __int128 m_small = 0;          // values below kLarge, in whole ten-thousandths
-    std::vector<double> m_partials; // the larger values themselves, summed exactly
+    __int128 m_small = 0; // values below kLarge, in whole ten-thousandths
+    ExactSum m_large;     // the larger values themselves, summed exactly
 };
 
 // A value in ten-thousandths; NaN (a null) is 0.
