@@ -119,6 +119,7 @@ private slots:
     void copyToAnotherDisk_data();
     void copyToAnotherDisk();
     void serverBackupsGoWhereTheSettingSays();
+    void backupsOfTheEarlierFileAreListedBesideTheDumps();
     void shopKeyRoundTrip();
     void killedKeyChangeLeavesAReadableLedger();
     void restoreWaitsForTheLedgerToBeFree();
@@ -1037,6 +1038,45 @@ void LedgerBackupTest::serverBackupsGoWhereTheSettingSays()
     QVERIFY2(made.output.contains(shared + QLatin1Char('/')), qPrintable(made.output));
     QCOMPARE(backups->list().size(), size_t(1));
     QVERIFY(!QFileInfo::exists(workspace.filePath(QStringLiteral("backups"))));
+}
+
+// A shop that moved its ledger to a server keeps the file backups it made before in the
+// same backups/: the list counts each file as what it is, and the server's restore
+// refuses one that is no dump without touching the ledger.
+void LedgerBackupTest::backupsOfTheEarlierFileAreListedBesideTheDumps()
+{
+    if (!TestWorkspace::onServer())
+        QSKIP("about a server's ledger");
+    TestWorkspace workspace;
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
+    QStringList before;
+    QString dump;
+    {
+        Connection connection(workspace.dataSource());
+        DatabaseTool::addDemoSales(connection, 20);
+        dump = backups->backup(&connection);
+        before = snapshot(connection);
+    }
+    const QString earlier = QDir(backups->folder()).filePath(QStringLiteral("data-20240401-180000.mdb"));
+    {
+        Connection file(earlier, Schema::databaseKey(), Connection::OpenMode::CreateFile);
+        Schema::createTables(file);
+        DatabaseTool::addDemoSales(file, 7);
+    }
+
+    QMap<QString, int> sales;
+    for (const BackupInfo &info : backups->list())
+        sales.insert(info.fileName, info.sales);
+    QCOMPARE(sales, (QMap<QString, int>{{QFileInfo(dump).fileName(), 20}, {QFileInfo(earlier).fileName(), 7}}));
+
+    try {
+        backups->restore(earlier);
+        QFAIL("a file backup was restored into the server's ledger");
+    } catch (const BackupError &error) {
+        QCOMPARE(error.kind(), BackupError::Kind::Unusable);
+    }
+    Connection connection(workspace.dataSource());
+    QCOMPARE(snapshot(connection), before);
 }
 
 namespace {
