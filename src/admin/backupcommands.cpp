@@ -16,9 +16,9 @@
 namespace {
 
 // The embedded file's folder; a server's backups go beside its database.conf.
-LedgerBackup backupsOf(const DataSource &store)
+std::unique_ptr<LedgerBackup> backupsOf(const DataSource &store)
 {
-    return LedgerBackup(store, store.dataFolder());
+    return LedgerBackup::forSource(store, store.dataFolder());
 }
 
 // A line of standard input, not echoed when it is a terminal.
@@ -68,7 +68,7 @@ int setKey(const QStringList &arguments, const DataSource &store, QTextStream &o
     }
     std::signal(SIGXFSZ, SIG_IGN);
     try {
-        const LedgerBackup::KeyChange change = backupsOf(store).changeKey(key);
+        const LedgerBackup::KeyChange change = backupsOf(store)->changeKey(key);
         out << "the shop's key is kept in " << LedgerKey::path() << " (never copy it beside data.mdb or backups/)\n";
         out << (change.ledger ? "re-encrypted " : "already encrypted with it: ") << store.displayName() << "\n";
         out << "re-encrypted " << change.backups.size() << " backups\n";
@@ -102,9 +102,9 @@ int run(const QStringList &arguments, const DataSource &store, QTextStream &out,
         // Past a file size limit a write fails instead of ending the program, so the
         // backup reports and removes its partial file.
         std::signal(SIGXFSZ, SIG_IGN);
-        LedgerBackup backups = backupsOf(store);
+        const std::unique_ptr<LedgerBackup> backups = backupsOf(store);
         try {
-            const QString made = backups.backup();
+            const QString made = backups->backup();
             out << "backed up " << store.displayName() << " to " << made << "\n";
         } catch (const BackupError &error) {
             err << "quillmora-admin: " << error.message() << "\n";
@@ -113,9 +113,9 @@ int run(const QStringList &arguments, const DataSource &store, QTextStream &out,
         return 0;
     }
     if (command == QLatin1String("backups") && arguments.size() == 1) {
-        LedgerBackup backups = backupsOf(store);
-        out << "backups in " << backups.folder() << " (copy this folder to another disk from time to time):\n";
-        for (const BackupInfo &info : backups.list()) {
+        const std::unique_ptr<LedgerBackup> backups = backupsOf(store);
+        out << "backups in " << backups->folder() << " (copy this folder to another disk from time to time):\n";
+        for (const BackupInfo &info : backups->list()) {
             out << info.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << '\t' << info.size << " bytes\t"
                 << (info.sales < 0 ? QStringLiteral("unusable") : QStringLiteral("%1 sales").arg(info.sales)) << '\t'
                 << info.fileName << "\n";
@@ -124,9 +124,9 @@ int run(const QStringList &arguments, const DataSource &store, QTextStream &out,
     }
     if (command == QLatin1String("restore") && arguments.size() == 2) {
         std::signal(SIGXFSZ, SIG_IGN);
-        LedgerBackup backups = backupsOf(store);
+        const std::unique_ptr<LedgerBackup> backups = backupsOf(store);
         try {
-            const QString kept = backups.restore(arguments[1]);
+            const QString kept = backups->restore(arguments[1]);
             out << "restored " << store.displayName() << " from " << arguments[1] << "\n";
             if (!kept.isEmpty())
                 out << "the replaced ledger is kept as " << kept << "\n";

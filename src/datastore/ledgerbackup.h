@@ -6,6 +6,8 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QString>
+#include <functional>
+#include <memory>
 #include <vector>
 
 class Connection;
@@ -52,32 +54,42 @@ struct BackupInfo
 // database.conf names ([backup] folder=, relative to database.conf's folder), else to
 // `backups/` beside database.conf.
 //
-// A backup of the embedded file is a copy made with the engine's online backup, never
-// a copy of the file's bytes, so a program writing meanwhile cannot tear it. It is
-// written under a temporary name, checked (integrity check, and the rows of data,
-// userdb and rz against the ledger's at the moment of the copy), flushed to the disk
-// and only then given its name. A backup that dies halfway, by kill or a full disk,
-// leaves a temporary file that the next backup removes; the ledger and every earlier
-// backup are never written to. Named by date and time (BackupFiles); after each backup
-// the keeping rule removes the old ones.
+// What a backup is depends on the engine, and forSource picks the one kind for the
+// ledger once: FileLedgerBackup copies the embedded file, DumpLedgerBackup drives the
+// server's dump tools. What they share lives here: the folder and its file modes, the
+// names and the keeping rule, the list, the copy to another disk and the wait for the
+// ledger to be free before a restore.
+//
+// Every backup is written under a temporary name, checked (the rows of data, userdb
+// and rz against the ledger's at the moment of the copy), flushed to the disk and only
+// then given its name. A backup that dies halfway, by kill or a full disk, leaves a
+// temporary file that the next backup removes; the ledger and every earlier backup are
+// never written to. Named by date and time (BackupFiles); after each backup the keeping
+// rule removes the old ones.
 class LedgerBackup
 {
 public:
-    LedgerBackup(const DataSource &source, const QString &dataFolder);
+    // The backups of the ledger `source` names, whose data folder is `dataFolder`.
+    static std::unique_ptr<LedgerBackup> forSource(const DataSource &source, const QString &dataFolder);
 
-    QString folder() const;
+    virtual ~LedgerBackup();
+    LedgerBackup(const LedgerBackup &) = delete;
+    LedgerBackup &operator=(const LedgerBackup &) = delete;
+
+    virtual QString folder() const;
 
     // Makes a backup now and returns its path. `open`: a connection to the ledger to
     // copy from (the program's own), else one is opened for the copy.
     QString backup(Connection *open = nullptr);
 
-    // The backups, newest first, with the sales each holds.
+    // The backups, newest first, with the sales each holds. A folder shared with a
+    // ledger of the other engine (a shop that moved to a server) lists both kinds.
     std::vector<BackupInfo> list() const;
     bool hasBackupOf(const QDate &day) const;
 
     // Opens a backup with the ledger's key and checks it as a restore does; returns the
     // number of sales it holds. Raises BackupError (Unusable) when it is no sound ledger.
-    int check(const QString &path) const;
+    virtual int check(const QString &path) const = 0;
 
     // Replaces the ledger with a backup (a file name in folder() or a path). The backup
     // is checked first; the replaced ledger is kept as a backup of its own
@@ -105,7 +117,7 @@ public:
         QStringList backups;  // backups re-encrypted
         QStringList unusable; // backups left as they were
     };
-    KeyChange changeKey(const QByteArray &key);
+    virtual KeyChange changeKey(const QByteArray &key) = 0;
 
     // A backup the keeping rule must leave alone: one that a restore is about to use.
     void spare(const QString &path) { m_spared = QFileInfo(path).fileName(); }
@@ -117,18 +129,33 @@ public:
     // What a ledger coming from outside holds beyond the ledger's own tables and their
     // indexes (a trigger, a view, another table), each as "<kind> <name>"; empty when
     // nothing. Such a file is never taken in: a trigger would run on the shop's sales.
+    // (The embedded file's check; a server's dump is read by DumpLedgerBackup.)
     static QStringList foreignObjects(Connection &connection);
 
+protected:
+    LedgerBackup(const DataSource &source, const QString &dataFolder);
+
+    // Writes a backup of the ledger under a new name in folder() and returns its path;
+    // `beforeRestore`: the ledger a restore is about to replace.
+    virtual QString makeBackup(Connection *open, bool beforeRestore) = 0;
+    // Replaces the ledger with the backup at `path` (absolute); returns the path of the
+    // backup the replaced ledger is kept as.
+    virtual QString restoreFrom(const QString &path) = 0;
+    // Takes the bits for other accounts off the ledger's own files, where it has them.
+    virtual void protectLedger() const {}
+
+    // Calls `takeAlone` until it has the ledger to itself, for as long as setWaitForFree
+    // says; then raises BackupError (InUse) with `refusal`.
+    void waitUntilAlone(const std::function<bool()> &takeAlone, const QString &refusal) const;
+    // folder(), made when it is not there yet.
+    QString makeFolder() const;
+
+    const DataSource &source() const { return m_source; }
+    const QString &dataFolder() const { return m_dataFolder; }
+
 private:
-    QString embeddedBackup(Connection *open, bool beforeRestore);
-    QString serverBackup(bool beforeRestore);
-    QString embeddedRestore(const QString &path);
-    QString serverRestore(const QString &path);
-    int checkDump(const QString &path) const;
     void removeLeftovers() const;
     void applyKeepingRule() const;
-    QString ledgerPath() const;
-    QString makeFolder() const;
 
     DataSource m_source;
     QString m_dataFolder;

@@ -153,7 +153,7 @@ struct GridReport::Layout
     int elementCount = 0;
     QList<int> pageStarts;
     int next = 0;
-    double y = 0;
+    PageBreaks breaks;
 
     Kind kindOf(int element) const
     {
@@ -233,6 +233,8 @@ struct GridReport::Layout
         return height;
     }
 
+    // Measures what every page shares (the printable area, the columns' widths, the
+    // heights of the bands) and starts the pagination; once per paper size.
     void measure()
     {
         if (measured)
@@ -243,6 +245,18 @@ struct GridReport::Layout
                          paper.width() * kUnitsPerInch - (s.marginLeft + s.marginRight) * cm,
                          paper.height() * kUnitsPerInch - (s.marginTop + s.marginBottom) * cm);
         measures = QList<ColumnMeasure>(columns);
+        measureColumnWidths();
+        measureBands();
+        elementCount = 5 + table.rowCount;
+        pageStarts = {0};
+        next = 0;
+        breaks = PageBreaks(content.top() + headerHeight, content.bottom(), titleHeight);
+    }
+
+    // The widths the grid gives, or those the texts need (the titles and the first
+    // rows), and the scale that fits them to the page when asked.
+    void measureColumnWidths()
+    {
         widths.clear();
         QList<double> optimal(columns, 0.0);
         if (s.optimalColumnWidths) {
@@ -263,7 +277,12 @@ struct GridReport::Layout
         for (const double width : std::as_const(widths))
             tableWidth += width;
         scale = s.fitToPageWidth && tableWidth > 0 ? content.width() / tableWidth : 1.0;
+    }
 
+    // The heights of everything but the rows: the column titles, the footer, the texts
+    // before and after, the title band and the page header.
+    void measureBands()
+    {
         titleHeight = heightOf(titles);
         footerHeight = heightOf(table.footer);
         beforeHeight = linesHeight(before);
@@ -272,11 +291,6 @@ struct GridReport::Layout
         titleBandHeight = s.title.isEmpty() ? 0 : textHeight(titleBandFont, s.title, content.width()) + kGap;
         headerFont = inUnits(s.pageHeaderFont);
         headerHeight = s.pageHeader.isEmpty() ? 0 : QFontMetricsF(headerFont).height() + kGap + 3 + kGap;
-
-        elementCount = 5 + table.rowCount;
-        pageStarts = {0};
-        next = 0;
-        y = content.top() + headerHeight;
     }
 
     bool complete() const { return measured && next >= elementCount; }
@@ -317,17 +331,166 @@ struct GridReport::Layout
         const Kind kind = kindOf(element);
         if (kind == Kind::TitleBand && titleBandHeight <= 0)
             return;
-        const double height = heightOfElement(element);
-        const double top = content.top() + headerHeight;
-        if (y + height > content.bottom() && y > top + 0.5) {
+        if (breaks.place(heightOfElement(element), repeatsTitles(kind)))
             pageStarts.append(element);
-            y = top;
-            if (repeatsTitles(kind))
-                y += titleHeight;
+    }
+
+    // ---- painting; a painter's units are layout units
+
+    ReportCell plain(ReportCell cell) const
+    {
+        if (!s.colour) {
+            cell.background = Qt::white;
+            cell.foreground = Qt::black;
         }
-        y += height;
+        return cell;
+    }
+
+    static QPen gridPen() { return QPen(Qt::black, 0.5); }
+
+    void paintRow(QPainter &painter, const QList<ReportCell> &cells, double top, double height)
+    {
+        double x = content.left();
+        for (qsizetype c = 0; c < columns; ++c) {
+            const double width = widths.at(c) * scale;
+            const QRectF cellRect(x, top, width, height);
+            const ReportCell cell = plain(cells.value(c));
+            painter.fillRect(cellRect, cell.background);
+            painter.setPen(gridPen());
+            painter.drawRect(cellRect);
+            // Cell text is laid out in table units and scaled with the table.
+            painter.save();
+            painter.translate(cellRect.topLeft());
+            painter.scale(scale, scale);
+            painter.setFont(cellFont(cell));
+            painter.setPen(cell.foreground);
+            const QRectF inner(kCellPadding, kCellPadding, widths.at(c) - 2 * kCellPadding,
+                               height / scale - 2 * kCellPadding);
+            drawWrapped(painter, inner, cell.alignment, cell.text);
+            painter.restore();
+            x += width;
+        }
+    }
+
+    void paintLines(QPainter &painter, const QList<ReportTextLine> &lines, double top) const
+    {
+        for (const ReportTextLine &line : lines) {
+            const QFont font = inUnits(line.font);
+            const double height = textHeight(font, line.text, content.width());
+            painter.setFont(font);
+            painter.setPen(Qt::black);
+            drawWrapped(painter, QRectF(content.left(), top, content.width(), height), line.alignment, line.text);
+            top += height;
+        }
+    }
+
+    // The header text centred at the top with a double line under it.
+    void paintPageHeader(QPainter &painter, int page, int pages) const
+    {
+        if (s.pageHeader.isEmpty())
+            return;
+        painter.setFont(headerFont);
+        painter.setPen(Qt::black);
+        const double textBottom = content.top() + QFontMetricsF(headerFont).height();
+        painter.drawText(QRectF(content.left(), content.top(), content.width(), textBottom - content.top()),
+                         Qt::AlignHCenter | Qt::AlignTop, expandPageMacros(s.pageHeader, page + 1, pages));
+        painter.setPen(QPen(Qt::black, 0.5));
+        const double lineY = textBottom + kGap;
+        painter.drawLine(QPointF(content.left(), lineY), QPointF(content.right(), lineY));
+        painter.drawLine(QPointF(content.left(), lineY + 2), QPointF(content.right(), lineY + 2));
+    }
+
+    // The footer text centred in the bottom margin.
+    void paintPageFooter(QPainter &painter, int page, int pages) const
+    {
+        if (s.pageFooter.isEmpty())
+            return;
+        const double cm = kUnitsPerInch / kCentimetresPerInch;
+        painter.setFont(inUnits(s.pageFooterFont));
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(content.left(), content.bottom(), content.width(), s.marginBottom * cm / 2),
+                         Qt::AlignHCenter | Qt::AlignTop, expandPageMacros(s.pageFooter, page + 1, pages));
+    }
+
+    // The page's elements, under the repeated column titles when the table goes on from
+    // the page before. Returns where the table ends on this page, -1 when it does not
+    // go on past it (or has not begun).
+    double paintBody(QPainter &painter, int page)
+    {
+        const int first = pageStarts.at(page);
+        const int end = page + 1 < pageStarts.size() ? pageStarts.at(page + 1) : elementCount;
+        double y = content.top() + headerHeight;
+        double tableBottom = -1;
+        if (page > 0 && repeatsTitles(kindOf(first))) {
+            paintRow(painter, titles, y, titleHeight);
+            y += titleHeight;
+            tableBottom = y;
+        }
+        for (int element = first; element < end; ++element) {
+            const Kind kind = kindOf(element);
+            if (kind == Kind::TitleBand && titleBandHeight <= 0)
+                continue;
+            QList<ReportCell> cells;
+            const double height = heightOfElement(element, &cells);
+            switch (kind) {
+            case Kind::Before:
+                paintLines(painter, before, y);
+                break;
+            case Kind::After:
+                paintLines(painter, after, y + kGap);
+                break;
+            case Kind::TitleBand:
+                painter.setFont(titleBandFont);
+                painter.setPen(Qt::black);
+                painter.drawText(QRectF(content.left(), y, content.width(), titleBandHeight),
+                                 Qt::AlignLeft | Qt::AlignVCenter, s.title);
+                break;
+            case Kind::Titles:
+                paintRow(painter, titles, y, titleHeight);
+                tableBottom = y + height;
+                break;
+            case Kind::Row:
+                paintRow(painter, cells, y, height);
+                tableBottom = y + height;
+                break;
+            case Kind::Footer:
+                paintRow(painter, table.footer, y, height);
+                tableBottom = -1; // the table ends on this page
+                break;
+            }
+            y += height;
+        }
+        return tableBottom;
+    }
+
+    // Extended lines carry the column borders down to the bottom margin on pages where
+    // the table goes on.
+    void paintExtendedGridLines(QPainter &painter, double tableBottom) const
+    {
+        if (!s.extendedGridLines || tableBottom < 0)
+            return;
+        painter.setPen(gridPen());
+        double x = content.left();
+        for (qsizetype c = 0; c <= columns; ++c) {
+            painter.drawLine(QPointF(x, tableBottom), QPointF(x, content.bottom()));
+            if (c < columns)
+                x += widths.at(c) * scale;
+        }
     }
 };
+
+bool PageBreaks::place(double height, bool underTitles)
+{
+    bool startsPage = false;
+    if (m_y + height > m_bottom && m_y > m_top + 0.5) {
+        startsPage = true;
+        m_y = m_top;
+        if (underTitles)
+            m_y += m_titleHeight;
+    }
+    m_y += height;
+    return startsPage;
+}
 
 GridReport::GridReport(const ReportSettings &settings, const ReportTable &table, const Substitutions &substitutions)
     : m_layout(std::make_unique<Layout>())
@@ -398,125 +561,12 @@ void GridReport::paintPage(QPainter &painter, int page)
     Layout &l = *m_layout;
     if (!layOutThrough(page))
         return;
-    const ReportSettings &s = l.s;
-    const double cm = kUnitsPerInch / kCentimetresPerInch;
-    const QRectF &content = l.content;
-    const QPen gridPen(Qt::black, 0.5);
     // Before the layout is done the total is not known yet; the page's own number is.
     const int pages = l.complete() ? l.readyPages() : 0;
-
-    auto plain = [&s](ReportCell cell) {
-        if (!s.colour) {
-            cell.background = Qt::white;
-            cell.foreground = Qt::black;
-        }
-        return cell;
-    };
-    auto drawRow = [&](const QList<ReportCell> &cells, double top, double height) {
-        double x = content.left();
-        for (qsizetype c = 0; c < l.columns; ++c) {
-            const double width = l.widths.at(c) * l.scale;
-            const QRectF cellRect(x, top, width, height);
-            const ReportCell cell = plain(cells.value(c));
-            painter.fillRect(cellRect, cell.background);
-            painter.setPen(gridPen);
-            painter.drawRect(cellRect);
-            // Cell text is laid out in table units and scaled with the table.
-            painter.save();
-            painter.translate(cellRect.topLeft());
-            painter.scale(l.scale, l.scale);
-            painter.setFont(l.cellFont(cell));
-            painter.setPen(cell.foreground);
-            const QRectF inner(kCellPadding, kCellPadding, l.widths.at(c) - 2 * kCellPadding,
-                               height / l.scale - 2 * kCellPadding);
-            drawWrapped(painter, inner, cell.alignment, cell.text);
-            painter.restore();
-            x += width;
-        }
-    };
-    auto drawLines = [&](const QList<ReportTextLine> &lines, double top) {
-        for (const ReportTextLine &line : lines) {
-            const QFont font = inUnits(line.font);
-            const double height = textHeight(font, line.text, content.width());
-            painter.setFont(font);
-            painter.setPen(Qt::black);
-            drawWrapped(painter, QRectF(content.left(), top, content.width(), height), line.alignment, line.text);
-            top += height;
-        }
-    };
-
-    if (!s.pageHeader.isEmpty()) {
-        painter.setFont(l.headerFont);
-        painter.setPen(Qt::black);
-        const double textBottom = content.top() + QFontMetricsF(l.headerFont).height();
-        painter.drawText(QRectF(content.left(), content.top(), content.width(), textBottom - content.top()),
-                         Qt::AlignHCenter | Qt::AlignTop, expandPageMacros(s.pageHeader, page + 1, pages));
-        painter.setPen(QPen(Qt::black, 0.5));
-        const double lineY = textBottom + kGap;
-        painter.drawLine(QPointF(content.left(), lineY), QPointF(content.right(), lineY));
-        painter.drawLine(QPointF(content.left(), lineY + 2), QPointF(content.right(), lineY + 2));
-    }
-    if (!s.pageFooter.isEmpty()) {
-        painter.setFont(inUnits(s.pageFooterFont));
-        painter.setPen(Qt::black);
-        painter.drawText(QRectF(content.left(), content.bottom(), content.width(), s.marginBottom * cm / 2),
-                         Qt::AlignHCenter | Qt::AlignTop, expandPageMacros(s.pageFooter, page + 1, pages));
-    }
-
-    const int first = l.pageStarts.at(page);
-    const int end = page + 1 < l.pageStarts.size() ? l.pageStarts.at(page + 1) : l.elementCount;
-    double y = content.top() + l.headerHeight;
-    double tableBottom = -1;
-    if (page > 0 && Layout::repeatsTitles(l.kindOf(first))) {
-        drawRow(l.titles, y, l.titleHeight);
-        y += l.titleHeight;
-        tableBottom = y;
-    }
-    for (int element = first; element < end; ++element) {
-        const Kind kind = l.kindOf(element);
-        if (kind == Kind::TitleBand && l.titleBandHeight <= 0)
-            continue;
-        QList<ReportCell> cells;
-        const double height = l.heightOfElement(element, &cells);
-        switch (kind) {
-        case Kind::Before:
-            drawLines(l.before, y);
-            break;
-        case Kind::After:
-            drawLines(l.after, y + kGap);
-            break;
-        case Kind::TitleBand:
-            painter.setFont(l.titleBandFont);
-            painter.setPen(Qt::black);
-            painter.drawText(QRectF(content.left(), y, content.width(), l.titleBandHeight),
-                             Qt::AlignLeft | Qt::AlignVCenter, s.title);
-            break;
-        case Kind::Titles:
-            drawRow(l.titles, y, l.titleHeight);
-            tableBottom = y + height;
-            break;
-        case Kind::Row:
-            drawRow(cells, y, height);
-            tableBottom = y + height;
-            break;
-        case Kind::Footer:
-            drawRow(l.table.footer, y, height);
-            tableBottom = -1; // the table ends on this page
-            break;
-        }
-        y += height;
-    }
-    // Extended lines carry the column borders down to the bottom margin on pages
-    // where the table goes on.
-    if (s.extendedGridLines && tableBottom >= 0) {
-        painter.setPen(gridPen);
-        double x = content.left();
-        for (qsizetype c = 0; c <= l.columns; ++c) {
-            painter.drawLine(QPointF(x, tableBottom), QPointF(x, content.bottom()));
-            if (c < l.columns)
-                x += l.widths.at(c) * l.scale;
-        }
-    }
+    l.paintPageHeader(painter, page, pages);
+    l.paintPageFooter(painter, page, pages);
+    const double tableBottom = l.paintBody(painter, page);
+    l.paintExtendedGridLines(painter, tableBottom);
 }
 
 int GridReport::print(QPrinter *printer, const std::function<bool(int printed)> &printed)

@@ -76,6 +76,28 @@ struct ReportSettings
     QString jobTitle;
 };
 
+// Where the pages of a report break. Elements (bands and rows) are placed one under
+// the other from `top`; one that would reach below `bottom` starts a new page, unless
+// it is the first on its page (an element higher than a page overflows a page of its
+// own rather than leaving pages empty). A page that continues the table starts under
+// its repeated column titles.
+class PageBreaks
+{
+public:
+    PageBreaks() = default;
+    PageBreaks(double top, double bottom, double titleHeight) : m_top(top), m_bottom(bottom), m_titleHeight(titleHeight), m_y(top) {}
+
+    // Places the next element; true when it starts a new page. `underTitles`: it belongs
+    // to the table, so a page it starts repeats the column titles above it.
+    bool place(double height, bool underTitles);
+
+private:
+    double m_top = 0;
+    double m_bottom = 0;
+    double m_titleHeight = 0;
+    double m_y = 0;
+};
+
 // Lays a table out on pages and paints it: page header, the text before, the title
 // band and column titles (repeated on every page), the rows (each as high as its
 // text needs), the footer row and the text after. `substitutions` replace macros in

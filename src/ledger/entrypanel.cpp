@@ -85,6 +85,21 @@ UpDownArrows::UpDownArrows(QWidget *parent) : QWidget(parent)
 
 EntryPanel::EntryPanel(QWidget *parent) : QFrame(parent)
 {
+    // The widgets are made in the design's order, which is also the order they stack in.
+    setUpFrame();
+    addBoxes();
+    addQuantityArrows();
+    setUpNumberBoxes();
+    addHideCheckBox();
+    addButtons();
+    addCloseImage();
+    connectCalculation();
+    buildEnterChain();
+    buildTabOrder();
+}
+
+void EntryPanel::setUpFrame()
+{
     setObjectName(QStringLiteral("Panel3"));
     resize(kPanelSize);
     setFrameShape(QFrame::Panel);
@@ -92,7 +107,11 @@ EntryPanel::EntryPanel(QWidget *parent) : QFrame(parent)
     setLineWidth(2);
     setAutoFillBackground(true);
     setCursor(Qt::SizeAllCursor);
+}
 
+// The record's boxes with their captions, three columns of them, and the sale date.
+void EntryPanel::addBoxes()
+{
     Edit12 = addBox(QStringLiteral("Edit12"), QStringLiteral("商品类别："), {88, 21}, 88);
     Edit13 = addBox(QStringLiteral("Edit13"), QStringLiteral("商品名称："), {88, 50}, 88);
     Edit10 = addBox(QStringLiteral("Edit10"), QStringLiteral("商品编码："), {88, 79}, 88);
@@ -119,13 +138,20 @@ EntryPanel::EntryPanel(QWidget *parent) : QFrame(parent)
     applyEntryLook(DBDateTimeEditEh1);
     DBDateTimeEditEh1->setGeometry(422, 137, 91, kBoxHeight);
     DBDateTimeEditEh1->setCursor(Qt::IBeamCursor);
+}
 
+// The quantity starts at 1; the arrows beside it step it.
+void EntryPanel::addQuantityArrows()
+{
     Edit21->setText(QStringLiteral("1"));
     UpDown1 = new UpDownArrows(this);
     UpDown1->setObjectName(QStringLiteral("UpDown1"));
     UpDown1->setGeometry(264 + 57, 50, 16, kBoxHeight);
     connect(UpDown1, &UpDownArrows::stepped, this, [this](int delta) { stepQuantity(delta); });
+}
 
+void EntryPanel::setUpNumberBoxes()
+{
     for (QLineEdit *computed : {Edit16, Edit27}) {
         computed->setReadOnly(true);
         QPalette palette = computed->palette();
@@ -136,7 +162,10 @@ EntryPanel::EntryPanel(QWidget *parent) : QFrame(parent)
     // an input method would bypass that.
     for (QLineEdit *number : {Edit9, Edit21})
         number->setAttribute(Qt::WA_InputMethodEnabled, false);
+}
 
+void EntryPanel::addHideCheckBox()
+{
     CheckBox8 = new QCheckBox(QStringLiteral("隐藏进货单价和利润"), this);
     CheckBox8->setObjectName(QStringLiteral("CheckBox8"));
     applyEntryLook(CheckBox8, 12);
@@ -148,7 +177,10 @@ EntryPanel::EntryPanel(QWidget *parent) : QFrame(parent)
                                 static_cast<QWidget *>(Label10), static_cast<QWidget *>(Edit27)})
             widget->setVisible(!hide);
     });
+}
 
+void EntryPanel::addButtons()
+{
     auto makeButton = [this](const QString &name, const QString &caption, QPoint position) {
         auto *button = new QPushButton(caption, this);
         button->setObjectName(name);
@@ -163,23 +195,27 @@ EntryPanel::EntryPanel(QWidget *parent) : QFrame(parent)
     Button9 = makeButton(QStringLiteral("Button9"), QStringLiteral("清空"), {448, 173});
     Button9->hide();
     connect(Button9, &QPushButton::clicked, this, [this] { clear(); });
+}
 
+void EntryPanel::addCloseImage()
+{
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(closePicture());
     Image1->setGeometry(536, 11, 17, 17);
     Image1->setCursor(Qt::PointingHandCursor);
     Image1->installEventFilter(this);
+}
 
+// The live sums follow the price, the quantity and the purchase price as they are typed.
+void EntryPanel::connectCalculation()
+{
     connect(Edit9, &QLineEdit::textChanged, this,
             guarded(this, [this] { recalculate(SaleCalculation::Source::SalePrice); }));
     connect(Edit21, &QLineEdit::textChanged, this,
             guarded(this, [this] { recalculate(SaleCalculation::Source::Quantity); }));
     connect(Edit15, &QLineEdit::textChanged, this,
             guarded(this, [this] { recalculate(SaleCalculation::Source::PurchasePrice); }));
-
-    buildEnterChain();
-    buildTabOrder();
 }
 
 QLineEdit *EntryPanel::addBox(const QString &name, const QString &caption, QPoint position, int width,

@@ -103,6 +103,16 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    // The steps of the constructor, in its order.
+    void setUpFrame();
+    void addBoxes();
+    void addQuantityArrows();
+    void setUpNumberBoxes();
+    void addHideCheckBox();
+    void addButtons();
+    void addCloseImage();
+    void connectCalculation();
+
     QLineEdit *addBox(const QString &name, const QString &caption, QPoint position, int width,
                       QLabel **label = nullptr);
     void buildEnterChain();

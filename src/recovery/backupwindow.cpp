@@ -36,7 +36,7 @@ void BackupWindow::setFolderChooser(FolderChooser chooser)
     folderChooser() = std::move(chooser);
 }
 
-BackupWindow::BackupWindow(QWidget *parent, LedgerBackup backups, Connection &connection)
+BackupWindow::BackupWindow(QWidget *parent, std::unique_ptr<LedgerBackup> backups, Connection &connection)
     : QWidget(parent, Qt::Window), m_backups(std::move(backups)), m_connection(connection)
 {
     setObjectName(QStringLiteral("BackupWindow"));
@@ -76,7 +76,7 @@ void BackupWindow::backupNow()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QString made;
     try {
-        made = m_backups.backup(&m_connection);
+        made = m_backups->backup(&m_connection);
     } catch (const std::exception &error) {
         QApplication::restoreOverrideCursor();
         MessageBoxes::reportError(this, QStringLiteral("备份数据失败，账本数据没有受到影响。\n\n") + QString::fromUtf8(error.what()));
@@ -95,7 +95,7 @@ void BackupWindow::copyElsewhere()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     BackupCopyReport report;
     try {
-        report = m_backups.copyTo(folder, allBackups->isChecked());
+        report = m_backups->copyTo(folder, allBackups->isChecked());
     } catch (const BackupError &error) {
         QApplication::restoreOverrideCursor();
         const QString why = error.kind() == BackupError::Kind::NoRoom

@@ -21,7 +21,7 @@ class BackupWindow : public QWidget
 
 public:
     // `backups` are those of the ledger open on `connection`.
-    BackupWindow(QWidget *parent, LedgerBackup backups, Connection &connection);
+    BackupWindow(QWidget *parent, std::unique_ptr<LedgerBackup> backups, Connection &connection);
 
     // Where "复制到其他位置…" copies to: a folder dialog by default; tests answer it.
     using FolderChooser = std::function<QString(QWidget *parent)>;
@@ -37,6 +37,6 @@ public:
     QCheckBox *allBackups = nullptr;
 
 private:
-    LedgerBackup m_backups;
+    std::unique_ptr<LedgerBackup> m_backups;
     Connection &m_connection;
 };

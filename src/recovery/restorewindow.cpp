@@ -22,7 +22,7 @@ QString sizeText(qint64 bytes)
 
 } // namespace
 
-RestoreWindow::RestoreWindow(QWidget *parent, LedgerBackup backups, Connection &connection, Restarter restarter)
+RestoreWindow::RestoreWindow(QWidget *parent, std::unique_ptr<LedgerBackup> backups, Connection &connection, Restarter restarter)
     : QWidget(parent, Qt::Window), m_backups(std::move(backups)), m_restarter(std::move(restarter))
 {
     setObjectName(QStringLiteral("RestoreWindow"));
@@ -60,7 +60,7 @@ RestoreWindow::RestoreWindow(QWidget *parent, LedgerBackup backups, Connection &
 
 void RestoreWindow::refresh()
 {
-    const std::vector<BackupInfo> backups = m_backups.list();
+    const std::vector<BackupInfo> backups = m_backups->list();
     backupList->setRowCount(0);
     backupList->setColumnCount(4);
     backupList->setHorizontalHeaderLabels(
@@ -90,7 +90,7 @@ void RestoreWindow::restoreChosen()
     }
     const QString path = m_paths[size_t(row)];
     try {
-        m_backups.check(path);
+        m_backups->check(path);
     } catch (const BackupError &error) {
         MessageBoxes::reportError(this, QStringLiteral("这个备份不能使用，数据没有改变。\n\n") + error.message());
         return;

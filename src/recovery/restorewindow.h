@@ -24,7 +24,7 @@ class RestoreWindow : public QWidget
 public:
     using Restarter = std::function<void(const QString &backupPath)>;
 
-    RestoreWindow(QWidget *parent, LedgerBackup backups, Connection &connection, Restarter restarter);
+    RestoreWindow(QWidget *parent, std::unique_ptr<LedgerBackup> backups, Connection &connection, Restarter restarter);
 
     void refresh();
     void restoreChosen();
@@ -35,7 +35,7 @@ public:
     QPushButton *restoreButton = nullptr;
 
 private:
-    LedgerBackup m_backups;
+    std::unique_ptr<LedgerBackup> m_backups;
     Restarter m_restarter;
     std::vector<QString> m_paths;
 };

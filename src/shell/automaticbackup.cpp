@@ -4,7 +4,7 @@
 #include "connection.h"
 #include "datamodule.h"
 #include "datasource.h"
-#include "ledgerbackup.h"
+#include "fileledgerbackup.h"
 #include "messageboxservice.h"
 
 #include <cstdio>
@@ -25,7 +25,7 @@ void AutomaticBackup::run(Tdmfm &module, bool onlyFirstOfDay)
     if (connection.engine() != Connection::Engine::EmbeddedFile)
         return;
     try {
-        LedgerBackup backups(DataSource::embeddedFile(connection.path()), module.dataFolder());
+        FileLedgerBackup backups(DataSource::embeddedFile(connection.path()), module.dataFolder());
         backups.spare(m_spared);
         backups.protectFiles();
         if (onlyFirstOfDay && backups.hasBackupOf(Clock::today()))

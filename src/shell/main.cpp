@@ -95,7 +95,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     // The ledger and backups of an earlier version may still be open to other accounts.
-    LedgerBackup(dataModule->dataSource(), dataModule->dataFolder()).protectFiles();
+    LedgerBackup::forSource(dataModule->dataSource(), dataModule->dataFolder())->protectFiles();
     auto statistics = std::make_unique<TForm4>();
     mainForm->setLoginWindow(login.get());
     mainForm->setStatisticsWindow(statistics.get());

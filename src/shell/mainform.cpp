@@ -296,14 +296,14 @@ void TMainForm::buildMenus()
     connect(backupAction, &QAction::triggered, this, guarded(this, [this] {
                 if (m_backupWindow)
                     m_backupWindow->close();
-                m_backupWindow = new BackupWindow(this, LedgerBackup(dmfm->dataSource(), dmfm->dataFolder()),
+                m_backupWindow = new BackupWindow(this, LedgerBackup::forSource(dmfm->dataSource(), dmfm->dataFolder()),
                                                   *dmfm->ADOConnection1);
                 m_backupWindow->show();
             }));
     connect(restoreAction, &QAction::triggered, this, guarded(this, [this] {
                 if (m_backupWindow)
                     m_backupWindow->close();
-                m_backupWindow = new RestoreWindow(this, LedgerBackup(dmfm->dataSource(), dmfm->dataFolder()),
+                m_backupWindow = new RestoreWindow(this, LedgerBackup::forSource(dmfm->dataSource(), dmfm->dataFolder()),
                                                    *dmfm->ADOConnection1, restartForRestore());
                 m_backupWindow->show();
             }));

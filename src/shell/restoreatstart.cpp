@@ -39,9 +39,9 @@ bool run(const QStringList &arguments, int waitMilliseconds)
     const QString backup = arguments[at + 1];
     try {
         const DataSource source = DataSource::choose(withoutRequest(arguments));
-        LedgerBackup backups(source, source.dataFolder());
-        backups.setWaitForFree(waitMilliseconds);
-        const QString kept = backups.restore(backup);
+        const std::unique_ptr<LedgerBackup> backups = LedgerBackup::forSource(source, source.dataFolder());
+        backups->setWaitForFree(waitMilliseconds);
+        const QString kept = backups->restore(backup);
         MessageBoxes::information(nullptr, QStringLiteral("数据已从备份 %1 恢复。\n恢复前的数据保存在 %2。")
                                                .arg(QFileInfo(backup).fileName(), kept));
         return true;

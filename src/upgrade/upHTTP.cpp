@@ -143,10 +143,23 @@ private:
     void runFile(const TupURLParts &parts);
     void endRun();
     void runHttp(const TupURLParts &parts);
+    // Sets the transfer's handle up for one address: the steps below, in their order.
     void configure(const TupURLParts &parts);
+    QByteArray proxyFor(const TupURLParts &parts, bool secure) const;
+    void setTarget(const TupURLParts &parts, const QByteArray &url, const QByteArray &proxy, bool secure);
+    void setTransportSecurity(bool secure);
+    void setRedirectsAndAgent();
+    void setRequestHeaders();
+    void setCallbacks();
     void setHostCredentials(const QString &userName, const QString &password);
     void setProxyCredentials();
+    // The response's headers are in: asks for credentials, takes the headers, offers
+    // them to the component and opens the body's stream, each as a step below.
     void headerStep();
+    void askForHostCredentials();
+    void askForProxyCredentials();
+    void takeResponseHeaders();
+    bool offerHeaderInfo();
     // Every response body goes to the output file when one is named, also one without
     // a length header (downloads are expected there).
     void createStream(bool toFile);
@@ -354,9 +367,10 @@ QByteArray environmentProxy(const QString &scheme)
     return {};
 }
 
-void Transfer::configure(const TupURLParts &parts)
+// The address of the request as libcurl takes it: the host (an IPv6 one in brackets),
+// the port and the path, "/" when there is none.
+QByteArray requestUrl(const TupURLParts &parts, bool secure)
 {
-    const bool secure = parts.Scheme == QLatin1String("https");
     QString host = parts.HostName;
     if (host.contains(QLatin1Char(':')))
         host = QLatin1Char('[') + host + QLatin1Char(']');
@@ -365,21 +379,45 @@ void Transfer::configure(const TupURLParts &parts)
     url += ':' + QByteArray::number(parts.Port);
     url += parts.UrlPath.isEmpty() ? QByteArray("/") : escapeUnsafe(parts.UrlPath);
     url += escapeUnsafe(parts.ExtraInfo);
+    return url;
+}
 
-    QByteArray proxy; // empty: no proxy
+void Transfer::configure(const TupURLParts &parts)
+{
+    const bool secure = parts.Scheme == QLatin1String("https");
+    const QByteArray url = requestUrl(parts, secure);
+    const QByteArray proxy = proxyFor(parts, secure);
+    m_viaProxy = !proxy.isEmpty();
+
+    setTarget(parts, url, proxy, secure);
+    setTransportSecurity(secure);
+    setRedirectsAndAgent();
+    setRequestHeaders();
+    if (!parts.UserName.isEmpty() || !parts.Password.isEmpty())
+        setHostCredentials(parts.UserName, parts.Password);
+    if (settings.Timeouts.ConnectTimeout != 0)
+        curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT_MS, long(settings.Timeouts.ConnectTimeout));
+    setCallbacks();
+}
+
+// The proxy the settings choose for this address; empty: none.
+QByteArray Transfer::proxyFor(const TupURLParts &parts, bool secure) const
+{
     switch (settings.Proxy.AccessType) {
     case atPreconfig:
-        proxy = environmentProxy(secure ? QStringLiteral("https") : QStringLiteral("http"));
-        break;
+        return environmentProxy(secure ? QStringLiteral("https") : QStringLiteral("http"));
     case atDirect:
         break;
     case atUseProxy:
         if (!upProxyBypassed(settings.Proxy.ProxyBypass, parts.HostName, parts.Port))
-            proxy = (settings.Proxy.ProxyServer + QLatin1Char(':') + QString::number(settings.Proxy.ProxyPort)).toUtf8();
+            return (settings.Proxy.ProxyServer + QLatin1Char(':') + QString::number(settings.Proxy.ProxyPort)).toUtf8();
         break;
     }
-    m_viaProxy = !proxy.isEmpty();
+    return {};
+}
 
+void Transfer::setTarget(const TupURLParts &parts, const QByteArray &url, const QByteArray &proxy, bool secure)
+{
     if (parts.HostName.isEmpty() && m_viaProxy) {
         // An address without a host goes to the proxy as it is, and the proxy answers
         // it; libcurl refuses such an address, so the proxy is addressed directly.
@@ -399,6 +437,12 @@ void Transfer::configure(const TupURLParts &parts)
         curl_easy_setopt(m_curl, CURLOPT_PROXY, proxy.constData());
         curl_easy_setopt(m_curl, CURLOPT_NOPROXY, "");
     }
+}
+
+// Plain GETs over HTTP(S) only, certificates checked against the system's authorities
+// and the extra ones the settings name.
+void Transfer::setTransportSecurity(bool secure)
+{
     curl_easy_setopt(m_curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(m_curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(m_curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -421,24 +465,29 @@ void Transfer::configure(const TupURLParts &parts)
         curl_blob blob{bundle.data(), size_t(bundle.size()), CURL_BLOB_COPY};
         curl_easy_setopt(m_curl, CURLOPT_CAINFO_BLOB, &blob);
     }
+}
+
+void Transfer::setRedirectsAndAgent()
+{
     curl_easy_setopt(m_curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(m_curl, CURLOPT_MAXREDIRS, 30L);
     curl_easy_setopt(m_curl, CURLOPT_USERAGENT, settings.UserAgent.toUtf8().constData());
     if (m_viaProxy && (!proxyUsername.isEmpty() || !proxyPassword.isEmpty()))
         setProxyCredentials();
+}
 
+void Transfer::setRequestHeaders()
+{
     m_headers = curl_slist_append(m_headers, ("Accept: " + settings.AcceptTypes.toUtf8()).constData());
     if (settings.NoCache) {
         m_headers = curl_slist_append(m_headers, "Pragma: no-cache");
         m_headers = curl_slist_append(m_headers, "Cache-Control: no-cache");
     }
     curl_easy_setopt(m_curl, CURLOPT_HTTPHEADER, m_headers);
+}
 
-    if (!parts.UserName.isEmpty() || !parts.Password.isEmpty())
-        setHostCredentials(parts.UserName, parts.Password);
-    if (settings.Timeouts.ConnectTimeout != 0)
-        curl_easy_setopt(m_curl, CURLOPT_CONNECTTIMEOUT_MS, long(settings.Timeouts.ConnectTimeout));
-
+void Transfer::setCallbacks()
+{
     curl_easy_setopt(m_curl, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
     curl_easy_setopt(m_curl, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(m_curl, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);
@@ -524,49 +573,71 @@ void Transfer::headerStep()
     statusCode = m_responseStatus;
     succeeded = true;
 
-    if (statusCode == 401 && attached(&TupCustomHTTP::OnPasswordRequired)) {
-        const QString authenticate = header("WWW-Authenticate");
-        const qsizetype quote = authenticate.indexOf(QLatin1String("=\""));
-        if (quote < 0) {
-            contentType = authenticate;
-        } else {
-            contentType = authenticate.mid(quote + 2);
-            contentType.chop(1); // the closing quotation mark
-        }
-        QString userName;
-        QString password;
-        callOnMainThread([&] {
-            QPointer<TupCustomHTTP> owner = m_owner;
-            owner->takeResults(*this);
-            owner->TryAgain = tryAgain;
-            if (owner->OnPasswordRequired && !owner->isDestroying())
-                owner->OnPasswordRequired(owner, owner->ContentType, owner->TryAgain);
-            if (!owner)
-                return; // the handler deleted the component
-            tryAgain = owner->TryAgain;
-            userName = owner->HTTPUsername;
-            password = owner->HTTPPassword;
-        });
-        setHostCredentials(userName, password);
-    } else if (statusCode == 407 && attached(&TupCustomHTTP::OnProxyAuthenticationRequest)) {
-        callOnMainThread([&] {
-            QPointer<TupCustomHTTP> owner = m_owner;
-            owner->takeResults(*this);
-            owner->TryAgain = tryAgain;
-            if (owner->OnProxyAuthenticationRequest && !owner->isDestroying())
-                owner->OnProxyAuthenticationRequest(owner, owner->ProxyUsername, owner->ProxyPassword, owner->TryAgain);
-            if (!owner)
-                return;
-            tryAgain = owner->TryAgain;
-            proxyUsername = owner->ProxyUsername;
-            proxyPassword = owner->ProxyPassword;
-        });
-    }
+    if (statusCode == 401 && attached(&TupCustomHTTP::OnPasswordRequired))
+        askForHostCredentials();
+    else if (statusCode == 407 && attached(&TupCustomHTTP::OnProxyAuthenticationRequest))
+        askForProxyCredentials();
     if (tryAgain) {
         m_retry = true;
         return;
     }
+    takeResponseHeaders();
+    if (!offerHeaderInfo()) {
+        m_ended = true;
+        return;
+    }
+    createStream(!settings.OutputFileName.isEmpty());
+}
 
+// OnPasswordRequired, given the realm the server names; its answer is tried next.
+void Transfer::askForHostCredentials()
+{
+    const QString authenticate = header("WWW-Authenticate");
+    const qsizetype quote = authenticate.indexOf(QLatin1String("=\""));
+    if (quote < 0) {
+        contentType = authenticate;
+    } else {
+        contentType = authenticate.mid(quote + 2);
+        contentType.chop(1); // the closing quotation mark
+    }
+    QString userName;
+    QString password;
+    callOnMainThread([&] {
+        QPointer<TupCustomHTTP> owner = m_owner;
+        owner->takeResults(*this);
+        owner->TryAgain = tryAgain;
+        if (owner->OnPasswordRequired && !owner->isDestroying())
+            owner->OnPasswordRequired(owner, owner->ContentType, owner->TryAgain);
+        if (!owner)
+            return; // the handler deleted the component
+        tryAgain = owner->TryAgain;
+        userName = owner->HTTPUsername;
+        password = owner->HTTPPassword;
+    });
+    setHostCredentials(userName, password);
+}
+
+// OnProxyAuthenticationRequest; the retry sets the credentials it gives.
+void Transfer::askForProxyCredentials()
+{
+    callOnMainThread([&] {
+        QPointer<TupCustomHTTP> owner = m_owner;
+        owner->takeResults(*this);
+        owner->TryAgain = tryAgain;
+        if (owner->OnProxyAuthenticationRequest && !owner->isDestroying())
+            owner->OnProxyAuthenticationRequest(owner, owner->ProxyUsername, owner->ProxyPassword, owner->TryAgain);
+        if (!owner)
+            return;
+        tryAgain = owner->TryAgain;
+        proxyUsername = owner->ProxyUsername;
+        proxyPassword = owner->ProxyPassword;
+    });
+}
+
+// The results the response's headers give; without a length header the transfer
+// does not count as succeeded.
+void Transfer::takeResponseHeaders()
+{
     const QString type = header("Content-Type");
     if (!type.isEmpty())
         contentType = type;
@@ -584,26 +655,26 @@ void Transfer::headerStep()
     date = upHTTPDateToDateTime(header("Date"));
     lastModified = upHTTPDateToDateTime(header("Last-Modified"));
     expires = upHTTPDateToDateTime(header("Expires"));
+}
 
-    if (attached(&TupCustomHTTP::OnHeaderInfo)) {
-        callOnMainThread([&] {
-            QPointer<TupCustomHTTP> owner = m_owner;
-            owner->takeResults(*this);
-            if (owner->OnHeaderInfo && !owner->isDestroying()) {
-                owner->OnHeaderInfo(owner, owner->RawHeaders, owner->ContentType, owner->ContentLanguage,
-                                    owner->ContentEncoding, owner->Location, owner->ContentLength, owner->Date,
-                                    owner->LastModified, owner->Expires, owner->ContinueTransfer);
-            }
-            if (!owner)
-                return;
-            continueTransfer = owner->ContinueTransfer;
-        });
-        if (!continueTransfer) {
-            m_ended = true;
-            return;
+// OnHeaderInfo, when attached; false when its handler stops the transfer.
+bool Transfer::offerHeaderInfo()
+{
+    if (!attached(&TupCustomHTTP::OnHeaderInfo))
+        return true;
+    callOnMainThread([&] {
+        QPointer<TupCustomHTTP> owner = m_owner;
+        owner->takeResults(*this);
+        if (owner->OnHeaderInfo && !owner->isDestroying()) {
+            owner->OnHeaderInfo(owner, owner->RawHeaders, owner->ContentType, owner->ContentLanguage,
+                                owner->ContentEncoding, owner->Location, owner->ContentLength, owner->Date,
+                                owner->LastModified, owner->Expires, owner->ContinueTransfer);
         }
-    }
-    createStream(!settings.OutputFileName.isEmpty());
+        if (!owner)
+            return;
+        continueTransfer = owner->ContinueTransfer;
+    });
+    return continueTransfer;
 }
 
 void Transfer::createStream(bool toFile)

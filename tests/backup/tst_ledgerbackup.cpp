@@ -119,6 +119,7 @@ private slots:
     void copyToAnotherDisk_data();
     void copyToAnotherDisk();
     void serverBackupsGoWhereTheSettingSays();
+    void backupsOfTheEarlierFileAreListedBesideTheDumps();
     void shopKeyRoundTrip();
     void killedKeyChangeLeavesAReadableLedger();
     void restoreWaitsForTheLedgerToBeFree();
@@ -138,20 +139,20 @@ void LedgerBackupTest::backupIsAnEncryptedCheckedCopy()
     Connection connection(workspace.dataSource());
     DatabaseTool::addDemoSales(connection, 300);
     addJournalRows(connection);
-    LedgerBackup backups(workspace.dataSource(), workspace.path());
-    const QString path = backups.backup(&connection);
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
+    const QString path = backups->backup(&connection);
     const QString expected = TestWorkspace::onServer() ? QStringLiteral("data-20240506-183000.dump")
                                                        : QStringLiteral("data-20240506-183000.mdb");
     QCOMPARE(path, workspace.filePath(QStringLiteral("backups/") + expected));
     // A second one in the same second gets a name of its own; both stay (the last
     // 48 hours are kept whole).
-    const QString second = backups.backup(&connection);
+    const QString second = backups->backup(&connection);
     QCOMPARE(QFileInfo(second).fileName(), QString(expected).replace(QStringLiteral("000."), QStringLiteral("000-2.")));
-    QCOMPARE(backupFiles(backups.folder()), (QStringList{QFileInfo(second).fileName(), expected}));
-    QVERIFY(backups.hasBackupOf(kNow.date()));
-    QVERIFY(!backups.hasBackupOf(kNow.date().addDays(-1)));
+    QCOMPARE(backupFiles(backups->folder()), (QStringList{QFileInfo(second).fileName(), expected}));
+    QVERIFY(backups->hasBackupOf(kNow.date()));
+    QVERIFY(!backups->hasBackupOf(kNow.date().addDays(-1)));
 
-    const std::vector<BackupInfo> listed = backups.list();
+    const std::vector<BackupInfo> listed = backups->list();
     QCOMPARE(listed.size(), size_t(2));
     QCOMPARE(listed[0].sales, 299);
     QCOMPARE(listed[0].size, QFileInfo(second).size());
@@ -172,7 +173,7 @@ void LedgerBackupTest::backupIsAnEncryptedCheckedCopy()
 void LedgerBackupTest::restoredBackupHoldsTheRowsOfItsMoment()
 {
     TestWorkspace workspace;
-    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
     QStringList atBackup, later;
     QString taken;
     {
@@ -180,7 +181,7 @@ void LedgerBackupTest::restoredBackupHoldsTheRowsOfItsMoment()
         DatabaseTool::addDemoSales(connection, 200);
         addJournalRows(connection);
         atBackup = snapshot(connection);
-        taken = backups.backup(&connection);
+        taken = backups->backup(&connection);
         // Afterwards: more sales, one deleted, the history grows, a user added.
         DatabaseTool::addDemoSales(connection, 50, 7);
         addJournalRows(connection);
@@ -190,7 +191,7 @@ void LedgerBackupTest::restoredBackupHoldsTheRowsOfItsMoment()
     QVERIFY(atBackup != later);
 
     Clock::setFixedNow(kNow.addSecs(3600));
-    const QString kept = backups.restore(QFileInfo(taken).fileName());
+    const QString kept = backups->restore(QFileInfo(taken).fileName());
     {
         Connection restored(workspace.dataSource());
         QCOMPARE(snapshot(restored), atBackup);
@@ -202,13 +203,13 @@ void LedgerBackupTest::restoredBackupHoldsTheRowsOfItsMoment()
     QVERIFY(QFileInfo(kept).fileName().endsWith(TestWorkspace::onServer() ? QStringLiteral("-before-restore.dump")
                                                                           : QStringLiteral("-before-restore.mdb")));
     QVERIFY(QFile::exists(taken));
-    backups.backup();
+    backups->backup();
     QVERIFY(QFile::exists(kept));
     if (!TestWorkspace::onServer()) {
         Connection replaced(kept, Schema::databaseKey());
         QCOMPARE(snapshot(replaced), later);
     } else {
-        QCOMPARE(backups.check(kept), 200 - 1 + 50 - 1);
+        QCOMPARE(backups->check(kept), 200 - 1 + 50 - 1);
     }
     // The data module opens the restored ledger as usual.
     Tdmfm module(workspace.dataSource());
@@ -238,13 +239,13 @@ void LedgerBackupTest::unusableBackupsAreRefused()
         QSKIP("a server's dump has no key");
     if (server && kind == QLatin1String("no ledger"))
         QSKIP("about a database file without the ledger's tables");
-    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
     QStringList before;
     QString good;
     {
         Connection connection(workspace.dataSource());
         DatabaseTool::addDemoSales(connection, 2000);
-        good = backups.backup(&connection);
+        good = backups->backup(&connection);
         connection.execute(QStringLiteral("delete from data where rowid < 100"));
         before = snapshot(connection);
     }
@@ -274,22 +275,22 @@ void LedgerBackupTest::unusableBackupsAreRefused()
         QFile::remove(bad);
     } else if (kind == QLatin1String("other ledger")) {
         TestWorkspace other;
-        LedgerBackup otherBackups(other.dataSource(), other.path());
+        const auto otherBackups = LedgerBackup::forSource(other.dataSource(), other.path());
         QFile::remove(bad);
-        QVERIFY(QFile::copy(otherBackups.backup(), bad));
+        QVERIFY(QFile::copy(otherBackups->backup(), bad));
         QDir::setCurrent(workspace.path());
     }
     file.close();
-    const QStringList filesBefore = backupFiles(backups.folder());
+    const QStringList filesBefore = backupFiles(backups->folder());
     const QByteArray ledgerBefore = server ? QByteArray() : digest(workspace.databasePath());
 
     try {
-        backups.restore(bad);
+        backups->restore(bad);
         QFAIL("an unusable backup was restored");
     } catch (const BackupError &error) {
         QCOMPARE(error.kind(), BackupError::Kind::Unusable);
     }
-    QCOMPARE(backupFiles(backups.folder()), filesBefore);
+    QCOMPARE(backupFiles(backups->folder()), filesBefore);
     if (!server)
         QCOMPARE(digest(workspace.databasePath()), ledgerBefore);
     Connection connection(workspace.dataSource());
@@ -298,7 +299,7 @@ void LedgerBackupTest::unusableBackupsAreRefused()
     // listing only counts; finding damage inside is the full check's work).
     if (kind == QLatin1String("other key") || kind == QLatin1String("random") || kind == QLatin1String("no ledger")) {
         bool listed = false;
-        for (const BackupInfo &info : backups.list()) {
+        for (const BackupInfo &info : backups->list()) {
             if (info.path == bad) {
                 listed = true;
                 QCOMPARE(info.sales, -1);
@@ -352,14 +353,14 @@ void LedgerBackupTest::foreignObjectsAreRefused()
     if (statements.isEmpty())
         QSKIP("no such object in this engine's ledger");
     TestWorkspace workspace;
-    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
     const QString crafted = workspace.filePath(onServer ? QStringLiteral("crafted.dump") : QStringLiteral("crafted.mdb"));
     QStringList before;
     {
         Connection connection(workspace.dataSource());
         DatabaseTool::addDemoSales(connection, 30);
         before = snapshot(connection);
-        const QString made = backups.backup(&connection);
+        const QString made = backups->backup(&connection);
         if (!onServer) {
             QVERIFY(QFile::copy(made, crafted));
             Connection file(crafted, Schema::databaseKey());
@@ -393,26 +394,26 @@ void LedgerBackupTest::foreignObjectsAreRefused()
             }
         }
     }
-    const QStringList filesBefore = backupFiles(backups.folder());
+    const QStringList filesBefore = backupFiles(backups->folder());
     const QByteArray ledgerBefore = onServer ? QByteArray() : digest(workspace.databasePath());
 
     if (named.isEmpty()) {
-        backups.restore(crafted);
+        backups->restore(crafted);
         Connection restored(workspace.dataSource());
         QVERIFY(restored.tableFields(QStringLiteral("data")).contains(QStringLiteral("extra")));
         QCOMPARE(restored.scalar(QStringLiteral("select count(*) from data")).toInt(), 30);
         return;
     }
-    QVERIFY_THROWS_EXCEPTION(BackupError, backups.check(crafted));
+    QVERIFY_THROWS_EXCEPTION(BackupError, backups->check(crafted));
     try {
-        backups.restore(crafted);
+        backups->restore(crafted);
         QFAIL("a backup holding more than a ledger was restored");
     } catch (const BackupError &error) {
         QCOMPARE(error.kind(), BackupError::Kind::Unusable);
         QVERIFY2(error.message().contains(named), qPrintable(error.message()));
         qInfo("%s", qPrintable(error.message()));
     }
-    QCOMPARE(backupFiles(backups.folder()), filesBefore);
+    QCOMPARE(backupFiles(backups->folder()), filesBefore);
     if (!onServer)
         QCOMPARE(digest(workspace.databasePath()), ledgerBefore);
     Connection connection(workspace.dataSource());
@@ -434,13 +435,13 @@ void LedgerBackupTest::restoreAtTheTargetOfALink()
     QDir().mkpath(QFileInfo(elsewhere).absolutePath());
     QVERIFY(QFile::rename(workspace.databasePath(), elsewhere));
     QVERIFY(QFile::link(elsewhere, workspace.databasePath()));
-    LedgerBackup backups(workspace.dataSource(), workspace.path());
-    const QString taken = backups.backup();
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
+    const QString taken = backups->backup();
     {
         Connection connection(workspace.dataSource());
         DatabaseTool::addDemoSales(connection, 5);
     }
-    backups.restore(taken);
+    backups->restore(taken);
     QVERIFY(QFileInfo(workspace.databasePath()).isSymLink());
     QCOMPARE(QFileInfo(workspace.databasePath()).symLinkTarget(), elsewhere);
     Connection target(elsewhere, Schema::databaseKey());
@@ -455,12 +456,12 @@ void LedgerBackupTest::chosenBackupRemovedWhileWaitingIsRestored()
     if (TestWorkspace::onServer())
         QSKIP("the program backs up the embedded file by itself, a server's ledger only on request");
     TestWorkspace workspace;
-    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
     QString taken;
     {
         Connection connection(workspace.dataSource());
         DatabaseTool::addDemoSales(connection, 7);
-        taken = backups.backup(&connection);
+        taken = backups->backup(&connection);
         DatabaseTool::addDemoSales(connection, 3);
     }
     auto module = std::make_unique<Tdmfm>(workspace.dataSource());
@@ -469,12 +470,12 @@ void LedgerBackupTest::chosenBackupRemovedWhileWaitingIsRestored()
         QFile::remove(taken);
         module.reset();
     });
-    backups.setWaitForFree(20000);
-    const QString kept = backups.restore(taken);
+    backups->setWaitForFree(20000);
+    const QString kept = backups->restore(taken);
     closing.join();
     Connection restored(workspace.dataSource());
     QCOMPARE(restored.scalar(QStringLiteral("select count(*) from data")).toInt(), 7);
-    QCOMPARE(backups.check(kept), 10);
+    QCOMPARE(backups->check(kept), 10);
 }
 
 void LedgerBackupTest::filesAreForThisAccountOnly()
@@ -484,11 +485,11 @@ void LedgerBackupTest::filesAreForThisAccountOnly()
         struct stat status;
         return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 0777) : -1;
     };
-    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
     // As an earlier version left them: open to everyone.
-    QDir().mkpath(backups.folder());
-    QFile::setPermissions(backups.folder(), QFileDevice::Permissions(0x7755));
-    const QString old = QDir(backups.folder()).filePath(TestWorkspace::onServer() ? QStringLiteral("data-20240101-120000.dump")
+    QDir().mkpath(backups->folder());
+    QFile::setPermissions(backups->folder(), QFileDevice::Permissions(0x7755));
+    const QString old = QDir(backups->folder()).filePath(TestWorkspace::onServer() ? QStringLiteral("data-20240101-120000.dump")
                                                                                : QStringLiteral("data-20240101-120000.mdb"));
     {
         QFile file(old);
@@ -499,13 +500,13 @@ void LedgerBackupTest::filesAreForThisAccountOnly()
         QFile::setPermissions(workspace.databasePath(), QFileDevice::Permissions(0x6644));
     QCOMPARE(mode(old), 0644);
 
-    const QString made = backups.backup();
-    QCOMPARE(mode(backups.folder()), 0700);
+    const QString made = backups->backup();
+    QCOMPARE(mode(backups->folder()), 0700);
     QCOMPARE(mode(made), 0600);
     QCOMPARE(mode(old), 0600);
     if (!TestWorkspace::onServer())
         QCOMPARE(mode(workspace.databasePath()), 0600);
-    const QString kept = backups.restore(made);
+    const QString kept = backups->restore(made);
     QCOMPARE(mode(kept), 0600);
     if (!TestWorkspace::onServer())
         QCOMPARE(mode(workspace.databasePath()), 0600);
@@ -526,26 +527,26 @@ void LedgerBackupTest::copyToAnotherDisk()
     QFETCH(QString, where);
     QFETCH(bool, all);
     TestWorkspace workspace;
-    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
     QStringList made;
     {
         Connection connection(workspace.dataSource());
         for (int day = 3; day >= 1; --day) {
             Clock::setFixedNow(kNow.addDays(-day));
             DatabaseTool::addDemoSales(connection, 4000, quint32(day));
-            made.prepend(QFileInfo(backups.backup(&connection)).fileName());
+            made.prepend(QFileInfo(backups->backup(&connection)).fileName());
         }
     }
     // One that no longer opens: reported, never copied.
     const QString broken = QStringLiteral("data-20240101-120000.") + QFileInfo(made.first()).suffix();
     {
-        QFile file(QDir(backups.folder()).filePath(broken));
+        QFile file(QDir(backups->folder()).filePath(broken));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(4096, 'x'));
     }
     QHash<QString, QByteArray> before;
     for (const QString &file : made)
-        before.insert(file, digest(QDir(backups.folder()).filePath(file)));
+        before.insert(file, digest(QDir(backups->folder()).filePath(file)));
 
     QString stick = workspace.filePath(QStringLiteral("stick"));
     bool mounted = false;
@@ -554,7 +555,7 @@ void LedgerBackupTest::copyToAnotherDisk()
             QSKIP("mounting a small disk needs root");
         QDir().mkpath(stick);
         // Room for one backup and a half.
-        const qint64 size = QFileInfo(QDir(backups.folder()).filePath(made.first())).size();
+        const qint64 size = QFileInfo(QDir(backups->folder()).filePath(made.first())).size();
         const QByteArray options = QStringLiteral("size=%1k").arg((size * 3 / 2) / 1024 + 8).toLatin1();
         if (::mount("tmpfs", QFile::encodeName(stick).constData(), "tmpfs", 0, options.constData()) != 0)
             QSKIP("this machine allows no tmpfs mount");
@@ -569,12 +570,12 @@ void LedgerBackupTest::copyToAnotherDisk()
 
     BackupCopyReport report;
     try {
-        report = backups.copyTo(stick, all);
+        report = backups->copyTo(stick, all);
         QVERIFY(where == QLatin1String("folder"));
         QCOMPARE(report.copied, all ? made : made.mid(0, 1));
         QCOMPARE(report.unusable, all ? QStringList{broken} : QStringList{});
         // Again: nothing to copy twice.
-        QCOMPARE(backups.copyTo(stick, all).alreadyThere, report.copied);
+        QCOMPARE(backups->copyTo(stick, all).alreadyThere, report.copied);
     } catch (const BackupError &error) {
         qInfo("%s", qPrintable(error.message()));
         QVERIFY2(where != QLatin1String("folder"), qPrintable(error.message()));
@@ -588,29 +589,29 @@ void LedgerBackupTest::copyToAnotherDisk()
         const QStringList there = QDir(stick).entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::Reversed);
         QCOMPARE(there, where == QLatin1String("tmpfs") ? made.mid(0, 1) : report.copied);
         for (const QString &file : there) {
-            QCOMPARE(backups.check(QDir(stick).filePath(file)), 4000 * (3 - int(made.indexOf(file))));
+            QCOMPARE(backups->check(QDir(stick).filePath(file)), 4000 * (3 - int(made.indexOf(file))));
             QCOMPARE(digest(QDir(stick).filePath(file)), before.value(file));
         }
     }
     for (const QString &file : made)
-        QCOMPARE(digest(QDir(backups.folder()).filePath(file)), before.value(file));
+        QCOMPARE(digest(QDir(backups->folder()).filePath(file)), before.value(file));
 }
 
 void LedgerBackupTest::restoreWaitsForTheLedgerToBeFree()
 {
     TestWorkspace workspace;
-    LedgerBackup backups(workspace.dataSource(), workspace.path());
-    const QString taken = backups.backup();
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
+    const QString taken = backups->backup();
     auto module = std::make_unique<Tdmfm>(workspace.dataSource());
     module->ADOConnection1->execute(QStringLiteral("insert into data (b) values ('后来的')"));
     try {
-        backups.restore(taken);
+        backups->restore(taken);
         QFAIL("restored under an open ledger");
     } catch (const BackupError &error) {
         QCOMPARE(error.kind(), BackupError::Kind::InUse);
     }
     QCOMPARE(module->ADOConnection1->scalar(QStringLiteral("select count(*) from data")).toInt(), 1);
-    QCOMPARE(backupFiles(backups.folder()), QStringList{QFileInfo(taken).fileName()});
+    QCOMPARE(backupFiles(backups->folder()), QStringList{QFileInfo(taken).fileName()});
 
     module.reset();
     // A program that closes while the restore waits lets it go ahead.
@@ -627,10 +628,10 @@ void LedgerBackupTest::restoreWaitsForTheLedgerToBeFree()
         QThread::msleep(700);
         holder.reset();
     });
-    backups.setWaitForFree(20000);
+    backups->setWaitForFree(20000);
     QElapsedTimer waited;
     waited.start();
-    backups.restore(taken);
+    backups->restore(taken);
     closing.join();
     QVERIFY(waited.elapsed() >= 600);
     Connection restored(workspace.dataSource());
@@ -661,9 +662,9 @@ void LedgerBackupTest::lostConnectionHoldsTheLedgerAgain()
     if (!TestWorkspace::onServer())
         QSKIP("a connection to a database server");
     TestWorkspace workspace;
-    LedgerBackup backups(workspace.dataSource(), workspace.path());
-    backups.setWaitForFree(2000);
-    const QString taken = backups.backup();
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
+    backups->setWaitForFree(2000);
+    const QString taken = backups->backup();
     Tdmfm module(workspace.dataSource());
     Connection &terminal = *module.ADOConnection1;
     Connection admin(workspace.dataSource());
@@ -702,7 +703,7 @@ void LedgerBackupTest::lostConnectionHoldsTheLedgerAgain()
     // A restore finished while the connection was lost: this program's rows and keys
     // belong to a ledger that is gone, so nothing runs until it starts again.
     cut();
-    backups.restore(taken);
+    backups->restore(taken);
     for (int attempt = 0; attempt < 2; ++attempt)
         QCOMPARE(refusal([&] { terminal.execute(QStringLiteral("insert into data (b) values ('过时')")); }),
                  QStringLiteral("连接中断期间数据已被恢复，请关闭程序后重新启动。"));
@@ -740,7 +741,7 @@ void LedgerBackupTest::restoreAfterServerRestartFindsAnIdleTill()
     QVERIFY2(!server.address().isEmpty(), qPrintable(server.error()));
     {
         TestWorkspace workspace(TestWorkspace::Database::Fresh, server.address());
-        const QString taken = LedgerBackup(workspace.dataSource(), workspace.path()).backup();
+        const QString taken = LedgerBackup::forSource(workspace.dataSource(), workspace.path())->backup();
         QProcess till;
         till.setWorkingDirectory(workspace.path());
         till.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tillprobe"), {QStringLiteral("idle")});
@@ -782,10 +783,10 @@ void LedgerBackupTest::restoreCountsTerminalSessionsWithoutTheirLock()
         QSKIP("a connection to a database server");
     TestWorkspace workspace;
     TestWorkspace otherLedger;
-    LedgerBackup backups(workspace.dataSource(), workspace.path());
-    const QString taken = backups.backup();
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
+    const QString taken = backups->backup();
     Tdmfm besideIt(otherLedger.dataSource());
-    backups.restore(taken);
+    backups->restore(taken);
     Tdmfm terminal(workspace.dataSource());
     terminal.ADOConnection1->scalar(QStringLiteral("select pg_advisory_unlock_all()"));
     {
@@ -793,7 +794,7 @@ void LedgerBackupTest::restoreCountsTerminalSessionsWithoutTheirLock()
         QVERIFY(LedgerLock::tryLock(admin, LedgerLock::Mode::Exclusive));
     }
     try {
-        backups.restore(taken);
+        backups->restore(taken);
         QFAIL("restored while a terminal was connected");
     } catch (const BackupError &error) {
         QCOMPARE(error.kind(), BackupError::Kind::InUse);
@@ -839,8 +840,8 @@ void LedgerBackupTest::adminCommandsListAndRestore()
 void LedgerBackupTest::oldBackupsAreRemovedByTheKeepingRules()
 {
     TestWorkspace workspace;
-    LedgerBackup backups(workspace.dataSource(), workspace.path());
-    const QString first = backups.backup();
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
+    const QString first = backups->backup();
     const QString extension = QFileInfo(first).suffix();
     QStringList made;
     for (int day = 1; day <= 20; ++day) {
@@ -848,20 +849,20 @@ void LedgerBackupTest::oldBackupsAreRemovedByTheKeepingRules()
         name.time = kNow.addDays(-day);
         name.extension = extension;
         made << BackupFiles::fileName(name);
-        QVERIFY(QFile::copy(first, QDir(backups.folder()).filePath(made.last())));
+        QVERIFY(QFile::copy(first, QDir(backups->folder()).filePath(made.last())));
     }
     const QString keptByHand = QStringLiteral("data-20200101-120000-before-restore.") + extension;
-    QVERIFY(QFile::copy(first, QDir(backups.folder()).filePath(keptByHand)));
-    QVERIFY(QFile::copy(first, QDir(backups.folder()).filePath(QStringLiteral("我的备份.") + extension)));
+    QVERIFY(QFile::copy(first, QDir(backups->folder()).filePath(keptByHand)));
+    QVERIFY(QFile::copy(first, QDir(backups->folder()).filePath(QStringLiteral("我的备份.") + extension)));
     QFile::remove(first);
 
     Clock::setFixedNow(kNow.addSecs(60));
-    const QString newest = backups.backup();
+    const QString newest = backups->backup();
     QStringList expected = QStringList{QFileInfo(newest).fileName(), keptByHand, QStringLiteral("我的备份.") + extension}
                            + made.mid(0, 13);
     // Today's, the 13 days before it, and April's newest (April 30, among them).
     expected.sort();
-    QStringList present = QDir(backups.folder()).entryList(QDir::Files);
+    QStringList present = QDir(backups->folder()).entryList(QDir::Files);
     present.sort();
     QCOMPARE(present, expected);
 }
@@ -876,14 +877,14 @@ void LedgerBackupTest::killedBackupsLeaveEverythingWhole()
         DatabaseTool::addDemoSales(connection, 60000);
         addJournalRows(connection);
     }
-    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
     // Two earlier backups, of days before today: no backup of today removes them.
-    const QString made = backups.backup();
+    const QString made = backups->backup();
     QStringList earlier;
     for (int day : {2, 5}) {
         const QString name = QStringLiteral("data-%1-090000.mdb").arg(QDate::currentDate().addDays(-day).toString(QStringLiteral("yyyyMMdd")));
-        QVERIFY(QFile::copy(made, QDir(backups.folder()).filePath(name)));
-        earlier << QDir(backups.folder()).filePath(name);
+        QVERIFY(QFile::copy(made, QDir(backups->folder()).filePath(name)));
+        earlier << QDir(backups->folder()).filePath(name);
     }
     QFile::remove(made);
     QHash<QString, QByteArray> digests;
@@ -922,13 +923,13 @@ void LedgerBackupTest::killedBackupsLeaveEverythingWhole()
         QVERIFY(process.waitForFinished(60000));
         // This round's process left its temporary file (its id is in the name).
         const QString ownPartial = QStringLiteral(".*.%1.partial").arg(pid);
-        if (!QDir(backups.folder()).entryList({ownPartial}, QDir::Files | QDir::Hidden).isEmpty())
+        if (!QDir(backups->folder()).entryList({ownPartial}, QDir::Files | QDir::Hidden).isEmpty())
             ++killedWhileCopying;
 
         for (auto it = digests.constBegin(); it != digests.constEnd(); ++it)
             QVERIFY2(digest(it.key()) == it.value(), qPrintable(QStringLiteral("round %1 changed %2").arg(round).arg(it.key())));
         // Whatever carries a backup's name is a whole backup.
-        for (const BackupInfo &info : backups.list())
+        for (const BackupInfo &info : backups->list())
             QVERIFY2(info.sales == 59999, qPrintable(QStringLiteral("round %1: %2 holds %3 sales").arg(round).arg(info.fileName).arg(info.sales)));
     }
     qInfo("%d kills landed, %d of them while the copy was being written", killedWhileRunning, killedWhileCopying);
@@ -942,7 +943,7 @@ void LedgerBackupTest::killedBackupsLeaveEverythingWhole()
     start(last);
     QVERIFY(last.waitForFinished(60000));
     QCOMPARE(last.exitCode(), 0);
-    const QStringList leftovers = QDir(backups.folder()).entryList({QStringLiteral(".*partial*")}, QDir::Files | QDir::Hidden);
+    const QStringList leftovers = QDir(backups->folder()).entryList({QStringLiteral(".*partial*")}, QDir::Files | QDir::Hidden);
     QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers.join(QLatin1Char(' '))));
     for (const QString &path : earlier)
         QVERIFY(QFile::exists(path));
@@ -985,11 +986,11 @@ void LedgerBackupTest::fullDiskReportsAndKeepsEverything()
             ::umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
     });
     const QString ledger = QDir(folder).filePath(QStringLiteral("data.mdb"));
-    LedgerBackup backups(DataSource::embeddedFile(ledger), folder);
-    const QString earlier = backups.backup();
-    QVERIFY(QFile::rename(earlier, QDir(backups.folder()).filePath(QStringLiteral("data-20240101-120000.mdb"))));
+    const auto backups = LedgerBackup::forSource(DataSource::embeddedFile(ledger), folder);
+    const QString earlier = backups->backup();
+    QVERIFY(QFile::rename(earlier, QDir(backups->folder()).filePath(QStringLiteral("data-20240101-120000.mdb"))));
     const QByteArray ledgerDigest = digest(ledger);
-    const QByteArray earlierDigest = digest(QDir(backups.folder()).filePath(QStringLiteral("data-20240101-120000.mdb")));
+    const QByteArray earlierDigest = digest(QDir(backups->folder()).filePath(QStringLiteral("data-20240101-120000.mdb")));
 
     QProcess process;
     process.setWorkingDirectory(folder);
@@ -1008,8 +1009,8 @@ void LedgerBackupTest::fullDiskReportsAndKeepsEverything()
     qInfo("%s", qPrintable(output.trimmed()));
 
     QCOMPARE(digest(ledger), ledgerDigest);
-    QCOMPARE(digest(QDir(backups.folder()).filePath(QStringLiteral("data-20240101-120000.mdb"))), earlierDigest);
-    QCOMPARE(QDir(backups.folder()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("data-20240101-120000.mdb")});
+    QCOMPARE(digest(QDir(backups->folder()).filePath(QStringLiteral("data-20240101-120000.mdb"))), earlierDigest);
+    QCOMPARE(QDir(backups->folder()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("data-20240101-120000.mdb")});
     Connection check(ledger, Schema::databaseKey());
     QCOMPARE(check.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
 }
@@ -1030,13 +1031,52 @@ void LedgerBackupTest::serverBackupsGoWhereTheSettingSays()
     const QString shared = QDir::cleanPath(workspace.filePath(QStringLiteral("../shop-backups")));
     auto removeShared = qScopeGuard([&] { QDir(shared).removeRecursively(); });
     QDir(shared).removeRecursively();
-    LedgerBackup backups(workspace.dataSource(), workspace.path());
-    QCOMPARE(backups.folder(), shared);
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
+    QCOMPARE(backups->folder(), shared);
     const Run made = runAdmin(workspace.path(), {QStringLiteral("backup")});
     QCOMPARE(made.status, 0);
     QVERIFY2(made.output.contains(shared + QLatin1Char('/')), qPrintable(made.output));
-    QCOMPARE(backups.list().size(), size_t(1));
+    QCOMPARE(backups->list().size(), size_t(1));
     QVERIFY(!QFileInfo::exists(workspace.filePath(QStringLiteral("backups"))));
+}
+
+// A shop that moved its ledger to a server keeps the file backups it made before in the
+// same backups/: the list counts each file as what it is, and the server's restore
+// refuses one that is no dump without touching the ledger.
+void LedgerBackupTest::backupsOfTheEarlierFileAreListedBesideTheDumps()
+{
+    if (!TestWorkspace::onServer())
+        QSKIP("about a server's ledger");
+    TestWorkspace workspace;
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
+    QStringList before;
+    QString dump;
+    {
+        Connection connection(workspace.dataSource());
+        DatabaseTool::addDemoSales(connection, 20);
+        dump = backups->backup(&connection);
+        before = snapshot(connection);
+    }
+    const QString earlier = QDir(backups->folder()).filePath(QStringLiteral("data-20240401-180000.mdb"));
+    {
+        Connection file(earlier, Schema::databaseKey(), Connection::OpenMode::CreateFile);
+        Schema::createTables(file);
+        DatabaseTool::addDemoSales(file, 7);
+    }
+
+    QMap<QString, int> sales;
+    for (const BackupInfo &info : backups->list())
+        sales.insert(info.fileName, info.sales);
+    QCOMPARE(sales, (QMap<QString, int>{{QFileInfo(dump).fileName(), 20}, {QFileInfo(earlier).fileName(), 7}}));
+
+    try {
+        backups->restore(earlier);
+        QFAIL("a file backup was restored into the server's ledger");
+    } catch (const BackupError &error) {
+        QCOMPARE(error.kind(), BackupError::Kind::Unusable);
+    }
+    Connection connection(workspace.dataSource());
+    QCOMPARE(snapshot(connection), before);
 }
 
 namespace {
@@ -1075,11 +1115,11 @@ void LedgerBackupTest::shopKeyRoundTrip()
     QByteArray ledgerBefore;
     {
         TestWorkspace workspace;
-        LedgerBackup backups(workspace.dataSource(), workspace.path());
+        const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
         {
             Connection connection(workspace.dataSource());
             DatabaseTool::addDemoSales(connection, 30);
-            before = backups.backup(&connection);
+            before = backups->backup(&connection);
         }
         ledgerBefore = digest(workspace.databasePath());
         // Typed twice, and the two must agree; a short key is refused.
@@ -1094,7 +1134,7 @@ void LedgerBackupTest::shopKeyRoundTrip()
         QVERIFY2(set.output.contains(QStringLiteral("re-encrypted 1 backups")), qPrintable(set.output));
 
         // The built-in key opens neither the ledger nor its backups any more, earlier or later.
-        after = backups.backup();
+        after = backups->backup();
         for (const QString &path : {workspace.databasePath(), before, after}) {
             QVERIFY2(!opensWith(path, Schema::databaseKey()), qPrintable(path));
             QVERIFY2(opensWith(path, key), qPrintable(path));
@@ -1115,9 +1155,9 @@ void LedgerBackupTest::shopKeyRoundTrip()
     const QString carried = QDir::tempPath() + QStringLiteral("/quillmora-key-test.mdb");
     auto removeCarried = qScopeGuard([&] { QFile::remove(carried); });
     TestWorkspace other;
-    LedgerBackup backups(other.dataSource(), other.path());
+    const auto backups = LedgerBackup::forSource(other.dataSource(), other.path());
     try {
-        backups.restore(carried);
+        backups->restore(carried);
         QFAIL("restored a backup whose key is not known here");
     } catch (const BackupError &error) {
         QCOMPARE(error.kind(), BackupError::Kind::Unusable);
@@ -1134,7 +1174,7 @@ void LedgerBackupTest::shopKeyRoundTrip()
     }
     const Run given = runAdmin(other.path(), {QStringLiteral("set-key"), QStringLiteral("--key-file"), keyFile});
     QVERIFY2(given.status == 0, qPrintable(given.output));
-    backups.restore(carried);
+    backups->restore(carried);
     QVERIFY(!opensWith(other.databasePath(), Schema::databaseKey()));
     Connection restored(other.dataSource());
     QCOMPARE(restored.scalar(QStringLiteral("select count(*) from data")).toInt(), 30);
@@ -1147,11 +1187,11 @@ void LedgerBackupTest::killedKeyChangeLeavesAReadableLedger()
     if (TestWorkspace::onServer())
         QSKIP("about the embedded file");
     TestWorkspace workspace;
-    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const auto backups = LedgerBackup::forSource(workspace.dataSource(), workspace.path());
     {
         Connection connection(workspace.dataSource());
         DatabaseTool::addDemoSales(connection, 40000);
-        backups.backup(&connection);
+        backups->backup(&connection);
     }
     const QStringList keys = {QStringLiteral("first key 111"), QStringLiteral("second key 222")};
     auto start = [&](QProcess &process, int round) {
@@ -1187,7 +1227,7 @@ void LedgerBackupTest::killedKeyChangeLeavesAReadableLedger()
         Connection ledger(workspace.dataSource());
         QCOMPARE(ledger.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
         QCOMPARE(ledger.scalar(QStringLiteral("select count(*) from data")).toInt(), 40000);
-        for (const BackupInfo &info : backups.list())
+        for (const BackupInfo &info : backups->list())
             QVERIFY2(info.sales == 40000, qPrintable(QStringLiteral("round %1: %2").arg(round).arg(info.fileName)));
     }
     qInfo("%d kills landed", killed);
@@ -1197,7 +1237,7 @@ void LedgerBackupTest::killedKeyChangeLeavesAReadableLedger()
     QVERIFY(last.waitForFinished(120000));
     QCOMPARE(last.exitCode(), 0);
     QVERIFY(opensWith(workspace.databasePath(), keys[0].toUtf8()));
-    for (const BackupInfo &info : backups.list())
+    for (const BackupInfo &info : backups->list())
         QVERIFY(opensWith(info.path, keys[0].toUtf8()));
     QVERIFY(!QFileInfo::exists(LedgerKey::path() + QStringLiteral(".previous")));
     QCOMPARE(QDir(workspace.path()).entryList({QStringLiteral(".*partial*")}, QDir::Files | QDir::Hidden), QStringList{});

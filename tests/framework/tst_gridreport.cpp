@@ -92,6 +92,8 @@ private slots:
 
     void narrowColumnsPrintEveryCharacter_data();
     void narrowColumnsPrintEveryCharacter();
+    void pagesBreakWhereTheNextElementNoLongerFits_data();
+    void pagesBreakWhereTheNextElementNoLongerFits();
 
 private:
     // Prints the table at its own widths (not fitted, so the text keeps its size) and
@@ -146,6 +148,39 @@ void TestGridReport::narrowColumnsPrintEveryCharacter()
     // little; a missing digit takes away a tenth of an eleven-digit number.
     QVERIFY2(printed > 0.96 * expected && printed < 1.04 * expected,
              qPrintable(QStringLiteral("ink %1 of %2 printed whole").arg(printed).arg(expected)));
+}
+
+void TestGridReport::pagesBreakWhereTheNextElementNoLongerFits_data()
+{
+    // A page's body runs from 0 to 100; repeated column titles take 10 of it.
+    QTest::addColumn<QList<double>>("heights");
+    QTest::addColumn<bool>("underTitles");
+    QTest::addColumn<QList<int>>("pageStarts"); // the elements that start a new page
+
+    QTest::newRow("filled to the last unit") << QList<double>{50, 50, 1} << false << QList<int>{2};
+    QTest::newRow("one unit over") << QList<double>{50, 51, 49} << false << QList<int>{1};
+    QTest::newRow("rows without titles") << QList<double>(9, 25) << false << QList<int>{4, 8};
+    // Pages after the first hold three rows under the titles, not four.
+    QTest::newRow("rows under repeated titles") << QList<double>(9, 25) << true << QList<int>{4, 7};
+    QTest::newRow("titles and rows fill a page exactly") << QList<double>(8, 30) << true << QList<int>{3, 6};
+    // Higher than a page: alone on its page, never an empty page before it.
+    QTest::newRow("first element taller than a page") << QList<double>{150, 20} << false << QList<int>{1};
+    QTest::newRow("element taller than a page") << QList<double>{20, 150, 20} << false << QList<int>{1, 2};
+    QTest::newRow("nothing") << QList<double>{} << false << QList<int>{};
+}
+
+void TestGridReport::pagesBreakWhereTheNextElementNoLongerFits()
+{
+    QFETCH(QList<double>, heights);
+    QFETCH(bool, underTitles);
+    QFETCH(QList<int>, pageStarts);
+    PageBreaks breaks(0, 100, 10);
+    QList<int> starts;
+    for (int element = 0; element < heights.size(); ++element) {
+        if (breaks.place(heights.at(element), underTitles))
+            starts << element;
+    }
+    QCOMPARE(starts, pageStarts);
 }
 
 QTEST_MAIN(TestGridReport)

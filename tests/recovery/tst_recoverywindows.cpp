@@ -295,7 +295,7 @@ void RecoveryWindowsTest::backupFromTheMenu()
     unlock(window->gate, QStringLiteral("947"));
     const QString made = m_workspace->filePath(QStringLiteral("backups/data-20240506-091500.") + extension());
     QCOMPARE(m_boxes->asked.last().request.text, QStringLiteral("数据已备份到：\n") + made);
-    QCOMPARE(LedgerBackup(m_module->dataSource(), m_module->dataFolder()).check(made), 1);
+    QCOMPARE(LedgerBackup::forSource(m_module->dataSource(), m_module->dataFolder())->check(made), 1);
     keepPicture(window, QStringLiteral("backup"));
 
     // "复制到其他位置…": the newest backup onto a stick, checked there; a stick that
@@ -310,7 +310,7 @@ void RecoveryWindowsTest::backupFromTheMenu()
     QTest::mouseClick(window->copyButton, Qt::LeftButton);
     QCOMPARE(m_boxes->asked.last().request.icon, QMessageBox::Information);
     QVERIFY2(m_boxes->asked.last().request.text.contains(QFileInfo(made).fileName()), qPrintable(m_boxes->asked.last().request.text));
-    QCOMPARE(LedgerBackup(m_module->dataSource(), m_module->dataFolder()).check(QDir(stick).filePath(QFileInfo(made).fileName())), 1);
+    QCOMPARE(LedgerBackup::forSource(m_module->dataSource(), m_module->dataFolder())->check(QDir(stick).filePath(QFileInfo(made).fileName())), 1);
     chosen = m_workspace->filePath(QStringLiteral("gone"));
     m_boxes->expect(QMessageBox::Ok);
     QTest::mouseClick(window->copyButton, Qt::LeftButton);
@@ -320,12 +320,12 @@ void RecoveryWindowsTest::backupFromTheMenu()
 
 void RecoveryWindowsTest::restoreFromTheMenuRestarts()
 {
-    LedgerBackup backups(m_module->dataSource(), m_module->dataFolder());
+    const auto backups = LedgerBackup::forSource(m_module->dataSource(), m_module->dataFolder());
     Clock::setFixedNow(kNow.addDays(-1));
-    const QString good = backups.backup(m_module->ADOConnection1.get());
+    const QString good = backups->backup(m_module->ADOConnection1.get());
     addSale(*m_module->ADOConnection1, QStringLiteral("跑步鞋"), 399.8);
     Clock::setFixedNow(kNow);
-    const QString later = backups.backup(m_module->ADOConnection1.get());
+    const QString later = backups->backup(m_module->ADOConnection1.get());
     // A backup that was damaged on the disk since.
     const QString damaged = m_workspace->filePath(QStringLiteral("backups/data-20240501-180000.") + extension());
     QVERIFY(QFile::copy(later, damaged));
@@ -400,7 +400,7 @@ void RecoveryWindowsTest::windowsOpenCentredWithColumnsWhole()
     ledger.post();
     goTo(ledger, QStringLiteral("跑步鞋"));
     ledger.deleteCurrent();
-    LedgerBackup(m_module->dataSource(), m_module->dataFolder()).backup(&connection);
+    LedgerBackup::forSource(m_module->dataSource(), m_module->dataFolder())->backup(&connection);
     ledger.close();
     m_form->setGeometry(40, 40, 720, 480);
     m_form->show();
@@ -443,8 +443,8 @@ void RecoveryWindowsTest::windowsOpenCentredWithColumnsWhole()
 
 void RecoveryWindowsTest::restoreAtStart()
 {
-    LedgerBackup backups(m_module->dataSource(), m_module->dataFolder());
-    const QString taken = backups.backup(m_module->ADOConnection1.get());
+    const auto backups = LedgerBackup::forSource(m_module->dataSource(), m_module->dataFolder());
+    const QString taken = backups->backup(m_module->ADOConnection1.get());
     addSale(*m_module->ADOConnection1, QStringLiteral("跑步鞋"), 399.8);
     QCOMPARE(RestoreAtStart::restartArguments({"/usr/bin/quillmora", "--data-folder", "--restore-backup", "old"}, taken),
              (QStringList{"--restore-backup", taken, "--data-folder"}));

@@ -550,7 +550,7 @@ QWidget *TestReadability::openWindow(const QString &name, QStringList &mustRead)
         return window;
     }
     if (name == QLatin1String("backup")) {
-        auto *window = keep(new RestoreWindow(nullptr, LedgerBackup(m_data->dataSource(), m_data->dataFolder()),
+        auto *window = keep(new RestoreWindow(nullptr, LedgerBackup::forSource(m_data->dataSource(), m_data->dataFolder()),
                                               *m_data->ADOConnection1, [](const QString &) {}));
         window->show();
         mustRead << QStringLiteral("管理员密码：") << QStringLiteral("恢复");
