@@ -229,8 +229,16 @@ public:
             return QByteArray(static_cast<const char *>(sqlite3_column_blob(m_statement, column)),
                               sqlite3_column_bytes(m_statement, column));
         default: {
-            const QString text = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column)),
-                                                   sqlite3_column_bytes(m_statement, column));
+            const char *bytes = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
+            const int size = sqlite3_column_bytes(m_statement, column);
+            if (declared == FieldType::Date) {
+                // The stored form, read without the general parser: a date column is
+                // read for every row of an export.
+                const QDate date = DateText::storedDatePrefix(QByteArrayView(bytes, size));
+                if (date.isValid())
+                    return date;
+            }
+            const QString text = QString::fromUtf8(bytes, size);
             if (declared == FieldType::Date) {
                 const QDate date = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
                 if (date.isValid())

@@ -2,6 +2,8 @@
 
 #include "worksheet.h"
 
+#include <QByteArray>
+#include <QStringEncoder>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -13,6 +15,10 @@
 // the records are read (on this thread, where the data lives) while the cells
 // before them are being written. Cells go over in batches through a short queue,
 // so no more than a few thousand are ever waiting.
+//
+// A cell costs no allocation on either side: texts are turned into UTF-8 here,
+// straight into the batch, and reach the writer as utf8Text(); the batches are
+// used again once written.
 //
 // A failure of the writer is raised here, at the next cell handed over or at
 // endFile(), which returns only when the writer is done.
@@ -41,23 +47,34 @@ private:
         Kind kind;
         int row = 0;
         int column = 0;
-        QString text;
+        // A text's length in bytes; its start in the batch's texts is `integer`.
+        int size = 0;
         double number = 0;
+        // An integer, a date's Julian day or a text's start.
         qint64 integer = 0;
-        QDate date;
+    };
+    struct Batch
+    {
+        std::vector<Cell> cells;
+        // The batch's texts in UTF-8, each followed by a NUL.
+        QByteArray texts;
     };
 
-    void put(Cell cell);
+    void put(const Cell &cell);
     void hand();
     void run();
+    void write(const Batch &batch);
     void stop();
 
     SheetWriter &m_writer;
     SheetLayout m_layout;
-    std::vector<Cell> m_batch;
+    QStringEncoder m_utf8{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
+    Batch m_batch;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<std::vector<Cell>> m_queue;
+    std::deque<Batch> m_queue;
+    // Written batches, kept for their room.
+    std::vector<Batch> m_spare;
     bool m_finished = false;
     bool m_abandoned = false;
     std::exception_ptr m_error;

@@ -84,6 +84,12 @@ public:
     virtual void prepare(const SheetLayout &) {}
     virtual void beginFile() = 0;
     virtual void text(int row, int column, const QString &text) = 0;
+    // A text in UTF-8: `size` bytes, followed by a NUL. A writer that keeps UTF-8
+    // takes it as it is; the others get it as text().
+    virtual void utf8Text(int row, int column, const char *text, qsizetype size)
+    {
+        this->text(row, column, QString::fromUtf8(text, size));
+    }
     virtual void number(int row, int column, double value) = 0;
     virtual void integer(int row, int column, qint64 value) = 0;
     virtual void date(int row, int column, const QDate &value) = 0;

@@ -132,6 +132,17 @@ void XlsxSheetWriter::text(int row, int column, const QString &text)
     check(worksheet_write_string(m_sheet, lxw_row_t(row), lxw_col_t(column), utf8.constData(), nullptr));
 }
 
+void XlsxSheetWriter::utf8Text(int row, int column, const char *text, qsizetype size)
+{
+    // A text of no more bytes than the limit has no more characters either; a longer
+    // one is cut by characters.
+    if (size > kMaxTextLength) {
+        this->text(row, column, QString::fromUtf8(text, size));
+        return;
+    }
+    check(worksheet_write_string(m_sheet, lxw_row_t(row), lxw_col_t(column), text, nullptr));
+}
+
 void XlsxSheetWriter::number(int row, int column, double value)
 {
     check(worksheet_write_number(m_sheet, lxw_row_t(row), lxw_col_t(column), value, nullptr));
@@ -146,7 +157,15 @@ void XlsxSheetWriter::date(int row, int column, const QDate &value)
 {
     if (!value.isValid())
         return;
-    // The format counts days from 1900; an older date stays readable as its text.
+    // The format counts days from 1900 and, like the programs that read it, takes 1900
+    // for a leap year: from March 1900 on, a date is its day number less a constant.
+    static constexpr qint64 kMarch1900 = 2415080; // Julian day of 1900-03-01, day 61
+    if (value.toJulianDay() >= kMarch1900) {
+        check(worksheet_write_number(m_sheet, lxw_row_t(row), lxw_col_t(column),
+                                     double(value.toJulianDay() - kMarch1900 + 61), m_dateFormat));
+        return;
+    }
+    // An older date stays readable as its text.
     if (value.year() < 1900) {
         text(row, column, value.toString(QStringLiteral("yyyy-MM-dd")));
         return;

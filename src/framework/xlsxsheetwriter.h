@@ -30,6 +30,7 @@ public:
     void prepare(const SheetLayout &layout) override;
     void beginFile() override;
     void text(int row, int column, const QString &text) override;
+    void utf8Text(int row, int column, const char *text, qsizetype size) override;
     void number(int row, int column, double value) override;
     void integer(int row, int column, qint64 value) override;
     void date(int row, int column, const QDate &value) override;
