@@ -32,20 +32,14 @@ struct ColumnSpec
 // "create table" with the columns in order, typed by the engine's dialect, and the
 // hidden row key last where the engine needs one of its own making: inserts without a
 // column list still fit, and every "select *" leaves the key out.
-QString createTable(const Dialect &dialect, const QString &table, const QStringList &columns)
-{
-    QStringList definitions = columns;
-    if (!dialect.keyColumn().isEmpty())
-        definitions << dialect.keyColumn();
-    return QStringLiteral("create table %1 (%2)").arg(table, definitions.join(QStringLiteral(", ")));
-}
-
 QString createTable(const Dialect &dialect, const QString &table, std::initializer_list<ColumnSpec> columns)
 {
     QStringList definitions;
     for (const ColumnSpec &column : columns)
         definitions << QString::fromLatin1(column.name) + QLatin1Char(' ') + dialect.columnType(column.type);
-    return createTable(dialect, table, definitions);
+    if (!dialect.keyColumn().isEmpty())
+        definitions << dialect.keyColumn();
+    return QStringLiteral("create table %1 (%2)").arg(table, definitions.join(QStringLiteral(", ")));
 }
 
 // Texts compare, group and order by their bytes on either engine (see Dialect); Chinese
