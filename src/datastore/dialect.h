@@ -71,6 +71,21 @@ public:
     // The comparison that counts two nulls as equal values, and a null as unlike any
     // value: "a <op> ?".
     virtual QString nullSafeEquals() const = 0;
+    // Whether other sessions' commits reach a listening connection as notifications
+    // (Connection::listen); where they do not, othersCommits() counts them.
+    virtual bool announcesCommits() const = 0;
+    // The notification channel `prefix` followed by the name of this connection's
+    // ledger, so that ledgers sharing a server do not hear each other.
+    virtual QString ledgerChannel(Connection &connection, const QString &prefix) const = 0;
+    // Sends `payload` on the ledger's channel (as ledgerChannel names it), delivered when
+    // the transaction that sends it commits; nothing where commits are not announced.
+    virtual void announce(Connection &connection, const QString &prefix, const QString &payload) const = 0;
+    // This connection's session as notifications name their sender.
+    virtual int sessionId(Connection &connection) const = 0;
+    // A number that moves whenever another connection commits to the ledger, or nullopt
+    // where the engine announces commits instead.
+    virtual std::optional<qint64> othersCommits(Connection &connection) const = 0;
+
     // Whether the engine copies a whole ledger while it is open (Connection::backupInto);
     // a server's ledgers are backed up with the server's own tools instead.
     virtual bool copiesLedgerOnline() const = 0;

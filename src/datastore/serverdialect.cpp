@@ -511,6 +511,26 @@ public:
 
     QString nullSafeEquals() const override { return QStringLiteral("is not distinct from"); }
 
+    // A ledger is a schema: one channel per schema.
+    bool announcesCommits() const override { return true; }
+
+    QString ledgerChannel(Connection &connection, const QString &prefix) const override
+    {
+        return prefix + connection.scalar(QStringLiteral("select current_schema()")).toString();
+    }
+
+    void announce(Connection &connection, const QString &prefix, const QString &payload) const override
+    {
+        connection.execute(QStringLiteral("select pg_notify(?::text || current_schema(), ?)"), {prefix, payload});
+    }
+
+    int sessionId(Connection &connection) const override
+    {
+        return connection.scalar(QStringLiteral("select pg_backend_pid()")).toInt();
+    }
+
+    std::optional<qint64> othersCommits(Connection &) const override { return std::nullopt; }
+
     bool copiesLedgerOnline() const override { return false; }
 
 private:

@@ -78,6 +78,18 @@ public:
 
     QString nullSafeEquals() const override { return QStringLiteral("is"); }
 
+    // One file, no notifications: a reader looks at the engine's change counter.
+    bool announcesCommits() const override { return false; }
+    QString ledgerChannel(Connection &, const QString &prefix) const override { return prefix; }
+    void announce(Connection &, const QString &, const QString &) const override {}
+    int sessionId(Connection &) const override { return 0; }
+
+    // Moves only for other connections' commits.
+    std::optional<qint64> othersCommits(Connection &connection) const override
+    {
+        return connection.scalar(QStringLiteral("pragma data_version")).toLongLong();
+    }
+
     bool copiesLedgerOnline() const override { return true; }
 };
 
