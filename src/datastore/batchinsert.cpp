@@ -2,16 +2,15 @@
 
 #include "apperror.h"
 #include "connection.h"
+#include "dialect.h"
 #include "sqlnames.h"
 
 #include <algorithm>
 
 BatchInsert::BatchInsert(Connection &connection, const QString &table, const QStringList &columns, int rowsPerStatement)
     : m_connection(connection), m_table(table), m_columns(columns),
-      // The embedded engine takes at most 999 values in one statement, the server 65535.
-      m_rowsPerStatement(std::max(1, std::min<int>(rowsPerStatement,
-                                                   (connection.engine() == Connection::Engine::Server ? 30000 : 999)
-                                                       / std::max<int>(1, int(columns.size())))))
+      m_rowsPerStatement(std::max(1, std::min<int>(rowsPerStatement, connection.dialect().mostBoundValues()
+                                                                          / std::max<int>(1, int(columns.size())))))
 {
 }
 

@@ -3,10 +3,10 @@
 
 #include "apperror.h"
 #include "datasource.h"
+#include "dialect.h"
 #include "engine.h"
 #include "openerror.h"
 #include "schema.h"
-#include "sqlnames.h"
 
 // ---------------------------------------------------------------- Statement
 
@@ -81,14 +81,14 @@ bool Statement::isNull(int column) const
 // ---------------------------------------------------------------- Connection
 
 Connection::Connection(const QString &path, const QByteArray &key, OpenMode mode)
-    : m_engine(Engine::EmbeddedFile), m_path(path),
+    : m_engine(Engine::EmbeddedFile), m_dialect(&embeddedDialect()), m_path(path),
       m_backend(openEmbeddedBackend(path, key, mode == OpenMode::CreateFile))
 {
 }
 
 Connection::Connection(const DataSource &source, OpenMode mode)
     : m_engine(source.engine() == DataSource::Engine::Server ? Engine::Server : Engine::EmbeddedFile),
-      m_path(source.displayName())
+      m_dialect(m_engine == Engine::Server ? &serverDialect() : &embeddedDialect()), m_path(source.displayName())
 {
     if (m_engine == Engine::Server) {
         try {
@@ -158,9 +158,7 @@ QStringList Connection::tableNames()
 
 bool Connection::hasIndex(const QString &name)
 {
-    if (engine() == Engine::Server)
-        return scalar(QStringLiteral("select to_regclass(?) is not null"), {quotedName(name)}).toBool();
-    return scalar(QStringLiteral("select count(*) from sqlite_master where type='index' and name=?"), {name}).toInt() > 0;
+    return m_dialect->hasIndex(*this, name);
 }
 
 void Connection::beginTransaction()

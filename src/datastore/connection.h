@@ -10,6 +10,7 @@
 #include <optional>
 
 class ConnectionBackend;
+class Dialect;
 class StatementBackend;
 class DataSource;
 
@@ -104,6 +105,10 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     Engine engine() const { return m_engine; }
+    // What statements must say differently on this connection's engine (column types,
+    // index and statistics look-ups, limits). Code outside the connection layer asks
+    // it rather than engine().
+    const Dialect &dialect() const { return *m_dialect; }
     // The file's path, or the server's address without any password.
     const QString &path() const { return m_path; }
 
@@ -165,6 +170,7 @@ public:
 
 private:
     Engine m_engine;
+    const Dialect *m_dialect;
     QString m_path;
     std::unique_ptr<ConnectionBackend> m_backend;
     bool m_inTransaction = false;

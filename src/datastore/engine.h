@@ -16,6 +16,7 @@
 #include <vector>
 
 struct SessionHold;
+class Dialect;
 
 class StatementBackend
 {
@@ -70,3 +71,8 @@ public:
 
 std::unique_ptr<ConnectionBackend> openEmbeddedBackend(const QString &path, const QByteArray &key, bool create);
 std::unique_ptr<ConnectionBackend> openServerBackend(const QString &uri);
+
+// Each engine's dialect (sqlitedialect.cpp, serverdialect.cpp); Connection::dialect()
+// gives the one a connection speaks.
+const Dialect &embeddedDialect();
+const Dialect &serverDialect();

@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "connection.h"
+#include "dialect.h"
 
 #include <QStringList>
 
@@ -53,10 +54,10 @@ QString LedgerChanges::noteText(const LedgerChangeCounts &counts)
 
 void LedgerChanges::announce(Connection &connection, const LedgerChangeCounts &counts)
 {
-    if (connection.engine() != Connection::Engine::Server || !counts.any())
+    if (!connection.dialect().announcesCommits() || !counts.any())
         return;
-    connection.execute(QStringLiteral("select pg_notify('%1' || current_schema(), ?)").arg(QLatin1String(kChannelPrefix)),
-                       {QStringLiteral("%1 %2 %3").arg(counts.added).arg(counts.changed).arg(counts.removed)});
+    connection.dialect().announce(connection, QString::fromLatin1(kChannelPrefix),
+                                  QStringLiteral("%1 %2 %3").arg(counts.added).arg(counts.changed).arg(counts.removed));
 }
 
 void LedgerChanges::markRead()
@@ -64,12 +65,12 @@ void LedgerChanges::markRead()
     const bool hadCounts = m_counts.any();
     m_counts = {};
     try {
-        if (m_connection.engine() == Connection::Engine::Server) {
+        if (m_connection.dialect().announcesCommits()) {
             // What arrived so far was sent before the read.
             if (listening())
                 m_listener->takeNotifications();
         } else {
-            m_version = m_connection.scalar(QStringLiteral("pragma data_version")).toLongLong();
+            m_version = m_connection.dialect().othersCommits(m_connection).value_or(-1);
             m_keys = largestKeys();
         }
     } catch (const DatabaseError &) {
@@ -88,7 +89,7 @@ void LedgerChanges::look()
         return;
     const LedgerChangeCounts before = m_counts;
     try {
-        if (m_connection.engine() == Connection::Engine::Server)
+        if (m_connection.dialect().announcesCommits())
             lookOnServer();
         else
             lookInFile();
@@ -122,7 +123,7 @@ LedgerChangeCounts LedgerChanges::countSince(const Keys &keys) const
 
 void LedgerChanges::lookInFile()
 {
-    const qint64 version = m_connection.scalar(QStringLiteral("pragma data_version")).toLongLong();
+    const qint64 version = m_connection.dialect().othersCommits(m_connection).value_or(-1);
     if (m_version < 0) {
         m_version = version;
         m_keys = largestKeys();
@@ -145,8 +146,7 @@ bool LedgerChanges::listening()
     }
     m_ticksUntilRetry = kLooksBetweenRetries;
     auto listener = std::make_unique<Connection>(m_source);
-    const QString schema = listener->scalar(QStringLiteral("select current_schema()")).toString();
-    listener->listen(QString::fromLatin1(kChannelPrefix) + schema);
+    listener->listen(listener->dialect().ledgerChannel(*listener, QString::fromLatin1(kChannelPrefix)));
     m_listener = std::move(listener);
     m_ticksUntilRetry = 0;
     return true;
@@ -172,7 +172,7 @@ void LedgerChanges::lookOnServer()
         if (!asked) {
             asked = true;
             try {
-                m_ownSession = m_connection.scalar(QStringLiteral("select pg_backend_pid()")).toInt();
+                m_ownSession = m_connection.dialect().sessionId(m_connection);
             } catch (const DatabaseError &) {
             }
             if (session == m_ownSession)

@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "connection.h"
+#include "dialect.h"
 #include "datasource.h"
 #include "disksync.h"
 #include "exactsum.h"
@@ -76,7 +77,7 @@ bool accepts(Want want, const LegacyColumn &column)
 }
 
 // The declared type of a new column that carries a column the program does not know.
-QString carriedType(const LegacyTable &table, int index, bool server)
+QString carriedType(const LegacyTable &table, int index, const Dialect &dialect)
 {
     const LegacyColumn &column = table.columns().at(index);
     if (column.isText())
@@ -86,7 +87,7 @@ QString carriedType(const LegacyTable &table, int index, bool server)
     if (column.isNumber())
         return QStringLiteral("double precision");
     if (column.kind == LegacyColumn::Kind::DateTime)
-        return server ? QStringLiteral("timestamp") : QStringLiteral("datetime");
+        return dialect.columnType(FieldType::DateTime);
     throw AppError(QStringLiteral("旧数据文件中表 %1 的列 %2 的类型（%3）无法导入。")
                        .arg(table.name(), column.name)
                        .arg(column.typeCode));
@@ -105,7 +106,7 @@ struct ColumnPlan
 // carried exactly and named in the report.
 constexpr double kLargeAmount = 1e12;
 
-ColumnPlan planColumns(const TableLayout &layout, const LegacyTable &table, bool server)
+ColumnPlan planColumns(const TableLayout &layout, const LegacyTable &table, const Dialect &dialect)
 {
     ColumnPlan plan;
     QVector<bool> used(table.columns().size(), false);
@@ -128,7 +129,7 @@ ColumnPlan planColumns(const TableLayout &layout, const LegacyTable &table, bool
         if (!layout.extrasAllowed)
             throw AppError(QStringLiteral("旧数据文件中表 %1 有程序不认识的列 %2，无法导入。")
                                .arg(table.name(), table.columns().at(i).name));
-        carriedType(table, i, server); // refuses a type that cannot be carried before any row
+        carriedType(table, i, dialect); // refuses a type that cannot be carried before any row
         plan.extras << i;
     }
     // A column named like a row key would be taken for the key by the statements that
@@ -199,8 +200,7 @@ void copyTable(const TableLayout &layout, LegacyDatabase &source, Connection &ta
 {
     reading(options, QString::fromLatin1(layout.name), 0);
     const std::unique_ptr<LegacyTable> table = source.openTable(QString::fromLatin1(layout.name));
-    const bool server = target.engine() == Connection::Engine::Server;
-    const ColumnPlan plan = planColumns(layout, *table, server);
+    const ColumnPlan plan = planColumns(layout, *table, target.dialect());
     const QString tableName = QString::fromLatin1(layout.name);
 
     QStringList names;
@@ -210,7 +210,7 @@ void copyTable(const TableLayout &layout, LegacyDatabase &source, Connection &ta
         const int index = plan.extras.at(i);
         const QString name = plan.extraNames.at(i);
         target.execute(QStringLiteral("alter table %1 add column %2 %3")
-                           .arg(tableName, quotedName(name), carriedType(*table, index, server)));
+                           .arg(tableName, quotedName(name), carriedType(*table, index, target.dialect())));
         names << quotedName(name);
         extraColumns << tableName + QLatin1Char('.') + name;
         if (name != table->columns().at(index).name)

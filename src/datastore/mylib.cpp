@@ -2,32 +2,8 @@
 
 #include "apperror.h"
 #include "dataset.h"
-#include "messageboxservice.h"
-
-#include <QComboBox>
-#include <QLineEdit>
 
 namespace {
-
-bool hasText(const QString &text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() > 32)
-            return true;
-    }
-    return false;
-}
-
-bool checkRequiredText(QWidget *control, const QString &text, const QString &message)
-{
-    if (hasText(text))
-        return true;
-    MessageBoxes::warning(control, message);
-    if (!control->isVisibleTo(control->window()) || !control->isEnabled() || !control->window()->isVisible())
-        throw AppError(QStringLiteral("Cannot focus a disabled or invisible window"));
-    control->setFocus(Qt::OtherFocusReason);
-    return false;
-}
 
 // The statement as a single line: its line breaks are joined with a blank, and
 // every other character, blanks inside quotes included, stays as given.
@@ -43,16 +19,6 @@ QString singleLine(const QString &sql)
 } // namespace
 
 namespace mylib {
-
-bool checkRequired(QLineEdit *edit, const QString &message)
-{
-    return checkRequiredText(edit, edit->text(), message);
-}
-
-bool checkRequired(QComboBox *combo, const QString &message)
-{
-    return checkRequiredText(combo, combo->currentText(), message);
-}
 
 void openSql(Dataset &query, const QString &sql, const QVariantList &parameters)
 {
@@ -83,18 +49,18 @@ void openDistinctValues(Dataset &query, const QString &column, const QString &ta
     openSql(query, QStringLiteral("select %1 from %2 group by %1 order by %1").arg(column, table));
 }
 
-void fillComboBox(Dataset &query, const QString &column, const QString &table, QComboBox *combo)
+QStringList distinctValues(Dataset &query, const QString &column, const QString &table)
 {
-    combo->clear();
-    combo->setEditText(QString());
     openDistinctValues(query, column, table);
     const int rows = query.recordCount();
+    QStringList values;
+    values.reserve(rows);
     query.first();
     for (int i = 0; i < rows; ++i) {
-        combo->addItem(query.textValue(column));
+        values << query.textValue(column);
         query.next();
     }
-    combo->setCurrentIndex(-1);
+    return values;
 }
 
 } // namespace mylib

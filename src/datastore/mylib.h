@@ -1,19 +1,14 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 
-class QComboBox;
-class QLineEdit;
 class Dataset;
 
-// Small helpers every window uses to check input and run statements.
+// Small helpers to run statements through a dataset (the windows' input checks are in
+// windowhelpers.h).
 namespace mylib {
-
-// True when the box holds more than blanks and control characters; otherwise shows
-// the message as a warning, puts the focus on the box and returns false.
-bool checkRequired(QLineEdit *edit, const QString &message);
-bool checkRequired(QComboBox *combo, const QString &message);
 
 // Closes the query, sets the statement and opens it on its first row.
 void openSql(Dataset &query, const QString &sql, const QVariantList &parameters = {});
@@ -28,7 +23,8 @@ void refreshSql(Dataset &query, const QString &sql, const QVariantList &paramete
 void execSql(Dataset &query, const QString &sql, const QVariantList &parameters = {});
 // Opens the distinct values of a column in ascending order.
 void openDistinctValues(Dataset &query, const QString &column, const QString &table);
-// Fills the combo box with the distinct values of a column; selects nothing.
-void fillComboBox(Dataset &query, const QString &column, const QString &table, QComboBox *combo);
+// The distinct values of a column in ascending order, read through the query, which
+// is left open on them.
+QStringList distinctValues(Dataset &query, const QString &column, const QString &table);
 
 } // namespace mylib

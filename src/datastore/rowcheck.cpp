@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "connection.h"
+#include "dialect.h"
 #include "sqlnames.h"
 #include "transaction.h"
 
@@ -9,10 +10,8 @@ namespace RowCheck {
 
 Condition unchanged(const Connection &connection, qint64 key, const QStringList &fields, const QVariantList &values)
 {
-    // The embedded engine's `is` compares nulls as equal values; the server says the
-    // same in the standard's words. Plain `=` would never match a null read.
-    const QString same = connection.engine() == Connection::Engine::Server ? QStringLiteral(" is not distinct from ?")
-                                                                           : QStringLiteral(" is ?");
+    // Plain `=` would never match a null read.
+    const QString same = QLatin1Char(' ') + connection.dialect().nullSafeEquals() + QStringLiteral(" ?");
     Condition condition{QStringLiteral("rowid=?"), {key}};
     for (int i = 0; i < fields.size(); ++i) {
         condition.sql += QStringLiteral(" and ") + quotedName(fields[i]) + same;

@@ -3,6 +3,7 @@
 #include "apperror.h"
 #include "clock.h"
 #include "connection.h"
+#include "dialect.h"
 #include "ledgerchanges.h"
 #include "rowsource.h"
 #include "transaction.h"
@@ -38,33 +39,6 @@ const QStringList &metaColumns()
     return names;
 }
 
-bool onServer(const Connection &connection)
-{
-    return connection.engine() == Connection::Engine::Server;
-}
-
-QString declaration(const Connection &connection, FieldType type)
-{
-    const bool server = onServer(connection);
-    switch (type) {
-    case FieldType::Text:
-        return server ? QStringLiteral("text collate \"C\"") : QStringLiteral("text");
-    case FieldType::Number:
-        return server ? QStringLiteral("double precision") : QStringLiteral("real");
-    case FieldType::Integer:
-        return server ? QStringLiteral("bigint") : QStringLiteral("integer");
-    case FieldType::Date:
-        // A sale's date may carry a time of day, as data's day1 does.
-        return server ? QStringLiteral("timestamp(0)") : QStringLiteral("date");
-    case FieldType::DateTime:
-        return server ? QStringLiteral("timestamp") : QStringLiteral("datetime");
-    case FieldType::Unknown:
-        break;
-    }
-    // No declared type: the embedded engine stores values as they come.
-    return server ? QStringLiteral("text collate \"C\"") : QString();
-}
-
 struct Column
 {
     QString name;
@@ -86,7 +60,7 @@ std::vector<Column> dataColumns(Connection &connection)
 
 QString columnDefinition(const Connection &connection, const Column &column)
 {
-    return (quotedName(column.name) + QLatin1Char(' ') + declaration(connection, column.type)).trimmed();
+    return (quotedName(column.name) + QLatin1Char(' ') + connection.dialect().columnType(column.type)).trimmed();
 }
 
 void createTable(Connection &connection, const QString &table, const std::vector<Column> &meta,
@@ -99,8 +73,8 @@ void createTable(Connection &connection, const QString &table, const std::vector
         definitions << columnDefinition(connection, column);
     definitions << columnDefinition(connection, terminal);
     // The same hidden row key as data's.
-    if (onServer(connection))
-        definitions << QStringLiteral("rowid bigint generated always as identity primary key");
+    if (!connection.dialect().keyColumn().isEmpty())
+        definitions << connection.dialect().keyColumn();
     connection.execute(QStringLiteral("create table %1 (%2)").arg(table, definitions.join(QStringLiteral(", "))));
 }
 

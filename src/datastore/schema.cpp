@@ -2,6 +2,8 @@
 
 #include "connection.h"
 #include "datasource.h"
+#include "dialect.h"
+#include "fieldtype.h"
 #include "apperror.h"
 #include "openerror.h"
 #include "salejournal.h"
@@ -21,55 +23,52 @@ QByteArray databaseKey()
 
 namespace {
 
-void createEmbeddedTables(Connection &connection)
+struct ColumnSpec
 {
-    // Dates are stored as "yyyy-MM-dd" texts, which compare in date order, so a
-    // range ending on a record's date includes it.
-    connection.execute(QStringLiteral(
-        "create table data ("
-        "a text, b text, c text, d text, "
-        "\"1\" real, \"2\" real, \"3\" real, \"6\" real, \"4\" real, \"5\" real, "
-        "e text, f text, h text, z text, day1 date, o text)"));
+    const char *name; // as it goes into the statement
+    FieldType type;
+};
+
+// "create table" with the columns in order, typed by the engine's dialect, and the
+// hidden row key last where the engine needs one of its own making: inserts without a
+// column list still fit, and every "select *" leaves the key out.
+QString createTable(const Dialect &dialect, const QString &table, std::initializer_list<ColumnSpec> columns)
+{
+    QStringList definitions;
+    for (const ColumnSpec &column : columns)
+        definitions << QString::fromLatin1(column.name) + QLatin1Char(' ') + dialect.columnType(column.type);
+    if (!dialect.keyColumn().isEmpty())
+        definitions << dialect.keyColumn();
+    return QStringLiteral("create table %1 (%2)").arg(table, definitions.join(QStringLiteral(", ")));
+}
+
+// Texts compare, group and order by their bytes on either engine (see Dialect); Chinese
+// texts are put in pinyin order by the application.
+void createLedgerTables(Connection &connection)
+{
+    const Dialect &dialect = connection.dialect();
+    // A sale's date: a date that may carry a time of day where the engine keeps one; on
+    // the file, "yyyy-MM-dd" texts, which compare in date order, so a range ending on a
+    // record's date includes it.
+    connection.execute(createTable(dialect, QStringLiteral("data"),
+                                   {{"a", FieldType::Text},       {"b", FieldType::Text},       {"c", FieldType::Text},
+                                    {"d", FieldType::Text},       {"\"1\"", FieldType::Number}, {"\"2\"", FieldType::Number},
+                                    {"\"3\"", FieldType::Number}, {"\"6\"", FieldType::Number}, {"\"4\"", FieldType::Number},
+                                    {"\"5\"", FieldType::Number}, {"e", FieldType::Text},       {"f", FieldType::Text},
+                                    {"h", FieldType::Text},       {"z", FieldType::Text},       {"day1", FieldType::Date},
+                                    {"o", FieldType::Text}}));
     // The profit rides along in the date index, so the charts' sums over a year
     // read the index alone instead of fetching scattered rows of the table.
     connection.execute(QStringLiteral("create index data_day1 on data (day1, \"4\")"));
     // Exactly two columns: users are inserted without a column list.
-    connection.execute(QStringLiteral("create table userdb (username text, passwd text)"));
-    connection.execute(QStringLiteral(
-        "create table rz (id integer primary key autoincrement, username text, btime datetime, jtime datetime)"));
-}
-
-// The same tables on the server. Texts are of the "C" collation, so the server
-// compares, groups and orders them by their bytes as the embedded engine does, and
-// folds only ASCII letters where a comparison ignores case; Chinese texts are put in
-// pinyin order by the application, never by the server's locale. The row key is an
-// identity column named rowid, last, so inserts without a column list still fit, and
-// hidden from every "select *".
-void createServerTables(Connection &connection)
-{
-    const QString text = QStringLiteral("text collate \"C\"");
-    const QString number = QStringLiteral("double precision");
-    const QString key = QStringLiteral("rowid bigint generated always as identity primary key");
-    QStringList dataColumns;
-    for (const char *name : {"a", "b", "c", "d"})
-        dataColumns << QString::fromLatin1(name) + QLatin1Char(' ') + text;
-    for (const char *name : {"1", "2", "3", "6", "4", "5"})
-        dataColumns << QStringLiteral("\"%1\" ").arg(QLatin1String(name)) + number;
-    for (const char *name : {"e", "f", "h", "z"})
-        dataColumns << QString::fromLatin1(name) + QLatin1Char(' ') + text;
-    // A sale's date may carry a time of day (sales of the Windows version do): whole
-    // seconds, which compare, order and group by date as the file's date texts do. A
-    // sale at midnight is the same value as its date alone.
-    dataColumns << QStringLiteral("day1 timestamp(0)") << QStringLiteral("o ") + text << key;
-    connection.execute(QStringLiteral("create table data (%1)").arg(dataColumns.join(QStringLiteral(", "))));
-    connection.execute(QStringLiteral("create index data_day1 on data (day1, \"4\")"));
-    connection.execute(QStringLiteral("create table userdb (username %1, passwd %1, %2)").arg(text, key));
+    connection.execute(
+        createTable(dialect, QStringLiteral("userdb"), {{"username", FieldType::Text}, {"passwd", FieldType::Text}}));
     // Session ids are the rows' own: kept when a ledger moves between engines. Log-in
-    // and log-out times are the texts the program writes, as in the file: old logs hold
-    // dates alone, and an open session's log-out is an empty text, not a null.
-    connection.execute(QStringLiteral("create table rz (id bigint generated by default as identity primary key, "
-                                      "username %1, btime %1, jtime %1)")
-                           .arg(text));
+    // and log-out times are the texts the program writes: old logs hold dates alone,
+    // and an open session's log-out is an empty text, not a null.
+    connection.execute(QStringLiteral("create table rz (%1, username %2, btime %3, jtime %3)")
+                           .arg(dialect.ownKeyColumn(QStringLiteral("id")), dialect.columnType(FieldType::Text),
+                                dialect.writtenTimeType()));
 }
 
 // Ledgers made before indexes kept to a bounded part of a text have indexes that refuse
@@ -77,14 +76,12 @@ void createServerTables(Connection &connection)
 // are made when next needed.
 void dropIndexesRefusingLongTexts(Connection &connection)
 {
-    if (connection.engine() != Connection::Engine::Server)
+    if (!connection.dialect().boundsIndexEntries())
         return;
     SortedRuns::dropWholeTextIndexes(connection, QStringLiteral("data"));
     // The customer debts list's index, from before it left long customer texts to an
     // index of their own.
-    if (connection.scalar(QStringLiteral("select to_regclass('data_debts') is not null "
-                                         "and to_regclass('data_debts_long') is null"))
-            .toBool()) {
+    if (connection.hasIndex(QStringLiteral("data_debts")) && !connection.hasIndex(QStringLiteral("data_debts_long"))) {
         try {
             connection.execute(QStringLiteral("drop index if exists data_debts"));
         } catch (const DatabaseError &) {
@@ -96,26 +93,20 @@ void dropIndexesRefusingLongTexts(Connection &connection)
 // a row here is a manager: the users of ledgers made before roles, and imported ones.
 void addRoleTable(Connection &connection)
 {
-    if (connection.engine() == Connection::Engine::Server)
-        connection.execute(QStringLiteral("create table %1 (username text collate \"C\", role text collate \"C\", "
-                                          "rowid bigint generated always as identity primary key)")
-                               .arg(QLatin1String(kUserRoles)));
-    else
-        connection.execute(QStringLiteral("create table %1 (username text, role text)").arg(QLatin1String(kUserRoles)));
+    connection.execute(createTable(connection.dialect(), QLatin1String(kUserRoles),
+                                   {{"username", FieldType::Text}, {"role", FieldType::Text}}));
 }
 
 // Who added each sale (SaleJournal::originOf), keyed by the sale's row key, or by its
 // row in the recycle bin while it is there.
 void addOriginTable(Connection &connection)
 {
-    if (connection.engine() == Connection::Engine::Server) {
-        connection.execute(QStringLiteral("create table sale_origins (sale_key bigint, bin_key bigint, "
-                                          "sold_by text collate \"C\", sold_on text collate \"C\", sold_at timestamp, "
-                                          "rowid bigint generated always as identity primary key)"));
-    } else {
-        connection.execute(QStringLiteral("create table sale_origins (sale_key integer, bin_key integer, "
-                                          "sold_by text, sold_on text, sold_at datetime)"));
-    }
+    connection.execute(createTable(connection.dialect(), QStringLiteral("sale_origins"),
+                                   {{"sale_key", FieldType::Integer},
+                                    {"bin_key", FieldType::Integer},
+                                    {"sold_by", FieldType::Text},
+                                    {"sold_on", FieldType::Text},
+                                    {"sold_at", FieldType::DateTime}}));
     connection.execute(QStringLiteral("create index sale_origins_sale on sale_origins (sale_key)"));
     connection.execute(QStringLiteral("create index sale_origins_bin on sale_origins (bin_key)"));
 }
@@ -124,23 +115,18 @@ void addOriginTable(Connection &connection)
 // whole ten-thousandths, so a sum by the footer's rule gives back exactly what was taken.
 void addPaymentTables(Connection &connection)
 {
-    if (connection.engine() == Connection::Engine::Server) {
-        connection.execute(QStringLiteral("create table %1 (paid_at timestamp, customer_name text collate \"C\", "
-                                          "customer_mobile text collate \"C\", amount double precision, "
-                                          "paid_by text collate \"C\", paid_on text collate \"C\", "
-                                          "rowid bigint generated always as identity primary key)")
-                               .arg(QLatin1String(kPayments)));
-        connection.execute(QStringLiteral("create table %1 (payment_key bigint, sale_key bigint, bin_key bigint, "
-                                          "amount double precision, rowid bigint generated always as identity primary key)")
-                               .arg(QLatin1String(kPaymentSales)));
-    } else {
-        connection.execute(QStringLiteral("create table %1 (paid_at datetime, customer_name text, customer_mobile text, "
-                                          "amount real, paid_by text, paid_on text)")
-                               .arg(QLatin1String(kPayments)));
-        connection.execute(QStringLiteral("create table %1 (payment_key integer, sale_key integer, bin_key integer, "
-                                          "amount real)")
-                               .arg(QLatin1String(kPaymentSales)));
-    }
+    connection.execute(createTable(connection.dialect(), QLatin1String(kPayments),
+                                   {{"paid_at", FieldType::DateTime},
+                                    {"customer_name", FieldType::Text},
+                                    {"customer_mobile", FieldType::Text},
+                                    {"amount", FieldType::Number},
+                                    {"paid_by", FieldType::Text},
+                                    {"paid_on", FieldType::Text}}));
+    connection.execute(createTable(connection.dialect(), QLatin1String(kPaymentSales),
+                                   {{"payment_key", FieldType::Integer},
+                                    {"sale_key", FieldType::Integer},
+                                    {"bin_key", FieldType::Integer},
+                                    {"amount", FieldType::Number}}));
     connection.execute(QStringLiteral("create index payments_paid_at on %1 (paid_at)").arg(QLatin1String(kPayments)));
     connection.execute(QStringLiteral("create index payments_customer on %1 (customer_name, customer_mobile)")
                            .arg(QLatin1String(kPayments)));
@@ -187,10 +173,7 @@ const QStringList &tables()
 
 void addTables(Connection &connection)
 {
-    if (connection.engine() == Connection::Engine::Server)
-        createServerTables(connection);
-    else
-        createEmbeddedTables(connection);
+    createLedgerTables(connection);
     addRoleTable(connection);
     addOriginTable(connection);
     addPaymentTables(connection);
@@ -199,7 +182,7 @@ void addTables(Connection &connection)
 
 void addSortIndexes(Connection &connection)
 {
-    if (connection.engine() != Connection::Engine::Server)
+    if (!connection.dialect().sortsInRuns())
         return;
     auto sortIndex = [&](const char *field, FieldType type) {
         for (const QString &statement : SortedRuns::indexStatements(QStringLiteral("data"), QString::fromLatin1(field), type))
@@ -214,14 +197,15 @@ void addSortIndexes(Connection &connection)
 
 void addLookupIndexes(Connection &connection)
 {
-    // The entry panel fills a sale's goods from the latest sale of a code or a name. The
-    // server's btree takes no entry of more than about 2.7 KB, so it indexes a prefix of
-    // the text and the row key (the latest sale is the last entry of its value); the
-    // embedded file indexes whole texts, the row key riding along by itself.
-    const bool server = connection.engine() == Connection::Engine::Server;
+    // The entry panel fills a sale's goods from the latest sale of a code or a name.
+    // Where index entries are bounded (the server's take no more than about 2.7 KB), the
+    // index holds a prefix of the text and the row key (the latest sale is the last
+    // entry of its value); otherwise it holds whole texts, the row key riding along by
+    // itself.
+    const bool prefix = connection.dialect().boundsIndexEntries();
     for (const char *field : {"c", "b"}) {
         const QString name = QStringLiteral("data_goods_%1").arg(QLatin1String(field));
-        const QString columns = server ? QStringLiteral("substr(%1, 1, %2), rowid").arg(QLatin1String(field)).arg(kLookupPrefix)
+        const QString columns = prefix ? QStringLiteral("substr(%1, 1, %2), rowid").arg(QLatin1String(field)).arg(kLookupPrefix)
                                        : QString::fromLatin1(field);
         if (!connection.hasIndex(name))
             connection.execute(QStringLiteral("create index if not exists %1 on data (%2)").arg(name, columns));
@@ -230,10 +214,7 @@ void addLookupIndexes(Connection &connection)
 
 void continueKeys(Connection &connection)
 {
-    // The embedded engine continues after the largest id by itself.
-    if (connection.engine() == Connection::Engine::Server)
-        connection.execute(QStringLiteral(
-            "select setval(pg_get_serial_sequence('rz', 'id'), coalesce(max(id), 0) + 1, false) from rz"));
+    connection.dialect().continueKey(connection, QStringLiteral("rz"), QStringLiteral("id"));
 }
 
 void createTables(Connection &connection)

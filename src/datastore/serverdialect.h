@@ -1,7 +1,9 @@
 #pragma once
 
 // How the statements the application writes for the embedded engine are said to the
-// database server. Part of the connection layer; tested on its own.
+// database server. Part of the connection layer; tested on its own. The server's
+// Dialect (dialect.h), the engine's SQL that no statement of the program says once
+// for both engines, is in serverdialect.cpp as well.
 
 #include <QByteArray>
 #include <QString>

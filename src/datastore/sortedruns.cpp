@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "connection.h"
+#include "dialect.h"
 #include "sortorder.h"
 #include "sqlnames.h"
 
@@ -78,17 +79,6 @@ bool ensureIndexes(Connection &connection, const QStringList &names, const QStri
     return present();
 }
 
-// The server's own estimate of a field's distinct values, when it has statistics.
-double distinctEstimate(Connection &connection, const QString &table, const QString &field)
-{
-    const QVariant estimate = connection.scalar(
-        QStringLiteral("select case when s.n_distinct >= 0 then s.n_distinct else -s.n_distinct * greatest(c.reltuples, 0) end "
-                       "from pg_catalog.pg_stats s join pg_catalog.pg_class c on c.oid = to_regclass(?) "
-                       "where s.schemaname = current_schema() and s.tablename = ? and s.attname = ?"),
-        {quotedName(table), table, field});
-    return estimate.isValid() ? estimate.toDouble() : 0;
-}
-
 } // namespace
 
 QString SortedRuns::equalTo(const QVariant &value, QVariantList &parameters) const
@@ -147,19 +137,9 @@ QStringList SortedRuns::indexStatements(const QString &table, const QString &fie
 
 void SortedRuns::dropWholeTextIndexes(Connection &connection, const QString &table)
 {
-    if (connection.engine() != Connection::Engine::Server)
-        return;
     // A sort index whose first column is a text column, for every length of it.
-    Statement statement = connection.prepare(
-        QStringLiteral("select c.relname from pg_catalog.pg_index i "
-                       "join pg_catalog.pg_class c on c.oid = i.indexrelid "
-                       "join pg_catalog.pg_attribute a on a.attrelid = i.indrelid and a.attnum = i.indkey[0] "
-                       "where i.indrelid = to_regclass(?) and c.relname like ? "
-                       "and a.atttypid = 'pg_catalog.text'::pg_catalog.regtype and i.indpred is null"));
-    statement.bind({quotedName(table), table + QStringLiteral("\\_sort\\_%")});
-    QStringList names;
-    while (statement.step())
-        names << statement.value(0).toString();
+    const QStringList names =
+        connection.dialect().unboundedTextIndexes(connection, table, table + QStringLiteral("\\_sort\\_%"));
     for (const QString &name : names) {
         try {
             connection.execute(QStringLiteral("drop index if exists %1").arg(quotedName(name)));
@@ -174,7 +154,8 @@ std::unique_ptr<SortedRuns> SortedRuns::open(Connection &connection, const Keyed
                                              FieldType type, bool descending)
 {
     const auto order = orderOf(field, type);
-    if (!order || distinctEstimate(connection, rows.table, field) > kMostRuns)
+    // Without statistics, the runs are tried: counting them stops at kMostRuns.
+    if (!order || connection.dialect().distinctValues(connection, rows.table, field).value_or(0) > kMostRuns)
         return nullptr;
     QStringList names{indexName(rows.table, field)};
     if (order->first == Kind::Text)

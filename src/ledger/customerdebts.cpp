@@ -3,6 +3,7 @@
 #include "clock.h"
 #include "connection.h"
 #include "datamodule.h"
+#include "dialect.h"
 #include "footertotals.h"
 #include "numberformat.h"
 #include "rowcheck.h"
@@ -177,19 +178,21 @@ void ensureDebtIndex(Connection &connection)
     static const QString kName = QStringLiteral("data_debts");
     const QString name = customerColumn("e");
     const QString mobile = customerColumn("f");
-    if (connection.engine() == Connection::Engine::EmbeddedFile) {
+    const Dialect &dialect = connection.dialect();
+    const QStringList columns{name, mobile, QStringLiteral("\"5\""), QStringLiteral("day1")};
+    const QStringList carried{QStringLiteral("e"), QStringLiteral("f")};
+    const QString owed = QStringLiteral("\"5\"<>0");
+    if (!dialect.boundsIndexEntries()) {
         if (connection.hasIndex(kName))
             return;
-        connection.execute(QStringLiteral("create index if not exists %1 on data (%2, %3, \"5\", day1, e, f) where \"5\"<>0")
-                               .arg(kName, name, mobile));
+        connection.execute(dialect.coveringIndex(kName, QStringLiteral("data"), columns, carried, owed));
         return;
     }
     if (connection.hasIndex(kName + QStringLiteral("_long")))
         return;
     try {
-        connection.execute(
-            QStringLiteral("create index if not exists %1 on data (%2, %3, \"5\", day1) include (e, f) where \"5\"<>0 and %4")
-                .arg(kName, name, mobile, shortCustomer()));
+        connection.execute(dialect.coveringIndex(kName, QStringLiteral("data"), columns, carried,
+                                                 owed + QStringLiteral(" and ") + shortCustomer()));
         connection.execute(QStringLiteral("create index if not exists %1_long on data (\"5\") where \"5\"<>0 and not (%2)")
                                .arg(kName, shortCustomer()));
     } catch (const DatabaseError &) {
@@ -209,7 +212,7 @@ QList<CustomerDebt> load(Connection &connection)
     const QString name = customerColumn("e");
     const QString mobile = customerColumn("f");
     QStringList parts{QString()};
-    if (connection.engine() == Connection::Engine::Server)
+    if (connection.dialect().boundsIndexEntries())
         parts = {QStringLiteral(" and ") + shortCustomer(), QStringLiteral(" and not (%1)").arg(shortCustomer())};
     QHash<CustomerKey, qsizetype> index;
     QList<CustomerDebt> debts;

@@ -3,8 +3,8 @@
 #include "dateeditor.h"
 #include "guardedcommand.h"
 #include "messageboxservice.h"
-#include "mylib.h"
 #include "numberformat.h"
+#include "windowhelpers.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>

@@ -4,6 +4,7 @@
 #include "connection.h"
 #include "datamodule.h"
 #include "datasource.h"
+#include "dialect.h"
 #include "fileledgerbackup.h"
 #include "messageboxservice.h"
 
@@ -22,7 +23,7 @@ void AutomaticBackup::beforeClose(Tdmfm &module)
 void AutomaticBackup::run(Tdmfm &module, bool onlyFirstOfDay)
 {
     Connection &connection = *module.ADOConnection1;
-    if (connection.engine() != Connection::Engine::EmbeddedFile)
+    if (!connection.dialect().copiesLedgerOnline())
         return;
     try {
         FileLedgerBackup backups(DataSource::embeddedFile(connection.path()), module.dataFolder());

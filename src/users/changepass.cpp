@@ -7,6 +7,7 @@
 #include "mylib.h"
 #include "useraccounts.h"
 #include "usermessages.h"
+#include "windowhelpers.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -99,7 +100,7 @@ void Tchangepassfm::showEvent(QShowEvent *event)
 
 void Tchangepassfm::showStep()
 {
-    mylib::fillComboBox(*dmfm->ADOQuery1, QStringLiteral("username"), QStringLiteral("userdb"), ComboBox1);
+    mylib::fillComboBox(ComboBox1, mylib::distinctValues(*dmfm->ADOQuery1, QStringLiteral("username"), QStringLiteral("userdb")));
     ComboBox1->setFocus();
 }
 

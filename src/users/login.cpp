@@ -9,6 +9,7 @@
 #include "sessionlog.h"
 #include "useraccounts.h"
 #include "usermessages.h"
+#include "windowhelpers.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -116,7 +117,7 @@ void Tloginfm::showEvent(QShowEvent *event)
 void Tloginfm::showStep()
 {
     Button1->click();
-    mylib::fillComboBox(*dmfm->ADOQuery1, QStringLiteral("username"), QStringLiteral("userdb"), ComboBox1);
+    mylib::fillComboBox(ComboBox1, mylib::distinctValues(*dmfm->ADOQuery1, QStringLiteral("username"), QStringLiteral("userdb")));
     ComboBox1->setFocus();
     if (ComboBox1->count() > 0)
         ComboBox1->setCurrentIndex(0);

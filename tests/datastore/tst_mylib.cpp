@@ -3,6 +3,7 @@
 #include "mylib.h"
 #include "scriptedmessageboxes.h"
 #include "testworkspace.h"
+#include "windowhelpers.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -93,7 +94,7 @@ void MylibTest::fillFromEmptyTable()
     QComboBox combo;
     combo.setEditable(true);
     combo.addItem(QStringLiteral("旧"));
-    mylib::fillComboBox(*module.ADOQuery1, QStringLiteral("username"), QStringLiteral("userdb"), &combo);
+    mylib::fillComboBox(&combo, mylib::distinctValues(*module.ADOQuery1, QStringLiteral("username"), QStringLiteral("userdb")));
     QCOMPARE(combo.count(), 0);
     QCOMPARE(combo.currentText(), QString());
     QVERIFY(module.ADOQuery1->isOpen());
@@ -106,7 +107,7 @@ void MylibTest::fillStopsAtNullGroup()
     module.ADOConnection1->execute(QStringLiteral("insert into userdb values (null, 'x')"));
     QComboBox combo;
     try {
-        mylib::fillComboBox(*module.ADOQuery1, QStringLiteral("username"), QStringLiteral("userdb"), &combo);
+        mylib::fillComboBox(&combo, mylib::distinctValues(*module.ADOQuery1, QStringLiteral("username"), QStringLiteral("userdb")));
         QFAIL("a null user name must stop the fill");
     } catch (const ConversionError &error) {
         QCOMPARE(error.message(), QStringLiteral("Could not convert variant of type (Null) into type (String)"));
@@ -122,7 +123,7 @@ void MylibTest::fillListsDistinctValuesInOrder()
     for (const char *name : {"bob", "alice", "bob", "O'Neil"})
         module.ADOConnection1->execute(QStringLiteral("insert into userdb values (?, 'x')"), {QString::fromUtf8(name)});
     QComboBox combo;
-    mylib::fillComboBox(*module.ADOQuery1, QStringLiteral("username"), QStringLiteral("userdb"), &combo);
+    mylib::fillComboBox(&combo, mylib::distinctValues(*module.ADOQuery1, QStringLiteral("username"), QStringLiteral("userdb")));
     QStringList items;
     for (int i = 0; i < combo.count(); ++i)
         items << combo.itemText(i);
