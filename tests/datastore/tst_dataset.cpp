@@ -73,6 +73,8 @@ private slots:
     void boundValuesAreData();
     void sortKeepsCurrentRecord_data();
     void sortKeepsCurrentRecord();
+    void sortTextIsReadAsFieldAndDirection_data();
+    void sortTextIsReadAsFieldAndDirection();
     void sortOrdersNumbersOfEverySizeStably_data();
     void sortOrdersNumbersOfEverySizeStably();
     void deleteMovesToNextRow();
@@ -210,6 +212,68 @@ void DatasetTest::sortKeepsCurrentRecord()
     QCOMPARE(column(ledger, QStringLiteral("b")), names);
     QCOMPARE(ledger.value(QStringLiteral("b")).toString(), QStringLiteral("乙"));
     QCOMPARE(ledger.sort(), sort);
+}
+
+// A sort given as text is read once into a field and a direction; the text is kept as
+// given. An earlier sort "b" stands before each row, so a refused text must leave it.
+void DatasetTest::sortTextIsReadAsFieldAndDirection_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QString>("field"); // empty: no sort held afterwards
+    QTest::addColumn<bool>("descending");
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<QStringList>("names");
+    const QStringList byName{"丙", "丁", "甲", "乙"};
+    QTest::newRow("number descending") << "4 DESC" << false << "4" << true << "4 DESC" << QStringList{"丙", "甲", "乙", "丁"};
+    QTest::newRow("text ascending") << "b" << false << "b" << false << "b" << byName;
+    QTest::newRow("date descending") << "day1 DESC" << false << "day1" << true << "day1 DESC"
+                                     << QStringList{"丁", "丙", "乙", "甲"};
+    QTest::newRow("desc in any case") << "4 dEsC" << false << "4" << true << "4 dEsC" << QStringList{"丙", "甲", "乙", "丁"};
+    QTest::newRow("blanks around and between") << "  4   DESC \t" << false << "4" << true << "4   DESC"
+                                               << QStringList{"丙", "甲", "乙", "丁"};
+    QTest::newRow("blank keeps the rows, forgets the sort") << "   " << false << "" << false << "" << byName;
+    QTest::newRow("empty") << "" << false << "" << false << "" << byName;
+    QTest::newRow("unknown field") << "x DESC" << true << "b" << false << "b" << byName;
+    QTest::newRow("field names keep their case") << "B" << true << "b" << false << "b" << byName;
+    QTest::newRow("DESC alone is no direction") << "DESC" << true << "b" << false << "b" << byName;
+    QTest::newRow("direction needs a blank before it") << "4DESC" << true << "b" << false << "b" << byName;
+}
+
+void DatasetTest::sortTextIsReadAsFieldAndDirection()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, refused);
+    QFETCH(QString, field);
+    QFETCH(bool, descending);
+    QFETCH(QString, kept);
+    QFETCH(QStringList, names);
+    TestWorkspace workspace;
+    Tdmfm module;
+    insertSales(*module.ADOConnection1, {{"a", "甲", {2014, 3, 1}, "1", 5.0},
+                                         {"a", "乙", {2014, 3, 2}, "1", -2.5},
+                                         {"a", "丙", {2014, 3, 3}, "1", 12.0},
+                                         {"a", "丁", {2014, 3, 4}, "1", QVariant()}});
+    Dataset &ledger = *module.ADOQuery15;
+    ledger.setSql(QStringLiteral("select * from data"));
+    ledger.open();
+    ledger.setSort(SortKey{QStringLiteral("b"), false});
+    QCOMPARE(ledger.sort(), QStringLiteral("b"));
+    if (refused)
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, ledger.setSort(text));
+    else
+        ledger.setSort(text);
+    QCOMPARE(column(ledger, QStringLiteral("b")), names);
+    QCOMPARE(ledger.sort(), kept);
+    if (field.isEmpty()) {
+        QVERIFY(!ledger.sortKey());
+    } else {
+        QVERIFY(ledger.sortKey());
+        QCOMPARE(ledger.sortKey()->field, field);
+        QCOMPARE(ledger.sortKey()->descending, descending);
+        // The typed sort and its text form say the same.
+        QCOMPARE(SortKey::fromText(ledger.sortKey()->text()), ledger.sortKey());
+    }
 }
 
 void DatasetTest::sortOrdersNumbersOfEverySizeStably_data()
