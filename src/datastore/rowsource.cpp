@@ -1,5 +1,6 @@
 #include "rowsource.h"
 
+#include "appendedrows.h"
 #include "apperror.h"
 #include "connection.h"
 #include "rowcheck.h"
@@ -46,7 +47,7 @@ public:
           m_wholeTable(query.wholeTable()), m_prefetchFields(std::move(prefetchFields)),
           // Without an order of its own a statement lists the rows in the order they
           // were added, whatever index the engine picks to find them.
-          m_keyOrder(!query.ownOrder), m_cache(connection, m_table)
+          m_keyOrder(!query.ownOrder), m_appended(connection, m_table, m_prefetchFields), m_cache(connection, m_table)
     {
         Statement shape = m_connection.prepare(QStringLiteral("select * from %1 limit 0").arg(m_table));
         for (int i = 0; i < shape.columnCount(); ++i) {
@@ -80,38 +81,13 @@ public:
     {
         // Only the whole table in the order of its keys: rows another terminal added
         // would land anywhere in a query's or a sort's order.
-        if (!m_marks || m_runs || !m_keyOrderKept)
+        if (!m_appended.following() || m_runs || !m_keyOrderKept)
             return false;
-        const std::optional<ChangeMarks> now = m_connection.changeMarks(m_table);
-        if (!now || now->inserted < m_marks->inserted)
+        const std::optional<AppendedRows::Rows> appended = m_appended.readSince();
+        if (!appended)
             return false;
-        // Nothing but inserts of this connection's own may have come between.
-        ChangeMarks expected = *m_marks;
-        expected.inserted = now->inserted;
-        if (!(*now == expected))
-            return false;
-        const qint64 appended = now->inserted - m_marks->inserted;
-        if (appended == 0)
-            return true;
-        // Rows this connection inserted since take keys above every key read, unless
-        // one was given a key that was freed meanwhile: then they are not all found.
-        QString columns = QStringLiteral("rowid");
-        for (const QString &field : m_prefetchFields)
-            columns += QLatin1Char(',') + quotedName(field);
-        Statement statement =
-            m_connection.prepare(QStringLiteral("select %1 from %2 where rowid>? order by rowid").arg(columns, m_table));
-        statement.bind({m_largestKey});
-        std::vector<qint64> keys;
-        std::vector<std::vector<double>> values(size_t(m_prefetchFields.size()));
-        while (statement.step()) {
-            keys.push_back(statement.int64Value(0));
-            for (size_t i = 0; i < values.size(); ++i)
-                values[i].push_back(statement.doubleValue(int(i) + 1));
-            if (qint64(keys.size()) > appended)
-                return false;
-        }
-        if (qint64(keys.size()) != appended)
-            return false;
+        const std::vector<qint64> &keys = appended->keys;
+        const std::vector<std::vector<double>> &values = appended->values;
         m_keys.insert(m_keys.end(), keys.begin(), keys.end());
         if (m_paging) {
             for (size_t row = 0; row < keys.size(); ++row) {
@@ -127,8 +103,6 @@ public:
                 m_prefetched[i].insert(m_prefetched[i].end(), values[i].begin(), values[i].end());
             }
         }
-        m_largestKey = keys.back();
-        m_marks = now;
         return true;
     }
 
@@ -167,8 +141,7 @@ public:
             if (!RowCheck::writeOne(m_connection, QStringLiteral("delete from %1").arg(m_table), {}, unchanged))
                 throw DatabaseError(QString::fromLatin1(kRowNotLocated));
         });
-        if (m_marks)
-            ++m_marks->rewritten;
+        m_appended.rewrote();
         m_keys.erase(m_keys.begin() + row);
         for (size_t i = 0; i < m_prefetched.size(); ++i) {
             m_sums[i] -= TenThousandths::of(m_prefetched[i][size_t(row)]);
@@ -223,8 +196,7 @@ public:
             if (m_paging)
                 delta = summedChange(key, asRead, changed);
         });
-        if (m_marks)
-            ++m_marks->rewritten;
+        m_appended.rewrote();
         m_cache.forget(key);
         refreshPrefetched(row);
         if (m_paging)
@@ -253,9 +225,7 @@ public:
             if (m_journal)
                 m_journal->afterInsert(m_connection, m_table, key);
         });
-        if (m_marks)
-            ++m_marks->inserted;
-        m_largestKey = std::max(m_largestKey, key);
+        m_appended.inserted(key);
         m_keys.push_back(key);
         for (auto &column : m_prefetched)
             column.push_back(std::nan(""));
@@ -483,7 +453,7 @@ private:
         // Taken before the scan: a change that comes between the two is then seen as
         // one that came after it, and the next catch-up reads everything again.
         if (m_keyOrder && m_wholeTable)
-            m_marks = m_connection.changeMarks(m_table);
+            m_appended.markRead();
         Statement statement = m_connection.prepare(QStringLiteral("select %1 from %2 %3").arg(columns, m_table, m_rest));
         statement.bind(m_parameters);
         // The largest key bounds the row count: reserving it spares the copies of a
@@ -513,7 +483,7 @@ private:
             for (auto &column : m_prefetched)
                 permute(column, order);
         }
-        m_largestKey = m_keys.empty() ? 0 : *std::max_element(m_keys.begin(), m_keys.end());
+        m_appended.setLargestKey(m_keys.empty() ? 0 : *std::max_element(m_keys.begin(), m_keys.end()));
         if (m_keys.size() < m_keys.capacity() / 2) {
             m_keys.shrink_to_fit();
             for (auto &column : m_prefetched)
@@ -553,9 +523,9 @@ private:
     void openPaged()
     {
         // Before the count, as with the scan of every key.
-        m_marks = m_connection.changeMarks(m_table);
+        m_appended.markRead();
         m_paging = std::make_unique<ServerPages>(m_connection, m_table, m_prefetchFields);
-        m_largestKey = m_paging->bound();
+        m_appended.setLargestKey(m_paging->bound());
         m_keys.assign(size_t(m_paging->serverRows()), kUnreadKey);
     }
 
@@ -628,10 +598,8 @@ private:
     std::vector<std::vector<double>> m_prefetched;
     // Their sums over the rows held, kept as rows come and go.
     std::vector<TenThousandths::Units> m_sums;
-    // The whole table read in key order: where the table stood when it was read, with
-    // this source's own writes since counted in, and the largest key it holds.
-    std::optional<ChangeMarks> m_marks;
-    qint64 m_largestKey = 0;
+    // The whole table read in key order: what came since the read, for catchUp().
+    AppendedRows m_appended;
     bool m_keyOrderKept = true;
     std::unique_ptr<ServerPages> m_paging;
     // A paged table sorted by one field, read as drawn.
