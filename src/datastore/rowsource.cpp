@@ -3,6 +3,7 @@
 #include "appendedrows.h"
 #include "apperror.h"
 #include "connection.h"
+#include "materializedrowsource.h"
 #include "rowcheck.h"
 #include "columnranks.h"
 #include "rowcache.h"
@@ -25,7 +26,6 @@
 #include <utility>
 
 using ColumnRanks::DistinctTexts;
-using ColumnRanks::RankBuilder;
 using ColumnRanks::sortedPositions;
 using SortOrder::stableOrderOf;
 
@@ -606,84 +606,6 @@ private:
     std::unique_ptr<SortedRuns> m_runs;
     int m_runsField = -1;
     mutable RowCache m_cache;
-};
-
-// ------------------------------------------------------------ materialized
-
-class MaterializedRowSource final : public RowSource
-{
-public:
-    MaterializedRowSource(Connection &connection, const QString &sql, const QVariantList &parameters)
-    {
-        Statement statement = connection.prepare(sql);
-        statement.bind(parameters);
-        const int columns = statement.columnCount();
-        for (int i = 0; i < columns; ++i) {
-            m_fields << statement.columnName(i);
-            m_types.push_back(statement.declaredType(i));
-        }
-        while (statement.step()) {
-            std::vector<QVariant> row;
-            row.reserve(columns);
-            for (int i = 0; i < columns; ++i)
-                row.push_back(statement.value(i));
-            m_rows.push_back(std::move(row));
-        }
-        // Computed columns declare no type: take it from the first value present.
-        for (int i = 0; i < columns; ++i) {
-            if (m_types[i] != FieldType::Unknown)
-                continue;
-            for (const auto &row : m_rows) {
-                const QVariant &value = row[i];
-                if (!value.isValid())
-                    continue;
-                m_types[i] = value.typeId() == QMetaType::Double     ? FieldType::Number
-                             : value.typeId() == QMetaType::LongLong ? FieldType::Integer
-                                                                     : FieldType::Text;
-                break;
-            }
-        }
-    }
-
-    int count() const override { return int(m_rows.size()); }
-    const QStringList &fieldNames() const override { return m_fields; }
-    FieldType fieldType(int field) const override { return m_types.at(field); }
-    QVariant value(int row, int field) const override { return m_rows.at(row).at(field); }
-    std::vector<TenThousandths::Units> prefetchedSums() const override { throw DatabaseError(QStringLiteral("No prefetched fields")); }
-
-    RowVersion version(int) const override { return {}; }
-    void remove(int, const RowVersion &) override { readOnly(); }
-    void update(int, const RowVersion &, const std::vector<QVariant> &, const std::vector<bool> &) override
-    {
-        readOnly();
-    }
-    int insert(const std::vector<QVariant> &, const std::vector<bool> &) override { readOnly(); }
-
-    int sortBy(int field, bool descending, int currentRow) override
-    {
-        RankBuilder ranks(m_types[field]);
-        for (const auto &row : m_rows)
-            ranks.add(row[field]);
-        const std::vector<int> order = sortedPositions(ranks.ranks(), descending);
-        std::vector<std::vector<QVariant>> sorted;
-        sorted.reserve(m_rows.size());
-        for (int position : order)
-            sorted.push_back(std::move(m_rows[position]));
-        m_rows = std::move(sorted);
-        if (currentRow < 0)
-            return currentRow;
-        return int(std::find(order.begin(), order.end(), currentRow) - order.begin());
-    }
-
-private:
-    [[noreturn]] static void readOnly()
-    {
-        throw DatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
-    }
-
-    QStringList m_fields;
-    std::vector<FieldType> m_types;
-    std::vector<std::vector<QVariant>> m_rows;
 };
 
 } // namespace
