@@ -73,6 +73,8 @@ private slots:
     void boundValuesAreData();
     void sortKeepsCurrentRecord_data();
     void sortKeepsCurrentRecord();
+    void statementTextIsReadWhereItComesIn_data();
+    void statementTextIsReadWhereItComesIn();
     void sortTextIsReadAsFieldAndDirection_data();
     void sortTextIsReadAsFieldAndDirection();
     void sortOrdersNumbersOfEverySizeStably_data();
@@ -216,6 +218,63 @@ void DatasetTest::sortKeepsCurrentRecord()
 
 // A sort given as text is read once into a field and a direction; the text is kept as
 // given. An earlier sort "b" stands before each row, so a refused text must leave it.
+// A statement given as text is read once: "select * from <table> [where|order by …]"
+// becomes a query of the table (rows held by key, editable), with or without an order
+// of its own; any other statement is read whole and read-only. Sales are added as
+// 乙, 甲, 丙 with profits 2, 1, 3 and one category, so a sort by category shows
+// which order equal values keep.
+void DatasetTest::statementTextIsReadWhereItComesIn_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QVariantList>("parameters");
+    QTest::addColumn<bool>("editable");
+    QTest::addColumn<QStringList>("opened");
+    QTest::addColumn<QStringList>("sorted");
+    const QStringList added{"乙", "甲", "丙"};
+    const QStringList byProfit{"甲", "乙", "丙"};
+    QTest::newRow("whole table") << "select * from data" << QVariantList{} << true << added << added;
+    QTest::newRow("any case and blanks, a condition") << "  SELECT  *  FROM data  WHERE \"4\"<>?" << QVariantList{1.0}
+                                                      << true << QStringList{"乙", "丙"} << QStringList{"乙", "丙"};
+    QTest::newRow("condition on a second line") << "select * from data\nwhere \"4\">=?" << QVariantList{2.0} << true
+                                                << QStringList{"乙", "丙"} << QStringList{"乙", "丙"};
+    QTest::newRow("an order of its own stays among equals")
+        << "select * from data order by \"4\"" << QVariantList{} << true << byProfit << byProfit;
+    QTest::newRow("some columns: read whole") << "select b, a from data" << QVariantList{} << false << added << added;
+    QTest::newRow("two tables: read whole") << "select * from data, data_count" << QVariantList{} << false
+                                            << QStringList{} << QStringList{};
+}
+
+void DatasetTest::statementTextIsReadWhereItComesIn()
+{
+    QFETCH(QString, sql);
+    QFETCH(QVariantList, parameters);
+    QFETCH(bool, editable);
+    QFETCH(QStringList, opened);
+    QFETCH(QStringList, sorted);
+    TestWorkspace workspace;
+    Tdmfm module;
+    insertSales(*module.ADOConnection1, {{"a", "乙", {2014, 3, 1}, "1", 2.0},
+                                         {"a", "甲", {2014, 3, 2}, "1", 1.0},
+                                         {"a", "丙", {2014, 3, 3}, "1", 3.0}});
+    if (sql.contains(QStringLiteral("data_count")))
+        module.ADOConnection1->execute(QStringLiteral("create table data_count (n integer)"));
+    Dataset &ledger = *module.ADOQuery15;
+    ledger.setSql(sql, parameters);
+    ledger.open();
+    QCOMPARE(ledger.tableQuery().has_value(), editable);
+    QCOMPARE(column(ledger, QStringLiteral("b")), opened);
+    QCOMPARE(ledger.currentVersion().isValid(), editable && !opened.isEmpty());
+    if (opened.isEmpty())
+        return;
+    ledger.setSort(QStringLiteral("a"));
+    QCOMPARE(column(ledger, QStringLiteral("b")), sorted);
+    if (!editable) {
+        ledger.edit();
+        ledger.setValue(QStringLiteral("b"), QStringLiteral("改"));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, ledger.post());
+    }
+}
+
 void DatasetTest::sortTextIsReadAsFieldAndDirection_data()
 {
     QTest::addColumn<QString>("text");
