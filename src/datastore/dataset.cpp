@@ -18,6 +18,7 @@ void Dataset::setSql(const QString &sql, const QVariantList &parameters)
 {
     m_sql = sql;
     m_parameters = parameters;
+    m_query = TableQuery::fromStatement(sql, parameters);
 }
 
 void Dataset::setWriteJournal(WriteJournal *journal)
@@ -32,12 +33,12 @@ void Dataset::setPrefetchedNumberFields(const QStringList &fields)
     m_prefetchFields = fields;
 }
 
-std::unique_ptr<RowSource> Dataset::openSource(const QString &sql, const QVariantList &parameters) const
+std::unique_ptr<RowSource> Dataset::openSource(const std::optional<TableQuery> &query, const QString &sql,
+                                               const QVariantList &parameters) const
 {
-    std::unique_ptr<RowSource> source = RowSource::openKeyset(m_connection, sql, parameters, m_prefetchFields);
-    if (!source)
-        source = RowSource::openMaterialized(m_connection, sql, parameters);
-    return source;
+    if (query)
+        return RowSource::openKeyset(m_connection, *query, m_prefetchFields);
+    return RowSource::openMaterialized(m_connection, sql, parameters);
 }
 
 void Dataset::takeRows(std::unique_ptr<RowSource> source)
@@ -45,6 +46,7 @@ void Dataset::takeRows(std::unique_ptr<RowSource> source)
     m_source = std::move(source);
     m_source->setJournal(m_journal);
     m_sortText.clear();
+    m_sortKey.reset();
     m_current = m_source->count() > 0 ? 0 : -1;
     m_eof = m_source->count() == 0;
     emit reset();
@@ -54,14 +56,36 @@ void Dataset::takeRows(std::unique_ptr<RowSource> source)
 void Dataset::open()
 {
     close();
-    takeRows(openSource(m_sql, m_parameters));
+    takeRows(openSource(m_query, m_sql, m_parameters));
 }
 
 void Dataset::reopen(const QString &sql, const QVariantList &parameters)
 {
-    std::unique_ptr<RowSource> source = openSource(sql, parameters);
+    std::optional<TableQuery> query = TableQuery::fromStatement(sql, parameters);
+    std::unique_ptr<RowSource> source = openSource(query, sql, parameters);
+    replaceStatement(std::move(query), sql, parameters, std::move(source));
+}
+
+void Dataset::reopen(const TableQuery &query)
+{
+    const QString sql = query.statement();
+    const QVariantList parameters = query.parameters();
+    std::unique_ptr<RowSource> source = RowSource::openKeyset(m_connection, query, m_prefetchFields);
+    replaceStatement(query, sql, parameters, std::move(source));
+}
+
+void Dataset::requery()
+{
+    std::unique_ptr<RowSource> source = openSource(m_query, m_sql, m_parameters);
+    replaceStatement(m_query, m_sql, m_parameters, std::move(source));
+}
+
+void Dataset::replaceStatement(std::optional<TableQuery> query, const QString &sql, const QVariantList &parameters,
+                               std::unique_ptr<RowSource> source)
+{
     // Only now, with the new rows at hand, is anything of the old ones given up.
     discardPendingEdit();
+    m_query = std::move(query);
     m_sql = sql;
     m_parameters = parameters;
     takeRows(std::move(source));
@@ -103,6 +127,7 @@ void Dataset::close()
     m_current = -1;
     m_eof = true;
     m_sortText.clear();
+    m_sortKey.reset();
     if (wasOpen) {
         emit reset();
         emit currentRowChanged(m_current);
@@ -347,17 +372,29 @@ void Dataset::deleteCurrent()
 void Dataset::setSort(const QString &sortText)
 {
     requireOpen();
-    const QString trimmed = sortText.trimmed();
-    if (trimmed.isEmpty()) {
+    // The text is read here, once; the rows are sorted by the field and direction.
+    const std::optional<SortKey> key = SortKey::fromText(sortText);
+    if (!key) {
         m_sortText.clear();
+        m_sortKey.reset();
         return;
     }
-    const bool descending = trimmed.endsWith(QStringLiteral(" DESC"), Qt::CaseInsensitive);
-    const QString field = descending ? trimmed.chopped(5).trimmed() : trimmed;
-    const int index = requireField(field);
+    applySort(*key, sortText.trimmed());
+}
+
+void Dataset::setSort(const SortKey &key)
+{
+    requireOpen();
+    applySort(key, key.text());
+}
+
+void Dataset::applySort(const SortKey &key, const QString &sortText)
+{
+    const int index = requireField(key.field);
     discardPendingEdit();
-    m_current = m_source->sortBy(index, descending, m_current);
-    m_sortText = trimmed;
+    m_current = m_source->sortBy(index, key.descending, m_current);
+    m_sortKey = key;
+    m_sortText = sortText;
     emit reset();
     emit currentRowChanged(m_current);
 }

@@ -2,6 +2,7 @@
 
 #include "fieldtype.h"
 #include "rowsource.h"
+#include "tablequery.h"
 #include "tenthousandths.h"
 
 #include <QObject>
@@ -9,6 +10,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class Connection;
@@ -50,6 +52,14 @@ public:
     // RowSource::catchUp), only the rows added since are read; the result is the same.
     // Otherwise the statement is opened again.
     void refresh(const QString &sql, const QVariantList &parameters);
+    // Opens a query of one table in place of the current statement, as reopen() does;
+    // sql() and parameters() then give it as statement text.
+    void reopen(const TableQuery &query);
+    // Opens the current statement or query again, as reopen() does.
+    void requery();
+    // The query of one table the dataset is open on, given or read from its statement;
+    // nothing when the statement is of another form.
+    const std::optional<TableQuery> &tableQuery() const { return m_query; }
     // Opens a table for appending only: no rows are read.
     void openTable(const QString &table);
     // Runs the statement without a result set; the dataset stays closed.
@@ -110,11 +120,17 @@ public:
     // it; the next row (the previous one at the end) becomes current.
     void deleteCurrent();
 
-    // --- sorting: "field" or "field DESC"; the current record stays current. Records
-    // with equal values keep the order they were added in (for a statement with an
-    // order of its own: the order before the sort).
+    // --- sorting: by one field; the current record stays current. Records with equal
+    // values keep the order they were added in (for a statement with an order of its
+    // own: the order before the sort). Raises DatabaseError for a field the dataset
+    // does not have, leaving the rows as they were.
+    void setSort(const SortKey &key);
+    // The same, given as text: "field" or "field DESC". Blank text ends nothing, it only
+    // forgets the sort's text.
     void setSort(const QString &sortText);
+    // The sort as text, as it was given (blanks around removed); empty when unsorted.
     const QString &sort() const { return m_sortText; }
+    const std::optional<SortKey> &sortKey() const { return m_sortKey; }
 
     static QString displayTextOf(const QVariant &value, FieldType type);
 
@@ -128,9 +144,14 @@ signals:
 
 private:
     // The rows of a statement: keyed where the statement allows, else read whole.
-    std::unique_ptr<RowSource> openSource(const QString &sql, const QVariantList &parameters) const;
+    std::unique_ptr<RowSource> openSource(const std::optional<TableQuery> &query, const QString &sql,
+                                          const QVariantList &parameters) const;
+    // Takes rows opened for a new statement, and the statement.
+    void replaceStatement(std::optional<TableQuery> query, const QString &sql, const QVariantList &parameters,
+                          std::unique_ptr<RowSource> source);
     // Takes `source`'s rows, the first one current, unsorted.
     void takeRows(std::unique_ptr<RowSource> source);
+    void applySort(const SortKey &key, const QString &sortText);
     void requireOpen() const;
     void requireRow() const;
     void discardPendingEdit();
@@ -149,6 +170,8 @@ private:
     std::vector<QVariant> m_editBuffer;
     std::vector<bool> m_editChanged;
     RowVersion m_editRead;
+    std::optional<TableQuery> m_query;
     QString m_sortText;
+    std::optional<SortKey> m_sortKey;
     WriteJournal *m_journal = nullptr;
 };

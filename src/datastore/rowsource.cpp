@@ -1,19 +1,22 @@
 #include "rowsource.h"
 
+#include "appendedrows.h"
 #include "apperror.h"
 #include "connection.h"
+#include "materializedrowsource.h"
 #include "rowcheck.h"
+#include "columnranks.h"
+#include "rowcache.h"
 #include "serverkeys.h"
+#include "serverpages.h"
 #include "sortedruns.h"
 #include "sortorder.h"
+#include "tablequery.h"
 #include "sqlnames.h"
 #include "tenthousandths.h"
 #include "writejournal.h"
 #include "transaction.h"
 
-#include <QDate>
-#include <QHash>
-#include <QRegularExpression>
 #include <algorithm>
 #include <cstdint>
 #include <cmath>
@@ -22,223 +25,11 @@
 #include <unordered_map>
 #include <utility>
 
-using SortOrder::orderedBits;
+using ColumnRanks::DistinctTexts;
+using ColumnRanks::sortedPositions;
 using SortOrder::stableOrderOf;
 
 namespace {
-
-// Orders rows by ranks: numbers by value, texts by the Chinese collation (pinyin),
-// nulls first (last when descending). Equal ranks keep their current order.
-std::vector<int> sortedPositions(const std::vector<double> &ranks, bool descending)
-{
-    std::vector<std::uint64_t> keys(ranks.size());
-    for (size_t i = 0; i < ranks.size(); ++i)
-        keys[i] = descending ? ~orderedBits(ranks[i]) : orderedBits(ranks[i]);
-    return stableOrderOf(keys);
-}
-
-// The distinct texts of a column, each read once; ids become collation ranks.
-class DistinctTexts
-{
-public:
-    int idOf(const QVariant &value)
-    {
-        const QString text = value.typeId() == QMetaType::QDate ? value.toDate().toString(Qt::ISODate) : value.toString();
-        auto found = m_ids.constFind(text);
-        if (found != m_ids.constEnd())
-            return found.value();
-        const int id = int(m_texts.size());
-        m_ids.insert(text, id);
-        m_texts << text;
-        return id;
-    }
-
-    // Replaces ids by ranks in the Chinese collation; NaN (null) stays.
-    void toRanks(std::vector<double> &values) const
-    {
-        const std::vector<double> rankOf = SortOrder::pinyinRanks(m_texts);
-        for (double &value : values) {
-            if (!std::isnan(value))
-                value = rankOf[size_t(value)];
-        }
-    }
-
-private:
-    QHash<QString, int> m_ids;
-    QStringList m_texts;
-};
-
-// Turns field values into sortable numbers: texts become their rank in collation order.
-class RankBuilder
-{
-public:
-    explicit RankBuilder(FieldType type) : m_type(type) {}
-
-    void add(const QVariant &value)
-    {
-        if (!value.isValid()) {
-            m_numbers.push_back(std::nan(""));
-            m_textIndex.push_back(-1);
-        } else if (m_type == FieldType::Number || m_type == FieldType::Integer
-                   || value.typeId() == QMetaType::Double || value.typeId() == QMetaType::LongLong) {
-            m_numbers.push_back(value.toDouble());
-            m_textIndex.push_back(-1);
-        } else {
-            const QString text = value.typeId() == QMetaType::QDate ? value.toDate().toString(Qt::ISODate)
-                                                                     : value.toString();
-            auto found = m_distinct.find(text);
-            if (found == m_distinct.end())
-                found = m_distinct.insert(text, int(m_distinct.size()));
-            m_numbers.push_back(0);
-            m_textIndex.push_back(found.value());
-        }
-    }
-
-    std::vector<double> ranks()
-    {
-        if (m_distinct.isEmpty())
-            return std::move(m_numbers);
-        QStringList texts(m_distinct.size());
-        for (auto it = m_distinct.cbegin(); it != m_distinct.cend(); ++it)
-            texts[it.value()] = it.key();
-        const std::vector<double> rankOfText = SortOrder::pinyinRanks(texts);
-        for (size_t i = 0; i < m_numbers.size(); ++i) {
-            if (m_textIndex[i] >= 0)
-                m_numbers[i] = rankOfText[m_textIndex[i]];
-        }
-        return std::move(m_numbers);
-    }
-
-private:
-    FieldType m_type;
-    std::vector<double> m_numbers;
-    std::vector<int> m_textIndex;
-    QHash<QString, int> m_distinct;
-};
-
-// ------------------------------------------------------------ server pages
-
-// What a paged keyset asks of the server. At the open, one aggregate gives the count,
-// the largest key and the sums; keys are then read a page at a time, counted from the
-// end, as the grid draws the rows. Rows other terminals add later have larger keys
-// and stay out of the positions until the next open, as with keys read at the open.
-class ServerPages
-{
-public:
-    ServerPages(Connection &connection, QString table, QStringList sumFields)
-        : m_connection(connection), m_table(std::move(table)), m_sumFields(std::move(sumFields))
-    {
-        // The sums wait until they are asked for: opening the ledger (a login shows
-        // it) never depends on them.
-        Statement statement =
-            m_connection.prepare(QStringLiteral("select (select max(rowid) from %1), count(*) from %1").arg(m_table));
-        statement.bind({});
-        statement.step();
-        // The largest key from the key index, in the same statement so it matches the count.
-        m_bound = statement.int64Value(0);
-        m_serverRows = int(statement.int64Value(1));
-    }
-
-    int serverRows() const { return m_serverRows; }
-    qint64 bound() const { return m_bound; }
-
-    // Sums again after this terminal's own changes, over the same rows.
-    std::vector<TenThousandths::Units> sums() const
-    {
-        if (m_stale) {
-            const KeyedRows rows = openedRows();
-            Statement statement = m_connection.prepare(
-                QStringLiteral("select count(*)%1 from %2 where %3").arg(sumColumns(), m_table, rows.condition));
-            statement.bind(rows.parameters);
-            statement.step();
-            readSums(statement, 1);
-            m_stale = false;
-        }
-        return m_sums;
-    }
-
-    // A row removed; its summed fields held `amounts` (nothing: not known).
-    void removed(int row, const std::vector<TenThousandths::Units> *amounts = nullptr)
-    {
-        if (row < m_serverRows)
-            --m_serverRows;
-        if (amounts) {
-            adjusted(*amounts, -1);
-            return;
-        }
-        m_stale = true;
-    }
-    void changed() { m_stale = true; }
-    // One row's summed fields changed by these amounts (in field order): the sums
-    // follow without counting every row again.
-    void adjusted(const std::vector<TenThousandths::Units> &delta, int sign = 1)
-    {
-        if (m_stale)
-            return;
-        for (size_t i = 0; i < m_sums.size() && i < delta.size(); ++i) {
-            if (sign < 0)
-                m_sums[i] -= delta[i];
-            else
-                m_sums[i] += delta[i];
-        }
-    }
-    bool keysPending() const { return !m_keysComplete; }
-    void keysComplete() { m_keysComplete = true; }
-    // A row appended; its summed fields hold `amounts` (nothing: not known).
-    void appended(qint64 key, const std::vector<TenThousandths::Units> *amounts = nullptr)
-    {
-        m_appended.push_back(key);
-        if (amounts)
-            adjusted(*amounts);
-        else
-            m_stale = true;
-    }
-
-    // Fills positions [from, to) (all below serverRows()) with their keys.
-    void readKeys(std::vector<qint64> &keys, int from, int to) const
-    {
-        // Keys this terminal appended lie above the bound, with other terminals' rows
-        // between: they are no anchor.
-        readKeyStretch(m_connection, openedRows(), std::span(keys).first(size_t(m_serverRows)), from, to);
-    }
-
-    // The rows of the open, and those this terminal appended since.
-    KeyedRows openedRows() const
-    {
-        KeyedRows rows{m_table, QStringLiteral("rowid<=?"), {m_bound}};
-        for (qint64 key : m_appended)
-            rows.parameters << key;
-        if (!m_appended.empty())
-            rows.condition += QStringLiteral(" or rowid in (%1)").arg(placeholders(int(m_appended.size())));
-        return rows;
-    }
-
-private:
-    QString sumColumns() const
-    {
-        QString columns;
-        for (const QString &field : m_sumFields)
-            columns += QLatin1Char(',') + TenThousandths::serverSumExpression(quotedName(field));
-        return columns;
-    }
-
-    void readSums(const Statement &statement, int firstColumn) const
-    {
-        m_sums.assign(m_sumFields.size(), 0);
-        for (int i = 0; i < int(m_sumFields.size()); ++i)
-            m_sums[i] = TenThousandths::unitsOfText(statement.value(firstColumn + i).toString());
-    }
-
-    Connection &m_connection;
-    QString m_table;
-    QStringList m_sumFields;
-    int m_serverRows = 0;
-    qint64 m_bound = 0;
-    std::vector<qint64> m_appended;
-    mutable std::vector<TenThousandths::Units> m_sums;
-    mutable bool m_stale = true;
-    bool m_keysComplete = false;
-};
 
 // ------------------------------------------------------------------ keyset
 
@@ -251,12 +42,12 @@ public:
         KeyPages, // the count and sums at the open, the keys a page at a time as drawn
     };
 
-    // `keyOrder`: the statement has no order of its own, so its rows are listed in the
-    // order they were added (by key).
-    KeysetRowSource(Connection &connection, QString table, QString rest, QVariantList parameters,
-                    QStringList prefetchFields, Reading reading, bool keyOrder = false)
-        : m_connection(connection), m_table(std::move(table)), m_rest(std::move(rest)),
-          m_parameters(std::move(parameters)), m_prefetchFields(std::move(prefetchFields)), m_keyOrder(keyOrder)
+    KeysetRowSource(Connection &connection, const TableQuery &query, QStringList prefetchFields, Reading reading)
+        : m_connection(connection), m_table(query.table), m_rest(query.restSql()), m_parameters(query.parameters()),
+          m_wholeTable(query.wholeTable()), m_prefetchFields(std::move(prefetchFields)),
+          // Without an order of its own a statement lists the rows in the order they
+          // were added, whatever index the engine picks to find them.
+          m_keyOrder(!query.ownOrder), m_appended(connection, m_table, m_prefetchFields), m_cache(connection, m_table)
     {
         Statement shape = m_connection.prepare(QStringLiteral("select * from %1 limit 0").arg(m_table));
         for (int i = 0; i < shape.columnCount(); ++i) {
@@ -290,38 +81,13 @@ public:
     {
         // Only the whole table in the order of its keys: rows another terminal added
         // would land anywhere in a query's or a sort's order.
-        if (!m_marks || m_runs || !m_keyOrderKept)
+        if (!m_appended.following() || m_runs || !m_keyOrderKept)
             return false;
-        const std::optional<ChangeMarks> now = m_connection.changeMarks(m_table);
-        if (!now || now->inserted < m_marks->inserted)
+        const std::optional<AppendedRows::Rows> appended = m_appended.readSince();
+        if (!appended)
             return false;
-        // Nothing but inserts of this connection's own may have come between.
-        ChangeMarks expected = *m_marks;
-        expected.inserted = now->inserted;
-        if (!(*now == expected))
-            return false;
-        const qint64 appended = now->inserted - m_marks->inserted;
-        if (appended == 0)
-            return true;
-        // Rows this connection inserted since take keys above every key read, unless
-        // one was given a key that was freed meanwhile: then they are not all found.
-        QString columns = QStringLiteral("rowid");
-        for (const QString &field : m_prefetchFields)
-            columns += QLatin1Char(',') + quotedName(field);
-        Statement statement =
-            m_connection.prepare(QStringLiteral("select %1 from %2 where rowid>? order by rowid").arg(columns, m_table));
-        statement.bind({m_largestKey});
-        std::vector<qint64> keys;
-        std::vector<std::vector<double>> values(size_t(m_prefetchFields.size()));
-        while (statement.step()) {
-            keys.push_back(statement.int64Value(0));
-            for (size_t i = 0; i < values.size(); ++i)
-                values[i].push_back(statement.doubleValue(int(i) + 1));
-            if (qint64(keys.size()) > appended)
-                return false;
-        }
-        if (qint64(keys.size()) != appended)
-            return false;
+        const std::vector<qint64> &keys = appended->keys;
+        const std::vector<std::vector<double>> &values = appended->values;
         m_keys.insert(m_keys.end(), keys.begin(), keys.end());
         if (m_paging) {
             for (size_t row = 0; row < keys.size(); ++row) {
@@ -337,8 +103,6 @@ public:
                 m_prefetched[i].insert(m_prefetched[i].end(), values[i].begin(), values[i].end());
             }
         }
-        m_largestKey = keys.back();
-        m_marks = now;
         return true;
     }
 
@@ -377,14 +141,13 @@ public:
             if (!RowCheck::writeOne(m_connection, QStringLiteral("delete from %1").arg(m_table), {}, unchanged))
                 throw DatabaseError(QString::fromLatin1(kRowNotLocated));
         });
-        if (m_marks)
-            ++m_marks->rewritten;
+        m_appended.rewrote();
         m_keys.erase(m_keys.begin() + row);
         for (size_t i = 0; i < m_prefetched.size(); ++i) {
             m_sums[i] -= TenThousandths::of(m_prefetched[i][size_t(row)]);
             m_prefetched[i].erase(m_prefetched[i].begin() + row);
         }
-        m_cache.erase(key);
+        m_cache.forget(key);
         if (m_runs) {
             if (row < m_runs->rows())
                 m_runs->removed(row);
@@ -433,9 +196,8 @@ public:
             if (m_paging)
                 delta = summedChange(key, asRead, changed);
         });
-        if (m_marks)
-            ++m_marks->rewritten;
-        m_cache.erase(key);
+        m_appended.rewrote();
+        m_cache.forget(key);
         refreshPrefetched(row);
         if (m_paging)
             m_paging->adjusted(delta);
@@ -463,9 +225,7 @@ public:
             if (m_journal)
                 m_journal->afterInsert(m_connection, m_table, key);
         });
-        if (m_marks)
-            ++m_marks->inserted;
-        m_largestKey = std::max(m_largestKey, key);
+        m_appended.inserted(key);
         m_keys.push_back(key);
         for (auto &column : m_prefetched)
             column.push_back(std::nan(""));
@@ -480,78 +240,121 @@ public:
     {
         m_keyOrderKept = false;
         if (m_paging && m_paging->keysPending()) {
-            if (m_runs && m_runsField == field)
-                return descending == m_runs->descending() ? currentRow : m_runs->reverse(m_keys, currentRow);
-            if (const auto position = sortInRuns(field, descending, currentRow))
+            if (const auto position = sortPaged(field, descending, currentRow))
                 return *position;
-            if (m_runs)
-                readEveryKey();
         }
         // Read the sort field for every key in one scan of the same statement, then
-        // order the keys in memory. Numbers are read as doubles and texts as ids of
-        // their distinct values, so a million rows need no value objects per row.
-        const bool numeric = m_types[field] == FieldType::Number || m_types[field] == FieldType::Integer;
-        const QString column = quotedName(m_fields[field]);
+        // order the keys in memory.
+        ColumnScan scan = scanColumn(field);
+        if (m_paging && m_paging->keysPending())
+            readRemainingKeys(scan.keys, scan.values);
+        currentRow = restoreKeyOrder(currentRow);
+        std::vector<double> ranks = valuesInPlace(scan);
+        if (!scan.numeric)
+            scan.texts.toRanks(ranks);
+        return reorder(sortedPositions(ranks, descending), currentRow);
+    }
+
+private:
+    // The sort field read for every row in one scan: numbers as doubles and texts as
+    // ids of their distinct values, so a million rows need no value objects per row.
+    struct ColumnScan
+    {
+        QString column;
+        bool numeric = false;
         DistinctTexts texts;
-        auto read = [&](const Statement &statement, int index) {
+        std::vector<qint64> keys;
+        std::vector<double> values;
+
+        double read(const Statement &statement, int index)
+        {
             if (statement.isNull(index))
                 return std::nan("");
             if (numeric)
                 return statement.doubleValue(index);
             return double(texts.idOf(statement.value(index)));
-        };
-        std::vector<qint64> scannedKeys;
-        std::vector<double> scannedValues;
-        scannedKeys.reserve(m_keys.size());
-        scannedValues.reserve(m_keys.size());
-        {
-            Statement statement = m_connection.prepare(QStringLiteral("select rowid, %1 from %2 %3").arg(column, m_table, m_rest));
-            statement.bind(m_parameters);
-            while (statement.step()) {
-                scannedKeys.push_back(statement.int64Value(0));
-                scannedValues.push_back(read(statement, 1));
+        }
+    };
+
+    // A paged table is sorted in runs where it can be: a second click on the same
+    // field reverses the runs, another field counts them afresh. Nothing when every key
+    // has to be read after all (runs of a field the server cannot sort that way).
+    std::optional<int> sortPaged(int field, bool descending, int currentRow)
+    {
+        if (m_runs && m_runsField == field)
+            return descending == m_runs->descending() ? currentRow : m_runs->reverse(m_keys, currentRow);
+        if (const auto position = sortInRuns(field, descending, currentRow))
+            return position;
+        if (m_runs)
+            readEveryKey();
+        return std::nullopt;
+    }
+
+    ColumnScan scanColumn(int field) const
+    {
+        ColumnScan scan;
+        scan.column = quotedName(m_fields[field]);
+        scan.numeric = m_types[field] == FieldType::Number || m_types[field] == FieldType::Integer;
+        scan.keys.reserve(m_keys.size());
+        scan.values.reserve(m_keys.size());
+        Statement statement =
+            m_connection.prepare(QStringLiteral("select rowid, %1 from %2 %3").arg(scan.column, m_table, m_rest));
+        statement.bind(m_parameters);
+        while (statement.step()) {
+            scan.keys.push_back(statement.int64Value(0));
+            scan.values.push_back(scan.read(statement, 1));
+        }
+        return scan;
+    }
+
+    // Equal values stay in the order the records were added, whatever order an earlier
+    // sort left: the rows go back to key order first. Returns the new position of
+    // `currentRow`.
+    int restoreKeyOrder(int currentRow)
+    {
+        if (!m_keyOrder || std::is_sorted(m_keys.begin(), m_keys.end()))
+            return currentRow;
+        const std::vector<int> byKey = orderByKey(m_keys);
+        permute(m_keys, byKey);
+        for (auto &prefetchedColumn : m_prefetched)
+            permute(prefetchedColumn, byKey);
+        if (currentRow < 0)
+            return currentRow;
+        return int(std::find(byKey.begin(), byKey.end(), currentRow) - byKey.begin());
+    }
+
+    // The scanned values lined up with the rows held, position for position.
+    std::vector<double> valuesInPlace(ColumnScan &scan) const
+    {
+        if (scan.keys == m_keys)
+            return std::move(scan.values);
+        // The keys were reordered by an earlier sort or changed by edits: both lists
+        // are put in key order and merged, quicker than a search for each key.
+        const std::vector<int> scannedByKey = orderByKey(scan.keys);
+        std::vector<double> values(m_keys.size(), std::nan(""));
+        size_t next = 0;
+        for (int position : orderByKey(m_keys)) {
+            const qint64 key = m_keys[position];
+            while (next < scannedByKey.size() && scan.keys[scannedByKey[next]] < key)
+                ++next;
+            if (next < scannedByKey.size() && scan.keys[scannedByKey[next]] == key) {
+                values[position] = scan.values[scannedByKey[next]];
+                continue;
             }
+            if (key <= 0)
+                continue; // a row another terminal removed
+            // Appended since the open and outside its condition.
+            Statement statement =
+                m_connection.prepare(QStringLiteral("select %1 from %2 where rowid=?").arg(scan.column, m_table));
+            statement.bind({key});
+            values[position] = statement.step() ? scan.read(statement, 0) : std::nan("");
         }
-        if (m_paging && m_paging->keysPending())
-            readRemainingKeys(scannedKeys, scannedValues);
-        if (m_keyOrder && !std::is_sorted(m_keys.begin(), m_keys.end())) {
-            // Equal values stay in the order the records were added, whatever order an
-            // earlier sort left.
-            const std::vector<int> byKey = orderByKey(m_keys);
-            permute(m_keys, byKey);
-            for (auto &prefetchedColumn : m_prefetched)
-                permute(prefetchedColumn, byKey);
-            if (currentRow >= 0)
-                currentRow = int(std::find(byKey.begin(), byKey.end(), currentRow) - byKey.begin());
-        }
-        std::vector<double> values;
-        if (scannedKeys == m_keys) {
-            values = std::move(scannedValues);
-        } else {
-            // The keys were reordered by an earlier sort or changed by edits: both lists
-            // are put in key order and merged, quicker than a search for each key.
-            const std::vector<int> scannedByKey = orderByKey(scannedKeys);
-            values.assign(m_keys.size(), std::nan(""));
-            size_t next = 0;
-            for (int position : orderByKey(m_keys)) {
-                const qint64 key = m_keys[position];
-                while (next < scannedByKey.size() && scannedKeys[scannedByKey[next]] < key)
-                    ++next;
-                if (next < scannedByKey.size() && scannedKeys[scannedByKey[next]] == key) {
-                    values[position] = scannedValues[scannedByKey[next]];
-                    continue;
-                }
-                if (key <= 0)
-                    continue; // a row another terminal removed
-                // Appended since the open and outside its condition.
-                Statement statement = m_connection.prepare(QStringLiteral("select %1 from %2 where rowid=?").arg(column, m_table));
-                statement.bind({key});
-                values[position] = statement.step() ? read(statement, 0) : std::nan("");
-            }
-        }
-        if (!numeric)
-            texts.toRanks(values);
-        const std::vector<int> order = sortedPositions(values, descending);
+        return values;
+    }
+
+    // Puts the rows in `order`; returns the new position of `currentRow`.
+    int reorder(const std::vector<int> &order, int currentRow)
+    {
         permute(m_keys, order);
         for (auto &prefetchedColumn : m_prefetched)
             permute(prefetchedColumn, order);
@@ -560,25 +363,9 @@ public:
         return int(std::find(order.begin(), order.end(), currentRow) - order.begin());
     }
 
-private:
-    // What a row's values, read in one fetch, hold: the values as shown, and where a
-    // date column's stored value says more (a time of day, a text), that value too.
-    struct CachedRow
-    {
-        std::vector<QVariant> values;
-        std::vector<std::pair<int, QVariant>> stored;
-    };
-
     const CachedRow *cachedRow(int row, qint64 key) const
     {
-        auto cached = m_cache.find(key);
-        if (cached == m_cache.end()) {
-            fetchAround(row);
-            cached = m_cache.find(key);
-            if (cached == m_cache.end())
-                return nullptr;
-        }
-        return &cached->second;
+        return m_cache.find(key, row, count(), [this](int position) { return keyAt(position); }, m_types);
     }
 
     // How much an update that found the row as `asRead` holds it changed the sums of
@@ -665,8 +452,8 @@ private:
             columns += QLatin1Char(',') + quotedName(field);
         // Taken before the scan: a change that comes between the two is then seen as
         // one that came after it, and the next catch-up reads everything again.
-        if (m_keyOrder && m_rest.trimmed().isEmpty())
-            m_marks = m_connection.changeMarks(m_table);
+        if (m_keyOrder && m_wholeTable)
+            m_appended.markRead();
         Statement statement = m_connection.prepare(QStringLiteral("select %1 from %2 %3").arg(columns, m_table, m_rest));
         statement.bind(m_parameters);
         // The largest key bounds the row count: reserving it spares the copies of a
@@ -696,7 +483,7 @@ private:
             for (auto &column : m_prefetched)
                 permute(column, order);
         }
-        m_largestKey = m_keys.empty() ? 0 : *std::max_element(m_keys.begin(), m_keys.end());
+        m_appended.setLargestKey(m_keys.empty() ? 0 : *std::max_element(m_keys.begin(), m_keys.end()));
         if (m_keys.size() < m_keys.capacity() / 2) {
             m_keys.shrink_to_fit();
             for (auto &column : m_prefetched)
@@ -736,9 +523,9 @@ private:
     void openPaged()
     {
         // Before the count, as with the scan of every key.
-        m_marks = m_connection.changeMarks(m_table);
+        m_appended.markRead();
         m_paging = std::make_unique<ServerPages>(m_connection, m_table, m_prefetchFields);
-        m_largestKey = m_paging->bound();
+        m_appended.setLargestKey(m_paging->bound());
         m_keys.assign(size_t(m_paging->serverRows()), kUnreadKey);
     }
 
@@ -748,23 +535,9 @@ private:
             if (m_runs)
                 m_runs->readAround(m_keys, row);
             else
-                readKeysAround(row);
+                m_paging->readKeysAround(m_keys, row);
         }
         return m_keys[row];
-    }
-
-    // Reads the unread keys of a stretch of a few screens around the row in one statement.
-    void readKeysAround(int row) const
-    {
-        constexpr int kHalfPage = 256;
-        int from = std::max(0, row - kHalfPage);
-        int to = std::min(m_paging->serverRows(), row + kHalfPage);
-        while (from < to && m_keys[from] != kUnreadKey)
-            ++from;
-        while (to > from && m_keys[to - 1] != kUnreadKey)
-            --to;
-        if (from < to)
-            m_paging->readKeys(m_keys, from, to);
     }
 
     // A sort needs every key: they come from the sort's own scan, in key order, and
@@ -810,48 +583,12 @@ private:
         }
     }
 
-    // Reads a block of rows around the one asked for, so a grid drawing a screenful
-    // costs one statement.
-    void fetchAround(int row) const
-    {
-        constexpr int kBefore = 32;
-        constexpr int kAfter = 96;
-        constexpr size_t kCacheLimit = 8192;
-        if (m_cache.size() > kCacheLimit)
-            m_cache.clear();
-        QVariantList wanted;
-        const int from = std::max(0, row - kBefore);
-        const int to = std::min(count(), row + kAfter);
-        for (int position = from; position < to; ++position) {
-            const qint64 key = keyAt(position);
-            if (key != kGoneKey && !m_cache.contains(key))
-                wanted << key;
-        }
-        if (wanted.isEmpty())
-            return;
-        Statement statement = m_connection.prepare(
-            QStringLiteral("select rowid, * from %1 where rowid in (%2)").arg(m_table, placeholders(int(wanted.size()))));
-        statement.bind(wanted);
-        const int fields = int(m_fields.size());
-        while (statement.step()) {
-            CachedRow row;
-            row.values.reserve(fields);
-            for (int i = 0; i < fields; ++i) {
-                row.values.push_back(statement.value(i + 1));
-                if (m_types[i] == FieldType::Date || m_types[i] == FieldType::DateTime) {
-                    QVariant stored = statement.exactValue(i + 1);
-                    if (stored != row.values.back())
-                        row.stored.emplace_back(i, std::move(stored));
-                }
-            }
-            m_cache[statement.int64Value(0)] = std::move(row);
-        }
-    }
-
     Connection &m_connection;
     QString m_table;
+    // What follows "from <table>" in a statement reading the rows, and its values.
     QString m_rest;
     QVariantList m_parameters;
+    bool m_wholeTable = false;
     QStringList m_prefetchFields;
     bool m_keyOrder = false;
     QStringList m_fields;
@@ -861,126 +598,36 @@ private:
     std::vector<std::vector<double>> m_prefetched;
     // Their sums over the rows held, kept as rows come and go.
     std::vector<TenThousandths::Units> m_sums;
-    // The whole table read in key order: where the table stood when it was read, with
-    // this source's own writes since counted in, and the largest key it holds.
-    std::optional<ChangeMarks> m_marks;
-    qint64 m_largestKey = 0;
+    // The whole table read in key order: what came since the read, for catchUp().
+    AppendedRows m_appended;
     bool m_keyOrderKept = true;
     std::unique_ptr<ServerPages> m_paging;
     // A paged table sorted by one field, read as drawn.
     std::unique_ptr<SortedRuns> m_runs;
     int m_runsField = -1;
-    mutable std::unordered_map<qint64, CachedRow> m_cache;
-};
-
-// ------------------------------------------------------------ materialized
-
-class MaterializedRowSource final : public RowSource
-{
-public:
-    MaterializedRowSource(Connection &connection, const QString &sql, const QVariantList &parameters)
-    {
-        Statement statement = connection.prepare(sql);
-        statement.bind(parameters);
-        const int columns = statement.columnCount();
-        for (int i = 0; i < columns; ++i) {
-            m_fields << statement.columnName(i);
-            m_types.push_back(statement.declaredType(i));
-        }
-        while (statement.step()) {
-            std::vector<QVariant> row;
-            row.reserve(columns);
-            for (int i = 0; i < columns; ++i)
-                row.push_back(statement.value(i));
-            m_rows.push_back(std::move(row));
-        }
-        // Computed columns declare no type: take it from the first value present.
-        for (int i = 0; i < columns; ++i) {
-            if (m_types[i] != FieldType::Unknown)
-                continue;
-            for (const auto &row : m_rows) {
-                const QVariant &value = row[i];
-                if (!value.isValid())
-                    continue;
-                m_types[i] = value.typeId() == QMetaType::Double     ? FieldType::Number
-                             : value.typeId() == QMetaType::LongLong ? FieldType::Integer
-                                                                     : FieldType::Text;
-                break;
-            }
-        }
-    }
-
-    int count() const override { return int(m_rows.size()); }
-    const QStringList &fieldNames() const override { return m_fields; }
-    FieldType fieldType(int field) const override { return m_types.at(field); }
-    QVariant value(int row, int field) const override { return m_rows.at(row).at(field); }
-    std::vector<TenThousandths::Units> prefetchedSums() const override { throw DatabaseError(QStringLiteral("No prefetched fields")); }
-
-    RowVersion version(int) const override { return {}; }
-    void remove(int, const RowVersion &) override { readOnly(); }
-    void update(int, const RowVersion &, const std::vector<QVariant> &, const std::vector<bool> &) override
-    {
-        readOnly();
-    }
-    int insert(const std::vector<QVariant> &, const std::vector<bool> &) override { readOnly(); }
-
-    int sortBy(int field, bool descending, int currentRow) override
-    {
-        RankBuilder ranks(m_types[field]);
-        for (const auto &row : m_rows)
-            ranks.add(row[field]);
-        const std::vector<int> order = sortedPositions(ranks.ranks(), descending);
-        std::vector<std::vector<QVariant>> sorted;
-        sorted.reserve(m_rows.size());
-        for (int position : order)
-            sorted.push_back(std::move(m_rows[position]));
-        m_rows = std::move(sorted);
-        if (currentRow < 0)
-            return currentRow;
-        return int(std::find(order.begin(), order.end(), currentRow) - order.begin());
-    }
-
-private:
-    [[noreturn]] static void readOnly()
-    {
-        throw DatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
-    }
-
-    QStringList m_fields;
-    std::vector<FieldType> m_types;
-    std::vector<std::vector<QVariant>> m_rows;
+    mutable RowCache m_cache;
 };
 
 } // namespace
 
-std::unique_ptr<RowSource> RowSource::openKeyset(Connection &connection, const QString &sql,
-                                                 const QVariantList &parameters, const QStringList &prefetchFields)
+std::unique_ptr<RowSource> RowSource::openKeyset(Connection &connection, const TableQuery &query,
+                                                 const QStringList &prefetchFields)
 {
-    static const QRegularExpression simpleSelect(
-        QStringLiteral(R"(^\s*select\s+\*\s+from\s+([A-Za-z_][A-Za-z0-9_]*)(\s*|\s+((where|order)\s.*))$)"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch match = simpleSelect.match(sql);
-    if (!match.hasMatch())
-        return nullptr;
-    // Without an order of its own a statement lists the rows in the order they were
-    // added, whatever index the engine picks to find them.
-    static const QRegularExpression orderBy(QStringLiteral(R"(\border\s+by\b)"), QRegularExpression::CaseInsensitiveOption);
-    const QString rest = match.captured(3);
     // A whole table on a server is read in pages: a million keys over the network cost
     // several times what the server takes to count and sum them, and the grid shows a
     // screenful. The embedded file reads its keys quicker than a page count would cost.
     using Reading = KeysetRowSource::Reading;
-    const Reading reading = connection.engine() == Connection::Engine::Server && rest.trimmed().isEmpty()
+    const Reading reading = connection.engine() == Connection::Engine::Server && query.wholeTable()
                                 ? Reading::KeyPages
                                 : Reading::AllKeys;
-    return std::make_unique<KeysetRowSource>(connection, match.captured(1), rest, parameters, prefetchFields, reading,
-                                             !orderBy.match(rest).hasMatch());
+    return std::make_unique<KeysetRowSource>(connection, query, prefetchFields, reading);
 }
 
 std::unique_ptr<RowSource> RowSource::openTable(Connection &connection, const QString &table)
 {
-    return std::make_unique<KeysetRowSource>(connection, table, QString(), QVariantList(), QStringList(),
-                                             KeysetRowSource::Reading::None);
+    TableQuery query;
+    query.table = table;
+    return std::make_unique<KeysetRowSource>(connection, query, QStringList(), KeysetRowSource::Reading::None);
 }
 
 std::unique_ptr<RowSource> RowSource::openMaterialized(Connection &connection, const QString &sql,

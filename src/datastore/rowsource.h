@@ -10,6 +10,7 @@
 
 class Connection;
 class WriteJournal;
+struct TableQuery;
 
 // A write that finds no row as it was read: another terminal deleted or changed it
 // after this one read it. It fails like any refused write, in the words operators know
@@ -69,9 +70,9 @@ public:
     // transaction with the journal's own writes (nullptr: none).
     void setJournal(WriteJournal *journal) { m_journal = journal; }
 
-    // A keyset for "select * from <table> [where|order by ...]", else nullptr.
-    static std::unique_ptr<RowSource> openKeyset(Connection &connection, const QString &sql,
-                                                 const QVariantList &parameters,
+    // The rows of a query of one table, held as their keys and read as drawn; they can
+    // be edited.
+    static std::unique_ptr<RowSource> openKeyset(Connection &connection, const TableQuery &query,
                                                  const QStringList &prefetchFields);
     // The table's fields and no rows; rows appended later are held.
     static std::unique_ptr<RowSource> openTable(Connection &connection, const QString &table);

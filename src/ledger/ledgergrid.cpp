@@ -207,8 +207,7 @@ void LedgerController::quickQuery(const QuickQueryInput &input)
         const qint64 records = connection.scalar(QStringLiteral("select max(rowid) from data")).toLongLong();
         scanDates = LedgerQueries::prefersScan(inRange, records);
     }
-    const SqlStatement statement = LedgerQueries::quickQuery(input, scanDates);
-    mylib::reopenSql(*m_dataset, statement.text, statement.parameters);
+    m_dataset->reopen(LedgerQueries::quickQueryOf(input, scanDates));
 }
 
 void LedgerController::showQuery(const SqlStatement &statement)
@@ -222,13 +221,11 @@ void LedgerController::requery()
     requireDataset();
     if (!m_dataset->isOpen())
         return;
-    const QString sql = m_dataset->sql();
-    const QVariantList parameters = m_dataset->parameters();
-    const QString sort = m_dataset->sort();
+    const std::optional<SortKey> sort = m_dataset->sortKey();
     const int row = m_dataset->currentRow();
-    mylib::reopenSql(*m_dataset, sql, parameters);
-    if (!sort.isEmpty())
-        m_dataset->setSort(sort);
+    m_dataset->requery();
+    if (sort)
+        m_dataset->setSort(*sort);
     if (!m_dataset->isEmpty())
         m_dataset->setCurrentRow(std::clamp(row, 0, m_dataset->recordCount() - 1));
 }
@@ -236,7 +233,7 @@ void LedgerController::requery()
 void LedgerController::sortByTitle(const QString &field, SortMarker markerBeforeClick)
 {
     requireDataset();
-    m_dataset->setSort(LedgerQueries::sortExpression(field, markerBeforeClick));
+    m_dataset->setSort(LedgerQueries::sortOf(field, markerBeforeClick));
 }
 
 void LedgerController::onTitleClicked(int position, SortMarker markerBeforeClick)

@@ -4,25 +4,55 @@
 
 namespace LedgerQueries {
 
-SqlStatement quickQuery(const QuickQueryInput &input, bool scanDates)
+namespace {
+
+// The flag of the records the ledger shows.
+const char *const kShownField = "o";
+const char *const kShown = "1";
+
+// The conditions the ticked boxes add to that of the records shown.
+std::vector<FieldCondition> narrowingOf(const QuickQueryInput &input, bool scanDates)
 {
-    SqlStatement statement{QStringLiteral("select * from data where o='1' "), {}};
-    auto narrow = [&](bool ticked, const QString &text, const char *condition, const QString &pattern) {
-        if (!ticked || text.isEmpty())
-            return;
-        statement.text += QLatin1String(condition);
-        statement.parameters << pattern;
+    using Comparison = FieldCondition::Comparison;
+    std::vector<FieldCondition> conditions;
+    auto narrow = [&](bool ticked, const QString &text, const char *field, const QString &pattern) {
+        if (ticked && !text.isEmpty())
+            conditions.push_back({QString::fromLatin1(field), Comparison::Like, pattern});
     };
     const QString percent = QStringLiteral("%");
-    narrow(input.byCategory, input.category, " and a like ?", percent + input.category + percent);
-    narrow(input.byName, input.name, " and b like ?", percent + input.name);
-    narrow(input.byCode, input.code, " and c like ?", percent + input.code);
-    narrow(input.byModel, input.model, " and d like ?", percent + input.model + percent);
+    narrow(input.byCategory, input.category, "a", percent + input.category + percent);
+    narrow(input.byName, input.name, "b", percent + input.name);
+    narrow(input.byCode, input.code, "c", percent + input.code);
+    narrow(input.byModel, input.model, "d", percent + input.model + percent);
     if (input.byDate) {
-        // A unary plus keeps the comparison and only hides the column from the index.
-        statement.text += scanDates ? QStringLiteral(" and +day1>=? and +day1<=?")
-                                    : QStringLiteral(" and day1>=? and day1<=?");
-        statement.parameters << input.from << DateText::lastSecondOf(input.to);
+        const QString day = QStringLiteral("day1");
+        conditions.push_back({day, Comparison::AtLeast, input.from, scanDates});
+        conditions.push_back({day, Comparison::AtMost, DateText::lastSecondOf(input.to), scanDates});
+    }
+    return conditions;
+}
+
+} // namespace
+
+TableQuery quickQueryOf(const QuickQueryInput &input, bool scanDates)
+{
+    TableQuery query;
+    query.table = QStringLiteral("data");
+    query.conditions.push_back(
+        {QString::fromLatin1(kShownField), FieldCondition::Comparison::Equal, QString::fromLatin1(kShown)});
+    for (FieldCondition &condition : narrowingOf(input, scanDates))
+        query.conditions.push_back(std::move(condition));
+    return query;
+}
+
+SqlStatement quickQuery(const QuickQueryInput &input, bool scanDates)
+{
+    SqlStatement statement{QStringLiteral("select * from data where %1='%2' ").arg(QString::fromLatin1(kShownField),
+                                                                                  QString::fromLatin1(kShown)),
+                           {}};
+    for (const FieldCondition &condition : narrowingOf(input, scanDates)) {
+        statement.text += QStringLiteral(" and ") + condition.sql();
+        statement.parameters << condition.value;
     }
     return statement;
 }
@@ -34,9 +64,9 @@ bool prefersScan(qint64 recordsInRange, qint64 records)
     return recordsInRange * 20 > records;
 }
 
-QString sortExpression(const QString &field, SortMarker markerBeforeClick)
+SortKey sortOf(const QString &field, SortMarker markerBeforeClick)
 {
-    return markerBeforeClick == SortMarker::Down ? field : field + QStringLiteral(" DESC");
+    return {field, markerBeforeClick != SortMarker::Down};
 }
 
 } // namespace LedgerQueries

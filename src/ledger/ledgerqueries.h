@@ -1,6 +1,7 @@
 #pragma once
 
 #include "datagrid.h"
+#include "tablequery.h"
 
 #include <QDate>
 #include <QString>
@@ -42,13 +43,15 @@ namespace LedgerQueries {
 // With `scanDates` the date condition is written so the engine scans the table
 // instead of using the date index: on an encrypted file, fetching a large share of
 // the rows one by one through the index is several times slower than one scan.
+TableQuery quickQueryOf(const QuickQueryInput &input, bool scanDates = false);
+// The same query as statement text.
 SqlStatement quickQuery(const QuickQueryInput &input, bool scanDates = false);
 
 // Whether a date range holds so large a share of the records that a scan is quicker.
 bool prefersScan(qint64 recordsInRange, qint64 records);
 
 // The sort a title click asks for: ascending when the column showed the down marker,
-// else descending ("4 DESC").
-QString sortExpression(const QString &field, SortMarker markerBeforeClick);
+// else descending.
+SortKey sortOf(const QString &field, SortMarker markerBeforeClick);
 
 } // namespace LedgerQueries

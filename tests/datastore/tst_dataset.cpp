@@ -73,6 +73,10 @@ private slots:
     void boundValuesAreData();
     void sortKeepsCurrentRecord_data();
     void sortKeepsCurrentRecord();
+    void statementTextIsReadWhereItComesIn_data();
+    void statementTextIsReadWhereItComesIn();
+    void sortTextIsReadAsFieldAndDirection_data();
+    void sortTextIsReadAsFieldAndDirection();
     void sortOrdersNumbersOfEverySizeStably_data();
     void sortOrdersNumbersOfEverySizeStably();
     void deleteMovesToNextRow();
@@ -210,6 +214,125 @@ void DatasetTest::sortKeepsCurrentRecord()
     QCOMPARE(column(ledger, QStringLiteral("b")), names);
     QCOMPARE(ledger.value(QStringLiteral("b")).toString(), QStringLiteral("乙"));
     QCOMPARE(ledger.sort(), sort);
+}
+
+// A sort given as text is read once into a field and a direction; the text is kept as
+// given. An earlier sort "b" stands before each row, so a refused text must leave it.
+// A statement given as text is read once: "select * from <table> [where|order by …]"
+// becomes a query of the table (rows held by key, editable), with or without an order
+// of its own; any other statement is read whole and read-only. Sales are added as
+// 乙, 甲, 丙 with profits 2, 1, 3 and one category, so a sort by category shows
+// which order equal values keep.
+void DatasetTest::statementTextIsReadWhereItComesIn_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QVariantList>("parameters");
+    QTest::addColumn<bool>("editable");
+    QTest::addColumn<QStringList>("opened");
+    QTest::addColumn<QStringList>("sorted");
+    const QStringList added{"乙", "甲", "丙"};
+    const QStringList byProfit{"甲", "乙", "丙"};
+    QTest::newRow("whole table") << "select * from data" << QVariantList{} << true << added << added;
+    QTest::newRow("any case and blanks, a condition") << "  SELECT  *  FROM data  WHERE \"4\"<>?" << QVariantList{1.0}
+                                                      << true << QStringList{"乙", "丙"} << QStringList{"乙", "丙"};
+    QTest::newRow("condition on a second line") << "select * from data\nwhere \"4\">=?" << QVariantList{2.0} << true
+                                                << QStringList{"乙", "丙"} << QStringList{"乙", "丙"};
+    QTest::newRow("an order of its own stays among equals")
+        << "select * from data order by \"4\"" << QVariantList{} << true << byProfit << byProfit;
+    QTest::newRow("some columns: read whole") << "select b, a from data" << QVariantList{} << false << added << added;
+    QTest::newRow("two tables: read whole") << "select * from data, data_count" << QVariantList{} << false
+                                            << QStringList{} << QStringList{};
+}
+
+void DatasetTest::statementTextIsReadWhereItComesIn()
+{
+    QFETCH(QString, sql);
+    QFETCH(QVariantList, parameters);
+    QFETCH(bool, editable);
+    QFETCH(QStringList, opened);
+    QFETCH(QStringList, sorted);
+    TestWorkspace workspace;
+    Tdmfm module;
+    insertSales(*module.ADOConnection1, {{"a", "乙", {2014, 3, 1}, "1", 2.0},
+                                         {"a", "甲", {2014, 3, 2}, "1", 1.0},
+                                         {"a", "丙", {2014, 3, 3}, "1", 3.0}});
+    if (sql.contains(QStringLiteral("data_count")))
+        module.ADOConnection1->execute(QStringLiteral("create table data_count (n integer)"));
+    Dataset &ledger = *module.ADOQuery15;
+    ledger.setSql(sql, parameters);
+    ledger.open();
+    QCOMPARE(ledger.tableQuery().has_value(), editable);
+    QCOMPARE(column(ledger, QStringLiteral("b")), opened);
+    QCOMPARE(ledger.currentVersion().isValid(), editable && !opened.isEmpty());
+    if (opened.isEmpty())
+        return;
+    ledger.setSort(QStringLiteral("a"));
+    QCOMPARE(column(ledger, QStringLiteral("b")), sorted);
+    if (!editable) {
+        ledger.edit();
+        ledger.setValue(QStringLiteral("b"), QStringLiteral("改"));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, ledger.post());
+    }
+}
+
+void DatasetTest::sortTextIsReadAsFieldAndDirection_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QString>("field"); // empty: no sort held afterwards
+    QTest::addColumn<bool>("descending");
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<QStringList>("names");
+    const QStringList byName{"丙", "丁", "甲", "乙"};
+    QTest::newRow("number descending") << "4 DESC" << false << "4" << true << "4 DESC" << QStringList{"丙", "甲", "乙", "丁"};
+    QTest::newRow("text ascending") << "b" << false << "b" << false << "b" << byName;
+    QTest::newRow("date descending") << "day1 DESC" << false << "day1" << true << "day1 DESC"
+                                     << QStringList{"丁", "丙", "乙", "甲"};
+    QTest::newRow("desc in any case") << "4 dEsC" << false << "4" << true << "4 dEsC" << QStringList{"丙", "甲", "乙", "丁"};
+    QTest::newRow("blanks around and between") << "  4   DESC \t" << false << "4" << true << "4   DESC"
+                                               << QStringList{"丙", "甲", "乙", "丁"};
+    QTest::newRow("blank keeps the rows, forgets the sort") << "   " << false << "" << false << "" << byName;
+    QTest::newRow("empty") << "" << false << "" << false << "" << byName;
+    QTest::newRow("unknown field") << "x DESC" << true << "b" << false << "b" << byName;
+    QTest::newRow("field names keep their case") << "B" << true << "b" << false << "b" << byName;
+    QTest::newRow("DESC alone is no direction") << "DESC" << true << "b" << false << "b" << byName;
+    QTest::newRow("direction needs a blank before it") << "4DESC" << true << "b" << false << "b" << byName;
+}
+
+void DatasetTest::sortTextIsReadAsFieldAndDirection()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, refused);
+    QFETCH(QString, field);
+    QFETCH(bool, descending);
+    QFETCH(QString, kept);
+    QFETCH(QStringList, names);
+    TestWorkspace workspace;
+    Tdmfm module;
+    insertSales(*module.ADOConnection1, {{"a", "甲", {2014, 3, 1}, "1", 5.0},
+                                         {"a", "乙", {2014, 3, 2}, "1", -2.5},
+                                         {"a", "丙", {2014, 3, 3}, "1", 12.0},
+                                         {"a", "丁", {2014, 3, 4}, "1", QVariant()}});
+    Dataset &ledger = *module.ADOQuery15;
+    ledger.setSql(QStringLiteral("select * from data"));
+    ledger.open();
+    ledger.setSort(SortKey{QStringLiteral("b"), false});
+    QCOMPARE(ledger.sort(), QStringLiteral("b"));
+    if (refused)
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, ledger.setSort(text));
+    else
+        ledger.setSort(text);
+    QCOMPARE(column(ledger, QStringLiteral("b")), names);
+    QCOMPARE(ledger.sort(), kept);
+    if (field.isEmpty()) {
+        QVERIFY(!ledger.sortKey());
+    } else {
+        QVERIFY(ledger.sortKey());
+        QCOMPARE(ledger.sortKey()->field, field);
+        QCOMPARE(ledger.sortKey()->descending, descending);
+        // The typed sort and its text form say the same.
+        QCOMPARE(SortKey::fromText(ledger.sortKey()->text()), ledger.sortKey());
+    }
 }
 
 void DatasetTest::sortOrdersNumbersOfEverySizeStably_data()
