@@ -217,7 +217,7 @@ std::optional<ChangeMarks> Connection::changeMarks(const QString &table)
     return m_backend->changeMarks(table);
 }
 
-void Connection::backupInto(const QString &path)
+void Connection::backupInto(const QString &path, const BackupSteps &steps)
 {
-    m_backend->backupInto(path);
+    m_backend->backupInto(path, steps);
 }

@@ -493,22 +493,37 @@ QString LedgerBackup::embeddedBackup(Connection *open, bool beforeRestore)
             own = std::make_unique<Connection>(m_source);
             open = own.get();
         }
-        // One read transaction for the counts and the copy: other programs' writes wait
-        // until it ends, so the counts are those of the copy. (A write transaction
-        // would keep the engine from copying at all.)
-        open->execute(QStringLiteral("begin"));
+        // The copy goes in slices that other connections' writes may come between
+        // (the engine starts over after one). The last slice is copied inside one read
+        // transaction with the counts, so the counts are those of the copy; writes
+        // wait only for that. (A write transaction would keep the engine from copying
+        // at all.)
         Counts ledger;
-        try {
+        bool reading = false;
+        Connection::BackupSteps steps;
+        steps.goOn = m_goOn;
+        steps.beforeLastSlice = [&] {
+            open->execute(QStringLiteral("begin"));
+            reading = true;
             ledger = countRows(*open);
-            open->backupInto(temporary);
+        };
+        try {
+            open->backupInto(temporary, steps);
             open->rollback();
         } catch (...) {
-            open->rollback();
+            if (reading)
+                open->rollback();
             throw;
         }
+        const auto stopIfAsked = [&] {
+            if (m_goOn && !m_goOn())
+                throw failed(QStringLiteral("it was stopped"));
+        };
+        stopIfAsked();
         const Counts copy = checkEmbedded(temporary);
         if (!(copy == ledger))
             throw failed(QStringLiteral("the copy holds %1 where the ledger holds %2").arg(describe(copy), describe(ledger)));
+        stopIfAsked();
         return publish(temporary, folder(), name);
     });
 }

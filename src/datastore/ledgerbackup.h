@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QString>
+#include <functional>
 #include <vector>
 
 class Connection;
@@ -110,6 +111,11 @@ public:
     // A backup the keeping rule must leave alone: one that a restore is about to use.
     void spare(const QString &path) { m_spared = QFileInfo(path).fileName(); }
 
+    // Asked, from the thread making it, while a backup of the embedded file is made;
+    // false stops it (BackupError), and its temporary file is removed. Nothing under a
+    // backup's name is left by a stopped backup.
+    void setGoOn(std::function<bool()> goOn) { m_goOn = std::move(goOn); }
+
     // Takes away what other accounts may do with the ledger's files: data.mdb and every
     // backup 0600, backups/ 0700. Files made before this rule held are mended here.
     void protectFiles() const;
@@ -134,6 +140,7 @@ private:
     QString m_dataFolder;
     int m_waitForFree = 0;
     QString m_spared;
+    std::function<bool()> m_goOn;
 };
 
 // A new ledger file (made by init or copied by copy) is written under a temporary name

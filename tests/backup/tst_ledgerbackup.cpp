@@ -108,6 +108,9 @@ private slots:
     void cleanup() { Clock::setFixedNow(std::nullopt); }
 
     void backupIsAnEncryptedCheckedCopy();
+    void writesDuringABackupGoOnAndAreInTheCopy_data();
+    void writesDuringABackupGoOnAndAreInTheCopy();
+    void stoppedBackupLeavesNothing();
     void restoredBackupHoldsTheRowsOfItsMoment();
     void unusableBackupsAreRefused_data();
     void unusableBackupsAreRefused();
@@ -167,6 +170,87 @@ void LedgerBackupTest::backupIsAnEncryptedCheckedCopy()
     QCOMPARE(copy.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
     QCOMPARE(snapshot(copy), snapshot(connection));
     QVERIFY_THROWS_EXCEPTION(DatabaseOpenError, Connection(second, QByteArrayLiteral("another key")));
+}
+
+void LedgerBackupTest::writesDuringABackupGoOnAndAreInTheCopy_data()
+{
+    QTest::addColumn<QList<int>>("writesAt");
+    QTest::newRow("one write between two slices") << QList<int>{2};
+    // More than the copy starts over for: the rest is then copied holding the file,
+    // and the writes wait for it instead of failing.
+    QTest::newRow("a write before each of four slices") << QList<int>{1, 2, 3, 4};
+}
+
+// A backup made while a till goes on selling: each write goes through at once between
+// the copy's slices (a copy holding the file throughout would keep it waiting until it
+// fails as "database is locked"), and the copy holds every write made before it ended.
+void LedgerBackupTest::writesDuringABackupGoOnAndAreInTheCopy()
+{
+    QFETCH(QList<int>, writesAt);
+    if (TestWorkspace::onServer())
+        QSKIP("the embedded file's copy");
+    TestWorkspace workspace;
+    {
+        Connection filling(workspace.dataSource());
+        // Over five megabytes: the copy goes in more slices than it starts over for.
+        DatabaseTool::addDemoSales(filling, 40000);
+    }
+    QVERIFY(QFileInfo(workspace.databasePath()).size() > 5 * 1024 * 1024);
+    Connection till(workspace.dataSource());
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    int asked = 0;
+    QStringList writeErrors;
+    backups.setGoOn([&] {
+        if (writesAt.contains(++asked)) {
+            try {
+                till.beginTransaction();
+                till.execute(QStringLiteral("insert into data (a, b, f) values (?, '赶时间', 1)"), {asked});
+                till.commit();
+            } catch (const AppError &error) {
+                writeErrors << error.message();
+            }
+        }
+        return true;
+    });
+    QString made;
+    QString failure;
+    // The backup in a thread of its own, on a connection of its own, as after a login.
+    std::thread copier([&] {
+        try {
+            made = backups.backup();
+        } catch (const std::exception &error) {
+            failure = QString::fromUtf8(error.what());
+        }
+    });
+    copier.join();
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QCOMPARE(writeErrors, QStringList());
+    QVERIFY(asked > writesAt.last());
+    QCOMPARE(till.scalar(QStringLiteral("select count(*) from data where b='赶时间'")).toInt(), writesAt.size());
+    Connection copy(made, Schema::databaseKey());
+    QCOMPARE(copy.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+    QCOMPARE(snapshot(copy), snapshot(till));
+}
+
+void LedgerBackupTest::stoppedBackupLeavesNothing()
+{
+    if (TestWorkspace::onServer())
+        QSKIP("the embedded file's copy");
+    TestWorkspace workspace;
+    {
+        Connection filling(workspace.dataSource());
+        DatabaseTool::addDemoSales(filling, 300);
+    }
+    LedgerBackup backups(workspace.dataSource(), workspace.path());
+    const QString before = backups.backup();
+    // Stopped as the copy is about to end, and after it.
+    for (const int stopAt : {1, 2}) {
+        int asked = 0;
+        backups.setGoOn([&] { return ++asked < stopAt; });
+        QVERIFY_THROWS_EXCEPTION(BackupError, backups.backup());
+        QCOMPARE(QDir(backups.folder()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(before).fileName()});
+    }
+    QCOMPARE(backups.list().size(), size_t(1));
 }
 
 void LedgerBackupTest::restoredBackupHoldsTheRowsOfItsMoment()
