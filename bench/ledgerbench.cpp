@@ -338,7 +338,8 @@ void measureStartUp(Bench &bench, const DataSource &store, int runs)
         if (words.size() < 7 || words[3] != words[5] || words[5].toLongLong() < 1)
             qFatal("the program did not show the last row after the login: %s", said.constData());
         shown.push_back(loggedIn);
-        bool published = false;
+        // A server's ledger has no daily backup of the program's.
+        bool published = store.isServer();
         while (!published && process.state() != QProcess::NotRunning && timer.elapsed() < 600000) {
             published = !QDir(backups).entryList({QStringLiteral("data-*.mdb")}, QDir::Files).isEmpty();
             if (!published)

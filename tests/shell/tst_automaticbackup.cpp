@@ -2,6 +2,7 @@
 #include "backupfiles.h"
 #include "clock.h"
 #include "connection.h"
+#include "databasetool.h"
 #include "datamodule.h"
 #include "ledgerbackup.h"
 #include "mainform.h"
@@ -10,6 +11,7 @@
 #include "testworkspace.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QtTest>
 
 namespace {
@@ -47,6 +49,7 @@ private slots:
 
     void firstLoginOfADayAndEveryClose();
     void loginBackupRunsBesideTheWindow();
+    void realProgramBacksUpBehindTheLogin();
     void failureIsShownOnceAndClosingGoesOn();
 
 private:
@@ -145,6 +148,36 @@ void AutomaticBackupTest::loginBackupRunsBesideTheWindow()
     QCOMPARE(window.scalar(QStringLiteral("select count(*) from data where b in ('登录时卖的', '第二天卖的')")).toInt(), 2);
     // A stop is no failure.
     QVERIFY(m_boxes->asked.isEmpty());
+}
+
+// The real program, logged in through its scripted login: the last row is current
+// after the login, and the day's backup is published behind it while the program
+// goes on running.
+void AutomaticBackupTest::realProgramBacksUpBehindTheLogin()
+{
+    TestWorkspace workspace;
+    {
+        Connection ledger(workspace.dataSource());
+        DatabaseTool::addDemoSales(ledger, 50);
+    }
+    QProcess program;
+    program.setWorkingDirectory(workspace.path());
+    program.setReadChannel(QProcess::StandardError);
+    program.start(qEnvironmentVariable("QUILLMORA_BIN_DIR") + QStringLiteral("/quillmora"), {QStringLiteral("--login-from-stdin")});
+    program.write("超级管理员\n947\n");
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += program.readAllStandardError()).contains("quillmora: logged in"), 60000);
+    QVERIFY2(said.contains("quillmora: logged in, row 50 of 50 current"), said.constData());
+    const QDir backups(workspace.filePath(QStringLiteral("backups")));
+    QTRY_VERIFY_WITH_TIMEOUT(!backups.entryList({QStringLiteral("data-*.mdb")}, QDir::Files).isEmpty(), 60000);
+    QCOMPARE(program.state(), QProcess::Running);
+    program.kill();
+    program.waitForFinished();
+    const QString made = backups.filePath(backups.entryList({QStringLiteral("data-*.mdb")}, QDir::Files).value(0));
+    Connection copy(made, Schema::databaseKey());
+    QCOMPARE(copy.scalar(QStringLiteral("select count(*) from data")).toInt(), 50);
+    // The session the login opened is in it.
+    QCOMPARE(copy.scalar(QStringLiteral("select count(*) from rz")).toInt(), 1);
 }
 
 void AutomaticBackupTest::failureIsShownOnceAndClosingGoesOn()
