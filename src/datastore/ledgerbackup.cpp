@@ -509,12 +509,12 @@ QString LedgerBackup::embeddedBackup(Connection *open, bool beforeRestore)
         };
         try {
             open->backupInto(temporary, steps);
-            open->rollback();
         } catch (...) {
             if (reading)
                 open->rollback();
             throw;
         }
+        open->rollback();
         const auto stopIfAsked = [&] {
             if (m_goOn && !m_goOn())
                 throw failed(QStringLiteral("it was stopped"));

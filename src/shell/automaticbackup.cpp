@@ -79,9 +79,10 @@ void AutomaticBackup::run(Tdmfm &module, bool onlyFirstOfDay)
     LedgerBackup backups(DataSource::embeddedFile(connection.path()), module.dataFolder());
     backups.spare(m_spared);
     if (onlyFirstOfDay) {
-        // A login while the last one's backup still runs (a quick change of user) lets
-        // that one end first.
-        wait();
+        // A login while the last one's backup still runs (a quick change of user): that
+        // one is the day's, and the window is not held up waiting for it.
+        if (m_running)
+            return;
         auto running = std::make_unique<Running>();
         running->number = ++m_runs;
         Running *state = running.get();
