@@ -221,3 +221,8 @@ void Connection::backupInto(const QString &path, const BackupSteps &steps)
 {
     m_backend->backupInto(path, steps);
 }
+
+void Connection::setGoOn(std::function<bool()> goOn)
+{
+    m_backend->setGoOn(std::move(goOn));
+}

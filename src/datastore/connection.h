@@ -150,6 +150,10 @@ public:
     // holds is the copy's. Raises DatabaseError on any failure (the partly written
     // file is left for the caller to remove); on the server engine it always fails.
     void backupInto(const QString &path, const BackupSteps &steps = {});
+    // The embedded file only: asked now and then while a statement runs; false ends the
+    // statement with a DatabaseError (a long check of a backup that is being stopped).
+    // Empty: never asked. A server's statements run to their end.
+    void setGoOn(std::function<bool()> goOn);
 
     // The embedded file only (nullopt on a server): where `table` stands now, so that a
     // reader can tell later whether the rows it read are still all there is.

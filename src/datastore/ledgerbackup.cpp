@@ -124,14 +124,16 @@ std::unique_ptr<Connection> openCopy(const QString &path, QByteArray *usedKey = 
 }
 
 // Opens a backup of the embedded file and checks it as a ledger: the key, the tables,
-// the integrity check. Returns its counts.
-Counts checkEmbedded(const QString &path)
+// the integrity check. Returns its counts. `goOn` false ends the check as a failure.
+Counts checkEmbedded(const QString &path, const std::function<bool()> &goOn = {})
 {
     auto unusable = [&](const QString &why) { return unusableBackup(path, why); };
     requireBackupFile(path);
     try {
         const std::unique_ptr<Connection> opened = openCopy(path);
         Connection &copy = *opened;
+        if (goOn)
+            copy.setGoOn(goOn);
         const QStringList tables = copy.tableNames();
         for (const QString &table : Schema::tables()) {
             if (!tables.contains(table))
@@ -520,10 +522,10 @@ QString LedgerBackup::embeddedBackup(Connection *open, bool beforeRestore)
                 throw failed(QStringLiteral("it was stopped"));
         };
         stopIfAsked();
-        const Counts copy = checkEmbedded(temporary);
+        const Counts copy = checkEmbedded(temporary, m_goOn);
+        stopIfAsked();
         if (!(copy == ledger))
             throw failed(QStringLiteral("the copy holds %1 where the ledger holds %2").arg(describe(copy), describe(ledger)));
-        stopIfAsked();
         return publish(temporary, folder(), name);
     });
 }

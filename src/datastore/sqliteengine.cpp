@@ -475,6 +475,15 @@ private:
         }
     }
 
+    void setGoOn(std::function<bool()> goOn) override
+    {
+        m_goOn = std::move(goOn);
+        // About a millisecond of work between two questions.
+        sqlite3_progress_handler(m_db, m_goOn ? 100000 : 0, m_goOn ? stopAsked : nullptr, this);
+    }
+
+    static int stopAsked(void *context) { return static_cast<SqliteConnection *>(context)->m_goOn() ? 0 : 1; }
+
     // Counts every row this connection writes, table by table, as the engine reports it.
     static void rowWritten(void *context, int operation, const char *, const char *table, sqlite3_int64)
     {
@@ -503,6 +512,7 @@ private:
     QByteArray m_key;
     std::vector<TableWrites> m_writes;
     qint64 m_reported = 0;
+    std::function<bool()> m_goOn;
 };
 
 } // namespace

@@ -232,6 +232,9 @@ void LedgerBackupTest::writesDuringABackupGoOnAndAreInTheCopy()
     QCOMPARE(snapshot(copy), snapshot(till));
 }
 
+// A backup stopped at any of the moments it asks whether to go on (between the copy's
+// slices, before its last one, while the copy is checked, before it is named) ends at
+// once and leaves nothing: no file under a backup's name, no temporary file.
 void LedgerBackupTest::stoppedBackupLeavesNothing()
 {
     if (TestWorkspace::onServer())
@@ -239,15 +242,20 @@ void LedgerBackupTest::stoppedBackupLeavesNothing()
     TestWorkspace workspace;
     {
         Connection filling(workspace.dataSource());
-        DatabaseTool::addDemoSales(filling, 300);
+        DatabaseTool::addDemoSales(filling, 40000);
     }
     LedgerBackup backups(workspace.dataSource(), workspace.path());
+    int asked = 0;
+    backups.setGoOn([&] { return ++asked > 0; });
     const QString before = backups.backup();
-    // Stopped as the copy is about to end, and after it.
-    for (const int stopAt : {1, 2}) {
-        int asked = 0;
+    const int all = asked;
+    // The last but one is asked inside the copy's check: a stop there ends the check,
+    // and nothing more is asked.
+    for (const int stopAt : {1, 2, all / 2, all - 1, all}) {
+        asked = 0;
         backups.setGoOn([&] { return ++asked < stopAt; });
         QVERIFY_THROWS_EXCEPTION(BackupError, backups.backup());
+        QCOMPARE(asked, stopAt);
         QCOMPARE(QDir(backups.folder()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(before).fileName()});
     }
     QCOMPARE(backups.list().size(), size_t(1));
