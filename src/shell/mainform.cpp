@@ -57,10 +57,10 @@
 #include <QStatusTipEvent>
 #include <QStyle>
 #include <QTimer>
-#include <cstdio>
-#include <utility>
 #include <QToolBar>
 #include <QToolButton>
+#include <cstdio>
+#include <utility>
 
 TMainForm *MainForm = nullptr;
 
@@ -488,11 +488,11 @@ void TMainForm::runLogin()
     }
     m_loginOpen = true;
     if (!m_scriptedLogin.isEmpty()) {
-        QTimer::singleShot(0, m_login, [login = m_login, typed = std::exchange(m_scriptedLogin, {})] {
-            login->ComboBox1->setCurrentText(typed.value(0));
-            login->Edit1->setText(typed.value(1));
-            login->confirm();
-        });
+        QTimer::singleShot(0, m_login, guarded(m_login, [login = m_login, typed = std::exchange(m_scriptedLogin, {})] {
+                               login->ComboBox1->setCurrentText(typed.value(0));
+                               login->Edit1->setText(typed.value(1));
+                               login->confirm();
+                           }));
         m_reportLogin = true;
     }
     const int result = m_login->exec();
