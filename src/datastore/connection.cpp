@@ -215,7 +215,12 @@ std::optional<ChangeMarks> Connection::changeMarks(const QString &table)
     return m_backend->changeMarks(table);
 }
 
-void Connection::backupInto(const QString &path)
+void Connection::backupInto(const QString &path, const BackupSteps &steps)
 {
-    m_backend->backupInto(path);
+    m_backend->backupInto(path, steps);
+}
+
+void Connection::setGoOn(std::function<bool()> goOn)
+{
+    m_backend->setGoOn(std::move(goOn));
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -135,12 +136,29 @@ public:
     // Between beginTransaction() and its commit() or rollback().
     bool inTransaction() const { return m_inTransaction; }
 
+    // How a copy made by backupInto goes.
+    struct BackupSteps
+    {
+        // Asked between slices of the copy; false stops it with a DatabaseError.
+        std::function<bool()> goOn;
+        // Called once, before the last slice is copied. The copy is the database as
+        // this connection sees it during that slice, so a read transaction begun here
+        // (and ended by the caller after the copy) reads exactly what the copy holds.
+        std::function<void()> beforeLastSlice;
+    };
+
     // The embedded file only: writes a consistent copy of the database into the new
-    // file `path` with the engine's online backup, keyed as this one. The copy sees the
-    // database as this connection does, inside its transaction when it holds one.
-    // Raises DatabaseError on any failure (the partly written file is left for the
-    // caller to remove); on the server engine it always fails.
-    void backupInto(const QString &path);
+    // file `path` with the engine's online backup, keyed as this one. The copy is made
+    // in slices without holding the file between them, so other connections' writes
+    // go on meanwhile (the copy starts over after one; after a few such restarts the
+    // rest is copied in one go, holding the file); a transaction this connection
+    // holds is the copy's. Raises DatabaseError on any failure (the partly written
+    // file is left for the caller to remove); on the server engine it always fails.
+    void backupInto(const QString &path, const BackupSteps &steps = {});
+    // The embedded file only: asked now and then while a statement runs; false ends the
+    // statement with a DatabaseError (a long check of a backup that is being stopped).
+    // Empty: never asked. A server's statements run to their end.
+    void setGoOn(std::function<bool()> goOn);
 
     // The embedded file only (nullopt on a server): where `table` stands now, so that a
     // reader can tell later whether the rows it read are still all there is.

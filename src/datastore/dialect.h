@@ -60,6 +60,10 @@ public:
     // when it keeps no statistics of them.
     virtual std::optional<double> distinctValues(Connection &connection, const QString &table,
                                                  const QString &field) const = 0;
+    // Whether a whole table is opened as keys read a page at a time as the grid draws,
+    // rather than every key at the open: where keys travel over a network and cost
+    // several times what the engine takes to count and sum them.
+    virtual bool readsKeysInPages() const = 0;
     // Whether a whole table is sorted in runs of equal values counted by the engine
     // (SortedRuns) rather than by reading every row's key: where keys travel over a
     // network, and the engine keeps statistics that say when runs pay.

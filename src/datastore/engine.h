@@ -54,7 +54,9 @@ public:
     // Writes a consistent copy of the whole database into a new file at `path` with the
     // engine's online backup, encrypted as the source is. Only the embedded engine has
     // one; the server's backups are made by its own tools.
-    virtual void backupInto(const QString &path) = 0;
+    virtual void backupInto(const QString &path, const Connection::BackupSteps &steps) = 0;
+    // See Connection::setGoOn; an engine that cannot end a running statement ignores it.
+    virtual void setGoOn(std::function<bool()>) {}
     // See Connection::changeMarks; an engine that cannot count its own writes has none.
     virtual std::optional<ChangeMarks> changeMarks(const QString &) { return std::nullopt; }
     // See Connection::holdAcrossReconnects; an engine that never reconnects keeps nothing.

@@ -39,14 +39,16 @@ std::unique_ptr<Connection> openCopy(const QString &path, QByteArray *usedKey = 
 }
 
 // Opens a backup of the embedded file and checks it as a ledger: the key, the tables,
-// the integrity check. Returns its counts.
-Counts checkEmbedded(const QString &path)
+// the integrity check. Returns its counts. `goOn` false ends the check as a failure.
+Counts checkEmbedded(const QString &path, const std::function<bool()> &goOn = {})
 {
     auto unusable = [&](const QString &why) { return unusableBackup(path, why); };
     requireBackupFile(path);
     try {
         const std::unique_ptr<Connection> opened = openCopy(path);
         Connection &copy = *opened;
+        if (goOn)
+            copy.setGoOn(goOn);
         const QStringList tables = copy.tableNames();
         for (const QString &table : Schema::tables()) {
             if (!tables.contains(table))
@@ -181,20 +183,35 @@ QString FileLedgerBackup::makeBackup(Connection *open, bool beforeRestore)
             own = std::make_unique<Connection>(source());
             open = own.get();
         }
-        // One read transaction for the counts and the copy: other programs' writes wait
-        // until it ends, so the counts are those of the copy. (A write transaction
-        // would keep the engine from copying at all.)
-        open->execute(QStringLiteral("begin"));
+        // The copy goes in slices that other connections' writes may come between
+        // (the engine starts over after one). The last slice is copied inside one read
+        // transaction with the counts, so the counts are those of the copy; writes
+        // wait only for that. (A write transaction would keep the engine from copying
+        // at all.)
         Counts ledger;
-        try {
+        bool reading = false;
+        Connection::BackupSteps steps;
+        steps.goOn = m_goOn;
+        steps.beforeLastSlice = [&] {
+            open->execute(QStringLiteral("begin"));
+            reading = true;
             ledger = countRows(*open);
-            open->backupInto(temporary);
-            open->rollback();
+        };
+        try {
+            open->backupInto(temporary, steps);
         } catch (...) {
-            open->rollback();
+            if (reading)
+                open->rollback();
             throw;
         }
-        const Counts copy = checkEmbedded(temporary);
+        open->rollback();
+        const auto stopIfAsked = [&] {
+            if (m_goOn && !m_goOn())
+                throw failed(QStringLiteral("it was stopped"));
+        };
+        stopIfAsked();
+        const Counts copy = checkEmbedded(temporary, m_goOn);
+        stopIfAsked();
         if (!(copy == ledger))
             throw failed(QStringLiteral("the copy holds %1 where the ledger holds %2").arg(describe(copy), describe(ledger)));
         return publish(temporary, folder(), name);

@@ -20,6 +20,11 @@ public:
     // raises DatabaseOpenError or AppError when it does not open.
     static int salesIn(const QString &path);
 
+    // Asked, from the thread making it, while a backup is made; false stops it
+    // (BackupError), and its temporary file is removed. Nothing under a backup's name
+    // is left by a stopped backup.
+    void setGoOn(std::function<bool()> goOn) { m_goOn = std::move(goOn); }
+
 protected:
     QString makeBackup(Connection *open, bool beforeRestore) override;
     QString restoreFrom(const QString &path) override;
@@ -28,4 +33,6 @@ protected:
 private:
     // data.mdb, or the file it links to.
     QString ledgerPath() const;
+
+    std::function<bool()> m_goOn;
 };

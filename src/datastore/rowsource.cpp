@@ -2,20 +2,21 @@
 
 #include "appendedrows.h"
 #include "apperror.h"
-#include "connection.h"
-#include "materializedrowsource.h"
-#include "rowcheck.h"
 #include "columnranks.h"
+#include "connection.h"
+#include "dialect.h"
+#include "materializedrowsource.h"
 #include "rowcache.h"
+#include "rowcheck.h"
 #include "serverkeys.h"
 #include "serverpages.h"
 #include "sortedruns.h"
 #include "sortorder.h"
-#include "tablequery.h"
 #include "sqlnames.h"
+#include "tablequery.h"
 #include "tenthousandths.h"
-#include "writejournal.h"
 #include "transaction.h"
+#include "writejournal.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -613,11 +614,10 @@ private:
 std::unique_ptr<RowSource> RowSource::openKeyset(Connection &connection, const TableQuery &query,
                                                  const QStringList &prefetchFields)
 {
-    // A whole table on a server is read in pages: a million keys over the network cost
-    // several times what the server takes to count and sum them, and the grid shows a
-    // screenful. The embedded file reads its keys quicker than a page count would cost.
+    // A grid shows a screenful: where the engine reads keys in pages, a whole table
+    // opens without fetching them all.
     using Reading = KeysetRowSource::Reading;
-    const Reading reading = connection.engine() == Connection::Engine::Server && query.wholeTable()
+    const Reading reading = connection.dialect().readsKeysInPages() && query.wholeTable()
                                 ? Reading::KeyPages
                                 : Reading::AllKeys;
     return std::make_unique<KeysetRowSource>(connection, query, prefetchFields, reading);

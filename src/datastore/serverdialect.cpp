@@ -504,6 +504,7 @@ public:
 
     // A million keys over the network cost several times what the server takes to
     // count a field's values.
+    bool readsKeysInPages() const override { return true; }
     bool sortsInRuns() const override { return true; }
 
     // The server takes 65535 values in one statement; a batch stays well below.

@@ -404,7 +404,7 @@ public:
 
     qint64 lastInsertRowId() const override { return m_lastKey; }
 
-    void backupInto(const QString &) override
+    void backupInto(const QString &, const Connection::BackupSteps &) override
     {
         throw DatabaseError(QStringLiteral("a server's ledger is backed up with its own tools"));
     }

@@ -72,6 +72,8 @@ public:
     }
 
     // The file reads its keys quicker than counting runs would cost.
+    // The file reads its keys quicker than a page count would cost.
+    bool readsKeysInPages() const override { return false; }
     bool sortsInRuns() const override { return false; }
 
     int mostBoundValues() const override { return 999; }

@@ -379,13 +379,21 @@ public:
     void keepSession() override {}
     void setSessionName(const QString &) override {}
 
-    void backupInto(const QString &path) override
+    void backupInto(const QString &path, const Connection::BackupSteps &steps) override
     {
         sqlite3 *target = nullptr;
+        sqlite3_backup *backup = nullptr;
         const QByteArray fileName = path.toUtf8();
+        auto end = [&] {
+            if (backup)
+                sqlite3_backup_finish(backup);
+            backup = nullptr;
+            sqlite3_close(target);
+            target = nullptr;
+        };
         auto fail = [&](sqlite3 *db) {
             const QString message = db ? engineMessage(db) : QStringLiteral("out of memory");
-            sqlite3_close(target);
+            end();
             throw DatabaseError(message);
         };
         if (sqlite3_open_v2(fileName.constData(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
@@ -400,21 +408,57 @@ public:
             if (sqlite3_exec(target, pragma.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
                 fail(target);
         }
-        sqlite3_backup *backup = sqlite3_backup_init(target, "main", m_db, "main");
+        backup = sqlite3_backup_init(target, "main", m_db, "main");
         if (!backup)
             fail(target);
-        int rc = SQLITE_OK;
-        int waits = 0;
-        // In slices, so a writer of another process waiting for the file is let in
-        // between them (the copy then starts over on its own). A file held busy for
-        // longer than a connection waits fails the copy.
-        while ((rc = sqlite3_backup_step(backup, 1024)) == SQLITE_OK
-               || ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && ++waits * 20 < kBusyTimeoutMs)) {
-            if (rc != SQLITE_OK)
+        // A slice holds the file for a moment only; a writer waiting for it is let in
+        // between slices. A file held busy for longer than a connection waits fails the copy.
+        auto step = [&](int pages) {
+            int rc = SQLITE_OK;
+            for (int waits = 0; (rc = sqlite3_backup_step(backup, pages)) == SQLITE_BUSY || rc == SQLITE_LOCKED;) {
+                if (++waits * 20 >= kBusyTimeoutMs)
+                    break;
                 sqlite3_sleep(20);
+            }
+            return rc;
+        };
+        auto stopIfAsked = [&] {
+            if (steps.goOn && !steps.goOn()) {
+                end();
+                throw DatabaseError(QStringLiteral("the copy was stopped"));
+            }
+        };
+        constexpr int kSlicePages = 256; // a megabyte
+        // Another connection's write makes the engine start the copy over. After this
+        // many, the rest is copied in one go so that a busy till cannot keep it from
+        // ever ending; writers then wait for it as they wait for any reader.
+        constexpr int kRestarts = 3;
+        int rc = step(0); // counts the pages, copies none
+        int restarts = 0;
+        for (int remaining = sqlite3_backup_remaining(backup);
+             rc == SQLITE_OK && remaining > kSlicePages && restarts < kRestarts;) {
+            stopIfAsked();
+            rc = step(kSlicePages);
+            const int now = sqlite3_backup_remaining(backup);
+            if (now > remaining - kSlicePages)
+                ++restarts;
+            remaining = now;
         }
-        sqlite3_backup_finish(backup);
-        if (rc != SQLITE_DONE)
+        if (rc == SQLITE_OK) {
+            stopIfAsked();
+            try {
+                if (steps.beforeLastSlice)
+                    steps.beforeLastSlice();
+            } catch (...) {
+                end();
+                throw;
+            }
+            rc = step(-1);
+        }
+        // The engine puts a failed copy's message on the target when the copy ends.
+        const int finished = sqlite3_backup_finish(backup);
+        backup = nullptr;
+        if (rc != SQLITE_DONE || finished != SQLITE_OK)
             fail(target);
         if (sqlite3_close(target) != SQLITE_OK)
             throw DatabaseError(QStringLiteral("the backup could not be closed"));
@@ -438,6 +482,15 @@ private:
                 throw DatabaseError(engineMessage(m_db));
         }
     }
+
+    void setGoOn(std::function<bool()> goOn) override
+    {
+        m_goOn = std::move(goOn);
+        // About a millisecond of work between two questions.
+        sqlite3_progress_handler(m_db, m_goOn ? 100000 : 0, m_goOn ? stopAsked : nullptr, this);
+    }
+
+    static int stopAsked(void *context) { return static_cast<SqliteConnection *>(context)->m_goOn() ? 0 : 1; }
 
     // Counts every row this connection writes, table by table, as the engine reports it.
     static void rowWritten(void *context, int operation, const char *, const char *table, sqlite3_int64)
@@ -467,6 +520,7 @@ private:
     QByteArray m_key;
     std::vector<TableWrites> m_writes;
     qint64 m_reported = 0;
+    std::function<bool()> m_goOn;
 };
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "dayendreportwindow.h"
 #include "datagrid.h"
 #include "datamodule.h"
+#include "dataset.h"
 #include "datetext.h"
 #include "fonts.h"
 #include "dateeditor.h"
@@ -58,6 +59,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <cstdio>
+#include <utility>
 
 TMainForm *MainForm = nullptr;
 
@@ -472,6 +475,11 @@ std::function<void(const QString &)> TMainForm::restartForRestore()
     };
 }
 
+void TMainForm::setScriptedLogin(const QString &user, const QString &password)
+{
+    m_scriptedLogin = {user, password};
+}
+
 void TMainForm::runLogin()
 {
     if (!m_login) {
@@ -479,6 +487,14 @@ void TMainForm::runLogin()
         return;
     }
     m_loginOpen = true;
+    if (!m_scriptedLogin.isEmpty()) {
+        QTimer::singleShot(0, m_login, guarded(m_login, [login = m_login, typed = std::exchange(m_scriptedLogin, {})] {
+                               login->ComboBox1->setCurrentText(typed.value(0));
+                               login->Edit1->setText(typed.value(1));
+                               login->confirm();
+                           }));
+        m_reportLogin = true;
+    }
     const int result = m_login->exec();
     m_loginOpen = false;
     if (result == QDialog::Accepted && m_login->sessionId() != 0) {
@@ -492,6 +508,14 @@ void TMainForm::runLogin()
             // After the login has finished, so it is not held up by the check.
             QTimer::singleShot(0, this, guarded(this, [this] { remindInitialPassword(); }));
             m_automaticBackup->afterLogin(*dmfm);
+        }
+        if (std::exchange(m_reportLogin, false)) {
+            // Drawn now, as the screen shows it: the grid fetches the rows it draws.
+            repaint();
+            const Dataset *ledger = m_ledger->dataset();
+            std::fprintf(stderr, "quillmora: logged in, row %d of %d current\n", ledger ? ledger->currentRow() + 1 : 0,
+                         ledger && ledger->isOpen() ? ledger->recordCount() : 0);
+            std::fflush(stderr);
         }
     } else {
         close();

@@ -65,6 +65,11 @@ public:
     // The upgrade check that "检查升级" runs on every activation; upUpgrader1's by default.
     void setUpgradeCheck(std::function<void()> check) { m_upgradeCheck = std::move(check); }
 
+    // For timing the start-up: the first login is made with this name and password as
+    // if typed and confirmed, and once the window shows the ledger after it, a line
+    // "quillmora: logged in, row N of M current" goes to standard error.
+    void setScriptedLogin(const QString &user, const QString &password);
+
     // The hidden show-all-records action ("全部记录"): every record of the ledger, the
     // last one current. Raises the store's error; Button12's click reports it.
     void showAllRecords();
@@ -188,6 +193,8 @@ private:
     // The backup or the restore window: one of them at a time.
     QPointer<QWidget> m_backupWindow;
     std::function<void(const QString &)> m_restarter;
+    QStringList m_scriptedLogin;
+    bool m_reportLogin = false;
 };
 
 // The application's main window, set while it exists.

@@ -4,6 +4,7 @@
 #include "connection.h"
 #include "databasetool.h"
 #include "datamodule.h"
+#include "fileledgerbackup.h"
 #include "ledgerbackup.h"
 #include "ledgerkey.h"
 #include "ledgerlock.h"
@@ -108,6 +109,9 @@ private slots:
     void cleanup() { Clock::setFixedNow(std::nullopt); }
 
     void backupIsAnEncryptedCheckedCopy();
+    void writesDuringABackupGoOnAndAreInTheCopy_data();
+    void writesDuringABackupGoOnAndAreInTheCopy();
+    void stoppedBackupLeavesNothing();
     void restoredBackupHoldsTheRowsOfItsMoment();
     void unusableBackupsAreRefused_data();
     void unusableBackupsAreRefused();
@@ -168,6 +172,95 @@ void LedgerBackupTest::backupIsAnEncryptedCheckedCopy()
     QCOMPARE(copy.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
     QCOMPARE(snapshot(copy), snapshot(connection));
     QVERIFY_THROWS_EXCEPTION(DatabaseOpenError, Connection(second, QByteArrayLiteral("another key")));
+}
+
+void LedgerBackupTest::writesDuringABackupGoOnAndAreInTheCopy_data()
+{
+    QTest::addColumn<QList<int>>("writesAt");
+    QTest::newRow("one write between two slices") << QList<int>{2};
+    // More than the copy starts over for: the rest is then copied holding the file,
+    // and the writes wait for it instead of failing.
+    QTest::newRow("a write before each of four slices") << QList<int>{1, 2, 3, 4};
+}
+
+// A backup made while a till goes on selling: each write goes through at once between
+// the copy's slices (a copy holding the file throughout would keep it waiting until it
+// fails as "database is locked"), and the copy holds every write made before it ended.
+void LedgerBackupTest::writesDuringABackupGoOnAndAreInTheCopy()
+{
+    QFETCH(QList<int>, writesAt);
+    if (TestWorkspace::onServer())
+        QSKIP("the embedded file's copy");
+    TestWorkspace workspace;
+    {
+        Connection filling(workspace.dataSource());
+        // Over five megabytes: the copy goes in more slices than it starts over for.
+        DatabaseTool::addDemoSales(filling, 40000);
+    }
+    QVERIFY(QFileInfo(workspace.databasePath()).size() > 5 * 1024 * 1024);
+    Connection till(workspace.dataSource());
+    FileLedgerBackup backups(workspace.dataSource(), workspace.path());
+    int asked = 0;
+    QStringList writeErrors;
+    backups.setGoOn([&] {
+        if (writesAt.contains(++asked)) {
+            try {
+                till.beginTransaction();
+                till.execute(QStringLiteral("insert into data (a, b, f) values (?, '赶时间', 1)"), {asked});
+                till.commit();
+            } catch (const AppError &error) {
+                writeErrors << error.message();
+            }
+        }
+        return true;
+    });
+    QString made;
+    QString failure;
+    // The backup in a thread of its own, on a connection of its own, as after a login.
+    std::thread copier([&] {
+        try {
+            made = backups.backup();
+        } catch (const std::exception &error) {
+            failure = QString::fromUtf8(error.what());
+        }
+    });
+    copier.join();
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QCOMPARE(writeErrors, QStringList());
+    QVERIFY(asked > writesAt.last());
+    QCOMPARE(till.scalar(QStringLiteral("select count(*) from data where b='赶时间'")).toInt(), writesAt.size());
+    Connection copy(made, Schema::databaseKey());
+    QCOMPARE(copy.scalar(QStringLiteral("pragma integrity_check")).toString(), QStringLiteral("ok"));
+    QCOMPARE(snapshot(copy), snapshot(till));
+}
+
+// A backup stopped at any of the moments it asks whether to go on (between the copy's
+// slices, before its last one, while the copy is checked, before it is named) ends at
+// once and leaves nothing: no file under a backup's name, no temporary file.
+void LedgerBackupTest::stoppedBackupLeavesNothing()
+{
+    if (TestWorkspace::onServer())
+        QSKIP("the embedded file's copy");
+    TestWorkspace workspace;
+    {
+        Connection filling(workspace.dataSource());
+        DatabaseTool::addDemoSales(filling, 40000);
+    }
+    FileLedgerBackup backups(workspace.dataSource(), workspace.path());
+    int asked = 0;
+    backups.setGoOn([&] { return ++asked > 0; });
+    const QString before = backups.backup();
+    const int all = asked;
+    // The last but one is asked inside the copy's check: a stop there ends the check,
+    // and nothing more is asked.
+    for (const int stopAt : {1, 2, all / 2, all - 1, all}) {
+        asked = 0;
+        backups.setGoOn([&] { return ++asked < stopAt; });
+        QVERIFY_THROWS_EXCEPTION(BackupError, backups.backup());
+        QCOMPARE(asked, stopAt);
+        QCOMPARE(QDir(backups.folder()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(before).fileName()});
+    }
+    QCOMPARE(backups.list().size(), size_t(1));
 }
 
 void LedgerBackupTest::restoredBackupHoldsTheRowsOfItsMoment()

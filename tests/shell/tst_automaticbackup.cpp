@@ -2,13 +2,16 @@
 #include "backupfiles.h"
 #include "clock.h"
 #include "connection.h"
+#include "databasetool.h"
 #include "datamodule.h"
+#include "ledgerbackup.h"
 #include "mainform.h"
 #include "schema.h"
 #include "scriptedmessageboxes.h"
 #include "testworkspace.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QtTest>
 
 namespace {
@@ -18,6 +21,12 @@ const QDateTime kMorning(QDate(2024, 5, 6), QTime(8, 30, 0));
 QStringList backupsIn(const TestWorkspace &workspace)
 {
     return QDir(workspace.filePath(QStringLiteral("backups"))).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// Backups being written.
+QStringList partialsIn(const TestWorkspace &workspace)
+{
+    return QDir(workspace.filePath(QStringLiteral("backups"))).entryList({QStringLiteral("*.partial")}, QDir::Files | QDir::Hidden);
 }
 
 } // namespace
@@ -39,6 +48,8 @@ private slots:
     }
 
     void firstLoginOfADayAndEveryClose();
+    void loginBackupRunsBesideTheWindow();
+    void realProgramBacksUpBehindTheLogin();
     void failureIsShownOnceAndClosingGoesOn();
 
 private:
@@ -52,13 +63,16 @@ void AutomaticBackupTest::firstLoginOfADayAndEveryClose()
     module.ADOConnection1->execute(QStringLiteral("insert into rz (username, btime) values ('超级管理员', ?)"), {kMorning});
     AutomaticBackup backups(nullptr);
     backups.afterLogin(module);
+    backups.wait();
     QCOMPARE(backupsIn(workspace), QStringList{QStringLiteral("data-20240506-083000.mdb")});
     // A second login that day finds today's backup.
     Clock::setFixedNow(kMorning.addSecs(3600));
     backups.afterLogin(module);
+    backups.wait();
     QCOMPARE(backupsIn(workspace).size(), 1);
     Clock::setFixedNow(kMorning.addDays(1));
     backups.afterLogin(module);
+    backups.wait();
     QCOMPARE(backupsIn(workspace).size(), 2);
 
     // Closing the main window: no backup without a login; after one, a backup that
@@ -94,6 +108,81 @@ void AutomaticBackupTest::firstLoginOfADayAndEveryClose()
     QVERIFY(!QFile::exists(chosen));
 }
 
+// The backup after a login does not hold the window up: here the window's own write
+// holds the file, so the copy cannot even begin, and the login is over all the same.
+// The backup ends once the write has, and holds it; one stopped as the program closes
+// leaves nothing behind that a restore would offer.
+void AutomaticBackupTest::loginBackupRunsBesideTheWindow()
+{
+    TestWorkspace workspace;
+    Tdmfm module(workspace.dataSource());
+    Connection &window = *module.ADOConnection1;
+    window.execute(QStringLiteral("begin exclusive"));
+    window.execute(QStringLiteral("insert into data (b) values ('登录时卖的')"));
+    AutomaticBackup backups(nullptr);
+    backups.afterLogin(module);
+    QVERIFY(backups.inProgress());
+    QTRY_COMPARE(partialsIn(workspace).size(), 1);
+    // A change of user meanwhile neither waits for it nor starts another.
+    backups.afterLogin(module);
+    QCOMPARE(partialsIn(workspace).size(), 1);
+    window.execute(QStringLiteral("commit"));
+    QTRY_VERIFY(!backups.inProgress());
+    QCOMPARE(backupsIn(workspace), QStringList{QStringLiteral("data-20240506-083000.mdb")});
+    const QString first = workspace.filePath(QStringLiteral("backups/data-20240506-083000.mdb"));
+    QCOMPARE(backups.lastBackup(), first);
+    {
+        Connection copy(first, Schema::databaseKey());
+        QCOMPARE(copy.scalar(QStringLiteral("select count(*) from data where b='登录时卖的'")).toInt(), 1);
+    }
+
+    // The next day's is stopped while the copy waits, as the closing window stops it.
+    Clock::setFixedNow(kMorning.addDays(1));
+    window.execute(QStringLiteral("begin exclusive"));
+    window.execute(QStringLiteral("insert into data (b) values ('第二天卖的')"));
+    backups.afterLogin(module);
+    QTRY_COMPARE(partialsIn(workspace).size(), 1);
+    backups.stop();
+    window.execute(QStringLiteral("commit"));
+    backups.wait();
+    QCOMPARE(backupsIn(workspace), QStringList{QStringLiteral("data-20240506-083000.mdb")});
+    QCOMPARE(LedgerBackup::forSource(module.dataSource(), module.dataFolder())->list().size(), size_t(1));
+    QCOMPARE(backups.lastBackup(), first);
+    QCOMPARE(window.scalar(QStringLiteral("select count(*) from data where b in ('登录时卖的', '第二天卖的')")).toInt(), 2);
+    // A stop is no failure.
+    QVERIFY(m_boxes->asked.isEmpty());
+}
+
+// The real program, logged in through its scripted login: the last row is current
+// after the login, and the day's backup is published behind it while the program
+// goes on running.
+void AutomaticBackupTest::realProgramBacksUpBehindTheLogin()
+{
+    TestWorkspace workspace;
+    {
+        Connection ledger(workspace.dataSource());
+        DatabaseTool::addDemoSales(ledger, 50);
+    }
+    QProcess program;
+    program.setWorkingDirectory(workspace.path());
+    program.setReadChannel(QProcess::StandardError);
+    program.start(qEnvironmentVariable("QUILLMORA_BIN_DIR") + QStringLiteral("/quillmora"), {QStringLiteral("--login-from-stdin")});
+    program.write("超级管理员\n947\n");
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += program.readAllStandardError()).contains("quillmora: logged in"), 60000);
+    QVERIFY2(said.contains("quillmora: logged in, row 50 of 50 current"), said.constData());
+    const QDir backups(workspace.filePath(QStringLiteral("backups")));
+    QTRY_VERIFY_WITH_TIMEOUT(!backups.entryList({QStringLiteral("data-*.mdb")}, QDir::Files).isEmpty(), 60000);
+    QCOMPARE(program.state(), QProcess::Running);
+    program.kill();
+    program.waitForFinished();
+    const QString made = backups.filePath(backups.entryList({QStringLiteral("data-*.mdb")}, QDir::Files).value(0));
+    Connection copy(made, Schema::databaseKey());
+    QCOMPARE(copy.scalar(QStringLiteral("select count(*) from data")).toInt(), 50);
+    // The session the login opened is in it.
+    QCOMPARE(copy.scalar(QStringLiteral("select count(*) from rz")).toInt(), 1);
+}
+
 void AutomaticBackupTest::failureIsShownOnceAndClosingGoesOn()
 {
     TestWorkspace workspace;
@@ -114,7 +203,9 @@ void AutomaticBackupTest::failureIsShownOnceAndClosingGoesOn()
     m_boxes->expect(QMessageBox::Ok);
     AutomaticBackup backups(&form);
     backups.afterLogin(module);
-    QCOMPARE(m_boxes->asked.size(), 1);
+    // Reported when the backup in the background ends, on the window's thread.
+    QTRY_COMPARE(m_boxes->asked.size(), 1);
+    QVERIFY(!backups.inProgress());
     QCOMPARE(m_boxes->asked[0].request.icon, QMessageBox::Warning);
     QVERIFY2(m_boxes->asked[0].request.text.startsWith(QStringLiteral("自动备份数据失败，账本数据没有受到影响。")),
              qPrintable(m_boxes->asked[0].request.text));
