@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <vector>
 
 class Connection;
 
@@ -93,6 +94,32 @@ public:
     // Whether the engine copies a whole ledger while it is open (Connection::backupInto);
     // a server's ledgers are backed up with the server's own tools instead.
     virtual bool copiesLedgerOnline() const = 0;
+
+    // Whether the ledger's lock (LedgerLock) is held by the session, so that terminals
+    // anywhere see it; where not, a file ledger is locked through its folder.
+    virtual bool locksLedgerInSession() const = 0;
+    // The call that takes (`take`, answering true when it could) or gives back the
+    // session's lock on the ledger, shared or exclusive; where locksLedgerInSession().
+    virtual QString sessionLockCall(bool shared, bool take) const = 0;
+    // A statement answering a non-null value while `table` stands (a session taken again
+    // after a lost connection asks it to see whether a restore replaced the ledger).
+    virtual QString tableStandsQuery(const QString &table) const = 0;
+    // How many other sessions on this ledger carry `name` (Connection::setSessionName);
+    // 0 where sessions have no names.
+    virtual int otherSessionsNamed(Connection &connection, const QString &name) const = 0;
+    // Seconds since the engine started, where it runs apart from this program.
+    virtual std::optional<double> secondsSinceStart(Connection &connection) const = 0;
+
+    // What a ledger file holds in its catalogue, for the check of a file coming from
+    // outside; the engine's own bookkeeping tables are left out. Empty where ledgers
+    // come in as dumps, whose statements are read instead.
+    struct SchemaObject
+    {
+        QString type; // "table", "index", "trigger", "view", "virtual table"
+        QString name;
+        QString table; // the table an index or trigger belongs to
+    };
+    virtual std::vector<SchemaObject> schemaObjects(Connection &connection) const = 0;
 
     // A table or column name as a quoted identifier; both engines quote alike.
     QString quotedName(const QString &name) const { return ::quotedName(name); }

@@ -3,6 +3,7 @@
 #include "backupfiles.h"
 #include "backupsteps.h"
 #include "connection.h"
+#include "dialect.h"
 #include "ledgerkey.h"
 #include "ledgerlock.h"
 #include "openerror.h"
@@ -144,28 +145,15 @@ void FileLedgerBackup::protectLedger() const
 
 QStringList LedgerBackup::foreignObjects(Connection &connection)
 {
-    if (connection.engine() != Connection::Engine::EmbeddedFile)
-        return {};
     const QStringList own = Schema::tables() + Schema::addedTables();
     auto isOwn = [&](const QString &table) { return own.contains(table, Qt::CaseInsensitive); };
-    // The engine's own bookkeeping: the counters of autoincrement keys, the statistics
-    // of the query planner.
-    const QStringList engine = {QStringLiteral("sqlite_sequence"), QStringLiteral("sqlite_stat1"),
-                                QStringLiteral("sqlite_stat4")};
-    QStringList virtualTables;
     QStringList foreign;
-    Statement rows = connection.prepare(
-        QStringLiteral("select type, name, tbl_name, coalesce(sql, '') from sqlite_master order by type desc, name"));
-    while (rows.step()) {
-        const QString type = rows.value(0).toString();
-        const QString name = rows.value(1).toString();
-        const QString table = rows.value(2).toString();
-        const bool isVirtual = rows.value(3).toString().simplified().startsWith(QLatin1String("create virtual"), Qt::CaseInsensitive);
-        if (type == QLatin1String("table") && !isVirtual && (isOwn(name) || engine.contains(name, Qt::CaseInsensitive)))
+    for (const Dialect::SchemaObject &object : connection.dialect().schemaObjects(connection)) {
+        if (object.type == QLatin1String("table") && isOwn(object.name))
             continue;
-        if (type == QLatin1String("index") && isOwn(table))
+        if (object.type == QLatin1String("index") && isOwn(object.table))
             continue;
-        foreign << (isVirtual ? QStringLiteral("virtual table") : type) + QLatin1Char(' ') + name;
+        foreign << object.type + QLatin1Char(' ') + object.name;
     }
     return foreign;
 }

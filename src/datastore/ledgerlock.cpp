@@ -2,6 +2,7 @@
 
 #include "apperror.h"
 #include "connection.h"
+#include "dialect.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,17 +14,8 @@
 
 namespace {
 
-// The first key of the server's two-part advisory lock names this program's locks.
-constexpr int kLockClass = 0x51554d4c;
-
-// How the server lists a terminal's sessions (followed by the ledger's schema).
+// The name a terminal's sessions carry, so that others can count them.
 const QString kTerminalSession = QStringLiteral("quillmora terminal");
-
-QString serverFunction(LedgerLock::Mode mode, bool take)
-{
-    const QString shared = mode == LedgerLock::Mode::Shared ? QStringLiteral("_shared") : QString();
-    return (take ? QStringLiteral("pg_try_advisory_lock") : QStringLiteral("pg_advisory_unlock")) + shared;
-}
 
 } // namespace
 
@@ -36,9 +28,8 @@ LedgerLock::~LedgerLock()
         try {
             if (m_mode == Mode::Shared)
                 m_connection->setSessionName(QString());
-            m_connection->scalar(QStringLiteral("select %1(%2, hashtext(current_schema()))")
-                                     .arg(serverFunction(m_mode, false))
-                                     .arg(kLockClass));
+            m_connection->scalar(QStringLiteral("select ")
+                                 + m_connection->dialect().sessionLockCall(m_mode == Mode::Shared, false));
         } catch (const DatabaseError &) {
             // A lost connection has dropped the lock with its session.
         }
@@ -72,12 +63,12 @@ std::unique_ptr<LedgerLock> LedgerLock::tryLock(const QString &ledgerPath, Mode 
 
 std::unique_ptr<LedgerLock> LedgerLock::tryLock(Connection &connection, Mode mode)
 {
-    if (connection.engine() != Connection::Engine::Server)
+    const Dialect &dialect = connection.dialect();
+    if (!dialect.locksLedgerInSession())
         return tryLock(connection.path(), mode);
     if (mode == Mode::Shared)
         connection.setSessionName(kTerminalSession);
-    const QString call =
-        QStringLiteral("%1(%2, hashtext(current_schema()))").arg(serverFunction(mode, true)).arg(kLockClass);
+    const QString call = dialect.sessionLockCall(mode == Mode::Shared, true);
     const bool taken = connection.scalar(QStringLiteral("select case when %1 then 1 else 0 end").arg(call)).toInt() == 1;
     if (!taken)
         return nullptr;
@@ -86,7 +77,7 @@ std::unique_ptr<LedgerLock> LedgerLock::tryLock(Connection &connection, Mode mod
     // meanwhile (a restore makes its tables anew).
     connection.holdAcrossReconnects({QStringLiteral("select ") + call,
                                      QStringLiteral("数据正在恢复，此操作没有执行。请在恢复完成后再试。"),
-                                     QStringLiteral("select to_regclass('data')::oid"),
+                                     dialect.tableStandsQuery(QStringLiteral("data")),
                                      QStringLiteral("连接中断期间数据已被恢复，请关闭程序后重新启动。")});
     std::unique_ptr<LedgerLock> lock(new LedgerLock);
     lock->m_connection = &connection;
@@ -96,23 +87,12 @@ std::unique_ptr<LedgerLock> LedgerLock::tryLock(Connection &connection, Mode mod
 
 int LedgerLock::otherTerminals(Connection &connection)
 {
-    if (connection.engine() != Connection::Engine::Server)
-        return 0;
-    return connection
-        .scalar(QStringLiteral("select count(*) from pg_stat_activity where datname = current_database() "
-                               "and pid <> pg_backend_pid() "
-                               "and application_name = left(?::text || ' ' || coalesce(current_schema(), ''), 63)"),
-                {kTerminalSession})
-        .toInt();
+    return connection.dialect().otherSessionsNamed(connection, kTerminalSession);
 }
 
 void LedgerLock::waitForReclaims(Connection &connection)
 {
-    if (connection.engine() != Connection::Engine::Server)
-        return;
-    const double up =
-        connection.scalar(QStringLiteral("select extract(epoch from now() - pg_postmaster_start_time())::float8"))
-            .toDouble();
-    if (up >= 0 && up < kReclaimSeconds)
-        QThread::msleep((unsigned long)((kReclaimSeconds - up) * 1000) + 1);
+    const std::optional<double> up = connection.dialect().secondsSinceStart(connection);
+    if (up && *up >= 0 && *up < kReclaimSeconds)
+        QThread::msleep((unsigned long)((kReclaimSeconds - *up) * 1000) + 1);
 }

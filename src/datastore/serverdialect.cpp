@@ -534,6 +534,46 @@ public:
 
     bool copiesLedgerOnline() const override { return false; }
 
+    // An advisory lock of the session, two-part: this program's class, then the ledger
+    // (its schema).
+    bool locksLedgerInSession() const override { return true; }
+
+    QString sessionLockCall(bool shared, bool take) const override
+    {
+        // The first key of the two names this program's locks.
+        constexpr int kLockClass = 0x51554d4c;
+        const QString function = take ? QStringLiteral("pg_try_advisory_lock") : QStringLiteral("pg_advisory_unlock");
+        return QStringLiteral("%1%2(%3, hashtext(current_schema()))")
+            .arg(function, shared ? QStringLiteral("_shared") : QString())
+            .arg(kLockClass);
+    }
+
+    QString tableStandsQuery(const QString &table) const override
+    {
+        return QStringLiteral("select to_regclass('%1')::oid").arg(table);
+    }
+
+    // Sessions carry their name followed by the ledger's schema, cut to the length
+    // the server keeps.
+    int otherSessionsNamed(Connection &connection, const QString &name) const override
+    {
+        return connection
+            .scalar(QStringLiteral("select count(*) from pg_stat_activity where datname = current_database() "
+                                   "and pid <> pg_backend_pid() "
+                                   "and application_name = left(?::text || ' ' || coalesce(current_schema(), ''), 63)"),
+                    {name})
+            .toInt();
+    }
+
+    // A server's ledger comes in as a dump, read by DumpLedgerBackup.
+    std::vector<SchemaObject> schemaObjects(Connection &) const override { return {}; }
+
+    std::optional<double> secondsSinceStart(Connection &connection) const override
+    {
+        return connection.scalar(QStringLiteral("select extract(epoch from now() - pg_postmaster_start_time())::float8"))
+            .toDouble();
+    }
+
 private:
     static QString text() { return QStringLiteral("text collate \"C\""); }
 };

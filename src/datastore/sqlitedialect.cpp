@@ -71,9 +71,9 @@ public:
         return std::nullopt;
     }
 
-    // The file reads its keys quicker than counting runs would cost.
     // The file reads its keys quicker than a page count would cost.
     bool readsKeysInPages() const override { return false; }
+    // The file reads its keys quicker than counting runs would cost.
     bool sortsInRuns() const override { return false; }
 
     int mostBoundValues() const override { return 999; }
@@ -93,6 +93,35 @@ public:
     }
 
     bool copiesLedgerOnline() const override { return true; }
+
+    // A file ledger is locked through its folder (LedgerLock), by whoever opens it.
+    bool locksLedgerInSession() const override { return false; }
+    QString sessionLockCall(bool, bool) const override { return {}; }
+    QString tableStandsQuery(const QString &) const override { return {}; }
+    int otherSessionsNamed(Connection &, const QString &) const override { return 0; }
+    std::optional<double> secondsSinceStart(Connection &) const override { return std::nullopt; }
+
+    std::vector<SchemaObject> schemaObjects(Connection &connection) const override
+    {
+        // The engine's own bookkeeping: the counters of autoincrement keys, the
+        // statistics of the query planner. (A virtual table of such a name is not.)
+        const QStringList bookkeeping = {QStringLiteral("sqlite_sequence"), QStringLiteral("sqlite_stat1"),
+                                         QStringLiteral("sqlite_stat4")};
+        std::vector<SchemaObject> objects;
+        Statement rows = connection.prepare(
+            QStringLiteral("select type, name, tbl_name, coalesce(sql, '') from sqlite_master order by type desc, name"));
+        while (rows.step()) {
+            SchemaObject object{rows.value(0).toString(), rows.value(1).toString(), rows.value(2).toString()};
+            const bool isVirtual =
+                rows.value(3).toString().simplified().startsWith(QLatin1String("create virtual"), Qt::CaseInsensitive);
+            if (isVirtual)
+                object.type = QStringLiteral("virtual table");
+            else if (object.type == QLatin1String("table") && bookkeeping.contains(object.name, Qt::CaseInsensitive))
+                continue;
+            objects.push_back(object);
+        }
+        return objects;
+    }
 };
 
 } // namespace

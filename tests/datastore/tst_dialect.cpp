@@ -38,6 +38,7 @@ private slots:
     void nullSafeEqualsMatchesNullsAndValues();
     void statementTakesAsManyValuesAsAllowed();
     void distinctValuesEstimatedWhereStatisticsAreKept();
+    void sessionsAndCatalogueAsTheEngineKeepsThem();
 
 private:
     QString probeTable(const QStringList &columns)
@@ -204,6 +205,54 @@ void DialectTest::distinctValuesEstimatedWhereStatisticsAreKept()
     QVERIFY(estimate);
     QCOMPARE(*estimate, 3.0);
     QVERIFY(!dialect.distinctValues(*m_connection, QStringLiteral("probe"), QStringLiteral("no_such_field")));
+}
+
+// The questions the ledger lock and the check of a file from outside ask: on the
+// server, named sessions of this ledger and the session lock; on the file, the catalogue.
+void DialectTest::sessionsAndCatalogueAsTheEngineKeepsThem()
+{
+    const Dialect &dialect = m_connection->dialect();
+    const QString name = QStringLiteral("probe terminal");
+    Connection other(m_workspace->dataSource());
+    other.setSessionName(name);
+    probeTable({QStringLiteral("v ") + dialect.columnType(FieldType::Integer)});
+    if (!TestWorkspace::onServer()) {
+        QVERIFY(!dialect.locksLedgerInSession());
+        QCOMPARE(dialect.otherSessionsNamed(*m_connection, name), 0);
+        QVERIFY(!dialect.secondsSinceStart(*m_connection));
+        m_connection->execute(QStringLiteral("create trigger probe_t after insert on probe begin select 1; end"));
+        m_connection->execute(QStringLiteral("create index probe_v on probe (v)"));
+        m_connection->execute(QStringLiteral("insert into probe (v) values (1)"));
+        m_connection->execute(QStringLiteral("analyze")); // makes the planner's sqlite_stat1
+        QStringList listed;
+        for (const Dialect::SchemaObject &object : dialect.schemaObjects(*m_connection))
+            listed << object.type + QLatin1Char(' ') + object.name + QLatin1Char('/') + object.table;
+        QVERIFY2(listed.contains(QStringLiteral("trigger probe_t/probe")), qPrintable(listed.join(u',')));
+        QVERIFY2(listed.contains(QStringLiteral("table probe/probe")), qPrintable(listed.join(u',')));
+        QVERIFY2(listed.contains(QStringLiteral("index probe_v/probe")), qPrintable(listed.join(u',')));
+        QVERIFY2(!listed.join(u',').contains(QStringLiteral("sqlite_stat1")), qPrintable(listed.join(u',')));
+        return;
+    }
+    QVERIFY(dialect.locksLedgerInSession());
+    QCOMPARE(dialect.otherSessionsNamed(*m_connection, name), 1);
+    QCOMPARE(dialect.otherSessionsNamed(other, name), 0); // itself is not counted
+    QVERIFY(dialect.secondsSinceStart(*m_connection).value_or(-1) >= 0);
+    QVERIFY(dialect.schemaObjects(*m_connection).empty());
+    // The lock is the session's: a second session cannot take it exclusively while the
+    // first holds it shared, and can once it is given back.
+    auto taken = [&](Connection &connection, bool shared) {
+        return connection.scalar(QStringLiteral("select case when %1 then 1 else 0 end")
+                                     .arg(dialect.sessionLockCall(shared, true)))
+                   .toInt()
+               == 1;
+    };
+    QVERIFY(taken(*m_connection, true));
+    QVERIFY(!taken(other, false));
+    m_connection->scalar(QStringLiteral("select ") + dialect.sessionLockCall(true, false));
+    QVERIFY(taken(other, false));
+    other.scalar(QStringLiteral("select ") + dialect.sessionLockCall(false, false));
+    QVERIFY(m_connection->scalar(dialect.tableStandsQuery(QStringLiteral("probe"))).isValid());
+    QVERIFY(!m_connection->scalar(dialect.tableStandsQuery(QStringLiteral("no_such_table"))).isValid());
 }
 
 QTEST_MAIN(DialectTest)
