@@ -70,29 +70,28 @@ bool resetPeak()
     return refs.write("5") == 1;
 }
 
-double peakMb()
+// A memory figure of a process's status file (the kernel gives kB), in MB.
+double statusMb(const QString &statusFile, const QByteArray &field)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
+    QFile status(statusFile);
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
     }
     return 0;
+}
+
+double peakMb()
+{
+    return statusMb(QStringLiteral("/proc/self/status"), "VmHWM:");
 }
 
 // The resident memory now, in MB.
 double residentMb()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
+    return statusMb(QStringLiteral("/proc/self/status"), "VmRSS:");
 }
 
 // Only the actions whose name holds this text run (the floor always does); empty: all.
@@ -287,14 +286,7 @@ void measureOutput(Bench &bench, DataGrid &grid, Dataset &ledger, const std::fun
 // The peak resident memory of another process, in MB.
 double peakMbOf(qint64 pid)
 {
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return 0;
+    return statusMb(QStringLiteral("/proc/%1/status").arg(pid), "VmHWM:");
 }
 
 // Start-up as the shop sees it: the real program started in a folder of the ledger,

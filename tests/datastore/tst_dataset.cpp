@@ -51,6 +51,20 @@ QStringList column(Dataset &dataset, const QString &field)
     return values;
 }
 
+// The ledger dataset opened on four sales whose names and profits sort apart (one
+// profit null).
+Dataset &openFourSales(Tdmfm &module)
+{
+    insertSales(*module.ADOConnection1, {{"a", "甲", {2014, 3, 1}, "1", 5.0},
+                                         {"a", "乙", {2014, 3, 2}, "1", -2.5},
+                                         {"a", "丙", {2014, 3, 3}, "1", 12.0},
+                                         {"a", "丁", {2014, 3, 4}, "1", QVariant()}});
+    Dataset &ledger = *module.ADOQuery15;
+    ledger.setSql(QStringLiteral("select * from data"));
+    ledger.open();
+    return ledger;
+}
+
 QByteArray fileDigest(const QString &path)
 {
     QFile file(path);
@@ -202,13 +216,7 @@ void DatasetTest::sortKeepsCurrentRecord()
     QFETCH(QStringList, names);
     TestWorkspace workspace;
     Tdmfm module;
-    insertSales(*module.ADOConnection1, {{"a", "甲", {2014, 3, 1}, "1", 5.0},
-                                         {"a", "乙", {2014, 3, 2}, "1", -2.5},
-                                         {"a", "丙", {2014, 3, 3}, "1", 12.0},
-                                         {"a", "丁", {2014, 3, 4}, "1", QVariant()}});
-    Dataset &ledger = *module.ADOQuery15;
-    ledger.setSql(QStringLiteral("select * from data"));
-    ledger.open();
+    Dataset &ledger = openFourSales(module);
     ledger.setCurrentRow(1);
     ledger.setSort(sort);
     QCOMPARE(column(ledger, QStringLiteral("b")), names);
@@ -309,13 +317,7 @@ void DatasetTest::sortTextIsReadAsFieldAndDirection()
     QFETCH(QStringList, names);
     TestWorkspace workspace;
     Tdmfm module;
-    insertSales(*module.ADOConnection1, {{"a", "甲", {2014, 3, 1}, "1", 5.0},
-                                         {"a", "乙", {2014, 3, 2}, "1", -2.5},
-                                         {"a", "丙", {2014, 3, 3}, "1", 12.0},
-                                         {"a", "丁", {2014, 3, 4}, "1", QVariant()}});
-    Dataset &ledger = *module.ADOQuery15;
-    ledger.setSql(QStringLiteral("select * from data"));
-    ledger.open();
+    Dataset &ledger = openFourSales(module);
     ledger.setSort(SortKey{QStringLiteral("b"), false});
     QCOMPARE(ledger.sort(), QStringLiteral("b"));
     if (refused)
