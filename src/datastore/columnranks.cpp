@@ -8,12 +8,13 @@
 
 namespace ColumnRanks {
 
-std::vector<int> sortedPositions(const std::vector<double> &ranks, bool descending)
+std::vector<int> sortedPositions(std::vector<double> ranks, bool descending)
 {
     std::vector<std::uint64_t> keys(ranks.size());
     for (size_t i = 0; i < ranks.size(); ++i)
         keys[i] = descending ? ~SortOrder::orderedBits(ranks[i]) : SortOrder::orderedBits(ranks[i]);
-    return SortOrder::stableOrderOf(keys);
+    ranks = {}; // given back before the sort takes its work space
+    return SortOrder::stableOrderOf(std::move(keys));
 }
 
 int DistinctTexts::idOf(const QVariant &value)

@@ -15,7 +15,7 @@ namespace ColumnRanks {
 
 // Orders rows by ranks: nulls (NaN) first, last when descending. Equal ranks keep
 // their current order.
-std::vector<int> sortedPositions(const std::vector<double> &ranks, bool descending);
+std::vector<int> sortedPositions(std::vector<double> ranks, bool descending);
 
 // The distinct texts of a column, each read once; ids become collation ranks. A million
 // rows then need no text per row.

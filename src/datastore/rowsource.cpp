@@ -251,9 +251,12 @@ public:
             readRemainingKeys(scan.keys, scan.values);
         currentRow = restoreKeyOrder(currentRow);
         std::vector<double> ranks = valuesInPlace(scan);
+        // Each of these lists is 80 MB at ten million rows: the scan's keys go before
+        // the ranks are sorted.
+        scan.keys = {};
         if (!scan.numeric)
             scan.texts.toRanks(ranks);
-        return reorder(sortedPositions(ranks, descending), currentRow);
+        return reorder(sortedPositions(std::move(ranks), descending), currentRow);
     }
 
 private:
@@ -329,17 +332,28 @@ private:
     {
         if (scan.keys == m_keys)
             return std::move(scan.values);
-        // The keys were reordered by an earlier sort or changed by edits: both lists
-        // are put in key order and merged, quicker than a search for each key.
-        const std::vector<int> scannedByKey = orderByKey(scan.keys);
+        // The engine may list the rows in another order (through an index that holds
+        // the field) and edits may have changed the rows held: both are taken in key
+        // order and merged, quicker than a search for each key. The scan becomes
+        // (key, value) pairs in place of its two lists, and rows held in key order (as
+        // restoreKeyOrder leaves them) are walked as they stand, which keeps a sort of
+        // ten million rows under a gigabyte.
+        const std::vector<SortOrder::KeyedValue> scanned =
+            SortOrder::byKey(std::move(scan.keys), std::move(scan.values));
+        scan.keys = {};
+        scan.values = {};
+        std::vector<int> heldByKey;
+        if (!std::is_sorted(m_keys.begin(), m_keys.end()))
+            heldByKey = orderByKey(m_keys);
         std::vector<double> values(m_keys.size(), std::nan(""));
         size_t next = 0;
-        for (int position : orderByKey(m_keys)) {
+        for (size_t i = 0; i < m_keys.size(); ++i) {
+            const int position = heldByKey.empty() ? int(i) : heldByKey[i];
             const qint64 key = m_keys[position];
-            while (next < scannedByKey.size() && scan.keys[scannedByKey[next]] < key)
+            while (next < scanned.size() && scanned[next].key < key)
                 ++next;
-            if (next < scannedByKey.size() && scan.keys[scannedByKey[next]] == key) {
-                values[position] = scan.values[scannedByKey[next]];
+            if (next < scanned.size() && scanned[next].key == key) {
+                values[position] = scanned[next].value;
                 continue;
             }
             if (key <= 0)

@@ -411,7 +411,7 @@ void SortedRuns::readAll(std::vector<qint64> &keys) const
         order[i] = std::uint64_t(keyed[i].second);
     std::vector<std::pair<int, qint64>> sorted;
     sorted.reserve(keyed.size());
-    for (int position : SortOrder::stableOrderOf(order))
+    for (int position : SortOrder::stableOrderOf(std::move(order)))
         sorted.push_back(keyed[position]);
     std::vector<int> runs(m_runs.size());
     std::iota(runs.begin(), runs.end(), 0);
