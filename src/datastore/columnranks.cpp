@@ -13,7 +13,7 @@ std::vector<int> sortedPositions(std::vector<double> ranks, bool descending)
     std::vector<std::uint64_t> keys(ranks.size());
     for (size_t i = 0; i < ranks.size(); ++i)
         keys[i] = descending ? ~SortOrder::orderedBits(ranks[i]) : SortOrder::orderedBits(ranks[i]);
-    ranks = {}; // given back before the sort takes its work space
+    SortOrder::giveBack(ranks); // before the sort takes its work space
     return SortOrder::stableOrderOf(std::move(keys));
 }
 

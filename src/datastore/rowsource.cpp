@@ -245,15 +245,19 @@ public:
                 return *position;
         }
         // Read the sort field for every key in one scan of the same statement, then
-        // order the keys in memory.
+        // order the keys in memory. The rows go back to key order before the scan
+        // where all keys are held, so that the two never take memory side by side.
+        const bool keysPending = m_paging && m_paging->keysPending();
+        if (!keysPending)
+            currentRow = restoreKeyOrder(currentRow);
         ColumnScan scan = scanColumn(field);
-        if (m_paging && m_paging->keysPending())
+        if (keysPending)
             readRemainingKeys(scan.keys, scan.values);
         currentRow = restoreKeyOrder(currentRow);
         std::vector<double> ranks = valuesInPlace(scan);
         // Each of these lists is 80 MB at ten million rows: the scan's keys go before
         // the ranks are sorted.
-        scan.keys = {};
+        SortOrder::giveBack(scan.keys);
         if (!scan.numeric)
             scan.texts.toRanks(ranks);
         return reorder(sortedPositions(std::move(ranks), descending), currentRow);
@@ -340,8 +344,6 @@ private:
         // ten million rows under a gigabyte.
         const std::vector<SortOrder::KeyedValue> scanned =
             SortOrder::byKey(std::move(scan.keys), std::move(scan.values));
-        scan.keys = {};
-        scan.values = {};
         std::vector<int> heldByKey;
         if (!std::is_sorted(m_keys.begin(), m_keys.end()))
             heldByKey = orderByKey(m_keys);

@@ -49,7 +49,7 @@ std::vector<int> stableOrderOf(std::vector<std::uint64_t> keys)
     std::vector<Item> items(n);
     for (size_t i = 0; i < n; ++i)
         items[i] = {keys[i], int(i)};
-    keys = {};
+    giveBack(keys);
     radixSort(items, [](const Item &item) { return item.key; });
     std::vector<int> order(n);
     for (size_t i = 0; i < n; ++i)
@@ -62,8 +62,8 @@ std::vector<KeyedValue> byKey(std::vector<qint64> keys, std::vector<double> valu
     std::vector<KeyedValue> items(keys.size());
     for (size_t i = 0; i < items.size(); ++i)
         items[i] = {keys[i], values[i]};
-    keys = {};
-    values = {};
+    giveBack(keys);
+    giveBack(values);
     // Signed keys in unsigned order: the sign bit turned over.
     radixSort(items, [](const KeyedValue &item) { return std::uint64_t(item.key) ^ (std::uint64_t(1) << 63); });
     return items;

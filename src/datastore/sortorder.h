@@ -11,6 +11,13 @@ namespace SortOrder {
 // caller that moves them in keeps a ten-million-row sort's peak down.
 std::vector<int> stableOrderOf(std::vector<std::uint64_t> keys);
 
+// Empties `list` and gives its memory back (assigning {} would keep the memory).
+template<typename T>
+void giveBack(std::vector<T> &list)
+{
+    std::vector<T>().swap(list);
+}
+
 // A row's key beside a value read for it.
 struct KeyedValue
 {
