@@ -251,9 +251,10 @@ public:
         if (!keysPending)
             currentRow = restoreKeyOrder(currentRow);
         ColumnScan scan = scanColumn(field);
-        if (keysPending)
+        if (keysPending) {
             readRemainingKeys(scan.keys, scan.values);
-        currentRow = restoreKeyOrder(currentRow);
+            currentRow = restoreKeyOrder(currentRow);
+        }
         std::vector<double> ranks = valuesInPlace(scan);
         // Each of these lists is 80 MB at ten million rows: the scan's keys go before
         // the ranks are sorted.

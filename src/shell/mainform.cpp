@@ -487,13 +487,13 @@ void TMainForm::runLogin()
         return;
     }
     m_loginOpen = true;
-    if (!m_scriptedLogin.isEmpty()) {
+    const bool scripted = !m_scriptedLogin.isEmpty();
+    if (scripted) {
         QTimer::singleShot(0, m_login, guarded(m_login, [login = m_login, typed = std::exchange(m_scriptedLogin, {})] {
                                login->ComboBox1->setCurrentText(typed.value(0));
                                login->Edit1->setText(typed.value(1));
                                login->confirm();
                            }));
-        m_reportLogin = true;
     }
     const int result = m_login->exec();
     m_loginOpen = false;
@@ -509,7 +509,7 @@ void TMainForm::runLogin()
             QTimer::singleShot(0, this, guarded(this, [this] { remindInitialPassword(); }));
             m_automaticBackup->afterLogin(*dmfm);
         }
-        if (std::exchange(m_reportLogin, false)) {
+        if (scripted) {
             // Drawn now, as the screen shows it: the grid fetches the rows it draws.
             repaint();
             const Dataset *ledger = m_ledger->dataset();

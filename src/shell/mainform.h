@@ -194,7 +194,6 @@ private:
     QPointer<QWidget> m_backupWindow;
     std::function<void(const QString &)> m_restarter;
     QStringList m_scriptedLogin;
-    bool m_reportLogin = false;
 };
 
 // The application's main window, set while it exists.
